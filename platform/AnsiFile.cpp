@@ -1,0 +1,175 @@
+#include "AnsiFile.h"
+#include "AppError.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QHash>
+
+namespace AnsiFile {
+
+namespace {
+// The code page as two lookup tables, filled once from Qt's own
+// Windows-1250 codec. Bytes the code page leaves undefined decode to the
+// C1 control of the same value and encode back to that byte, as Windows
+// does, so that any file read can be written again unchanged.
+struct CodePage
+{
+    char16_t toUnicode[256];
+    QHash<char16_t, uchar> fromUnicode;
+
+    CodePage()
+    {
+        for (int b = 0; b < 0x80; ++b)
+            toUnicode[b] = char16_t(b);
+        QStringDecoder dec("windows-1250");
+        for (int b = 0x80; b < 0x100; ++b) {
+            const char byte = char(b);
+            const QString s = dec.decode(QByteArrayView(&byte, 1));
+            char16_t u = s.size() == 1 ? s.at(0).unicode() : char16_t(0xFFFD);
+            if (u == 0xFFFD)
+                u = char16_t(b);
+            toUnicode[b] = u;
+            fromUnicode.insert(u, uchar(b));
+        }
+    }
+};
+
+const CodePage &codePage()
+{
+    static const CodePage page;
+    return page;
+}
+
+int byteFor(char16_t c)
+{
+    if (c < 0x80)
+        return c;
+    const auto &map = codePage().fromUnicode;
+    const auto it = map.constFind(c);
+    return it == map.constEnd() ? -1 : int(*it);
+}
+} // namespace
+
+QString unencodableCharacters(QStringView text)
+{
+    QString bad;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (byteFor(c.unicode()) >= 0)
+            continue;
+        // A surrogate pair is one character that the code page never holds.
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            const QString pair = text.mid(i, 2).toString();
+            if (!bad.contains(pair))
+                bad += pair;
+            ++i;
+            continue;
+        }
+        if (!bad.contains(c))
+            bad += c;
+    }
+    return bad;
+}
+
+bool isEncodable(QStringView text)
+{
+    for (QChar c : text)
+        if (byteFor(c.unicode()) < 0)
+            return false;
+    return true;
+}
+
+QByteArray encode(QStringView text)
+{
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char *out = bytes.data();
+    const QChar *in = text.data();
+    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+        const char16_t c = in[i].unicode();
+        if (c < 0x80) {
+            out[i] = char(c);
+            continue;
+        }
+        const int b = byteFor(c);
+        if (b < 0) {
+            throw AppError(QStringLiteral("Text obsahuje znaky, které nelze uložit v kódování "
+                                          "Windows-1250: %1")
+                               .arg(unencodableCharacters(text)));
+        }
+        out[i] = char(b);
+    }
+    return bytes;
+}
+
+QString decode(const QByteArray &bytes)
+{
+    const char16_t *table = codePage().toUnicode;
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    const uchar *in = reinterpret_cast<const uchar *>(bytes.constData());
+    for (qsizetype i = 0, n = bytes.size(); i < n; ++i)
+        out[i] = QChar(table[in[i]]);
+    return text;
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("Cannot open file %1").arg(path));
+    QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("Cannot open file %1").arg(path));
+    return bytes;
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        throw AppError(QStringLiteral("Cannot create file %1").arg(path));
+    if (f.write(bytes) != bytes.size() || !f.commit())
+        throw AppError(QStringLiteral("Unable to write to %1").arg(path));
+}
+
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    const qsizetype n = text.size();
+    const QChar *d = text.constData();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = d[i].unicode();
+        if (c == u'\r' || c == u'\n') {
+            lines.append(text.mid(start, i - start));
+            if (c == u'\r' && i + 1 < n && d[i + 1].unicode() == u'\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}
+
+QStringList readLines(const QString &path)
+{
+    return splitLines(decode(readBytes(path)));
+}
+
+void writeLines(const QString &path, const QStringList &lines)
+{
+    QString text;
+    qsizetype size = 0;
+    for (const QString &l : lines)
+        size += l.size() + 2;
+    text.reserve(size);
+    for (const QString &l : lines) {
+        text += l;
+        text += QLatin1String("\r\n");
+    }
+    writeBytes(path, encode(text));
+}
+
+} // namespace AnsiFile

@@ -1,0 +1,34 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Text files of the program: Windows-1250 bytes, CR LF after every line,
+// no byte-order mark, read and written whole.
+namespace AnsiFile {
+
+// Converts to Windows-1250. Throws AppError naming the first character
+// that the code page cannot hold, so that no text is ever lost silently.
+QByteArray encode(QStringView text);
+QString decode(const QByteArray &bytes);
+
+// True when every character of the text has a Windows-1250 byte.
+bool isEncodable(QStringView text);
+// The characters of the text that Windows-1250 cannot hold, each once.
+QString unencodableCharacters(QStringView text);
+
+// Whole file as bytes. Throws AppError("Cannot open file <path>").
+QByteArray readBytes(const QString &path);
+// Writes the bytes atomically: the old file stays intact until the new
+// one is complete. Throws AppError("Cannot create file <path>") or
+// AppError("Unable to write to <path>").
+void writeBytes(const QString &path, const QByteArray &bytes);
+
+// Lines of a text: a line ends at CR LF, LF or CR; a final line break
+// does not start another line.
+QStringList splitLines(const QString &text);
+QStringList readLines(const QString &path);
+// Writes every line followed by CR LF.
+void writeLines(const QString &path, const QStringList &lines);
+
+} // namespace AnsiFile

@@ -1,0 +1,19 @@
+#pragma once
+#include <QString>
+#include <stdexcept>
+
+// A failure that ends the current user action. Its text is shown in the
+// error box by the guard around every event handler.
+class AppError : public std::runtime_error
+{
+public:
+    explicit AppError(const QString &text)
+        : std::runtime_error(text.toStdString()), m_text(text) {}
+    const QString &text() const noexcept { return m_text; }
+
+private:
+    QString m_text;
+};
+
+// The runtime's conversion error for a text that is not an integer.
+AppError invalidIntegerError(QStringView text);

@@ -1,0 +1,43 @@
+#include "Messages.h"
+#include "AppError.h"
+
+namespace {
+class SilentMessages final : public Messages
+{
+public:
+    void show(Kind, const QString &) override {}
+};
+
+SilentMessages g_silent;
+Messages *g_current = &g_silent;
+} // namespace
+
+AppError invalidIntegerError(QStringView text)
+{
+    return AppError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+}
+
+Messages &Messages::instance()
+{
+    return *g_current;
+}
+
+void Messages::install(Messages *service)
+{
+    g_current = service ? service : &g_silent;
+}
+
+bool runGuarded(const std::function<void()> &action)
+{
+    try {
+        action();
+        return true;
+    } catch (const AppError &e) {
+        Messages::instance().failure(e.text());
+    } catch (const std::bad_alloc &) {
+        Messages::instance().failure(QStringLiteral("Out of memory"));
+    } catch (const std::exception &e) {
+        Messages::instance().failure(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}

@@ -1,0 +1,35 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+// Caption of every message box of the program.
+inline constexpr const char16_t *kAppTitle = u"Trasovník 1.11";
+
+// Shows message boxes. The widget side puts QMessageBox behind it; tests
+// install a recorder so that nothing ever blocks on a modal box.
+class Messages
+{
+public:
+    enum class Kind {
+        Info,        // plain box, one OK button, caption "Trasovník 1.11"
+        Failure,     // the default error box for a failed action
+        ErrorDialog  // error icon, the standard error caption, one OK button
+    };
+
+    virtual ~Messages() = default;
+    virtual void show(Kind kind, const QString &text) = 0;
+
+    void info(const QString &text) { show(Kind::Info, text); }
+    void failure(const QString &text) { show(Kind::Failure, text); }
+    void errorDialog(const QString &text) { show(Kind::ErrorDialog, text); }
+
+    // The service in use; a silent one until something is installed.
+    static Messages &instance();
+    // Installs a service (not owned); nullptr restores the silent one.
+    static void install(Messages *service);
+};
+
+// Runs an action; an AppError or other std::exception it throws is shown
+// in the default error box and the program goes on. Returns true when the
+// action finished without a failure.
+bool runGuarded(const std::function<void()> &action);

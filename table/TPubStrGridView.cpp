@@ -1,0 +1,370 @@
+#include "TPubStrGridView.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+// ---------------------------------------------------------------- painting
+
+namespace {
+void drawRaisedEdge(QPainter *p, const QRect &r, const QPalette &pal)
+{
+    // Left edge bottom to top, then the top edge.
+    p->save();
+    p->setPen(pal.color(QPalette::HighlightedText));
+    p->drawLine(r.left(), r.bottom(), r.left(), r.top());
+    p->drawLine(r.left(), r.top(), r.right(), r.top());
+    p->restore();
+}
+
+int alignmentFlags(TPubStrGrid::TAlignment a)
+{
+    switch (a) {
+    case TPubStrGrid::taRightJustify: return Qt::AlignRight;
+    case TPubStrGrid::taCenter: return Qt::AlignHCenter;
+    case TPubStrGrid::taLeftJustify: break;
+    }
+    return Qt::AlignLeft;
+}
+} // namespace
+
+class PubStrGridDelegate : public QStyledItemDelegate
+{
+public:
+    explicit PubStrGridDelegate(TPubStrGridView *view)
+        : QStyledItemDelegate(view), m_view(view) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        TPubStrGrid *g = m_view->grid();
+        if (!g)
+            return;
+        const int col = g->gridCol(index.column());
+        const int row = g->gridRow(index.row());
+        const auto opts = g->Options();
+        const QPalette &pal = option.palette;
+
+        TPubStrGridView::DrawState state;
+        const bool selected = option.state & QStyle::State_Selected;
+        const bool focused = option.state & QStyle::State_HasFocus;
+        if (selected)
+            state |= TPubStrGridView::gdSelected;
+        if (focused)
+            state |= TPubStrGridView::gdFocused;
+
+        TPubStrGridView::CellPaint cell{pal.brush(QPalette::Base), option.font,
+                                        pal.color(QPalette::Text)};
+        const bool highlight = selected
+                               && !(focused && !opts.testFlag(TPubStrGrid::goDrawFocusSelected)
+                                    && !opts.testFlag(TPubStrGrid::goRowSelect));
+        if (highlight) {
+            cell.brush = pal.brush(QPalette::Highlight);
+            cell.textColor = pal.color(QPalette::HighlightedText);
+        }
+        if (m_view->OnGetCellColor)
+            m_view->OnGetCellColor(m_view, row, col, state, cell);
+
+        const QRect r = option.rect;
+        if (g->DefaultDrawing()) {
+            painter->save();
+            painter->fillRect(r, cell.brush);
+            painter->setFont(cell.font);
+            painter->setPen(cell.textColor);
+            const int h = QFontMetrics(cell.font).boundingRect(QStringLiteral("W")).height();
+            QRect band = r;
+            band.setTop((r.top() + r.bottom() + 1 - h) / 2);
+            band.setHeight(h);
+            band.adjust(2, 0, -2, 0);
+            painter->setClipRect(band);
+            painter->drawText(band,
+                              alignmentFlags(g->cellAlignment(col, row)) | Qt::AlignVCenter
+                                  | Qt::TextShowMnemonic | Qt::TextExpandTabs | Qt::TextSingleLine,
+                              g->cellRef(col, row));
+            painter->restore();
+            if (focused && !opts.testFlag(TPubStrGrid::goRowSelect)) {
+                QStyleOptionFocusRect fr;
+                fr.initFrom(m_view);
+                fr.rect = r;
+                m_view->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &fr, painter, m_view);
+            }
+        } else if (m_view->OnDrawCell) {
+            m_view->OnDrawCell(m_view, row, col, r, state, painter);
+        }
+        if (g->Grid3D() && opts.testFlag(TPubStrGrid::goVertLine) && opts.testFlag(TPubStrGrid::goHorzLine))
+            drawRaisedEdge(painter, r, pal);
+    }
+
+private:
+    TPubStrGridView *m_view;
+};
+
+class PubStrGridHeader : public QHeaderView
+{
+public:
+    PubStrGridHeader(Qt::Orientation o, TPubStrGridView *view)
+        : QHeaderView(o, view), m_view(view) {}
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        TPubStrGrid *g = m_view->grid();
+        if (g && g->Grid3D() && g->Options().testFlag(TPubStrGrid::goVertLine)
+            && g->Options().testFlag(TPubStrGrid::goHorzLine))
+            drawRaisedEdge(painter, rect, palette());
+    }
+
+private:
+    TPubStrGridView *m_view;
+};
+
+// ---------------------------------------------------------------- view
+
+TPubStrGridView::TPubStrGridView(QWidget *parent)
+    : QTableView(parent)
+{
+    setHorizontalHeader(new PubStrGridHeader(Qt::Horizontal, this));
+    setVerticalHeader(new PubStrGridHeader(Qt::Vertical, this));
+    setItemDelegate(new PubStrGridDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setMinimumSectionSize(0);
+    verticalHeader()->setMinimumSectionSize(0);
+    horizontalHeader()->viewport()->installEventFilter(this);
+    viewport()->installEventFilter(this);
+
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (m_syncing || !m_grid)
+            return;
+        const int col = m_grid->gridCol(section);
+        if (col < m_grid->ColCount())
+            m_grid->setColWidths(col, size);
+    });
+    connect(verticalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (m_syncing || !m_grid)
+            return;
+        const int row = m_grid->gridRow(section);
+        if (row < m_grid->RowCount())
+            m_grid->setRowHeights(row, size);
+    });
+}
+
+void TPubStrGridView::setGrid(TPubStrGrid *grid)
+{
+    if (m_grid)
+        disconnect(m_grid, nullptr, this, nullptr);
+    m_grid = grid;
+    setModel(grid);
+    if (!grid)
+        return;
+    connect(grid, &TPubStrGrid::modelReset, this, &TPubStrGridView::syncFromGrid);
+    connect(grid, &TPubStrGrid::sizesChanged, this, &TPubStrGridView::applySizes);
+    connect(grid, &TPubStrGrid::colWidthChanged, this, &TPubStrGridView::applyColWidth);
+    connect(grid, &TPubStrGrid::rowHeightChanged, this, &TPubStrGridView::applyRowHeight);
+    connect(grid, &TPubStrGrid::appearanceChanged, this, [this] {
+        applyOptions();
+        viewport()->update();
+        horizontalHeader()->viewport()->update();
+    });
+    connect(grid, &TPubStrGrid::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+        for (int v = first; v <= last; ++v)
+            applyRowHeight(m_grid->gridRow(v));
+    });
+    syncFromGrid();
+}
+
+void TPubStrGridView::syncFromGrid()
+{
+    applyOptions();
+    applySizes();
+}
+
+void TPubStrGridView::applyOptions()
+{
+    if (!m_grid)
+        return;
+    const auto o = m_grid->Options();
+    setShowGrid(o.testFlag(TPubStrGrid::goVertLine) || o.testFlag(TPubStrGrid::goHorzLine));
+    setSelectionBehavior(o.testFlag(TPubStrGrid::goRowSelect) ? SelectRows : SelectItems);
+    setEditTriggers(o.testFlag(TPubStrGrid::goEditing)
+                        ? (DoubleClicked | EditKeyPressed | AnyKeyPressed)
+                        : NoEditTriggers);
+    setTabKeyNavigation(o.testFlag(TPubStrGrid::goTabs));
+    horizontalHeader()->setSectionResizeMode(o.testFlag(TPubStrGrid::goColSizing) ? QHeaderView::Interactive
+                                                                                  : QHeaderView::Fixed);
+    verticalHeader()->setSectionResizeMode(o.testFlag(TPubStrGrid::goRowSizing) ? QHeaderView::Interactive
+                                                                                : QHeaderView::Fixed);
+    horizontalHeader()->setVisible(m_grid->FixedRows() > 0);
+    verticalHeader()->setVisible(m_grid->FixedCols() > 0);
+}
+
+void TPubStrGridView::applySizes()
+{
+    if (!m_grid)
+        return;
+    m_syncing = true;
+    horizontalHeader()->setDefaultSectionSize(m_grid->DefaultColWidth());
+    for (int v = 0; v < m_grid->columnCount(); ++v)
+        horizontalHeader()->resizeSection(v, m_grid->ColWidths(m_grid->gridCol(v)));
+    verticalHeader()->setDefaultSectionSize(m_grid->DefaultRowHeight());
+    const int def = m_grid->DefaultRowHeight();
+    for (int r = m_grid->FixedRows(); r < m_grid->RowCount(); ++r) {
+        const int h = m_grid->RowHeights(r);
+        if (h != def || verticalHeader()->sectionSize(r - m_grid->FixedRows()) != h)
+            verticalHeader()->resizeSection(r - m_grid->FixedRows(), h);
+    }
+    if (m_grid->FixedRows() > 0)
+        horizontalHeader()->setFixedHeight(m_grid->RowHeights(m_grid->FixedRows() - 1));
+    if (m_grid->FixedCols() > 0)
+        verticalHeader()->setFixedWidth(m_grid->ColWidths(m_grid->FixedCols() - 1));
+    m_syncing = false;
+}
+
+void TPubStrGridView::applyColWidth(int col)
+{
+    if (!m_grid)
+        return;
+    m_syncing = true;
+    if (col >= m_grid->FixedCols())
+        horizontalHeader()->resizeSection(col - m_grid->FixedCols(), m_grid->ColWidths(col));
+    else if (col == m_grid->FixedCols() - 1)
+        verticalHeader()->setFixedWidth(m_grid->ColWidths(col));
+    m_syncing = false;
+}
+
+void TPubStrGridView::applyRowHeight(int row)
+{
+    if (!m_grid)
+        return;
+    m_syncing = true;
+    if (row >= m_grid->FixedRows())
+        verticalHeader()->resizeSection(row - m_grid->FixedRows(), m_grid->RowHeights(row));
+    else if (row == m_grid->FixedRows() - 1)
+        horizontalHeader()->setFixedHeight(m_grid->RowHeights(row));
+    m_syncing = false;
+}
+
+int TPubStrGridView::Row() const
+{
+    if (!m_grid)
+        return 0;
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? m_grid->gridRow(i.row()) : m_grid->FixedRows();
+}
+
+int TPubStrGridView::Col() const
+{
+    if (!m_grid)
+        return 0;
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? m_grid->gridCol(i.column()) : m_grid->FixedCols();
+}
+
+void TPubStrGridView::setRow(int row)
+{
+    if (!m_grid || row < m_grid->FixedRows() || row >= m_grid->RowCount())
+        return;
+    const int v = row - m_grid->FixedRows();
+    const QModelIndex cur = currentIndex();
+    const int c = cur.isValid() ? cur.column() : 0;
+    const QModelIndex target = m_grid->index(v, std::max(0, c));
+    const auto flags = QItemSelectionModel::ClearAndSelect
+                       | (selectionBehavior() == SelectRows ? QItemSelectionModel::Rows
+                                                            : QItemSelectionModel::NoUpdate);
+    selectionModel()->setCurrentIndex(target, flags);
+    scrollTo(target);
+}
+
+void TPubStrGridView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_grid && current.isValid() && current.row() != previous.row())
+        emit selectCell(m_grid->gridCol(current.column()), m_grid->gridRow(current.row()));
+}
+
+bool TPubStrGridView::MouseToCell(const QPoint &pos, int &ACol, int &ARow) const
+{
+    ACol = ARow = -1;
+    if (!m_grid)
+        return false;
+    const QHeaderView *hh = horizontalHeader();
+    if (hh->isVisible() && hh->geometry().contains(pos)) {
+        const int v = hh->logicalIndexAt(pos.x() - hh->geometry().left());
+        if (v < 0)
+            return false;
+        ACol = m_grid->gridCol(v);
+        ARow = m_grid->FixedRows() - 1;
+        return true;
+    }
+    if (!viewport()->geometry().contains(pos))
+        return false;
+    const QModelIndex i = indexAt(viewport()->mapFrom(this, pos));
+    if (!i.isValid())
+        return false;
+    ACol = m_grid->gridCol(i.column());
+    ARow = m_grid->gridRow(i.row());
+    return true;
+}
+
+bool TPubStrGridView::onResizeHandle(const QPoint &headerPos) const
+{
+    const QHeaderView *hh = horizontalHeader();
+    if (hh->sectionResizeMode(0) != QHeaderView::Interactive)
+        return false;
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, hh);
+    const int x = headerPos.x();
+    const int v = hh->logicalIndexAt(x);
+    if (v < 0) {
+        // Past the last section: its right edge may still be in reach.
+        const int last = hh->logicalIndex(hh->count() - 1);
+        return last >= 0 && x - (hh->sectionViewportPosition(last) + hh->sectionSize(last)) < margin;
+    }
+    const int left = hh->sectionViewportPosition(v);
+    const int right = left + hh->sectionSize(v);
+    return (x - left < margin && hh->visualIndex(v) > 0) || right - x <= margin;
+}
+
+bool TPubStrGridView::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool header = watched == horizontalHeader()->viewport();
+    if (header || watched == viewport()) {
+        const auto type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick
+            || type == QEvent::MouseButtonRelease) {
+            auto *me = static_cast<QMouseEvent *>(event);
+            QWidget *w = static_cast<QWidget *>(watched);
+            const QPoint pos = w->mapTo(this, me->position().toPoint());
+            if (type == QEvent::MouseButtonRelease) {
+                emit gridMouseRelease(me->button(), pos);
+            } else {
+                const bool resize = header && me->button() == Qt::LeftButton
+                                    && onResizeHandle(me->position().toPoint());
+                if (header && !resize && !hasFocus() && focusPolicy() != Qt::NoFocus)
+                    setFocus(Qt::MouseFocusReason);
+                if (!resize)
+                    emit gridMousePress(me->button(), pos);
+            }
+        }
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void TPubStrGridView::mousePressEvent(QMouseEvent *event)
+{
+    // A press that could not take the focus (the control left behind
+    // refused to let it go) does not move the selection either.
+    if (focusPolicy() != Qt::NoFocus && !hasFocus()) {
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}

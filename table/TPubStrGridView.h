@@ -1,0 +1,79 @@
+#pragma once
+#include "TPubStrGrid.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QTableView>
+#include <functional>
+
+// Shows a TPubStrGrid: its fixed row as the horizontal header, its fixed
+// column as the vertical header. Keeps the grid's sizes and the view's in
+// step, reports mouse presses and releases anywhere in the table (headings
+// included) and the row about to become current.
+class TPubStrGridView : public QTableView
+{
+    Q_OBJECT
+public:
+    enum DrawStateFlag { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
+    Q_DECLARE_FLAGS(DrawState, DrawStateFlag)
+
+    // What a cell is painted with; the colour hook may change any of it.
+    struct CellPaint
+    {
+        QBrush brush;
+        QFont font;
+        QColor textColor;
+    };
+    // (Sender, ARow, ACol, state, paint): row before column.
+    using TGridColorEvent = std::function<void(TPubStrGridView *, int, int, DrawState, CellPaint &)>;
+    // Owner drawing when the grid's DefaultDrawing is off.
+    using TDrawCellEvent = std::function<void(TPubStrGridView *, int, int, const QRect &, DrawState, QPainter *)>;
+
+    explicit TPubStrGridView(QWidget *parent = nullptr);
+
+    void setGrid(TPubStrGrid *grid);
+    TPubStrGrid *grid() const { return m_grid; }
+
+    // Current row and column in grid positions (fixed ones included).
+    int Row() const;
+    int Col() const;
+    void setRow(int row);
+
+    // The cell under a position given in this widget's coordinates;
+    // false when the position is on no cell.
+    bool MouseToCell(const QPoint &pos, int &ACol, int &ARow) const;
+
+    TGridColorEvent OnGetCellColor;
+    TDrawCellEvent OnDrawCell;
+
+    // Re-applies the grid's options, sizes and headings.
+    void syncFromGrid();
+
+signals:
+    // The row (and column) that has just become current.
+    void selectCell(int ACol, int ARow);
+    // A mouse press or release in the table, position in widget
+    // coordinates. A press that starts a column resize is not reported.
+    void gridMousePress(Qt::MouseButton button, const QPoint &pos);
+    void gridMouseRelease(Qt::MouseButton button, const QPoint &pos);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    friend class PubStrGridDelegate;
+    friend class PubStrGridHeader;
+    bool onResizeHandle(const QPoint &headerPos) const;
+    void applySizes();
+    void applyColWidth(int col);
+    void applyRowHeight(int row);
+    void applyOptions();
+
+    TPubStrGrid *m_grid = nullptr;
+    bool m_syncing = false;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(TPubStrGridView::DrawState)
