@@ -364,6 +364,49 @@ void TPubStrGrid::swapRows(int a, int b)
     }
 }
 
+void TPubStrGrid::permuteRows(int first, const std::vector<int> &sources)
+{
+    const int n = int(sources.size());
+    if (first < 0 || first + n > m_rowCount)
+        return;
+    std::vector<std::vector<QString>> moved(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        const int src = sources[size_t(k)];
+        if (src < first || src >= first + n)
+            return;
+        moved[size_t(k)] = m_cells[size_t(src)];
+    }
+    beginBulkUpdate();
+    for (int k = 0; k < n; ++k)
+        m_cells[size_t(first + k)] = std::move(moved[size_t(k)]);
+    endBulkUpdate();
+}
+
+void TPubStrGrid::permuteCols(int first, const std::vector<int> &sources)
+{
+    const int n = int(sources.size());
+    if (first < 0 || first + n > m_colCount)
+        return;
+    for (int src : sources)
+        if (src < first || src >= first + n)
+            return;
+    beginBulkUpdate();
+    std::vector<QString> moved(static_cast<size_t>(n));
+    for (auto &row : m_cells) {
+        if (row.size() <= size_t(first))
+            continue;
+        for (int k = 0; k < n; ++k) {
+            const size_t src = size_t(sources[size_t(k)]);
+            moved[size_t(k)] = src < row.size() ? row[src] : QString();
+        }
+        if (row.size() < size_t(first + n))
+            row.resize(size_t(first + n));
+        for (int k = 0; k < n; ++k)
+            row[size_t(first + k)] = std::move(moved[size_t(k)]);
+    }
+    endBulkUpdate();
+}
+
 void TPubStrGrid::RemoveRow(int ARow)
 {
     if (ARow < 0 || ARow >= m_rowCount)

@@ -99,6 +99,12 @@ public:
     void MoveRow(int from, int to);
     // Exchanges the texts of two whole rows without copying them.
     void swapRows(int a, int b);
+    // Rewrites rows first..first+n-1 (n = sources.size()) so that row
+    // first+k holds what row sources[k] held; sources is a permutation of
+    // that range. Columns: the same for whole columns. Texts are moved,
+    // not copied; sizes stay where they are.
+    void permuteRows(int first, const std::vector<int> &sources);
+    void permuteCols(int first, const std::vector<int> &sources);
 
     GridOptions Options() const { return m_options; }
     void setOptions(GridOptions options);

@@ -1,0 +1,100 @@
+#include "RideArithmetic.h"
+#include "NumberText.h"
+#include "TPubStrGrid.h"
+#include "TimeText.h"
+
+#include <cfenv>
+#include <cmath>
+
+namespace RideArithmetic {
+
+namespace {
+double roundHalfEven(double v)
+{
+    const int saved = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double r = std::nearbyint(v);
+    std::fesetround(saved);
+    return r;
+}
+} // namespace
+
+void splitHours(double hours, qint64 &wholeHours, qint64 &minutes)
+{
+    const double whole = std::trunc(hours);
+    wholeHours = qint64(whole);
+    minutes = qint64(roundHalfEven((hours - whole) * 60.0));
+}
+
+std::optional<QString> distance(QStringView average, QStringView timeText)
+{
+    const auto avg = NumberText::parse(average);
+    if (!avg)
+        return std::nullopt;
+    const double product = TimeTextToHours(timeText) * *avg;
+    return NumberText::format(RoundTo2(product));
+}
+
+std::optional<TimeResult> time(QStringView km, QStringView average)
+{
+    const auto k = NumberText::parse(km);
+    const auto a = NumberText::parse(average);
+    if (!k || !a || *a == 0)
+        return std::nullopt;
+    const double h = *k / *a;
+    if (!std::isfinite(h) || std::fabs(h) >= 9.2e18)
+        return std::nullopt;
+    TimeResult r;
+    qint64 minutes = 0;
+    splitHours(h, r.hours, minutes);
+    const QString raw = QString::number(r.hours) + u':' + QString::number(minutes);
+    r.text = TimeText::zeroFilled(TimeText::placeIntoMask(raw, 2));
+    return r;
+}
+
+std::optional<QString> average(QStringView km, QStringView timeText)
+{
+    const auto k = NumberText::parse(km);
+    const double hours = TimeTextToHours(timeText);
+    if (!k || hours == 0)
+        return std::nullopt;
+    const double quotient = *k / hours;
+    return NumberText::format(RoundTo2(quotient));
+}
+
+Totals totals(const TPubStrGrid &log)
+{
+    double km = 0, averageSum = 0, hours = 0;
+    int averageCount = 0;
+    bool anyKm = false;
+    for (int r = 1; r < log.RowCount(); ++r) {
+        if (const auto v = NumberText::parse(log.cellRef(3, r))) {
+            km += *v;
+            anyKm = true;
+        }
+        if (const auto v = NumberText::parse(log.cellRef(5, r))) {
+            averageSum += *v;
+            ++averageCount;
+        }
+        hours += TimeTextToHours(log.cellRef(4, r));
+    }
+
+    Totals t;
+    qint64 h = 0, m = 0;
+    splitHours(hours, h, m);
+    // Rounded minutes can reach a whole hour: carry it.
+    if (m >= 60) {
+        h += m / 60;
+        m %= 60;
+    }
+    const QString hourText = QString::number(h);
+    const int places = std::max<int>(4, int(hourText.size()));
+    t.time = TimeText::zeroFilled(TimeText::placeIntoMask(hourText + u':' + QString::number(m), places));
+    if (averageCount > 0)
+        t.average = NumberText::format(RoundTo2(averageSum / averageCount));
+    if (anyKm)
+        t.km = NumberText::format(km);
+    return t;
+}
+
+} // namespace RideArithmetic

@@ -1,0 +1,762 @@
+#include "Unit1.h"
+#include "AppError.h"
+#include "Cp1250Validator.h"
+#include "LocaleService.h"
+#include "MaskedTimeEdit.h"
+#include "Messages.h"
+#include "ProgramFolder.h"
+#include "RideArithmetic.h"
+#include "TPubStrGrid.h"
+#include "TPubStrGridView.h"
+#include "TimeText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kTitle = QString::fromUtf16(kAppTitle);
+const QString kTimeMessage = QStringLiteral("Neplatný formát času, zadej dle vzoru x:xx");
+const QString kDistanceMessage = QStringLiteral("Nelze spočítat vzdálenost.");
+const QString kTimeCalcMessage = QStringLiteral("Nelze spočítat čas.");
+const QString kAverageMessage =
+    QStringLiteral("Nelze provést přepočet průměru! Pravděpodobně neplatný formát času.");
+
+const QStringList kHeadings = {QStringLiteral("Datum"), QStringLiteral("Název"),
+                               QStringLiteral("Průběh trasy"), QStringLiteral("Km"),
+                               QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("1-5")};
+constexpr int kColumns = 7;
+
+// Reasons for which leaving an editor commits it: the focus moved to
+// another control of this window. Window deactivation, menus and popups
+// commit nothing.
+bool commitsOn(Qt::FocusReason reason)
+{
+    switch (reason) {
+    case Qt::MouseFocusReason:
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QLabel *panelLabel(const QString &text, QWidget *buddy, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setBuddy(buddy);
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, QColor(128, 0, 0));
+    l->setPalette(p);
+    return l;
+}
+
+QFrame *colouredPanel(const QString &name, const QColor &colour, int height, QWidget *parent)
+{
+    auto *f = new QFrame(parent);
+    f->setObjectName(name);
+    f->setFrameShape(QFrame::StyledPanel);
+    f->setFrameShadow(QFrame::Raised);
+    f->setAutoFillBackground(true);
+    QPalette p = f->palette();
+    p.setColor(QPalette::Window, colour);
+    f->setPalette(p);
+    f->setFixedHeight(height);
+    return f;
+}
+
+// Line breaks would split a cell in the ride log file.
+QString cellText(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    return text;
+}
+} // namespace
+
+TForm1::TForm1(const QString &programFolder, QWidget *parent)
+    : QMainWindow(parent), m_programFolder(programFolder)
+{
+    setObjectName(QStringLiteral("Form1"));
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate()
+{
+    if (m_programFolder.isEmpty())
+        m_programFolder = ProgramFolder::locate();
+    if (!m_programFolder.endsWith(u'/'))
+        m_programFolder += u'/';
+    m_rideLogPath = m_programFolder + QStringLiteral("default.tvl");
+
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSize(8);
+    setFont(f);
+    resize(544, 342);
+    if (QScreen *s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+
+    // The ride log table.
+    m_log = new TPubStrGrid(this);
+    m_log->setObjectName(QStringLiteral("pbsData"));
+    m_log->setAutoSave(false);
+    m_log->setAutoBackup(false);
+    m_log->setColCount(kColumns);
+    m_log->setRowCount(2);
+    m_log->setFixedRows(1);
+    m_log->setFixedCols(0);
+    m_log->setDefaultRowHeight(18);
+    m_log->setDefaultColWidth(64);
+    m_log->setColWidths(0, 62);
+    m_log->setOptions(TPubStrGrid::goFixedVertLine | TPubStrGrid::goFixedHorzLine | TPubStrGrid::goVertLine
+                      | TPubStrGrid::goHorzLine | TPubStrGrid::goColSizing | TPubStrGrid::goTabs
+                      | TPubStrGrid::goRowSelect);
+    m_log->setGrid3D(false);
+    m_log->setHCol(kHeadings);
+    m_log->Loaded();
+
+    buildMenus();
+    buildToolBar();
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildEditorPanel());
+
+    pbs = new TPubStrGridView(central);
+    pbs->setObjectName(QStringLiteral("pbs"));
+    pbs->setAccessibleName(QStringLiteral("Jízdy"));
+    pbs->setGrid(m_log);
+    pbs->setFocusPolicy(Qt::StrongFocus);
+    layout->addWidget(pbs, 1);
+    layout->addWidget(buildTotalsPanel());
+    setCentralWidget(central);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(true);
+    setStatusBar(StatusBar1);
+
+    connect(pbs, &TPubStrGridView::selectCell, this, &TForm1::pbsSelectCell);
+
+    // Tab order of the editors; the grid comes after them.
+    setTabOrder(DateTimePicker1, Combo_Nazev);
+    setTabOrder(Combo_Nazev, Edit_km);
+    setTabOrder(Edit_km, edit_cas);
+    setTabOrder(edit_cas, Edit_prumer);
+    setTabOrder(Edit_prumer, Spin_Naroc);
+    setTabOrder(Spin_Naroc, Edit_Trasa);
+    setTabOrder(Edit_Trasa, pbs);
+}
+
+void TForm1::buildMenus()
+{
+    auto action = [this](const QString &name, const QString &text, auto slot) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(name);
+        if constexpr (!std::is_same_v<decltype(slot), std::nullptr_t>)
+            connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+
+    QMenu *zaznamy = menuBar()->addMenu(QStringLiteral("&Záznamy"));
+    zaznamy->setObjectName(QStringLiteral("Zznamy1"));
+    Novzznam1 = action(QStringLiteral("Novzznam1"), QStringLiteral("Nový záznam"), &TForm1::Novzznam1Click);
+    Novzznam1->setShortcut(QKeySequence::New);
+    Odstranitzznam1 = action(QStringLiteral("Odstranitzznam1"), QStringLiteral("Odstranit záznam"),
+                             &TForm1::Odstranitzznam1Click);
+    ExportdoHTML1 = action(QStringLiteral("ExportdoHTML1"), QStringLiteral("Export do HTML a Tisk"), nullptr);
+    // The export window arrives with the HTML export.
+    ExportdoHTML1->setEnabled(false);
+    zaznamy->addAction(Novzznam1);
+    zaznamy->addAction(Odstranitzznam1);
+    zaznamy->addSeparator();
+    zaznamy->addAction(ExportdoHTML1);
+
+    QMenu *trasy = menuBar()->addMenu(QStringLiteral("&Trasy"));
+    trasy->setObjectName(QStringLiteral("Trasy1"));
+    UlozitTrasuItem = action(QStringLiteral("UlozitTrasuItem"), QStringLiteral("Uložit trasu do oblíbených"), nullptr);
+    OdstranitTrasuItem =
+        action(QStringLiteral("OdstranitTrasuItem"), QStringLiteral("Odstranit trasu z oblíbených"), nullptr);
+    // Favourite routes arrive with their own store.
+    UlozitTrasuItem->setEnabled(false);
+    OdstranitTrasuItem->setEnabled(false);
+    trasy->addAction(UlozitTrasuItem);
+    trasy->addAction(OdstranitTrasuItem);
+
+    QMenu *vypocty = menuBar()->addMenu(QStringLiteral("&Výpočty"));
+    vypocty->setObjectName(QStringLiteral("Vpoty1"));
+    Pepoetcelkovchhodnot1 = action(QStringLiteral("Pepoetcelkovchhodnot1"), QStringLiteral("Přepočet celkových hodnot"),
+                                   &TForm1::Pepoetcelkovchhodnot1Click);
+    Dlka1 = action(QStringLiteral("Dlka1"), QStringLiteral("Přepočet délky"), &TForm1::Dlka1Click);
+    as1 = action(QStringLiteral("as1"), QStringLiteral("Přepočet času"), &TForm1::as1Click);
+    Prmr1 = action(QStringLiteral("Prmr1"), QStringLiteral("Přepočet průměru"), &TForm1::Prmr1Click);
+    vypocty->addAction(Pepoetcelkovchhodnot1);
+    vypocty->addSeparator();
+    vypocty->addAction(Dlka1);
+    vypocty->addAction(as1);
+    vypocty->addAction(Prmr1);
+
+    QMenu *moznosti = menuBar()->addMenu(QStringLiteral("&Možnosti"));
+    moznosti->setObjectName(QStringLiteral("Monosti1"));
+    item_op_novy = action(QStringLiteral("item_op_novy"), QStringLiteral("Po startu se ptát na nový záznam"), nullptr);
+    item_op_novy->setCheckable(true);
+    item_op_novy->setChecked(false);
+    moznosti->addAction(item_op_novy);
+
+    QMenu *pomoc = menuBar()->addMenu(QStringLiteral("&Pomoc"));
+    pomoc->setObjectName(QStringLiteral("Pomoc1"));
+    Npovda1 = action(QStringLiteral("Npovda1"), QStringLiteral("Nápověda"), nullptr);
+    Oaplikaci1 = action(QStringLiteral("Oaplikaci1"), QStringLiteral("O aplikaci"), nullptr);
+    // Help and the about box arrive with the settings storage.
+    Npovda1->setEnabled(false);
+    Oaplikaci1->setEnabled(false);
+    pomoc->addAction(Npovda1);
+    pomoc->addSeparator();
+    pomoc->addAction(Oaplikaci1);
+
+    PopupPocitej = new QMenu(this);
+    PopupPocitej->setObjectName(QStringLiteral("PopupPocitej"));
+    PrepocitejItem = action(QStringLiteral("PrepocitejItem"), QStringLiteral("Přepočítej"), &TForm1::PrepocitejItemClick);
+    PopupPocitej->addAction(PrepocitejItem);
+}
+
+void TForm1::buildToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(29);
+    ToolBar1->setIconSize(QSize(20, 20));
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    auto button = [this](const QString &name, const QString &icon, const QString &hint, auto slot) {
+        auto *a = new QAction(QIcon(icon), hint, this);
+        a->setObjectName(name);
+        a->setToolTip(hint);
+        connect(a, &QAction::triggered, this, slot);
+        ToolBar1->addAction(a);
+        if (QWidget *w = ToolBar1->widgetForAction(a)) {
+            w->setObjectName(name + QStringLiteral("Button"));
+            // Tool buttons never take the focus, so using one commits nothing.
+            w->setFocusPolicy(Qt::NoFocus);
+            w->setAccessibleName(hint);
+        }
+        return a;
+    };
+    tb_novy = button(QStringLiteral("tb_novy"), QStringLiteral(":/icons/new.svg"), QStringLiteral("Nový záznam"),
+                     &TForm1::Novzznam1Click);
+    tb_odstranit = button(QStringLiteral("tb_odstranit"), QStringLiteral(":/icons/delete.svg"),
+                          QStringLiteral("Odstranit záznam"), &TForm1::Odstranitzznam1Click);
+    ToolBar1->addSeparator();
+    tb_celkem = button(QStringLiteral("tb_celkem"), QStringLiteral(":/icons/totals.svg"),
+                       QStringLiteral("Přepočítat celkové hodnoty"), &TForm1::Pepoetcelkovchhodnot1Click);
+}
+
+QWidget *TForm1::buildEditorPanel()
+{
+    Panel1 = colouredPanel(QStringLiteral("Panel1"), QColor(240, 202, 166), 116, this);
+    auto *grid = new QGridLayout(Panel1);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(2);
+
+    auto *validator = new Cp1250Validator(this);
+
+    DateTimePicker1 = new QDateEdit(Panel1);
+    DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setDisplayFormat(LocaleService::instance().shortDateFormat());
+    DateTimePicker1->setDate(QDate::currentDate());
+    DateTimePicker1->setMinimumWidth(90);
+
+    Combo_Nazev = new QComboBox(Panel1);
+    Combo_Nazev->setObjectName(QStringLiteral("Combo_Nazev"));
+    Combo_Nazev->setEditable(true);
+    Combo_Nazev->setInsertPolicy(QComboBox::NoInsert);
+    Combo_Nazev->addItems({QStringLiteral("jedna"), QStringLiteral("druhá"), QStringLiteral("třetí")});
+    Combo_Nazev->setEditText(QString());
+    Combo_Nazev->setFixedWidth(182);
+    Combo_Nazev->lineEdit()->setValidator(validator);
+
+    Edit_km = new QLineEdit(Panel1);
+    Edit_km->setObjectName(QStringLiteral("Edit_km"));
+    Edit_km->setFixedWidth(55);
+    Edit_km->setValidator(validator);
+
+    edit_cas = new MaskedTimeEdit(2, Panel1);
+    edit_cas->setObjectName(QStringLiteral("edit_cas"));
+    edit_cas->setFixedWidth(45);
+
+    Edit_prumer = new QLineEdit(Panel1);
+    Edit_prumer->setObjectName(QStringLiteral("Edit_prumer"));
+    Edit_prumer->setFixedWidth(55);
+    Edit_prumer->setValidator(validator);
+
+    Spin_Naroc = new QSpinBox(Panel1);
+    Spin_Naroc->setObjectName(QStringLiteral("Spin_Naroc"));
+    Spin_Naroc->setRange(1, 5);
+    Spin_Naroc->setValue(2);
+    Spin_Naroc->setFixedWidth(45);
+
+    Edit_Trasa = new QLineEdit(Panel1);
+    Edit_Trasa->setObjectName(QStringLiteral("Edit_Trasa"));
+    Edit_Trasa->setFixedWidth(452);
+    Edit_Trasa->setValidator(validator);
+
+    Btn_edittrasa = new QPushButton(QStringLiteral("Editovat"), Panel1);
+    Btn_edittrasa->setObjectName(QStringLiteral("Btn_edittrasa"));
+    Btn_edittrasa->setFocusPolicy(Qt::ClickFocus);
+    // The waypoint editor arrives with the waypoint list.
+    Btn_edittrasa->setEnabled(false);
+
+    for (QWidget *w : {static_cast<QWidget *>(Edit_km), static_cast<QWidget *>(edit_cas),
+                       static_cast<QWidget *>(Edit_prumer)}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this,
+                [this, w](const QPoint &pos) { PopupPocitej->popup(w->mapToGlobal(pos)); });
+    }
+
+    grid->addWidget(panelLabel(QStringLiteral("Datum jízdy"), DateTimePicker1, Panel1), 0, 0);
+    grid->addWidget(panelLabel(QStringLiteral("Název trasy"), Combo_Nazev, Panel1), 0, 1);
+    grid->addWidget(panelLabel(QStringLiteral("Délka (km)"), Edit_km, Panel1), 0, 2);
+    grid->addWidget(panelLabel(QStringLiteral("Čas (h:mm)"), edit_cas, Panel1), 0, 3);
+    grid->addWidget(panelLabel(QStringLiteral("Průměr"), Edit_prumer, Panel1), 0, 4);
+    grid->addWidget(panelLabel(QStringLiteral("Náročnost"), Spin_Naroc, Panel1), 0, 5);
+    grid->addWidget(DateTimePicker1, 1, 0);
+    grid->addWidget(Combo_Nazev, 1, 1);
+    grid->addWidget(Edit_km, 1, 2);
+    grid->addWidget(edit_cas, 1, 3);
+    grid->addWidget(Edit_prumer, 1, 4);
+    grid->addWidget(Spin_Naroc, 1, 5);
+    grid->addWidget(panelLabel(QStringLiteral("Průběh nebo popis trasy"), Edit_Trasa, Panel1), 2, 0, 1, 6);
+    grid->addWidget(Edit_Trasa, 3, 0, 1, 5);
+    grid->addWidget(Btn_edittrasa, 3, 5);
+    grid->setColumnStretch(6, 1);
+    grid->setRowStretch(4, 1);
+
+    for (QWidget *w : {static_cast<QWidget *>(DateTimePicker1), static_cast<QWidget *>(Combo_Nazev),
+                       static_cast<QWidget *>(Edit_km), static_cast<QWidget *>(edit_cas),
+                       static_cast<QWidget *>(Edit_prumer), static_cast<QWidget *>(Spin_Naroc),
+                       static_cast<QWidget *>(Edit_Trasa)})
+        w->installEventFilter(this);
+
+    connect(DateTimePicker1, &QDateEdit::dateChanged, this, [this] {
+        if (!m_settingDate)
+            DateTimePicker1Change();
+    });
+    connect(Spin_Naroc, &QSpinBox::textChanged, this, [this] {
+        if (m_editorLoading)
+            Spin_NarocChange();
+    });
+    return Panel1;
+}
+
+QWidget *TForm1::buildTotalsPanel()
+{
+    Panel2 = colouredPanel(QStringLiteral("Panel2"), QColor(209, 165, 165), 33, this);
+    auto *row = new QHBoxLayout(Panel2);
+    row->setContentsMargins(8, 2, 8, 2);
+    row->setSpacing(6);
+
+    auto field = [this](const QString &name) {
+        auto *e = new QLineEdit(Panel2);
+        e->setObjectName(name);
+        e->setReadOnly(true);
+        e->setFrame(false);
+        e->setFixedWidth(70);
+        return e;
+    };
+    Edit_celkem_km = field(QStringLiteral("Edit_celkem_km"));
+    Edit_celkem_prumer = field(QStringLiteral("Edit_celkem_prumer"));
+    Edit_celkem_cas = new MaskedTimeEdit(4, Panel2);
+    Edit_celkem_cas->setObjectName(QStringLiteral("Edit_celkem_cas"));
+    Edit_celkem_cas->setFrame(false);
+    Edit_celkem_cas->setFixedWidth(70);
+    Edit_celkem_cas->installEventFilter(this);
+
+    row->addWidget(panelLabel(QStringLiteral("Ujeté km celkem :"), Edit_celkem_km, Panel2));
+    row->addWidget(Edit_celkem_km);
+    row->addWidget(panelLabel(QStringLiteral("Čas celkem (hod):"), Edit_celkem_cas, Panel2));
+    row->addWidget(Edit_celkem_cas);
+    row->addWidget(panelLabel(QStringLiteral("Celkový průměr km/h :"), Edit_celkem_prumer, Panel2));
+    row->addWidget(Edit_celkem_prumer);
+    row->addStretch(1);
+    return Panel2;
+}
+
+// ---------------------------------------------------------------- focus and keys
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        m_focusHeld = qobject_cast<QWidget *>(watched);
+        break;
+    case QEvent::FocusOut: {
+        // Only an editor that really had the focus commits: a nested focus
+        // change can send a FocusOut to a control that never got its FocusIn.
+        const bool held = m_focusHeld == watched;
+        if (held)
+            m_focusHeld = nullptr;
+        if (held && commitsOn(static_cast<QFocusEvent *>(event)->reason()))
+            onCommitLeave(watched);
+        break;
+    }
+    case QEvent::KeyPress: {
+        auto *ke = static_cast<QKeyEvent *>(event);
+        if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
+            // The key is passed on after the focus moved.
+            onEnterKey(watched);
+        }
+        break;
+    }
+    case QEvent::KeyRelease:
+        if (watched == Edit_Trasa)
+            Edit_TrasaExit();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::onCommitLeave(QObject *editor)
+{
+    runGuarded([&] {
+        if (editor == DateTimePicker1)
+            DateTimePicker1Exit();
+        else if (editor == Combo_Nazev)
+            Combo_NazevExit();
+        else if (editor == Edit_km)
+            Edit_kmExit();
+        else if (editor == edit_cas || editor == Edit_celkem_cas)
+            edit_casExit();
+        else if (editor == Edit_prumer)
+            Edit_prumerExit();
+        else if (editor == Spin_Naroc)
+            Spin_NarocExit();
+        else if (editor == Edit_Trasa)
+            Edit_TrasaExit();
+    });
+}
+
+void TForm1::onEnterKey(QObject *editor)
+{
+    QWidget *next = nullptr;
+    if (editor == Combo_Nazev)
+        next = Edit_km;
+    else if (editor == Edit_km)
+        next = edit_cas;
+    else if (editor == edit_cas || editor == Edit_celkem_cas)
+        next = Edit_prumer;
+    else if (editor == Edit_prumer)
+        next = Spin_Naroc;
+    else if (editor == Spin_Naroc)
+        next = Edit_Trasa;
+    else if (editor == DateTimePicker1)
+        next = Combo_Nazev;
+    if (next)
+        next->setFocus(Qt::OtherFocusReason);
+}
+
+// ---------------------------------------------------------------- start and stop
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TForm1::FormShow()
+{
+    loadRideLog();
+    pbs->setFocus(Qt::OtherFocusReason);
+    const int last = m_log->RowCount() - 1;
+    pbs->setRow(last);
+    pbsSelectCell(0, last);
+    setWindowTitle(kTitle);
+    RecalcTotals();
+}
+
+void TForm1::loadRideLog()
+{
+    try {
+        m_log->LoadFromFile(m_rideLogPath);
+    } catch (const AppError &e) {
+        keepDamagedRideLog(e.text());
+    }
+    // Whatever the file held, the log keeps its heading row and its seven
+    // columns, so that no commit can fall outside the table.
+    if (m_log->ColCount() < kColumns)
+        m_log->setColCount(kColumns);
+    if (m_log->RowCount() < 2)
+        m_log->setRowCount(2);
+    if (m_log->FixedRows() != 1)
+        m_log->setFixedRows(1);
+}
+
+void TForm1::keepDamagedRideLog(const QString &error)
+{
+    // The table holds only what was read before the failure; closing would
+    // write that over the whole file. Keep the original beside it first.
+    const QFileInfo info(m_rideLogPath);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    QString copy = info.absolutePath() + u'/' + info.completeBaseName() + QStringLiteral("-poskozeny-")
+                   + stamp + u'.' + info.suffix();
+    for (int n = 2; QFileInfo::exists(copy); ++n)
+        copy = info.absolutePath() + u'/' + info.completeBaseName() + QStringLiteral("-poskozeny-") + stamp
+               + u'-' + QString::number(n) + u'.' + info.suffix();
+    if (QFile::copy(m_rideLogPath, copy)) {
+        Messages::instance().failure(
+            QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo načíst celý. Jeho původní obsah "
+                           "byl uložen do souboru „%3“; při zavření programu se do „%2“ zapíše jen to, "
+                           "co se podařilo načíst.")
+                .arg(error, m_rideLogPath, copy));
+    } else {
+        Messages::instance().failure(
+            QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo načíst celý a jeho kopii se "
+                           "nepodařilo uložit do „%3“. Před zavřením programu si soubor zazálohujte.")
+                .arg(error, m_rideLogPath, copy));
+    }
+}
+
+bool TForm1::saveRideLog()
+{
+    return runGuarded([this] { m_log->SaveToFile(m_rideLogPath); });
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (saveRideLog())
+        event->accept();
+    else
+        event->ignore();
+}
+
+// ---------------------------------------------------------------- editors
+
+int TForm1::dataRowCount() const
+{
+    return m_log->RowCount() - 1;
+}
+
+void TForm1::pbsSelectCell(int, int ARow)
+{
+    const auto date = LocaleService::instance().parseDate(m_log->cellRef(0, ARow));
+    m_settingDate = true;
+    DateTimePicker1->setDate(date ? *date : QDate::currentDate());
+    m_settingDate = false;
+
+    Combo_Nazev->setEditText(m_log->Cells(1, ARow));
+    Edit_Trasa->setText(m_log->Cells(2, ARow));
+    Edit_km->setText(m_log->Cells(3, ARow));
+    const QString time = m_log->Cells(4, ARow);
+    if (time.isEmpty())
+        edit_cas->clearTime();
+    else
+        edit_cas->setTimeText(time);
+    Edit_prumer->setText(m_log->Cells(5, ARow));
+
+    m_editorLoading = false;
+    bool ok = false;
+    const int difficulty = m_log->cellRef(6, ARow).trimmed().toInt(&ok);
+    Spin_Naroc->setValue(ok ? difficulty : 2);
+    m_editorLoading = true;
+}
+
+void TForm1::commit(int column, const QString &text)
+{
+    m_log->SetCellIfChanged(column, pbs->Row(), cellText(text));
+}
+
+void TForm1::DateTimePicker1Exit()
+{
+    commit(0, LocaleService::instance().formatDate(DateTimePicker1->date()));
+}
+
+void TForm1::DateTimePicker1Change()
+{
+    Combo_Nazev->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::Combo_NazevExit()
+{
+    commit(1, Combo_Nazev->currentText());
+}
+
+void TForm1::Edit_TrasaExit()
+{
+    commit(2, Edit_Trasa->text());
+}
+
+void TForm1::Edit_kmExit()
+{
+    commit(3, Edit_km->text());
+    RecalcTotals();
+}
+
+void TForm1::rejectTime()
+{
+    Messages::instance().info(kTimeMessage);
+    edit_cas->clearTime();
+    edit_cas->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::edit_casExit()
+{
+    const QString time = edit_cas->timeText();
+    if (!TimeText::isValid(time) && time != TimeText::kEmpty) {
+        rejectTime();
+        return;
+    }
+    commit(4, time);
+    if (!Edit_km->text().isEmpty() && Edit_prumer->text().isEmpty() && time != TimeText::kEmpty)
+        RecalcAverage();
+    RecalcTotals();
+}
+
+void TForm1::Edit_prumerExit()
+{
+    commit(5, Edit_prumer->text());
+    RecalcTotals();
+}
+
+void TForm1::Spin_NarocExit()
+{
+    bool ok = false;
+    const int v = Spin_Naroc->cleanText().trimmed().toInt(&ok);
+    commit(6, QString::number(ok ? v : 1));
+}
+
+void TForm1::Spin_NarocChange()
+{
+    Spin_NarocExit();
+}
+
+// ---------------------------------------------------------------- records
+
+void TForm1::Novzznam1Click()
+{
+    if (dataRowCount() == 1 && m_log->cellRef(0, 1).isEmpty())
+        return;
+    m_log->setRowCount(m_log->RowCount() + 1);
+    const int last = m_log->RowCount() - 1;
+    pbs->setRow(last);
+    if (pbs->Row() != last)
+        return;
+    DateTimePicker1->setFocus(Qt::OtherFocusReason);
+    RecalcTotals();
+}
+
+void TForm1::Odstranitzznam1Click()
+{
+    int row = pbs->Row();
+    if (dataRowCount() == 1) {
+        m_log->clearRow(1);
+        row = 1;
+    } else {
+        m_log->RemoveRow(row);
+        row = std::min(row, m_log->RowCount() - 1);
+        pbs->setRow(row);
+    }
+    pbsSelectCell(0, row);
+    RecalcTotals();
+}
+
+// ---------------------------------------------------------------- arithmetic
+
+void TForm1::RecalcTotals()
+{
+    const RideArithmetic::Totals t = RideArithmetic::totals(*m_log);
+    Edit_celkem_cas->setTimeText(t.time);
+    Edit_celkem_prumer->setText(t.average);
+    Edit_celkem_km->setText(t.km);
+}
+
+void TForm1::RecalcDistance()
+{
+    const auto km = RideArithmetic::distance(Edit_prumer->text(), edit_cas->timeText());
+    if (!km) {
+        Messages::instance().info(kDistanceMessage);
+        return;
+    }
+    Edit_km->setText(*km);
+    Edit_kmExit();
+}
+
+void TForm1::RecalcTime()
+{
+    const auto t = RideArithmetic::time(Edit_km->text(), Edit_prumer->text());
+    if (!t) {
+        Messages::instance().info(kTimeCalcMessage);
+        return;
+    }
+    // The editor holds two hour places: a ride of 100 hours or more would
+    // lose its leading digits and turn into another, valid time.
+    if (t->hours >= 100 || t->hours < 0) {
+        rejectTime();
+        return;
+    }
+    edit_cas->setTimeText(t->text);
+    edit_cas->deselect();
+    edit_casExit();
+}
+
+void TForm1::RecalcAverage()
+{
+    const auto avg = RideArithmetic::average(Edit_km->text(), edit_cas->timeText());
+    if (!avg) {
+        Messages::instance().info(kAverageMessage);
+        return;
+    }
+    Edit_prumer->setText(*avg);
+    Edit_prumerExit();
+}
+
+void TForm1::PrepocitejItemClick()
+{
+    QWidget *focused = focusWidget();
+    if (focused == Edit_km)
+        RecalcDistance();
+    else if (focused == edit_cas)
+        RecalcTime();
+    else if (focused == Edit_prumer)
+        RecalcAverage();
+    RecalcTotals();
+}

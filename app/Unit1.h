@@ -1,0 +1,133 @@
+#pragma once
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QComboBox;
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSpinBox;
+class QStatusBar;
+class QToolBar;
+class MaskedTimeEdit;
+class TPubStrGrid;
+class TPubStrGridView;
+
+// The main window: the ride log table, the editor panel that always shows
+// the current ride, the totals, and the menus that reach everything else.
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // programFolder: where the data files are (with a trailing separator);
+    // empty means the folder of the executable, or the per-user data
+    // folder when that is not writable.
+    explicit TForm1(const QString &programFolder = QString(), QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    const QString &programFolder() const { return m_programFolder; }
+    const QString &rideLogPath() const { return m_rideLogPath; }
+    TPubStrGrid *rideLog() const { return m_log; }
+
+    // Writes the ride log; false (and the error shown) when it failed.
+    bool saveRideLog();
+
+    // Controls, named as in the window's description.
+    QToolBar *ToolBar1 = nullptr;
+    QAction *tb_novy = nullptr;
+    QAction *tb_odstranit = nullptr;
+    QAction *tb_celkem = nullptr;
+    QFrame *Panel1 = nullptr;
+    QDateEdit *DateTimePicker1 = nullptr;
+    QComboBox *Combo_Nazev = nullptr;
+    QLineEdit *Edit_km = nullptr;
+    MaskedTimeEdit *edit_cas = nullptr;
+    QLineEdit *Edit_prumer = nullptr;
+    QSpinBox *Spin_Naroc = nullptr;
+    QLineEdit *Edit_Trasa = nullptr;
+    QPushButton *Btn_edittrasa = nullptr;
+    TPubStrGridView *pbs = nullptr;
+    QFrame *Panel2 = nullptr;
+    QLineEdit *Edit_celkem_km = nullptr;
+    MaskedTimeEdit *Edit_celkem_cas = nullptr;
+    QLineEdit *Edit_celkem_prumer = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QMenu *PopupPocitej = nullptr;
+
+    QAction *Novzznam1 = nullptr;
+    QAction *Odstranitzznam1 = nullptr;
+    QAction *ExportdoHTML1 = nullptr;
+    QAction *UlozitTrasuItem = nullptr;
+    QAction *OdstranitTrasuItem = nullptr;
+    QAction *Pepoetcelkovchhodnot1 = nullptr;
+    QAction *Dlka1 = nullptr;
+    QAction *as1 = nullptr;
+    QAction *Prmr1 = nullptr;
+    QAction *item_op_novy = nullptr;
+    QAction *Npovda1 = nullptr;
+    QAction *Oaplikaci1 = nullptr;
+    QAction *PrepocitejItem = nullptr;
+
+public slots:
+    void FormShow();
+
+    // Loads the editors from a row.
+    void pbsSelectCell(int ACol, int ARow);
+
+    // Commits: one editor into its cell of the current row.
+    void DateTimePicker1Exit();
+    void Combo_NazevExit();
+    void Edit_TrasaExit();
+    void Edit_kmExit();
+    void edit_casExit();
+    void Edit_prumerExit();
+    void Spin_NarocExit();
+    void Spin_NarocChange();
+    void DateTimePicker1Change();
+
+    void Novzznam1Click();
+    void Odstranitzznam1Click();
+
+    void RecalcTotals();
+    void RecalcDistance();
+    void RecalcTime();
+    void RecalcAverage();
+    void Pepoetcelkovchhodnot1Click() { RecalcTotals(); }
+    void Dlka1Click() { RecalcDistance(); }
+    void as1Click() { RecalcTime(); }
+    void Prmr1Click() { RecalcAverage(); }
+    void PrepocitejItemClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void buildMenus();
+    void buildToolBar();
+    QWidget *buildEditorPanel();
+    QWidget *buildTotalsPanel();
+    void loadRideLog();
+    void keepDamagedRideLog(const QString &error);
+    void commit(int column, const QString &text);
+    void rejectTime();
+    void onCommitLeave(QObject *editor);
+    void onEnterKey(QObject *editor);
+    int dataRowCount() const;
+
+    QString m_programFolder;
+    QString m_rideLogPath;
+    TPubStrGrid *m_log = nullptr;
+    // False only while the editors are being loaded from a row.
+    bool m_editorLoading = true;
+    // Set while the picker's date is being set by the program.
+    bool m_settingDate = false;
+    bool m_shown = false;
+    QWidget *m_focusHeld = nullptr;
+};

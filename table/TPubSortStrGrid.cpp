@@ -1,0 +1,255 @@
+#include "TPubSortStrGrid.h"
+
+#include "LocaleService.h"
+#include "Messages.h"
+#include "NumberText.h"
+
+#include <QCollatorSortKey>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// One row of the key table: the key and the position it came from.
+// Exchanging two rows exchanges both.
+template <typename Key>
+struct KeyRow
+{
+    Key key;
+    int source;
+};
+
+// A text key, converted once: the collator's sort key orders exactly as
+// the collator's comparison of the texts, so the sort never collates text
+// at a comparison.
+struct TextKey
+{
+    QCollatorSortKey sortKey;
+    bool empty;
+};
+
+int compareKeys(const TextKey &a, const TextKey &b)
+{
+    // An empty key orders before any other, even one whose characters
+    // the collation ignores.
+    if (a.empty || b.empty)
+        return int(b.empty) - int(a.empty);
+    return a.sortKey.compare(b.sortKey);
+}
+
+template <typename Number>
+int compareKeys(Number a, Number b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+template <typename Key>
+void bubbleSort(std::vector<KeyRow<Key>> &rows, int lo, int hi)
+{
+    bool exchanged = true;
+    while (exchanged) {
+        exchanged = false;
+        for (int p = lo; p < hi; ++p) {
+            if (compareKeys(rows[size_t(p)].key, rows[size_t(p + 1)].key) > 0) {
+                std::swap(rows[size_t(p)], rows[size_t(p + 1)]);
+                exchanged = true;
+            }
+        }
+    }
+}
+
+// Quicksort with the middle key as pivot, taken once before partitioning.
+// With smallRangesByBubble, ranges of at most five positions are bubble
+// sorted instead (stable). The pivot has the keys' own type: a long double
+// key compared with a pivot rounded to double would let the scans run past
+// a range of equal keys such as "22,3".
+//
+// The smaller part is sorted by recursion and the larger one by the loop,
+// which keeps the stack shallow; the parts are disjoint, so the result is
+// the same as sorting lo..j first and then i..hi.
+template <typename Key>
+void quickSort(std::vector<KeyRow<Key>> &rows, int lo, int hi, bool smallRangesByBubble)
+{
+    for (;;) {
+        if (smallRangesByBubble && hi - lo <= 4) {
+            bubbleSort(rows, lo, hi);
+            return;
+        }
+        if (lo >= hi)
+            return;
+        const Key pivot = rows[size_t((lo + hi) / 2)].key;
+        int i = lo;
+        int j = hi;
+        while (i <= j) {
+            while (compareKeys(rows[size_t(i)].key, pivot) < 0)
+                ++i;
+            while (compareKeys(rows[size_t(j)].key, pivot) > 0)
+                --j;
+            if (i <= j) {
+                std::swap(rows[size_t(i)], rows[size_t(j)]);
+                ++i;
+                --j;
+            }
+        }
+        if (j - lo < hi - i) {
+            quickSort(rows, lo, j, smallRangesByBubble);
+            lo = i;
+        } else {
+            quickSort(rows, i, hi, smallRangesByBubble);
+            hi = j;
+        }
+    }
+}
+
+// Only a to z are folded; every other character stays as it is.
+QString foldAsciiUpper(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if (u >= u'a' && u <= u'z')
+            c = QChar(char16_t(u - (u'a' - u'A')));
+    }
+    return out;
+}
+
+// Sorts the keys of positions first..first+n-1 and returns, for each
+// position of the range in ascending order, the position it takes its
+// texts from.
+template <typename Key, typename Convert>
+std::vector<int> orderOf(int first, int n, const Convert &keyAt, bool smallRangesByBubble)
+{
+    std::vector<KeyRow<Key>> rows;
+    rows.reserve(size_t(n));
+    for (int p = first; p < first + n; ++p)
+        rows.push_back(KeyRow<Key>{keyAt(p), p});
+    quickSort(rows, 0, n - 1, smallRangesByBubble);
+    std::vector<int> sources;
+    sources.reserve(size_t(n));
+    for (const auto &r : rows)
+        sources.push_back(r.source);
+    return sources;
+}
+
+} // namespace
+
+TPubSortStrGrid::TPubSortStrGrid(QObject *parent)
+    : QObject(parent)
+{
+}
+
+QString TPubSortStrGrid::resultText(int code)
+{
+    switch (code) {
+    case 0: return QStringLiteral("Ok");
+    case 1: return QStringLiteral("StringGrid není");
+    case 2: return QStringLiteral("StartIndex je větší či roven EndIndex");
+    case 3: return QStringLiteral("StartIndex je menší než 0");
+    case 4: return QStringLiteral("StartIndex je větší než počet řádků/sloupců");
+    case 5: return QStringLiteral("EndIndex je větší než počet řádků/sloupců");
+    case 6: return QStringLiteral("Sort Index je menší než 0");
+    case 7: return QStringLiteral("Sort Index je větší než počet řádků/sloupců");
+    }
+    return QString();
+}
+
+QString TPubSortStrGrid::ResultText() const
+{
+    return resultText(m_resultCode);
+}
+
+// The checks in their order; the first that fails gives the code. Both
+// ways of sorting compare the range with RowCount and the key with
+// ColCount.
+int TPubSortStrGrid::check() const
+{
+    if (!m_grid)
+        return 1;
+    if (m_startIndex >= m_endIndex)
+        return 2;
+    if (m_startIndex < 0)
+        return 3;
+    if (m_startIndex > m_grid->RowCount() - 1)
+        return 4;
+    if (m_endIndex > m_grid->RowCount() - 1)
+        return 5;
+    if (m_sortIndex < 0)
+        return 6;
+    if (m_sortIndex > m_grid->ColCount() - 1)
+        return 7;
+    return 0;
+}
+
+bool TPubSortStrGrid::Sort()
+{
+    m_resultCode = check();
+    if (m_resultCode > 0) {
+        if (m_showMessageOnError)
+            Messages::instance().errorDialog(ResultText());
+        return false;
+    }
+    reorder();
+    return true;
+}
+
+void TPubSortStrGrid::reorder()
+{
+    TPubStrGrid &grid = *m_grid;
+    const bool byRows = m_howToSort == Row;
+    const int first = m_startIndex;
+    int last = m_endIndex;
+    // Sorting columns, the checks let the range reach past the last
+    // column. Positions there hold no texts and cannot move, so they are
+    // left out: only the columns that exist are sorted.
+    if (!byRows)
+        last = std::min(last, grid.ColCount() - 1);
+    const int n = last - first + 1;
+    if (n < 2)
+        return;
+
+    const int k = m_sortIndex;
+    auto keyText = [&grid, byRows, k](int p) -> const QString & {
+        return byRows ? grid.cellRef(k, p) : grid.cellRef(p, k);
+    };
+
+    std::vector<int> sources;
+    switch (m_sortType) {
+    case Character: {
+        const QCollator &collator = LocaleService::instance().collator();
+        const bool fold = !m_caseSensitiv;
+        auto keyAt = [&](int p) {
+            const QString text = fold ? foldAsciiUpper(keyText(p)) : keyText(p);
+            return TextKey{collator.sortKey(text), text.isEmpty()};
+        };
+        sources = orderOf<TextKey>(first, n, keyAt, true);
+        break;
+    }
+    case Numeric: {
+        const QChar sep = LocaleService::instance().decimalSeparator();
+        auto keyAt = [&](int p) {
+            return NumberText::parseExtended(keyText(p), sep).value_or(0.0L);
+        };
+        sources = orderOf<long double>(first, n, keyAt, false);
+        break;
+    }
+    case DateTime: {
+        const LocaleService &locale = LocaleService::instance();
+        auto keyAt = [&](int p) { return locale.parseDateTime(keyText(p)).value_or(0.0); };
+        sources = orderOf<double>(first, n, keyAt, false);
+        break;
+    }
+    }
+
+    // Descending is the ascending result written back reversed, so equal
+    // keys also come in the reverse of their ascending order.
+    if (m_sortDirection == Descending)
+        std::reverse(sources.begin(), sources.end());
+
+    // Whole rows (columns) move; row heights and column widths stay.
+    if (byRows)
+        grid.permuteRows(first, sources);
+    else
+        grid.permuteCols(first, sources);
+}

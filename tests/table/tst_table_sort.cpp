@@ -1,0 +1,562 @@
+#include "LocaleService.h"
+#include "MessageRecorder.h"
+#include "NumberText.h"
+#include "TPubSortStrGrid.h"
+#include "TPubStrGrid.h"
+#include "TestLocale.h"
+
+#include <QCollatorSortKey>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+using Grid = std::unique_ptr<TPubStrGrid>;
+
+// A heading row, then one row per key: the key in column 0, the row's
+// original number in column 1.
+Grid keyGrid(const QStringList &keys)
+{
+    auto g = std::make_unique<TPubStrGrid>();
+    g->setAutoSave(false);
+    g->setColCount(2);
+    g->setRowCount(int(keys.size()) + 1);
+    g->setCells(0, 0, QStringLiteral("Klíč"));
+    g->setCells(1, 0, QStringLiteral("Č."));
+    for (int i = 0; i < keys.size(); ++i) {
+        g->setCells(0, i + 1, keys[i]);
+        g->setCells(1, i + 1, QString::number(i + 1));
+    }
+    return g;
+}
+
+QStringList column(const TPubStrGrid &g, int col, int from = 1)
+{
+    QStringList out;
+    for (int r = from; r < g.RowCount(); ++r)
+        out.append(g.Cells(col, r));
+    return out;
+}
+
+QStringList allCells(const TPubStrGrid &g)
+{
+    QStringList out;
+    for (int r = 0; r < g.RowCount(); ++r)
+        out += g.Rows(r);
+    return out;
+}
+
+bool sortKeys(TPubStrGrid &g, TPubSortStrGrid::ToSortType type,
+              TPubSortStrGrid::SortDirType dir = TPubSortStrGrid::Ascending,
+              bool caseSensitiv = false)
+{
+    TPubSortStrGrid s;
+    s.setGridToSort(&g);
+    s.setStartIndex(1);
+    s.setEndIndex(g.RowCount() - 1);
+    s.setSortType(type);
+    s.setSortDirection(dir);
+    s.setCaseSensitiv(caseSensitiv);
+    return s.Sort();
+}
+
+} // namespace
+
+class TestTableSort : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<TestLocale> m_czech;
+
+private slots:
+    void initTestCase() { m_czech = std::make_unique<TestLocale>(); }
+    void cleanupTestCase() { m_czech.reset(); }
+
+    void defaults();
+    void checks_data();
+    void checks();
+    void messageOnlyWithShowMessageOnError();
+    void gridClearedWhenDestroyed();
+    void order_data();
+    void order();
+    void numericInvalidKeysCountAsZero();
+    void decimalSeparatorOfLocale_data();
+    void decimalSeparatorOfLocale();
+    void descendingIsReverseOfAscending_data();
+    void descendingIsReverseOfAscending();
+    void largeRangesAreOrdered_data();
+    void largeRangesAreOrdered();
+    void wholeRowsMoveInsideRangeOnly();
+    void columnMode();
+    void columnRangeBeyondLastColumn();
+    void sortKeyOrdersAsCollator_data();
+    void sortKeyOrdersAsCollator();
+};
+
+void TestTableSort::defaults()
+{
+    TPubSortStrGrid s;
+    QCOMPARE(s.GridToSort(), nullptr);
+    QCOMPARE(s.StartIndex(), 0);
+    QCOMPARE(s.EndIndex(), 0);
+    QCOMPARE(s.SortIndex(), 0);
+    QCOMPARE(s.sortType(), TPubSortStrGrid::Character);
+    QCOMPARE(s.CaseSensitiv(), false);
+    QCOMPARE(s.SortDirection(), TPubSortStrGrid::Ascending);
+    QCOMPARE(s.HowToSort(), TPubSortStrGrid::Row);
+    QCOMPARE(s.ShowMessageOnError(), false);
+    QCOMPARE(s.ResultCode(), 0);
+    // Ordinals as stored in a form description.
+    QCOMPARE(int(TPubSortStrGrid::DateTime), 2);
+    QCOMPARE(int(TPubSortStrGrid::Descending), 1);
+    QCOMPARE(int(TPubSortStrGrid::Row), 1);
+    QCOMPARE(s.property("SortType").toInt(), 0);
+}
+
+void TestTableSort::checks_data()
+{
+    QTest::addColumn<bool>("withGrid");
+    QTest::addColumn<bool>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("cols");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+
+    const QString t1 = QStringLiteral("StringGrid není");
+    const QString t2 = QStringLiteral("StartIndex je větší či roven EndIndex");
+    const QString t3 = QStringLiteral("StartIndex je menší než 0");
+    const QString t4 = QStringLiteral("StartIndex je větší než počet řádků/sloupců");
+    const QString t5 = QStringLiteral("EndIndex je větší než počet řádků/sloupců");
+    const QString t6 = QStringLiteral("Sort Index je menší než 0");
+    const QString t7 = QStringLiteral("Sort Index je větší než počet řádků/sloupců");
+
+    QTest::newRow("no grid") << false << false << 4 << 2 << 1 << 3 << 0 << 1 << t1;
+    QTest::newRow("no grid before range") << false << false << 4 << 2 << 3 << 1 << -1 << 1 << t1;
+    QTest::newRow("one ride") << true << false << 2 << 7 << 1 << 1 << 3 << 2 << t2;
+    QTest::newRow("no ride") << true << false << 1 << 7 << 1 << 0 << 3 << 2 << t2;
+    QTest::newRow("start negative") << true << false << 4 << 2 << -1 << 2 << 0 << 3 << t3;
+    QTest::newRow("both negative") << true << false << 4 << 2 << -3 << -1 << 0 << 3 << t3;
+    QTest::newRow("start past rows before end") << true << false << 4 << 2 << 5 << 9 << 0 << 4 << t4;
+    QTest::newRow("end past rows") << true << false << 4 << 2 << 1 << 4 << 0 << 5 << t5;
+    QTest::newRow("key negative") << true << false << 4 << 2 << 1 << 3 << -1 << 6 << t6;
+    QTest::newRow("key = ColCount") << true << false << 4 << 7 << 1 << 3 << 7 << 7 << t7;
+    QTest::newRow("key = ColCount - 1") << true << false << 4 << 7 << 1 << 3 << 6 << 0 << "Ok";
+    QTest::newRow("end = RowCount - 1") << true << false << 4 << 2 << 0 << 3 << 1 << 0 << "Ok";
+    // Sorting columns still measures the range by rows, the key by columns.
+    QTest::newRow("columns: end past rows") << true << true << 3 << 10 << 1 << 5 << 0 << 5 << t5;
+    QTest::newRow("columns: key = ColCount") << true << true << 10 << 3 << 0 << 2 << 3 << 7 << t7;
+}
+
+void TestTableSort::checks()
+{
+    QFETCH(bool, withGrid);
+    QFETCH(bool, columns);
+    QFETCH(int, rows);
+    QFETCH(int, cols);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(int, key);
+    QFETCH(int, code);
+    QFETCH(QString, text);
+
+    TPubStrGrid g;
+    g.setAutoSave(false);
+    g.setRowCount(rows);
+    g.setColCount(cols);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            g.setCells(c, r, QString::number((r * 7 + c * 3) % 5));
+    const QStringList before = allCells(g);
+
+    TPubSortStrGrid s;
+    if (withGrid)
+        s.setGridToSort(&g);
+    s.setHowToSort(columns ? TPubSortStrGrid::Column : TPubSortStrGrid::Row);
+    s.setStartIndex(start);
+    s.setEndIndex(end);
+    s.setSortIndex(key);
+    s.setSortType(TPubSortStrGrid::Numeric);
+
+    QCOMPARE(s.Sort(), code == 0);
+    QCOMPARE(s.ResultCode(), code);
+    QCOMPARE(s.ResultText(), text);
+    if (code != 0)
+        QCOMPARE(allCells(g), before);
+}
+
+void TestTableSort::messageOnlyWithShowMessageOnError()
+{
+    MessageRecorder recorder;
+    Grid g = keyGrid({QStringLiteral("b"), QStringLiteral("a")});
+    TPubSortStrGrid s;
+    s.setGridToSort(g.get());
+    s.setStartIndex(1);
+    s.setEndIndex(1);
+
+    QVERIFY(!s.Sort());
+    QVERIFY(recorder.shown.isEmpty());
+
+    s.setShowMessageOnError(true);
+    QVERIFY(!s.Sort());
+    QCOMPARE(recorder.shown.size(), 1);
+    QCOMPARE(recorder.shown[0].first, Messages::Kind::ErrorDialog);
+    QCOMPARE(recorder.shown[0].second, QStringLiteral("StartIndex je větší či roven EndIndex"));
+
+    // A sort that succeeds shows nothing and resets the result.
+    s.setEndIndex(2);
+    QVERIFY(s.Sort());
+    QCOMPARE(recorder.shown.size(), 1);
+    QCOMPARE(s.ResultCode(), 0);
+    QCOMPARE(s.ResultText(), QStringLiteral("Ok"));
+    QCOMPARE(column(*g, 0), QStringList({"a", "b"}));
+}
+
+void TestTableSort::gridClearedWhenDestroyed()
+{
+    TPubSortStrGrid s;
+    {
+        Grid g = keyGrid({QStringLiteral("b"), QStringLiteral("a")});
+        s.setGridToSort(g.get());
+        s.setStartIndex(1);
+        s.setEndIndex(2);
+        QVERIFY(s.Sort());
+    }
+    QCOMPARE(s.GridToSort(), nullptr);
+    QVERIFY(!s.Sort());
+    QCOMPARE(s.ResultCode(), 1);
+    QCOMPARE(s.ResultText(), QStringLiteral("StringGrid není"));
+}
+
+void TestTableSort::order_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("caseSensitiv");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("expected");
+
+    const int text = TPubSortStrGrid::Character;
+    const int num = TPubSortStrGrid::Numeric;
+    const int date = TPubSortStrGrid::DateTime;
+
+    QTest::newRow("text: numbers as text") << text << false
+        << QStringList{"10", "9", "abc", ""} << QStringList{"", "10", "9", "abc"};
+    // Ranges of up to five are bubble sorted: equal keys keep their order.
+    QTest::newRow("text: stable, A first") << text << false
+        << QStringList{"b", "A", "a"} << QStringList{"A", "a", "b"};
+    QTest::newRow("text: stable, a first") << text << false
+        << QStringList{"b", "a", "A"} << QStringList{"a", "A", "b"};
+    QTest::newRow("text: case sensitive flag, A first") << text << true
+        << QStringList{"b", "A", "a"} << QStringList{"A", "a", "b"};
+    QTest::newRow("text: case sensitive flag, a first") << text << true
+        << QStringList{"b", "a", "A"} << QStringList{"a", "A", "b"};
+    QTest::newRow("text: Czech, bubble") << text << false
+        << QStringList{"hrad", "chata", "čáp", "cesta", "dům"}
+        << QStringList{"cesta", "čáp", "dům", "hrad", "chata"};
+    QTest::newRow("text: Czech, quicksort") << text << false
+        << QStringList{"chata", "Žďár", "hrad", "Čerčany", "izba", "cesta", "řeka", "Rokytnice", "", "ševce"}
+        << QStringList{"", "cesta", "Čerčany", "hrad", "chata", "izba", "Rokytnice", "řeka", "ševce", "Žďár"};
+    // Case is ignored with either setting of the flag.
+    QTest::newRow("text: case sensitive flag, quicksort") << text << true
+        << QStringList{"Chata", "hrad", "cesta", "Dům", "čáp", "Izba", "", "bába"}
+        << QStringList{"", "bába", "cesta", "čáp", "Dům", "hrad", "Chata", "Izba"};
+    QTest::newRow("numeric: decimal comma, sign, exponent, blanks") << num << false
+        << QStringList{"42,5", " 1,5e1 ", "-3", "+2", "100", "0,25", "7"}
+        << QStringList{"-3", "0,25", "+2", "7", " 1,5e1 ", "42,5", "100"};
+    // Equal keys that no double represents exactly must not throw the
+    // partition off.
+    QTest::newRow("numeric: equal inexact keys") << num << false
+        << QStringList{"22,3", "18,2", "22,3", "22,3", "18,2", "0,1", "22,3", "0,1", "18,2", "22,3", "22,3", "22,3"}
+        << QStringList{"0,1", "0,1", "18,2", "18,2", "18,2", "22,3", "22,3", "22,3", "22,3", "22,3", "22,3", "22,3"};
+    QTest::newRow("numeric: all equal inexact") << num << false
+        << QStringList{"22,3", "22,3", "22,3", "22,3", "22,3", "22,3", "22,3"}
+        << QStringList{"22,3", "22,3", "22,3", "22,3", "22,3", "22,3", "22,3"};
+    QTest::newRow("date: days") << date << false
+        << QStringList{"1.1.2006", "7.5.2005", "3.5.2005"} << QStringList{"3.5.2005", "7.5.2005", "1.1.2006"};
+    QTest::newRow("date: times alone") << date << false
+        << QStringList{"10:00", "9:30", "1:55", "0:05"} << QStringList{"0:05", "1:55", "9:30", "10:00"};
+    QTest::newRow("date: dates with times") << date << false
+        << QStringList{"7.5.2005 18:30", "7.5.2005 8:15", "7.5.2005", "6.5.2005 23:59", "8.5.2005 0:01", "7.5.2005 18:29"}
+        << QStringList{"6.5.2005 23:59", "7.5.2005", "7.5.2005 8:15", "7.5.2005 18:29", "7.5.2005 18:30", "8.5.2005 0:01"};
+    QTest::newRow("date: invalid is day 0, before a time") << date << false
+        << QStringList{"3.5.2005", "1:55", "nic", "31.12.1899"} << QStringList{"nic", "1:55", "31.12.1899", "3.5.2005"};
+}
+
+void TestTableSort::order()
+{
+    QFETCH(int, type);
+    QFETCH(bool, caseSensitiv);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, expected);
+
+    Grid g = keyGrid(keys);
+    QVERIFY(sortKeys(*g, TPubSortStrGrid::ToSortType(type), TPubSortStrGrid::Ascending, caseSensitiv));
+    QCOMPARE(column(*g, 0), expected);
+    QCOMPARE(g->Cells(0, 0), QStringLiteral("Klíč"));
+}
+
+void TestTableSort::numericInvalidKeysCountAsZero()
+{
+    Grid g = keyGrid({"10", "9", "abc", ""});
+    QVERIFY(sortKeys(*g, TPubSortStrGrid::Numeric));
+    const QStringList got = column(*g, 0);
+    QCOMPARE(got.mid(2), QStringList({"9", "10"}));
+    QCOMPARE(QSet<QString>(got.begin(), got.begin() + 2), QSet<QString>({"abc", ""}));
+}
+
+void TestTableSort::decimalSeparatorOfLocale_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("Czech: comma") << QLocale(QLocale::Czech, QLocale::CzechRepublic)
+                                  << QStringList{"-1", "7", "42,5", "100"};
+    QTest::newRow("English: dot") << QLocale(QLocale::English, QLocale::UnitedStates)
+                                  << QStringList{"-1", "42,5", "7", "100"};
+}
+
+void TestTableSort::decimalSeparatorOfLocale()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QStringList, expected);
+    TestLocale pinned(locale);
+    Grid g = keyGrid({"100", "42,5", "7", "-1"});
+    QVERIFY(sortKeys(*g, TPubSortStrGrid::Numeric));
+    QCOMPARE(column(*g, 0), expected);
+}
+
+void TestTableSort::descendingIsReverseOfAscending_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("keys");
+
+    QStringList text, num, date;
+    const QStringList words{"a", "A", "b", "B", "", "ch", "h", "č"};
+    for (int i = 0; i < 40; ++i) {
+        text << words[(i * 5 + 3) % words.size()];
+        num << QString::number((i * 7) % 4) + QStringLiteral(",3");
+        date << QStringLiteral("%1.5.2005").arg((i * 3) % 5 + 1);
+    }
+    QTest::newRow("text") << int(TPubSortStrGrid::Character) << text;
+    QTest::newRow("numeric") << int(TPubSortStrGrid::Numeric) << num;
+    QTest::newRow("date") << int(TPubSortStrGrid::DateTime) << date;
+}
+
+void TestTableSort::descendingIsReverseOfAscending()
+{
+    QFETCH(int, type);
+    QFETCH(QStringList, keys);
+    const auto t = TPubSortStrGrid::ToSortType(type);
+
+    Grid up = keyGrid(keys);
+    Grid down = keyGrid(keys);
+    QVERIFY(sortKeys(*up, t, TPubSortStrGrid::Ascending));
+    QVERIFY(sortKeys(*down, t, TPubSortStrGrid::Descending));
+
+    QStringList ascendingIds = column(*up, 1);
+    std::reverse(ascendingIds.begin(), ascendingIds.end());
+    QCOMPARE(column(*down, 1), ascendingIds);
+}
+
+void TestTableSort::largeRangesAreOrdered_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("keys");
+
+    QRandomGenerator rng(20050503);
+    const QStringList syllables{"ch", "h", "č", "c", "ř", "r", "á", "a", "Š", "s", "Ž", "z", "ě", "e", " ", "-"};
+    QStringList text, num, date;
+    for (int i = 0; i < 3000; ++i) {
+        QString w;
+        for (int n = int(rng.bounded(4)); n >= 0; --n)
+            w += syllables[int(rng.bounded(syllables.size()))];
+        text << (rng.bounded(20) == 0 ? QString() : w);
+        num << QStringLiteral("%1,%2").arg(rng.bounded(200)).arg(rng.bounded(10));
+        date << QStringLiteral("%1.%2.%3 %4:%5").arg(rng.bounded(1, 29)).arg(rng.bounded(1, 13))
+                    .arg(rng.bounded(2000, 2010)).arg(rng.bounded(24)).arg(rng.bounded(60), 2, 10, QChar(u'0'));
+    }
+    QTest::newRow("text") << int(TPubSortStrGrid::Character) << text;
+    QTest::newRow("numeric") << int(TPubSortStrGrid::Numeric) << num;
+    QTest::newRow("date") << int(TPubSortStrGrid::DateTime) << date;
+}
+
+// The result is checked with the plain conversions and the collator, not
+// with anything the sorter precomputes.
+void TestTableSort::largeRangesAreOrdered()
+{
+    QFETCH(int, type);
+    QFETCH(QStringList, keys);
+    Grid g = keyGrid(keys);
+    QVERIFY(sortKeys(*g, TPubSortStrGrid::ToSortType(type)));
+
+    const LocaleService &ls = LocaleService::instance();
+    const QStringList got = column(*g, 0);
+    for (int i = 1; i < got.size(); ++i) {
+        const QString &a = got[i - 1], &b = got[i];
+        bool inOrder = true;
+        if (type == TPubSortStrGrid::Character)
+            inOrder = ls.compareText(a, b) <= 0;
+        else if (type == TPubSortStrGrid::Numeric)
+            inOrder = NumberText::parse(a, u',').value() <= NumberText::parse(b, u',').value();
+        else
+            inOrder = ls.parseDateTime(a).value() <= ls.parseDateTime(b).value();
+        if (!inOrder)
+            QFAIL(qPrintable(QStringLiteral("\"%1\" before \"%2\" at %3").arg(a, b).arg(i)));
+    }
+    // Every row moved with its key.
+    QSet<int> ids;
+    for (int r = 1; r < g->RowCount(); ++r) {
+        const int id = g->Cells(1, r).toInt();
+        QCOMPARE(g->Cells(0, r), keys[id - 1]);
+        ids.insert(id);
+    }
+    QCOMPARE(ids.size(), keys.size());
+}
+
+void TestTableSort::wholeRowsMoveInsideRangeOnly()
+{
+    // A ride log: headings, rides 1..6 to sort, two rows after the range.
+    TPubStrGrid g;
+    g.setAutoSave(false);
+    g.setColCount(7);
+    g.setRowCount(9);
+    const QStringList km{"", "42,5", "12", "7", "101,25", "12", "0,5", "3", "1"};
+    for (int r = 0; r < 9; ++r)
+        g.setRows(r, {QStringLiteral("%1.5.2005").arg(r), QStringLiteral("Trasa %1").arg(r), "Lhota - Ves",
+                      km[r], "01:55", QString::number(r), "3"});
+    g.setRows(0, {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
+    g.setRowHeights(2, 40);
+    g.setRowHeights(8, 33);
+    g.setColWidths(0, 62);
+    QList<QStringList> before;
+    for (int r = 0; r < 9; ++r)
+        before << g.Rows(r);
+
+    TPubSortStrGrid s;
+    s.setGridToSort(&g);
+    s.setStartIndex(1);
+    s.setEndIndex(6);
+    s.setSortIndex(3);
+    s.setSortType(TPubSortStrGrid::Numeric);
+    s.setSortDirection(TPubSortStrGrid::Descending);
+    QVERIFY(s.Sort());
+
+    QCOMPARE(g.Rows(0), before[0]);
+    QCOMPARE(g.Rows(7), before[7]);
+    QCOMPARE(g.Rows(8), before[8]);
+    // By km descending: 4 (101,25), 1 (42,5), the two 12s (2 and 5), 3 (7), 6 (0,5).
+    const int order[] = {4, 1, -1, -1, 3, 6};
+    for (int p = 1; p <= 6; ++p) {
+        const int src = g.Cells(5, p).toInt();
+        QCOMPARE(g.Rows(p), before[src]);
+        if (order[p - 1] >= 0)
+            QCOMPARE(src, order[p - 1]);
+        else
+            QVERIFY(src == 2 || src == 5);
+    }
+    QCOMPARE(g.RowHeights(2), 40);
+    QCOMPARE(g.RowHeights(1), g.DefaultRowHeight());
+    QCOMPARE(g.RowHeights(8), 33);
+    QCOMPARE(g.ColWidths(0), 62);
+}
+
+void TestTableSort::columnMode()
+{
+    // Row 1 holds the keys; columns 1..6 are sorted, 0 and 7 stay.
+    TPubStrGrid g;
+    g.setAutoSave(false);
+    g.setRowCount(3);
+    g.setColCount(8);
+    const QStringList keys{"x", "5", "1,5", "30", "-2", "1,5", "4", "y"};
+    for (int c = 0; c < 8; ++c)
+        g.setCols(c, {QStringLiteral("H%1").arg(c), keys[c], QString::number(c)});
+    g.setColWidths(3, 99);
+
+    TPubSortStrGrid s;
+    s.setGridToSort(&g);
+    s.setHowToSort(TPubSortStrGrid::Column);
+    s.setStartIndex(1);
+    s.setEndIndex(6); // RowCount limits the range even here
+    QVERIFY(!s.Sort());
+    QCOMPARE(s.ResultCode(), 5);
+
+    g.setRowCount(7);
+    s.setSortIndex(1);
+    s.setSortType(TPubSortStrGrid::Numeric);
+    QVERIFY(s.Sort());
+
+    QStringList gotKeys, gotIds;
+    for (int c = 0; c < 8; ++c) {
+        gotKeys << g.Cells(c, 1);
+        gotIds << g.Cells(c, 2);
+        QCOMPARE(g.Cells(c, 0), QStringLiteral("H%1").arg(g.Cells(c, 2)));
+    }
+    QCOMPARE(gotKeys, QStringList({"x", "-2", "1,5", "1,5", "4", "5", "30", "y"}));
+    QCOMPARE(gotIds.first(), QStringLiteral("0"));
+    QCOMPARE(gotIds.last(), QStringLiteral("7"));
+    QCOMPARE(g.ColWidths(3), 99);
+}
+
+void TestTableSort::columnRangeBeyondLastColumn()
+{
+    // 20 rows let the range pass the checks, but there are only 4 columns:
+    // the columns that exist are sorted, the rest of the range is skipped.
+    TPubStrGrid g;
+    g.setAutoSave(false);
+    g.setRowCount(20);
+    g.setColCount(4);
+    for (int c = 0; c < 4; ++c)
+        g.setCells(c, 0, QString(QChar(u'd' - c)));
+
+    TPubSortStrGrid s;
+    s.setGridToSort(&g);
+    s.setHowToSort(TPubSortStrGrid::Column);
+    s.setStartIndex(1);
+    s.setEndIndex(15);
+    QVERIFY(s.Sort());
+    QCOMPARE(g.Rows(0), QStringList({"d", "a", "b", "c"}));
+    QCOMPARE(g.ColCount(), 4);
+
+    s.setStartIndex(5); // nothing of the range exists
+    QVERIFY(s.Sort());
+    QCOMPARE(g.Rows(0), QStringList({"d", "a", "b", "c"}));
+}
+
+void TestTableSort::sortKeyOrdersAsCollator_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("Czech") << QLocale(QLocale::Czech, QLocale::CzechRepublic);
+    QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedKingdom);
+}
+
+// The sorter compares collator sort keys instead of collating texts; the
+// two must agree for every pair, or the order would depend on the method.
+void TestTableSort::sortKeyOrdersAsCollator()
+{
+    QFETCH(QLocale, locale);
+    TestLocale pinned(locale);
+    const QCollator &collator = LocaleService::instance().collator();
+    const QStringList texts{"", " ", "a", "A", "á", "Á", "b", "c", "C", "č", "Č", "ch", "CH", "Ch", "h", "H",
+                            "hrad", "Hrad", "chata", "cesta", "čáp", "ř", "r", "s", "š", "z", "ž", "ÿ", "10", "9",
+                            "a-b", "ab", "a b", "Lhota - Ves", "Lhota-Ves", "Žďár nad Sázavou", "zdar", "ß", "ss"};
+    for (const QString &a : texts) {
+        for (const QString &b : texts) {
+            const int direct = collator.compare(a, b);
+            const int byKey = collator.sortKey(a).compare(collator.sortKey(b));
+            if ((direct > 0) != (byKey > 0) || (direct < 0) != (byKey < 0))
+                QFAIL(qPrintable(QStringLiteral("\"%1\" vs \"%2\": %3 / %4").arg(a, b).arg(direct).arg(byKey)));
+        }
+    }
+    // Czech collation is really in use: "ch" after "h", "č" after "c".
+    if (locale.language() == QLocale::Czech) {
+        QVERIFY(collator.compare("chata", "hrad") > 0);
+        QVERIFY(collator.compare("čáp", "cesta") > 0);
+        QVERIFY(collator.compare("čáp", "dům") < 0);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTableSort)
+#include "tst_table_sort.moc"
