@@ -13,7 +13,7 @@ MaskedTimeEdit::MaskedTimeEdit(int hourPlaces, QWidget *parent)
     setDragEnabled(false);
     setAcceptDrops(false);
     setAttribute(Qt::WA_InputMethodEnabled, false);
-    show(0);
+    refresh(0);
 }
 
 QString MaskedTimeEdit::emptyText() const
@@ -29,16 +29,16 @@ void MaskedTimeEdit::setTimeText(const QString &text)
         if (i != m_hourPlaces && !placed[i].isDigit())
             placed[i] = u' ';
     m_text = placed;
-    show(0);
+    refresh(0);
 }
 
 void MaskedTimeEdit::clearTime()
 {
     m_text = emptyText();
-    show(0);
+    refresh(0);
 }
 
-void MaskedTimeEdit::show(int cursor)
+void MaskedTimeEdit::refresh(int cursor)
 {
     QString display = m_text;
     display.replace(u' ', u'_');
@@ -68,7 +68,7 @@ void MaskedTimeEdit::typeDigit(QChar digit)
     int next = pos + 1;
     if (next == m_hourPlaces)
         ++next;
-    show(std::min<int>(next, int(m_text.size())));
+    refresh(std::min<int>(next, int(m_text.size())));
     emit timeEdited();
 }
 
@@ -99,7 +99,7 @@ void MaskedTimeEdit::keyPressEvent(QKeyEvent *event)
         if (hasSelectedText()) {
             const int from = selectionStart();
             blank(from, from + int(selectedText().size()));
-            show(from);
+            refresh(from);
             emit timeEdited();
         }
         return;
@@ -121,7 +121,7 @@ void MaskedTimeEdit::keyPressEvent(QKeyEvent *event)
                 return;
             blank(pos, pos + 1);
         }
-        show(pos);
+        refresh(pos);
         emit timeEdited();
         return;
     }
@@ -133,7 +133,7 @@ void MaskedTimeEdit::keyPressEvent(QKeyEvent *event)
         } else {
             blank(pos, pos + 1);
         }
-        show(pos);
+        refresh(pos);
         emit timeEdited();
         return;
     }
@@ -152,7 +152,7 @@ void MaskedTimeEdit::keyPressEvent(QKeyEvent *event)
             hours.remove(u' ');
             m_text = TimeText::placeIntoMask(hours + u':' + m_text.mid(m_hourPlaces + 1).trimmed(),
                                              m_hourPlaces);
-            show(m_hourPlaces + 1);
+            refresh(m_hourPlaces + 1);
             emit timeEdited();
         }
         // Anything else printable cannot stand in a place.

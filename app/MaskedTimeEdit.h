@@ -30,7 +30,7 @@ protected:
 
 private:
     bool isPlace(int pos) const { return pos >= 0 && pos < m_text.size() && pos != m_hourPlaces; }
-    void show(int cursor);
+    void refresh(int cursor);
     void blank(int from, int to);
     void typeDigit(QChar digit);
     void paste();

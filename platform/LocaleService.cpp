@@ -1,7 +1,10 @@
 #include "LocaleService.h"
 #include "TimeText.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
+
+#include <limits>
 
 namespace {
 bool usesCzechConventions(const QLocale &l)
@@ -70,6 +73,20 @@ void LocaleService::setLocale(const QLocale &requested)
 QString LocaleService::formatDate(const QDate &date) const
 {
     return date.toString(m_dateFormat);
+}
+
+int LocaleService::currentYear()
+{
+    // Asking for today's date means a time zone conversion; dates are
+    // parsed by the hundred thousand when a log is sorted.
+    static qint64 checkedAt = 0;
+    static int year = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - checkedAt > 60'000 || now < checkedAt) {
+        year = QDate::currentDate().year();
+        checkedAt = now;
+    }
+    return year;
 }
 
 int LocaleService::widenYear(int year, int currentYear)
@@ -141,8 +158,8 @@ std::optional<QDate> LocaleService::parseDate(QStringView text) const
         if (i < text.size())
             return std::nullopt;
     }
-    const QDate today = QDate::currentDate();
-    int day = 0, month = 0, year = today.year();
+    const int currentYear = LocaleService::currentYear();
+    int day = 0, month = 0, year = currentYear;
     if (count == 3) {
         for (int k = 0; k < 3; ++k) {
             switch (m_order[k]) {
@@ -151,7 +168,7 @@ std::optional<QDate> LocaleService::parseDate(QStringView text) const
             case Part::Year:
                 year = values[k];
                 if (digits[k] <= 2)
-                    year = widenYear(year, today.year());
+                    year = widenYear(year, currentYear);
                 break;
             }
         }

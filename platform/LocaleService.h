@@ -36,6 +36,8 @@ public:
     // Widens a two-digit year the way the program always has: into the
     // hundred years that start fifty years before the current year.
     static int widenYear(int year, int currentYear);
+    // The current year, looked up at most once a minute.
+    static int currentYear();
 
 private:
     LocaleService();

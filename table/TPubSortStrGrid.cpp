@@ -5,6 +5,7 @@
 #include "NumberText.h"
 
 #include <QCollatorSortKey>
+#include <QHash>
 
 #include <algorithm>
 #include <utility>
@@ -30,6 +31,22 @@ struct TextKey
     bool empty;
 };
 
+// QCollatorSortKey has no move constructor: exchange its shared data
+// instead of letting std::swap copy it.
+void swap(TextKey &a, TextKey &b) noexcept
+{
+    a.sortKey.swap(b.sortKey);
+    std::swap(a.empty, b.empty);
+}
+
+template <typename Key>
+void swap(KeyRow<Key> &a, KeyRow<Key> &b) noexcept
+{
+    using std::swap;
+    swap(a.key, b.key);
+    swap(a.source, b.source);
+}
+
 int compareKeys(const TextKey &a, const TextKey &b)
 {
     // An empty key orders before any other, even one whose characters
@@ -53,7 +70,7 @@ void bubbleSort(std::vector<KeyRow<Key>> &rows, int lo, int hi)
         exchanged = false;
         for (int p = lo; p < hi; ++p) {
             if (compareKeys(rows[size_t(p)].key, rows[size_t(p + 1)].key) > 0) {
-                std::swap(rows[size_t(p)], rows[size_t(p + 1)]);
+                swap(rows[size_t(p)], rows[size_t(p + 1)]);
                 exchanged = true;
             }
         }
@@ -88,7 +105,7 @@ void quickSort(std::vector<KeyRow<Key>> &rows, int lo, int hi, bool smallRangesB
             while (compareKeys(rows[size_t(j)].key, pivot) > 0)
                 --j;
             if (i <= j) {
-                std::swap(rows[size_t(i)], rows[size_t(j)]);
+                swap(rows[size_t(i)], rows[size_t(j)]);
                 ++i;
                 --j;
             }
@@ -114,6 +131,29 @@ QString foldAsciiUpper(const QString &text)
     }
     return out;
 }
+
+// A ride log repeats its route names and dates many times: each distinct
+// text is converted once and its key shared.
+template <typename Key, typename Convert>
+class ConvertOnce
+{
+public:
+    explicit ConvertOnce(const Convert &convert)
+        : m_convert(convert)
+    {
+    }
+    Key operator()(const QString &text)
+    {
+        auto it = m_seen.constFind(text);
+        if (it == m_seen.constEnd())
+            it = m_seen.emplace(text, m_convert(text));
+        return it.value();
+    }
+
+private:
+    const Convert &m_convert;
+    QHash<QString, Key> m_seen;
+};
 
 // Sorts the keys of positions first..first+n-1 and returns, for each
 // position of the range in ascending order, the position it takes its
@@ -219,11 +259,12 @@ void TPubSortStrGrid::reorder()
     case Character: {
         const QCollator &collator = LocaleService::instance().collator();
         const bool fold = !m_caseSensitiv;
-        auto keyAt = [&](int p) {
-            const QString text = fold ? foldAsciiUpper(keyText(p)) : keyText(p);
-            return TextKey{collator.sortKey(text), text.isEmpty()};
+        auto convert = [&](const QString &text) {
+            const QString key = fold ? foldAsciiUpper(text) : text;
+            return TextKey{collator.sortKey(key), key.isEmpty()};
         };
-        sources = orderOf<TextKey>(first, n, keyAt, true);
+        ConvertOnce<TextKey, decltype(convert)> keyOf(convert);
+        sources = orderOf<TextKey>(first, n, [&](int p) { return keyOf(keyText(p)); }, true);
         break;
     }
     case Numeric: {
@@ -236,8 +277,9 @@ void TPubSortStrGrid::reorder()
     }
     case DateTime: {
         const LocaleService &locale = LocaleService::instance();
-        auto keyAt = [&](int p) { return locale.parseDateTime(keyText(p)).value_or(0.0); };
-        sources = orderOf<double>(first, n, keyAt, false);
+        auto convert = [&](const QString &text) { return locale.parseDateTime(text).value_or(0.0); };
+        ConvertOnce<double, decltype(convert)> keyOf(convert);
+        sources = orderOf<double>(first, n, [&](int p) { return keyOf(keyText(p)); }, false);
         break;
     }
     }

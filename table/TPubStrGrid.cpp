@@ -17,6 +17,15 @@ AppError gridIndexError()
 {
     return AppError(QStringLiteral("Grid index out of range"));
 }
+
+AppError tooManyCellsError(int rows, int cols)
+{
+    return AppError(QStringLiteral("Soubor tabulky udává %1 řádků a %2 sloupců; tabulka může mít "
+                                   "nejvýše %3 buněk.")
+                        .arg(rows)
+                        .arg(cols)
+                        .arg(TPubStrGrid::kMaxCellCount));
+}
 } // namespace
 
 TPubStrGrid::TPubStrGrid(QObject *parent)
@@ -369,12 +378,18 @@ void TPubStrGrid::permuteRows(int first, const std::vector<int> &sources)
     const int n = int(sources.size());
     if (first < 0 || first + n > m_rowCount)
         return;
+    // Only a true permutation may move texts: a repeated source would
+    // leave an emptied row behind.
+    std::vector<bool> seen(static_cast<size_t>(n), false);
+    for (int src : sources) {
+        if (src < first || src >= first + n || seen[size_t(src - first)])
+            return;
+        seen[size_t(src - first)] = true;
+    }
     std::vector<std::vector<QString>> moved(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k) {
         const int src = sources[size_t(k)];
-        if (src < first || src >= first + n)
-            return;
-        moved[size_t(k)] = m_cells[size_t(src)];
+        moved[size_t(k)] = std::move(m_cells[size_t(src)]);
     }
     beginBulkUpdate();
     for (int k = 0; k < n; ++k)
@@ -714,6 +729,18 @@ void TPubStrGrid::loadTableFileText(const QString &text)
                                               "nejvýše %2.")
                                    .arg(rows)
                                    .arg(kMaxRowCount));
+            // Each row holds up to ColCount texts: a file claiming too many
+            // cells in all is refused before the table changes. A column
+            // count that is no number fails below, after RowCount is set.
+            bool colsKnown = true;
+            int claimedCols = 0;
+            try {
+                claimedCols = toInt(colsText);
+            } catch (const AppError &) {
+                colsKnown = false;
+            }
+            if (colsKnown && qint64(std::max(rows, 1)) * claimedCols > kMaxCellCount)
+                throw tooManyCellsError(rows, claimedCols);
             setRowCount(rows);
             const int cols = toInt(colsText);
             if (cols > kMaxColCount)

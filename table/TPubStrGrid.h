@@ -48,6 +48,9 @@ public:
     // with a clear error instead of exhausting memory.
     static constexpr int kMaxRowCount = 2'000'000;
     static constexpr int kMaxColCount = 10'000;
+    // Rows times columns: each row holds up to ColCount texts, so both
+    // bounds alone would still let a small file claim far too much.
+    static constexpr qint64 kMaxCellCount = 20'000'000;
     static constexpr int kMaxSize = 10'000; // pixels, row height or column width
 
     explicit TPubStrGrid(QObject *parent = nullptr);

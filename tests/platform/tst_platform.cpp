@@ -238,7 +238,7 @@ void TestPlatform::unencodableRefused_data()
     QTest::addColumn<QString>("offending");
 
     QTest::newRow("emoji") << QStringLiteral("Výlet 😀") << QStringLiteral("😀");
-    QTest::newRow("cyrillic") << QStringLiteral("Жижково") << QStringLiteral("Ж");
+    QTest::newRow("cyrillic") << QStringLiteral("Жабка") << QStringLiteral("Жабк");
     QTest::newRow("n tilde") << QStringLiteral("España") << QStringLiteral("ñ");
     QTest::newRow("chinese twice, listed once") << QStringLiteral("中a中") << QStringLiteral("中");
     QTest::newRow("two kinds") << QStringLiteral("α ž β") << QStringLiteral("αβ");
@@ -705,7 +705,7 @@ void TestPlatform::parseCzechDate_data()
     QTest::newRow("two-digit year 05") << "3.5.05" << QDate(2005, 5, 3);
     QTest::newRow("leap day") << "29.2.2004" << QDate(2004, 2, 29);
     QTest::newRow("day and month: this year")
-        << "3.5." << QDate(QDate::currentDate().year(), 5, 3);
+        << "3.5" << QDate(QDate::currentDate().year(), 5, 3);
 
     QTest::newRow("31 February") << "31.2.2005" << QDate();
     QTest::newRow("29 February, no leap year") << "29.2.2005" << QDate();

@@ -1,0 +1,285 @@
+// Loading and saving a large ride log through the table file, against a
+// raw baseline measured in the same run: the bytes read, decoded from
+// Windows-1250 and cut into lines and fields (loading); the same text
+// built, encoded and written atomically (saving).
+
+#include "TPubStrGrid.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRides = 100'000;
+
+QString g_path;       // the generated ride log
+QString g_outPath;    // where the save benchmarks write
+std::unique_ptr<TPubStrGrid> g_loaded;
+
+// ---------------------------------------------------------------- the ride log
+
+const char16_t *const kNames[] = {
+    u"Okruh", u"Do práce", u"Z práce", u"Kolem přehrady", u"Přes Křivoklát", u"Šumavou",
+    u"Na Říp", u"Údolím Sázavy", u"Žďárské vrchy", u"Večerní kolečko", u"Čertovo břemeno",
+};
+const char16_t *const kPlaces[] = {
+    u"Lhota", u"Ves", u"Týnec", u"Benešov", u"Čerčany", u"Kácov", u"Zruč", u"Ledeč",
+    u"Želiv", u"Pelhřimov", u"Humpolec", u"Světlá", u"Chotěboř", u"Žďár", u"Nové Město",
+};
+
+QString rideLogText()
+{
+    std::mt19937 rnd(20050503);
+    auto pick = [&](int n) { return int(rnd() % unsigned(n)); };
+    const int nNames = int(std::size(kNames));
+    const int nPlaces = int(std::size(kPlaces));
+
+    TPubStrGrid g;
+    g.setAutoSave(false);
+    g.setAutoBackup(false);
+    g.setColCount(7);
+    g.setRowCount(kRides + 1);
+    g.setFixedCols(0);
+    g.setDefaultRowHeight(18);
+    g.setColWidths(0, 62);
+    g.setHCol({"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
+    int day = 1, month = 4, year = 1990;
+    for (int r = 1; r <= kRides; ++r) {
+        if (pick(3) == 0 && ++day > 28) {
+            day = 1;
+            if (++month > 12) {
+                month = 1;
+                ++year;
+            }
+        }
+        QString course;
+        if (pick(5) != 0) { // some rides have no course
+            const int stops = 2 + pick(6);
+            for (int s = 0; s < stops; ++s) {
+                if (s)
+                    course += QStringLiteral(" - ");
+                course += QString::fromUtf16(kPlaces[pick(nPlaces)]);
+            }
+        }
+        const int km10 = 50 + pick(1500);      // 5,0 .. 154,9 km
+        const int minutes = 15 + pick(400);
+        const double avg = km10 / 10.0 / (minutes / 60.0);
+        const QStringList ride = {
+            QStringLiteral("%1.%2.%3").arg(day).arg(month).arg(year),
+            QString::fromUtf16(kNames[pick(nNames)]),
+            course,
+            km10 % 10 ? QStringLiteral("%1,%2").arg(km10 / 10).arg(km10 % 10) : QString::number(km10 / 10),
+            QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QChar(u'0')).arg(minutes % 60, 2, 10, QChar(u'0')),
+            QString::number(avg, 'f', 2).replace(u'.', u','),
+            QString::number(1 + pick(5)),
+        };
+        g.setRows(r, ride);
+    }
+    return g.tableFileText();
+}
+
+// ---------------------------------------------------------------- raw baseline
+
+struct CodePage
+{
+    char16_t toUnicode[256];
+    std::vector<uchar> fromUnicode = std::vector<uchar>(65536, uchar('?'));
+    CodePage()
+    {
+        QStringDecoder dec("windows-1250");
+        for (int b = 0; b < 256; ++b) {
+            const char c = char(b);
+            const QString s = dec.decode(QByteArrayView(&c, 1));
+            toUnicode[b] = s.size() == 1 ? s.at(0).unicode() : char16_t(b);
+            fromUnicode[toUnicode[b]] = uchar(b);
+        }
+    }
+};
+const CodePage &codePage()
+{
+    static const CodePage page;
+    return page;
+}
+
+struct Field
+{
+    QStringView col, row, text;
+};
+
+void BM_LoadBaseline(benchmark::State &state)
+{
+    const CodePage &cp = codePage();
+    for (auto _ : state) {
+        QFile f(g_path);
+        f.open(QIODevice::ReadOnly);
+        const QByteArray bytes = f.readAll();
+        QString text(bytes.size(), Qt::Uninitialized);
+        QChar *out = text.data();
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            out[i] = QChar(cp.toUnicode[uchar(bytes[i])]);
+
+        std::vector<Field> fields;
+        fields.reserve(size_t(kRides) * 7 + 16);
+        const QChar *d = text.constData();
+        const qsizetype n = text.size();
+        qsizetype pos = 0;
+        while (pos < n) {
+            qsizetype end = pos;
+            while (end < n && d[end] != u'\r' && d[end] != u'\n')
+                ++end;
+            const QStringView line(d + pos, end - pos);
+            pos = end + (end + 1 < n && d[end] == u'\r' && d[end + 1] == u'\n' ? 2 : 1);
+            const qsizetype a = line.indexOf(u'|');
+            const qsizetype b = a < 0 ? -1 : line.indexOf(u'|', a + 1);
+            if (b >= 0)
+                fields.push_back({line.left(a), line.mid(a + 1, b - a - 1), line.mid(b + 1)});
+        }
+        benchmark::DoNotOptimize(fields.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * QFileInfo(g_path).size());
+}
+
+void BM_LoadFromFile(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto g = std::make_unique<TPubStrGrid>();
+        g->setAutoSave(false);
+        state.ResumeTiming();
+        g->LoadFromFile(g_path);
+        state.PauseTiming();
+        if (g->RowCount() != kRides + 1)
+            state.SkipWithError("the ride log did not load");
+        g.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * QFileInfo(g_path).size());
+}
+
+void BM_SaveBaseline(benchmark::State &state)
+{
+    const CodePage &cp = codePage();
+    // The cells as plain lists, as a hand-written writer would hold them.
+    std::vector<QStringList> rows;
+    for (int r = 0; r < g_loaded->RowCount(); ++r)
+        rows.push_back(g_loaded->Rows(r));
+    for (auto _ : state) {
+        QString text;
+        text.reserve(qsizetype(QFileInfo(g_path).size()) + 64);
+        text += QLatin1String("|\r\n");
+        text += QString::number(int(rows.size()));
+        text += u'|';
+        text += QString::number(7);
+        text += QLatin1String("\r\n18\r\n\r\n\r\nTop\r\nColumn 0 Width: 62\r\n");
+        for (int r = 0; r < int(rows.size()); ++r) {
+            const QStringList &row = rows[size_t(r)];
+            for (int c = 0; c < row.size(); ++c) {
+                if (row[c].isEmpty())
+                    continue;
+                text += QString::number(c);
+                text += u'|';
+                text += QString::number(r);
+                text += u'|';
+                text += row[c];
+                text += QLatin1String("\r\n");
+            }
+        }
+        text += QLatin1String("\r\n");
+        QByteArray bytes(text.size(), Qt::Uninitialized);
+        char *o = bytes.data();
+        const QChar *in = text.constData();
+        for (qsizetype i = 0; i < text.size(); ++i)
+            o[i] = char(cp.fromUnicode[in[i].unicode()]);
+        QSaveFile f(g_outPath);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        f.commit();
+    }
+    state.SetBytesProcessed(state.iterations() * QFileInfo(g_path).size());
+}
+
+void BM_SaveToFile(benchmark::State &state)
+{
+    for (auto _ : state)
+        g_loaded->SaveToFile(g_outPath);
+    state.SetBytesProcessed(state.iterations() * QFileInfo(g_path).size());
+}
+
+BENCHMARK(BM_LoadBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveToFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Keeps the real time of each benchmark for the ratios printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &r : runs)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
+                times[r.run_name.function_name] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    g_path = dir.filePath(QStringLiteral("default.tvl"));
+    g_outPath = dir.filePath(QStringLiteral("saved.tvl"));
+    {
+        const QString text = rideLogText();
+        const CodePage &cp = codePage();
+        QByteArray bytes(text.size(), Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i)
+            bytes[i] = char(cp.fromUnicode[text[i].unicode()]);
+        QFile f(g_path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return 1;
+    }
+    g_loaded = std::make_unique<TPubStrGrid>();
+    g_loaded->setAutoSave(false);
+    g_loaded->setAutoBackup(false);
+    g_loaded->LoadFromFile(g_path);
+    std::printf("ride log: %d rides, %lld bytes\n", g_loaded->RowCount() - 1,
+                static_cast<long long>(QFileInfo(g_path).size()));
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    auto ratio = [&](const char *op, const char *base) {
+        const auto a = reporter.times.find(op), b = reporter.times.find(base);
+        if (a == reporter.times.end() || b == reporter.times.end() || b->second <= 0)
+            return;
+        std::printf("%-16s %8.2f ms   baseline %8.2f ms   ratio %.2fx\n", op + 3, a->second,
+                    b->second, a->second / b->second);
+    };
+    std::printf("\n");
+    ratio("BM_LoadFromFile", "BM_LoadBaseline");
+    ratio("BM_SaveToFile", "BM_SaveBaseline");
+    g_loaded.reset();
+    return 0;
+}

@@ -1,0 +1,865 @@
+#include "AnsiFile.h"
+#include "MaskedTimeEdit.h"
+#include "MessageRecorder.h"
+#include "NumberText.h"
+#include "RideArithmetic.h"
+#include "TPubStrGrid.h"
+#include "TPubStrGridView.h"
+#include "TestLocale.h"
+#include "Unit1.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSpinBox>
+#include <QToolBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+const QString kTimeMessage = QStringLiteral("Neplatný formát času, zadej dle vzoru x:xx");
+const QString kAverageMessage =
+    QStringLiteral("Nelze provést přepočet průměru! Pravděpodobně neplatný formát času.");
+
+// A ride log file as the program writes it, from rows of seven cells.
+QByteArray rideLogFile(const QList<QStringList> &rides)
+{
+    QString t = QStringLiteral("|\r\n%1|7\r\n18\r\n\r\n\r\nTop\r\nColumn 0 Width: 62\r\n").arg(rides.size() + 1);
+    const QStringList headings = {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"};
+    for (int c = 0; c < 7; ++c)
+        t += QStringLiteral("%1|0|%2\r\n").arg(c).arg(headings[c]);
+    for (int r = 0; r < rides.size(); ++r)
+        for (int c = 0; c < rides[r].size(); ++c)
+            if (!rides[r][c].isEmpty())
+                t += QStringLiteral("%1|%2|%3\r\n").arg(c).arg(r + 1).arg(rides[r][c]);
+    t += QStringLiteral("\r\n");
+    return AnsiFile::encode(t);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+// ---------------------------------------------------------------- arithmetic
+
+class TestArithmetic : public QObject
+{
+    Q_OBJECT
+    TestLocale m_locale;
+
+private slots:
+    void distance_data()
+    {
+        QTest::addColumn<QString>("average");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("expected"); // "-" means the computation fails
+        QTest::newRow("25 km/h for 1:30") << "25" << "01:30" << "37,5";
+        QTest::newRow("empty time gives 0") << "25" << "  :  " << "0";
+        QTest::newRow("invalid time gives 0") << "25" << "25:00" << "0";
+        QTest::newRow("rounded to cents") << "22,2" << "01:55" << "42,55";
+        QTest::newRow("average with blanks and sign") << " +20 " << "00:45" << "15";
+        QTest::newRow("average not a number") << "abc" << "01:00" << "-";
+        QTest::newRow("average empty") << "" << "01:00" << "-";
+        QTest::newRow("dot is no separator in Czech") << "2.5" << "01:00" << "-";
+    }
+    void distance()
+    {
+        QFETCH(QString, average);
+        QFETCH(QString, time);
+        QFETCH(QString, expected);
+        const auto km = RideArithmetic::distance(average, time);
+        QCOMPARE(km.value_or(QStringLiteral("-")), expected);
+    }
+
+    void time_data()
+    {
+        QTest::addColumn<QString>("km");
+        QTest::addColumn<QString>("average");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<qint64>("hours");
+        QTest::newRow("30 km at 20") << "30" << "20" << "01:30" << qint64(1);
+        QTest::newRow("half an hour") << "10" << "20" << "00:30" << qint64(0);
+        QTest::newRow("1 h 5 min") << "65" << "60" << "01:05" << qint64(1);
+        // 0.999 h = 59.94 min: the minutes round up to 60 and are not carried.
+        QTest::newRow("minutes round to 60") << "0,999" << "1" << "00:60" << qint64(0);
+        QTest::newRow("a day and more") << "250" << "10" << "25:00" << qint64(25);
+        QTest::newRow("hundred hours keep two places") << "1234" << "10" << "23:24" << qint64(123);
+        // 2.5 minutes... 1/24 h = 2.5 min rounds half to even: 2.
+        QTest::newRow("minutes tie to even") << "1" << "24" << "00:02" << qint64(0);
+        QTest::newRow("average 0") << "30" << "0" << "-" << qint64(0);
+        QTest::newRow("km not a number") << "x" << "20" << "-" << qint64(0);
+        QTest::newRow("average not a number") << "30" << "" << "-" << qint64(0);
+        QTest::newRow("quotient too large") << "1E300" << "1E-300" << "-" << qint64(0);
+    }
+    void time()
+    {
+        QFETCH(QString, km);
+        QFETCH(QString, average);
+        QFETCH(QString, expected);
+        QFETCH(qint64, hours);
+        const auto t = RideArithmetic::time(km, average);
+        QCOMPARE(t ? t->text : QStringLiteral("-"), expected);
+        if (t)
+            QCOMPARE(t->hours, hours);
+    }
+
+    void average_data()
+    {
+        QTest::addColumn<QString>("km");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("42,5 km in 1:55") << "42,5" << "01:55" << "22,17";
+        QTest::newRow("12 km in 0:40") << "12" << "00:40" << "18";
+        QTest::newRow("blank-padded time") << "15" << " 1:30" << "10";
+        QTest::newRow("zero time") << "12" << "00:00" << "-";
+        QTest::newRow("empty time") << "12" << "  :  " << "-";
+        QTest::newRow("invalid time") << "12" << "12:75" << "-";
+        QTest::newRow("km not a number") << "dvanáct" << "00:40" << "-";
+    }
+    void average()
+    {
+        QFETCH(QString, km);
+        QFETCH(QString, time);
+        QFETCH(QString, expected);
+        QCOMPARE(RideArithmetic::average(km, time).value_or(QStringLiteral("-")), expected);
+    }
+
+    void totals_data()
+    {
+        QTest::addColumn<QList<QStringList>>("rides"); // km, time, average
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("km");
+        QTest::addColumn<QString>("average");
+        QTest::newRow("empty log") << QList<QStringList>{{"", "", ""}} << "0000:00" << "" << "";
+        QTest::newRow("45 and 30 minutes")
+            << QList<QStringList>{{"10", "00:45", "13,34"}, {"5", "00:30", "10"}} << "0001:15" << "15"
+            << "11,67";
+        // 11.665 lies just below the tie in binary: it rounds down.
+        QTest::newRow("mean just below a tie")
+            << QList<QStringList>{{"1", "00:01", "13,33"}, {"1", "00:01", "10"}} << "0000:02" << "2" << "11,66";
+        QTest::newRow("mean of the rides' own averages")
+            << QList<QStringList>{{"42,5", "01:55", "22,2"}, {"12", "00:40", "18"}} << "0002:35" << "54,5"
+            << "20,1";
+        QTest::newRow("km that is not a number counts 0")
+            << QList<QStringList>{{"abc", "01:00", "20"}, {"7,25", "00:20", "21"}} << "0001:20" << "7,25"
+            << "20,5";
+        QTest::newRow("average that is not a number is left out")
+            << QList<QStringList>{{"10", "00:30", "x"}, {"10", "00:30", "20"}} << "0001:00" << "20" << "20";
+        QTest::newRow("no ride has an average: km still summed")
+            << QList<QStringList>{{"10", "00:30", ""}, {"2,5", "", ""}} << "0000:30" << "12,5" << "";
+        QTest::newRow("invalid and empty times count 0")
+            << QList<QStringList>{{"1", "  :  ", "1"}, {"1", "99:99", "1"}, {"1", "1:5", "1"}} << "0001:05"
+            << "3" << "1";
+    }
+    void totals()
+    {
+        QFETCH(QList<QStringList>, rides);
+        QFETCH(QString, time);
+        QFETCH(QString, km);
+        QFETCH(QString, average);
+        TPubStrGrid log;
+        log.setAutoSave(false);
+        log.setColCount(7);
+        log.setRowCount(int(rides.size()) + 1);
+        for (int r = 0; r < rides.size(); ++r) {
+            log.setCells(3, r + 1, rides[r][0]);
+            log.setCells(4, r + 1, rides[r][1]);
+            log.setCells(5, r + 1, rides[r][2]);
+        }
+        const auto t = RideArithmetic::totals(log);
+        QCOMPARE(t.time, time);
+        QCOMPARE(t.km, km);
+        QCOMPARE(t.average, average);
+    }
+
+    // Sums of minutes that are not exact in binary must still show whole
+    // hours, never "…:60".
+    void totalsCarryRoundedMinutes()
+    {
+        TPubStrGrid log;
+        log.setAutoSave(false);
+        log.setColCount(7);
+        for (int rides : {3, 6, 7, 9, 12, 30, 60}) {
+            log.setRowCount(rides + 1);
+            for (int r = 1; r <= rides; ++r)
+                log.setCells(4, r, QString::asprintf("00:%02d", 60 / rides));
+            const int minutes = rides * (60 / rides);
+            const QString expected = QString::asprintf("%04d:%02d", minutes / 60, minutes % 60);
+            QCOMPARE(RideArithmetic::totals(log).time, expected);
+        }
+    }
+
+    void totalsOfManyHoursKeepAllDigits()
+    {
+        TPubStrGrid log;
+        log.setAutoSave(false);
+        log.setColCount(7);
+        const int rides = 10001 / 23 + 1; // 23 hours each: over 10,000 hours
+        log.setRowCount(rides + 1);
+        for (int r = 1; r <= rides; ++r)
+            log.setCells(4, r, QStringLiteral("23:00"));
+        QCOMPARE(RideArithmetic::totals(log).time, QString::number(rides * 23) + QStringLiteral(":00"));
+    }
+};
+
+// ---------------------------------------------------------------- time editor
+
+class TestTimeEditor : public QObject
+{
+    Q_OBJECT
+private slots:
+    void typing_data()
+    {
+        QTest::addColumn<int>("places");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("four digits") << 2 << "0130" << "01:30";
+        QTest::newRow("colon right-aligns the hours") << 2 << "1:30" << " 1:30";
+        QTest::newRow("hours only") << 2 << "12" << "12:  ";
+        QTest::newRow("letters ignored") << 2 << "1a2:b3" << "12:3 ";
+        QTest::newRow("too many digits stop at the end") << 2 << "123456" << "12:34";
+        QTest::newRow("four hour places") << 4 << "12:5" << "  12:5 ";
+    }
+    void typing()
+    {
+        QFETCH(int, places);
+        QFETCH(QString, keys);
+        QFETCH(QString, expected);
+        MaskedTimeEdit e(places);
+        e.show();
+        e.setCursorPosition(0);
+        QTest::keyClicks(&e, keys);
+        QCOMPARE(e.timeText(), expected);
+        QString shown = expected;
+        shown.replace(u' ', u'_');
+        QCOMPARE(e.text(), shown);
+    }
+
+    void editingKeys()
+    {
+        MaskedTimeEdit e(2);
+        e.show();
+        e.setTimeText(QStringLiteral("12:34"));
+        e.setCursorPosition(5);
+        QTest::keyClick(&e, Qt::Key_Backspace);
+        QCOMPARE(e.timeText(), QStringLiteral("12:3 "));
+        e.setCursorPosition(3);
+        QTest::keyClick(&e, Qt::Key_Backspace); // skips the separator
+        QCOMPARE(e.timeText(), QStringLiteral("1 :3 "));
+        e.setCursorPosition(0);
+        QTest::keyClick(&e, Qt::Key_Delete);
+        QCOMPARE(e.timeText(), QStringLiteral("  :3 "));
+        e.selectAll();
+        QTest::keyClick(&e, Qt::Key_Delete);
+        QCOMPARE(e.timeText(), e.emptyText());
+    }
+
+    void placing_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("short hour padded") << "1:30" << " 1:30";
+        QTest::newRow("full") << "01:55" << "01:55";
+        QTest::newRow("blank minute place") << "1:5" << " 1: 5";
+        QTest::newRow("long hour cut") << "123:45" << "23:45";
+        QTest::newRow("junk becomes blanks") << "ab:cd" << "  :  ";
+        QTest::newRow("empty") << "" << "  :  ";
+    }
+    void placing()
+    {
+        QFETCH(QString, cell);
+        QFETCH(QString, expected);
+        MaskedTimeEdit e(2);
+        e.setTimeText(cell);
+        QCOMPARE(e.timeText(), expected);
+    }
+};
+
+// ---------------------------------------------------------------- main window
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+    TestLocale m_locale;
+    QTemporaryDir *m_dir = nullptr;
+    TForm1 *w = nullptr;
+    MessageRecorder *msgs = nullptr;
+
+    QString logPath() const { return m_dir->filePath(QStringLiteral("default.tvl")); }
+
+    void open(const QList<QStringList> &rides = {})
+    {
+        if (!rides.isEmpty())
+            writeFile(logPath(), rideLogFile(rides));
+        w = new TForm1(m_dir->path());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+    }
+    TPubStrGrid *log() const { return w->rideLog(); }
+    QString cell(int col, int row) const { return log()->Cells(col, row); }
+
+    void focus(QWidget *target)
+    {
+        target->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(target->hasFocus());
+    }
+    // Moves the focus on with the Tab key, as a rider leaves an editor.
+    void leave(QWidget *from)
+    {
+        QVERIFY(from->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    void typeInto(QWidget *target, const QString &text)
+    {
+        focus(target);
+        if (auto *le = qobject_cast<QLineEdit *>(target))
+            le->selectAll();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+        bool ascii = true;
+        for (QChar c : text)
+            ascii = ascii && c.unicode() < 0x80;
+        if (ascii) {
+            QTest::keyClicks(QApplication::focusWidget(), text);
+        } else {
+            // Key events carry only ASCII here: insert the rest as typed text.
+            auto *combo = qobject_cast<QComboBox *>(target);
+            QLineEdit *le = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(target);
+            QVERIFY(le);
+            le->insert(text);
+        }
+    }
+    QPoint cellCenter(int viewRow, int viewCol = 1) const
+    {
+        const QRect r = w->pbs->visualRect(log()->index(viewRow, viewCol));
+        return r.center();
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        QVERIFY(m_dir->isValid());
+        msgs = new MessageRecorder;
+    }
+    void cleanup()
+    {
+        if (w) {
+            w->hide();
+            delete w;
+            w = nullptr;
+        }
+        delete msgs;
+        msgs = nullptr;
+        delete m_dir;
+        m_dir = nullptr;
+    }
+
+    void firstStartWithoutFile()
+    {
+        open();
+        QCOMPARE(log()->RowCount(), 2);
+        QCOMPARE(log()->Rows(0), QStringList({"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"}));
+        QCOMPARE(w->pbs->Row(), 1);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Trasovník 1.11"));
+        QCOMPARE(w->Edit_celkem_cas->timeText(), QStringLiteral("0000:00"));
+        QVERIFY(w->Edit_celkem_km->text().isEmpty());
+        QVERIFY(w->Edit_celkem_prumer->text().isEmpty());
+        QCOMPARE(w->DateTimePicker1->date(), QDate::currentDate());
+        QCOMPARE(w->Spin_Naroc->value(), 2);
+        // The only row has no date yet: a new record is refused.
+        w->Novzznam1->trigger();
+        QCOMPARE(log()->RowCount(), 2);
+    }
+
+    void showsLastRideAndTotals()
+    {
+        open({{"3.5.2005", "Okruh", "Lhota - Ves - Lhota", "42,5", "01:55", "22,2", "3"},
+              {"7.5.2005", "Do práce", "", "12", "0:40", "18", "1"}});
+        QCOMPARE(w->pbs->Row(), 2);
+        QCOMPARE(w->DateTimePicker1->date(), QDate(2005, 5, 7));
+        QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("Do práce"));
+        QCOMPARE(w->edit_cas->timeText(), QStringLiteral(" 0:40"));
+        QCOMPARE(w->Spin_Naroc->value(), 1);
+        QCOMPARE(w->Edit_celkem_km->text(), QStringLiteral("54,5"));
+        QCOMPARE(w->Edit_celkem_cas->timeText(), QStringLiteral("0002:35"));
+        QCOMPARE(w->Edit_celkem_prumer->text(), QStringLiteral("20,1"));
+        // Selecting the first ride loads it.
+        w->pbs->setRow(1);
+        QCOMPARE(w->Edit_Trasa->text(), QStringLiteral("Lhota - Ves - Lhota"));
+        QCOMPARE(w->Edit_km->text(), QStringLiteral("42,5"));
+        QCOMPARE(w->Spin_Naroc->value(), 3);
+    }
+
+    void loadingCellsThatDoNotParse_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("difficulty");
+        QTest::addColumn<QDate>("shownDate");
+        QTest::addColumn<int>("shownDifficulty");
+        QTest::newRow("another locale's date") << "2005-05-03" << "3" << QDate::currentDate() << 3;
+        QTest::newRow("empty cells") << "" << "" << QDate::currentDate() << 2;
+        QTest::newRow("difficulty text") << "3.5.05" << "těžká" << QDate(2005, 5, 3) << 2;
+        QTest::newRow("difficulty above range") << "3.5.2005" << "9" << QDate(2005, 5, 3) << 5;
+    }
+    void loadingCellsThatDoNotParse()
+    {
+        QFETCH(QString, date);
+        QFETCH(QString, difficulty);
+        QFETCH(QDate, shownDate);
+        QFETCH(int, shownDifficulty);
+        open({{date, "a", "", "1", "", "", difficulty}, {"1.1.2020", "b", "", "1", "", "", "4"}});
+        w->pbs->setRow(1);
+        QCOMPARE(w->DateTimePicker1->date(), shownDate);
+        QCOMPARE(w->Spin_Naroc->value(), shownDifficulty);
+        // Loading never writes: the cells keep their texts, and the
+        // spinner's change did not reach the row that was current before.
+        QCOMPARE(cell(0, 1), date);
+        QCOMPARE(cell(6, 1), difficulty);
+        QCOMPARE(cell(6, 2), QStringLiteral("4"));
+    }
+
+    void commitsWriteTheCurrentRow()
+    {
+        open({{"3.5.2005", "Okruh", "", "42,5", "01:55", "22,2", "3"}});
+        typeInto(w->Combo_Nazev, QStringLiteral("Kolem přehrady"));
+        leave(w->Combo_Nazev);
+        QCOMPARE(cell(1, 1), QStringLiteral("Kolem přehrady"));
+
+        typeInto(w->Edit_km, QStringLiteral("50"));
+        QCOMPARE(cell(3, 1), QStringLiteral("42,5")); // not before leaving
+        leave(w->Edit_km);
+        QCOMPARE(cell(3, 1), QStringLiteral("50"));
+        QCOMPARE(w->Edit_celkem_km->text(), QStringLiteral("50"));
+
+        // The course is committed keystroke by keystroke.
+        focus(w->Edit_Trasa);
+        QTest::keyClicks(w->Edit_Trasa, QStringLiteral("Ves"));
+        QCOMPARE(cell(2, 1), QStringLiteral("Ves"));
+
+        // The difficulty on every change.
+        focus(w->Spin_Naroc);
+        QTest::keyClick(w->Spin_Naroc, Qt::Key_Up);
+        QCOMPARE(cell(6, 1), QStringLiteral("4"));
+
+        // The date when the picker is left.
+        focus(w->DateTimePicker1);
+        w->DateTimePicker1->setDate(QDate(2006, 7, 9));
+        QVERIFY(w->Combo_Nazev->hasFocus()); // a date change moves on
+        QCOMPARE(cell(0, 1), QStringLiteral("9.7.2006"));
+        QCOMPARE(cell(0, 1), QStringLiteral("9.7.2006"));
+    }
+
+    void noCommitWithoutMovingTheFocus_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("commits");
+        QTest::newRow("window deactivated") << int(Qt::ActiveWindowFocusReason) << false;
+        QTest::newRow("menu opened") << int(Qt::PopupFocusReason) << false;
+        QTest::newRow("menu bar") << int(Qt::MenuBarFocusReason) << false;
+        QTest::newRow("tab") << int(Qt::TabFocusReason) << true;
+        QTest::newRow("mouse") << int(Qt::MouseFocusReason) << true;
+    }
+    void noCommitWithoutMovingTheFocus()
+    {
+        QFETCH(int, reason);
+        QFETCH(bool, commits);
+        open({{"3.5.2005", "Okruh", "", "42,5", "01:55", "22,2", "3"}});
+        typeInto(w->Edit_km, QStringLiteral("77"));
+        QFocusEvent out(QEvent::FocusOut, Qt::FocusReason(reason));
+        QApplication::sendEvent(w->Edit_km, &out);
+        QCOMPARE(cell(3, 1), commits ? QStringLiteral("77") : QStringLiteral("42,5"));
+    }
+
+    void closingKeepsStoredValues()
+    {
+        open({{"3.5.2005", "Okruh", "", "42,5", "01:55", "22,2", "3"}});
+        typeInto(w->Edit_km, QStringLiteral("99"));
+        QVERIFY(w->close());
+        const QByteArray saved = readFile(logPath());
+        QVERIFY(saved.contains("3|1|42,5\r\n"));
+        QVERIFY(!saved.contains("99"));
+        QCOMPARE(saved, rideLogFile({{"3.5.2005", "Okruh", "", "42,5", "01:55", "22,2", "3"}}));
+    }
+
+    void timeCommit_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("valid") << "0145" << true << "01:45";
+        QTest::newRow("blank-padded hour") << "1:45" << true << " 1:45";
+        QTest::newRow("empty stores the empty time") << "" << true << "  :  ";
+        QTest::newRow("hours only") << "12" << false << "";
+        QTest::newRow("minutes only") << ":30" << false << "";
+        QTest::newRow("24 hours") << "2400" << false << "";
+        QTest::newRow("60 minutes") << "0160" << false << "";
+    }
+    void timeCommit()
+    {
+        QFETCH(QString, keys);
+        QFETCH(bool, valid);
+        QFETCH(QString, stored);
+        open({{"3.5.2005", "Okruh", "", "", "01:55", "22,2", "3"}});
+        typeInto(w->edit_cas, keys);
+        leave(w->edit_cas);
+        if (valid) {
+            QVERIFY(msgs->texts().isEmpty());
+            QCOMPARE(cell(4, 1), stored);
+        } else {
+            QCOMPARE(msgs->texts(), QStringList{kTimeMessage});
+            QCOMPARE(cell(4, 1), QStringLiteral("01:55"));
+            QCOMPARE(w->edit_cas->timeText(), w->edit_cas->emptyText());
+            QTRY_VERIFY(w->edit_cas->hasFocus());
+        }
+    }
+
+    void invalidTimeKeepsTheRowOnClick()
+    {
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}, {"4.5.2005", "B", "", "20", "02:00", "10", "3"}});
+        QCOMPARE(w->pbs->Row(), 2);
+        typeInto(w->edit_cas, QStringLiteral("99"));
+        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, cellCenter(0));
+        QCOMPARE(msgs->texts(), QStringList{kTimeMessage});
+        QCOMPARE(w->pbs->Row(), 2);
+        QTRY_VERIFY(w->edit_cas->hasFocus());
+        QCOMPARE(cell(4, 2), QStringLiteral("02:00"));
+        // With a valid time the click selects the row and loads it.
+        typeInto(w->edit_cas, QStringLiteral("0230"));
+        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, cellCenter(0));
+        QCOMPARE(cell(4, 2), QStringLiteral("02:30"));
+        QCOMPARE(w->pbs->Row(), 1);
+        QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("A"));
+    }
+
+    void averageFilledWhenTimeIsLeft()
+    {
+        open({{"3.5.2005", "A", "", "", "", "", "3"}});
+        typeInto(w->Edit_km, QStringLiteral("42,5"));
+        leave(w->Edit_km);
+        QVERIFY(w->edit_cas->hasFocus());
+        QTest::keyClicks(w->edit_cas, QStringLiteral("0155"));
+        leave(w->edit_cas);
+        QCOMPARE(w->Edit_prumer->text(), QStringLiteral("22,17"));
+        QCOMPARE(cell(5, 1), QStringLiteral("22,17"));
+        QCOMPARE(w->Edit_celkem_prumer->text(), QStringLiteral("22,17"));
+        // An average already there is kept.
+        typeInto(w->edit_cas, QStringLiteral("0200"));
+        leave(w->edit_cas);
+        QCOMPARE(cell(5, 1), QStringLiteral("22,17"));
+    }
+
+    void enterMovesTheFocus()
+    {
+        open({{"3.5.2005", "A", "", "", "", "", "3"}});
+        const QList<QPair<QWidget *, QWidget *>> steps = {
+            {w->Combo_Nazev, w->Edit_km}, {w->Edit_km, w->edit_cas},     {w->edit_cas, w->Edit_prumer},
+            {w->Edit_prumer, w->Spin_Naroc}, {w->Spin_Naroc, w->Edit_Trasa}, {w->Edit_celkem_cas, w->Edit_prumer}};
+        for (const auto &[from, to] : steps) {
+            focus(from);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QVERIFY2(to->hasFocus(), qPrintable(from->objectName()));
+        }
+        // A date change moves on to the route name.
+        focus(w->DateTimePicker1);
+        QTest::keyClick(w->DateTimePicker1, Qt::Key_Up);
+        QVERIFY(w->Combo_Nazev->hasFocus());
+    }
+
+    void newAndDeleteRecord()
+    {
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "1"}});
+        focus(w->Edit_km);
+        w->tb_novy->trigger();
+        QCOMPARE(log()->RowCount(), 3);
+        QCOMPARE(w->pbs->Row(), 2);
+        QVERIFY(w->DateTimePicker1->hasFocus());
+        QVERIFY(w->Edit_km->text().isEmpty());
+        QCOMPARE(w->Spin_Naroc->value(), 2);
+        QCOMPARE(w->DateTimePicker1->date(), QDate::currentDate());
+        QVERIFY(log()->Rows(2).join(QString()).isEmpty());
+
+        w->pbs->setRow(1);
+        w->Odstranitzznam1->trigger();
+        QCOMPARE(log()->RowCount(), 2);
+        QCOMPARE(w->pbs->Row(), 1);
+        QVERIFY(cell(1, 1).isEmpty());
+
+        // With one row left, deleting empties it and keeps it.
+        log()->setCells(0, 1, QStringLiteral("1.1.2020"));
+        log()->setCells(3, 1, QStringLiteral("5"));
+        w->tb_odstranit->trigger();
+        QCOMPARE(log()->RowCount(), 2);
+        QVERIFY(log()->Rows(1).join(QString()).isEmpty());
+        QVERIFY(w->Edit_km->text().isEmpty());
+        QCOMPARE(log()->Cells(0, 0), QStringLiteral("Datum"));
+    }
+
+    void deleteLastRowSelectsNewLast()
+    {
+        open({{"1.5.2005", "A", "", "1", "", "", "1"},
+              {"2.5.2005", "B", "", "2", "", "", "1"},
+              {"3.5.2005", "C", "", "3", "", "", "1"}});
+        QCOMPARE(w->pbs->Row(), 3);
+        w->Odstranitzznam1->trigger();
+        QCOMPARE(log()->RowCount(), 3);
+        QCOMPARE(w->pbs->Row(), 2);
+        QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("B"));
+        QCOMPARE(w->Edit_celkem_km->text(), QStringLiteral("3"));
+    }
+
+    void recalculations_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("km");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("average");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("distance") << "Dlka1" << "" << "01:30" << "25" << "" << 3 << "37,5";
+        QTest::newRow("distance of an empty time") << "Dlka1" << "5" << "" << "25" << "" << 3 << "0";
+        QTest::newRow("distance without average") << "Dlka1" << "5" << "01:30" << "x"
+                                                  << "Nelze spočítat vzdálenost." << 3 << "5";
+        QTest::newRow("time") << "as1" << "30" << "" << "20" << "" << 4 << "01:30";
+        QTest::newRow("time at average 0") << "as1" << "30" << "" << "0" << "Nelze spočítat čas." << 4 << "  :  ";
+        QTest::newRow("time whose minutes round to 60") << "as1" << "0,999" << "" << "1" << kTimeMessage << 4
+                                                       << "  :  ";
+        QTest::newRow("time of 30 hours") << "as1" << "300" << "" << "10" << kTimeMessage << 4 << "  :  ";
+        QTest::newRow("time of 100 hours or more") << "as1" << "1005" << "" << "10" << kTimeMessage << 4
+                                                  << "  :  ";
+        QTest::newRow("average") << "Prmr1" << "42,5" << "01:55" << "" << "" << 5 << "22,17";
+        QTest::newRow("average of zero time") << "Prmr1" << "42,5" << "00:00" << "" << kAverageMessage << 5 << "";
+        QTest::newRow("average of empty time") << "Prmr1" << "42,5" << "" << "" << kAverageMessage << 5 << "";
+    }
+    void recalculations()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, km);
+        QFETCH(QString, time);
+        QFETCH(QString, average);
+        QFETCH(QString, message);
+        QFETCH(int, column);
+        QFETCH(QString, stored);
+        open({{"3.5.2005", "A", "", km, time.isEmpty() ? QStringLiteral("  :  ") : time, average, "3"}});
+        w->findChild<QAction *>(action)->trigger();
+        QCOMPARE(msgs->texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(cell(column, 1), stored);
+        if (action == QLatin1String("as1") && message.isEmpty())
+            QCOMPARE(w->edit_cas->timeText(), stored);
+        if (message == kTimeMessage)
+            QCOMPARE(w->edit_cas->timeText(), w->edit_cas->emptyText());
+    }
+
+    void recalculateFromContextMenu_data()
+    {
+        QTest::addColumn<QString>("focused");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("km editor: distance") << "Edit_km" << 3 << "20";
+        QTest::newRow("time editor: time") << "edit_cas" << 4 << "02:00";
+        QTest::newRow("average editor: average") << "Edit_prumer" << 5 << "10";
+        QTest::newRow("elsewhere: totals only") << "Edit_Trasa" << 3 << "10";
+    }
+    void recalculateFromContextMenu()
+    {
+        QFETCH(QString, focused);
+        QFETCH(int, column);
+        QFETCH(QString, expected);
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
+        // Different values in the editors than in the cells show which ran.
+        w->Edit_prumer->setText(QStringLiteral("20"));
+        w->Edit_prumer->setProperty("x", 1);
+        focus(w->findChild<QWidget *>(focused));
+        if (focused == QLatin1String("Edit_prumer")) {
+            w->Edit_km->setText(QStringLiteral("10"));
+            w->edit_cas->setTimeText(QStringLiteral("01:00"));
+        } else if (focused == QLatin1String("edit_cas")) {
+            w->Edit_km->setText(QStringLiteral("40"));
+        }
+        w->Edit_celkem_km->clear();
+        w->PrepocitejItem->trigger();
+        QCOMPARE(cell(column, 1), expected);
+        QVERIFY(!w->Edit_celkem_km->text().isEmpty());
+    }
+
+    void accessibleNames()
+    {
+        open();
+        const QList<QPair<QString, QString>> names = {
+            {"DateTimePicker1", "Datum jízdy"}, {"Combo_Nazev", "Název trasy"}, {"Edit_km", "Délka (km)"},
+            {"edit_cas", "Čas (h:mm)"},         {"Edit_prumer", "Průměr"},       {"Spin_Naroc", "Náročnost"},
+            {"Edit_Trasa", "Průběh nebo popis trasy"}, {"Edit_celkem_km", "Ujeté km celkem :"}};
+        for (const auto &[name, label] : names) {
+            QWidget *editor = w->findChild<QWidget *>(name);
+            QVERIFY2(editor, qPrintable(name));
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(editor);
+            QVERIFY(a);
+            QCOMPARE(a->text(QAccessible::Name), label);
+        }
+        for (QAction *a : {w->tb_novy, w->tb_odstranit, w->tb_celkem}) {
+            QWidget *b = w->ToolBar1->widgetForAction(a);
+            QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+            QCOMPARE(QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name), a->toolTip());
+        }
+    }
+
+    void inputThatTheFileCannotHoldIsRefused()
+    {
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
+        focus(w->Edit_Trasa);
+        w->Edit_Trasa->insert(QStringLiteral("Ves \U0001F6B2"));
+        QVERIFY(!w->Edit_Trasa->text().contains(QStringLiteral("\U0001F6B2")));
+        w->Edit_Trasa->insert(QStringLiteral("Ves – Lhota"));
+        QVERIFY(!w->Edit_Trasa->text().contains(u'–') || AnsiFile::isEncodable(w->Edit_Trasa->text()));
+        // A line break never reaches a cell.
+        w->Combo_Nazev->setEditText(QStringLiteral("Dva\nřádky"));
+        focus(w->Combo_Nazev);
+        leave(w->Combo_Nazev);
+        QCOMPARE(cell(1, 1), QStringLiteral("Dva řádky"));
+        QVERIFY(w->close());
+        QVERIFY(readFile(logPath()).contains("1|1|Dva \xf8\xe1" "dky\r\n"));
+    }
+
+    void failedSaveKeepsTheWindowOpen()
+    {
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
+        // A folder where the file should be: it cannot be written.
+        QVERIFY(QFile::remove(logPath()));
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("default.tvl")));
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QCOMPARE(msgs->shown.size(), 1);
+        QVERIFY(msgs->shown[0].second.contains(logPath()));
+        // Once the way is clear, closing again saves.
+        QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("default.tvl")));
+        QVERIFY(w->close());
+        QVERIFY(readFile(logPath()).contains("0|1|3.5.2005"));
+    }
+
+    void damagedFileIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("bad cell line") << QByteArray("|\r\n3|7\r\n18\r\n\r\n\r\nTop\r\n0|1|3.5.2005\r\nx|1|A\r\n0|2|4.5.2005\r\n")
+                                       << "'x' is not a valid integer value";
+        QTest::newRow("bad size line") << QByteArray("|\r\n3|7\r\n18\r\n\r\n\r\nTop\r\n0|1|3.5.2005\r\nRow 9 Height: 5\r\n")
+                                       << "Grid index out of range";
+        QTest::newRow("a billion rows") << QByteArray("|\r\n1000000000|7\r\n18\r\n")
+                                        << "1000000000";
+    }
+    void damagedFileIsKept()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, error);
+        writeFile(logPath(), content);
+        open();
+        QCOMPARE(msgs->shown.size(), 1);
+        const QString text = msgs->shown[0].second;
+        QVERIFY2(text.contains(error), qPrintable(text));
+        const QStringList kept = QDir(m_dir->path()).entryList({QStringLiteral("default-poskozeny-*.tvl")});
+        QCOMPARE(kept.size(), 1);
+        QVERIFY(text.contains(kept[0]));
+        QCOMPARE(readFile(m_dir->filePath(kept[0])), content);
+        // The window still works with what could be read.
+        QCOMPARE(log()->ColCount(), 7);
+        QVERIFY(log()->RowCount() >= 2);
+        QCOMPARE(log()->FixedRows(), 1);
+    }
+
+    void fileRoundTripThroughTheWindow()
+    {
+        const QByteArray original = rideLogFile({{"3.5.2005", "Okruh", "Lhota - Ves - Lhota", "42,5", "01:55", "22,2", "3"},
+                                                 {"7.5.2005", "Do práce", "", "12", "00:40", "18", "1"}});
+        writeFile(logPath(), original);
+        open();
+        w->pbs->setRow(1);
+        w->pbs->setRow(2);
+        QVERIFY(w->close());
+        QCOMPARE(readFile(logPath()), original);
+    }
+};
+
+// ---------------------------------------------------------------- the program itself
+
+class TestProgram : public QObject
+{
+    Q_OBJECT
+private slots:
+    void savesOnTerminationSignals_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void savesOnTerminationSignals()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        // The program keeps its data beside itself.
+        const QString exe = dir.filePath(QStringLiteral("trasovnik"));
+        QVERIFY(QFile::copy(QStringLiteral(TRASOVNIK_EXE), exe));
+        // Written with LF line ends: the program writes CR LF back.
+        const QByteArray lf("|\n3|7\n18\n\n\nTop\n0|1|3.5.2005\n3|1|10\n");
+        writeFile(dir.filePath(QStringLiteral("default.tvl")), lf);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start(exe, {});
+        QVERIFY(p.waitForStarted());
+        // Until the program has read the file it cannot be told to save.
+        QTest::qWait(1500);
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        const QByteArray saved = readFile(dir.filePath(QStringLiteral("default.tvl")));
+        QVERIFY2(saved.startsWith("|\r\n3|7\r\n18\r\n"), saved.constData());
+        QVERIFY(saved.contains("0|0|Datum\r\n"));
+        QVERIFY(saved.contains("0|1|3.5.2005\r\n3|1|10\r\n"));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        TestArithmetic t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestTimeEditor t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestMainWindow t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestProgram t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    return status;
+}
+
+#include "tst_app.moc"

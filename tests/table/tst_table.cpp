@@ -1,0 +1,1306 @@
+// Tests of the string table: its table file (bytes, loading rules, errors),
+// the table model rules, headings, row removal, automatic backup, loading
+// and saving, and the view that shows it.
+
+#include "AppError.h"
+#include "MessageRecorder.h"
+#include "TPubStrGrid.h"
+#include "TPubStrGridView.h"
+
+#include <QAbstractItemModelTester>
+#include <QAccessible>
+#include <QAccessibleTableInterface>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(TPubStrGrid::TCaption2Placement)
+
+namespace {
+
+// Windows-1250 bytes of the few accented letters the tests use, from the
+// code chart; kept apart from the program's own encoder on purpose.
+QByteArray cp1250(const QString &text)
+{
+    static const QHash<char16_t, char> map = {
+        {u'á', '\xe1'}, {u'é', '\xe9'}, {u'í', '\xed'}, {u'ó', '\xf3'}, {u'ú', '\xfa'},
+        {u'ů', '\xf9'}, {u'ý', '\xfd'}, {u'č', '\xe8'}, {u'ď', '\xef'}, {u'ě', '\xec'},
+        {u'ň', '\xf2'}, {u'ř', '\xf8'}, {u'š', '\x9a'}, {u'ť', '\x9d'}, {u'ž', '\x9e'},
+        {u'Č', '\xc8'}, {u'Ř', '\xd8'}, {u'Š', '\x8a'}, {u'Ž', '\x8e'}, {u'Ú', '\xda'},
+    };
+    QByteArray out;
+    for (QChar c : text) {
+        if (c.unicode() < 0x80)
+            out.append(char(c.unicode()));
+        else if (map.contains(c.unicode()))
+            out.append(map.value(c.unicode()));
+        else
+            qFatal("cp1250(): no byte for U+%04X in the test table", c.unicode());
+    }
+    return out;
+}
+
+// The lines, each followed by CR LF, in Windows-1250.
+QByteArray fileOf(const QStringList &lines)
+{
+    QByteArray out;
+    for (const QString &l : lines)
+        out += cp1250(l) + "\r\n";
+    return out;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+template<typename F>
+QString appErrorOf(F &&action)
+{
+    try {
+        action();
+    } catch (const AppError &e) {
+        return e.text();
+    }
+    return QStringLiteral("<no AppError>");
+}
+
+const QStringList kHeadings = {QStringLiteral("Datum"), QStringLiteral("Název"),
+                               QStringLiteral("Průběh trasy"), QStringLiteral("Km"),
+                               QStringLiteral("Čas"), QStringLiteral("km/h"),
+                               QStringLiteral("1-5")};
+
+// The example ride log: a heading row and two rides, the second without
+// a course.
+const QStringList kExampleLines = {
+    QStringLiteral("|"),
+    QStringLiteral("3|7"),
+    QStringLiteral("18"),
+    QString(),
+    QString(),
+    QStringLiteral("Top"),
+    QStringLiteral("Column 0 Width: 62"),
+    QStringLiteral("0|0|Datum"),
+    QStringLiteral("1|0|Název"),
+    QStringLiteral("2|0|Průběh trasy"),
+    QStringLiteral("3|0|Km"),
+    QStringLiteral("4|0|Čas"),
+    QStringLiteral("5|0|km/h"),
+    QStringLiteral("6|0|1-5"),
+    QStringLiteral("0|1|3.5.2005"),
+    QStringLiteral("1|1|Okruh"),
+    QStringLiteral("2|1|Lhota - Ves - Lhota"),
+    QStringLiteral("3|1|42,5"),
+    QStringLiteral("4|1|01:55"),
+    QStringLiteral("5|1|22,2"),
+    QStringLiteral("6|1|3"),
+    QStringLiteral("0|2|7.5.2005"),
+    QStringLiteral("1|2|Do práce"),
+    QStringLiteral("3|2|12"),
+    QStringLiteral("4|2|00:40"),
+    QStringLiteral("5|2|18"),
+    QStringLiteral("6|2|1"),
+    QString(),
+};
+
+const QStringList kRide1 = {"3.5.2005", "Okruh", "Lhota - Ves - Lhota", "42,5", "01:55", "22,2", "3"};
+const QStringList kRide2 = {"7.5.2005", "Do práce", "", "12", "00:40", "18", "1"};
+
+// A grid as the ride log window sets it up.
+std::unique_ptr<TPubStrGrid> rideLogGrid()
+{
+    auto g = std::make_unique<TPubStrGrid>();
+    g->setAutoSave(false);
+    g->setAutoBackup(false);
+    g->setColCount(7);
+    g->setRowCount(2);
+    g->setFixedCols(0);
+    g->setDefaultRowHeight(18);
+    g->setColWidths(0, 62);
+    g->setHCol(kHeadings);
+    return g;
+}
+
+std::unique_ptr<TPubStrGrid> plainGrid()
+{
+    auto g = std::make_unique<TPubStrGrid>();
+    g->setAutoSave(false);
+    g->setAutoBackup(false);
+    return g;
+}
+
+// Loads the given lines, written with CR LF, through a file.
+void loadLines(TPubStrGrid &g, const QTemporaryDir &dir, const QStringList &lines)
+{
+    const QString path = dir.filePath(QStringLiteral("load.tvl"));
+    writeAll(path, fileOf(lines));
+    g.LoadFromFile(path);
+}
+
+QStringList allCells(const TPubStrGrid &g)
+{
+    QStringList out;
+    for (int r = 0; r < g.RowCount(); ++r)
+        out += g.Rows(r);
+    return out;
+}
+} // namespace
+
+class TestTable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    // Table file
+    void exampleSavedByteForByte();
+    void exampleLoads();
+    void roundTripKeepsEverything();
+    void savingEmptyTable();
+    void sizeLinesOnlyForNonDefaultSizes();
+    void delimiterFromLineOne();
+    void countsFromLineTwo();
+    void defaultHeightDiscardsRowHeights();
+    void captionsAndPlacement_data();
+    void captionsAndPlacement();
+    void sizeLinesInAnyOrder();
+    void delimiterInsideCellText();
+    void lineBreakInsideCellText();
+    void linesWithoutDelimiterSkipped();
+    void loadingKeepsUnmentionedCells();
+    void shortFiles_data();
+    void shortFiles();
+    void oneRowFileLowersFixedRows();
+    void bareLineFeedsLoad();
+    void missingOrEmptyFileDoesNothing();
+    void cellOutsideTheTableIgnored();
+    void loadErrors_data();
+    void loadErrors();
+    void loadErrorShownByGuard();
+    void absurdCountsRefused_data();
+    void absurdCountsRefused();
+    void unencodableCellLeavesFileAlone();
+
+    // Table model
+    void countsNeverBelowOne();
+    void fixedCountsLowered();
+    void sizesOutOfRange();
+    void rowsAndColsAssignment();
+    void modelShowsNonFixedCells();
+
+    // Backup, file name, lifetime
+    void autoBackupKeepsPreviousFile();
+    void backupReplacesLastExtensionOnly_data();
+    void backupReplacesLastExtensionOnly();
+    void noBackupWhenOff();
+    void loadAndSaveWithoutFileName();
+    void destructionSaves();
+    void settingFileNameLoads();
+
+    // Rows, headings, cells
+    void removeRow_data();
+    void removeRow();
+    void removeRowKeepsHeights();
+    void removeOnlyRow();
+    void removeRowDownToFixedRows();
+    void applyHCol();
+    void applyHRow();
+    void setCellIfChanged();
+    void loadedHeadingsWinOverFile();
+
+    // View
+    void viewHeaderShowsHeadings();
+    void viewColumnWidths();
+    void viewCurrentRow();
+    void viewMouseToCell();
+    void viewAccessibility();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestTable::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestTable::cleanup()
+{
+    m_dir.reset();
+}
+
+// ---------------------------------------------------------------- table file
+
+void TestTable::exampleSavedByteForByte()
+{
+    auto g = rideLogGrid();
+    g->setRowCount(3);
+    g->setRows(1, kRide1);
+    g->setRows(2, kRide2);
+    const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
+    g->SaveToFile(path);
+
+    const QByteArray expected = fileOf(kExampleLines);
+    QCOMPARE(kExampleLines.size(), 28);
+    // Spot checks of the encoding, independent of the helper.
+    QVERIFY(expected.contains(QByteArray("1|0|N\xe1zev\r\n")));
+    QVERIFY(expected.contains(QByteArray("4|0|\xc8" "as\r\n")));
+    QVERIFY(expected.endsWith("6|2|1\r\n\r\n"));
+    QCOMPARE(readAll(path), expected);
+}
+
+void TestTable::exampleLoads()
+{
+    const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
+    writeAll(path, fileOf(kExampleLines));
+    auto g = plainGrid(); // 5 x 5, row height 21, column 0 width 21
+    g->LoadFromFile(path);
+
+    QCOMPARE(g->RowCount(), 3);
+    QCOMPARE(g->ColCount(), 7);
+    QCOMPARE(g->DefaultRowHeight(), 18);
+    QCOMPARE(g->ColWidths(0), 62);
+    QCOMPARE(g->ColWidths(1), 64);
+    QCOMPARE(g->RowHeights(0), 18);
+    QCOMPARE(g->Caption1(), QString());
+    QCOMPARE(g->Caption2(), QString());
+    QCOMPARE(g->Caption2Placement(), TPubStrGrid::cpTop);
+    QCOMPARE(g->Rows(0), kHeadings);
+    QCOMPARE(g->Rows(1), kRide1);
+    QCOMPARE(g->Rows(2), kRide2);
+
+    // Written back, the file is the same.
+    const QString again = m_dir->filePath(QStringLiteral("again.tvl"));
+    g->setFixedCols(0);
+    g->SaveToFile(again);
+    QCOMPARE(readAll(again), readAll(path));
+}
+
+void TestTable::roundTripKeepsEverything()
+{
+    auto g = plainGrid();
+    g->setColCount(4);
+    g->setRowCount(6);
+    g->setDefaultRowHeight(25);
+    g->setDefaultColWidth(70);
+    g->setRowHeights(0, 30);
+    g->setRowHeights(5, 12);
+    g->setColWidths(0, 64); // differs from the default 70: stored
+    g->setColWidths(3, 120);
+    g->setCaption1(QStringLiteral("Jízdy 2005"));
+    g->setCaption2(QStringLiteral("Šumava"));
+    g->setCaption2Placement(TPubStrGrid::cpBottom);
+    g->setCells(0, 0, QStringLiteral("Č."));
+    g->setCells(3, 2, QStringLiteral("Říp - Ústí"));
+    g->setCells(1, 5, QStringLiteral("  mezery  "));
+    g->setCells(2, 4, QStringLiteral("x|y|z"));
+    const QString path = m_dir->filePath(QStringLiteral("t.tvl"));
+    g->SaveToFile(path);
+
+    QCOMPARE(readAll(path),
+             fileOf({"|", "6|4", "25", "Jízdy 2005", "Šumava", "Bottom",
+                     "Row 0 Height: 30", "Row 5 Height: 12",
+                     "Column 0 Width: 64", "Column 3 Width: 120",
+                     "0|0|Č.", "3|2|Říp - Ústí", "2|4|x|y|z", "1|5|  mezery  ", ""}));
+    auto h = plainGrid();
+    h->LoadFromFile(path);
+    QCOMPARE(allCells(*h), allCells(*g));
+    QCOMPARE(h->RowHeights(0), 30);
+    QCOMPARE(h->RowHeights(5), 12);
+    QCOMPARE(h->RowHeights(1), 25);
+    QCOMPARE(h->ColWidths(0), 64);
+    QCOMPARE(h->ColWidths(3), 120);
+    QCOMPARE(h->Caption1(), g->Caption1());
+    QCOMPARE(h->Caption2(), g->Caption2());
+    QCOMPARE(h->Caption2Placement(), TPubStrGrid::cpBottom);
+}
+
+void TestTable::savingEmptyTable()
+{
+    auto g = plainGrid(); // 5 x 5, default height 21, column 0 width 21
+    const QString path = m_dir->filePath(QStringLiteral("e.tvl"));
+    g->SaveToFile(path);
+    QCOMPARE(readAll(path), fileOf({"|", "5|5", "21", "", "", "Top", "Column 0 Width: 21", ""}));
+}
+
+void TestTable::sizeLinesOnlyForNonDefaultSizes()
+{
+    auto g = plainGrid();
+    g->setColWidths(0, 64);  // equal to the default width: no line
+    g->setRowHeights(2, 21); // equal to the default height: no line
+    g->setRowHeights(4, 40);
+    const QString path = m_dir->filePath(QStringLiteral("s.tvl"));
+    g->SaveToFile(path);
+    QCOMPARE(readAll(path), fileOf({"|", "5|5", "21", "", "", "Top", "Row 4 Height: 40", ""}));
+}
+
+void TestTable::delimiterFromLineOne()
+{
+    auto g = plainGrid();
+    loadLines(*g, *m_dir, {";x", "3;4", "18", "", "", "Top", "0;1;a|b;c", "2;2;Ves", ""});
+    QCOMPARE(g->CellDelimiter(), QChar(u';'));
+    QCOMPARE(g->RowCount(), 3);
+    QCOMPARE(g->ColCount(), 4);
+    QCOMPARE(g->Cells(0, 1), QStringLiteral("a|b;c"));
+    QCOMPARE(g->Cells(2, 2), QStringLiteral("Ves"));
+
+    // Saved again with the delimiter read.
+    const QString path = m_dir->filePath(QStringLiteral("semi.tvl"));
+    g->SaveToFile(path);
+    QVERIFY(readAll(path).startsWith(";\r\n3;4\r\n18\r\n"));
+    QVERIFY(readAll(path).contains("\r\n0;1;a|b;c\r\n"));
+}
+
+void TestTable::countsFromLineTwo()
+{
+    auto g = plainGrid();
+    g->setCells(4, 4, QStringLiteral("gone"));
+    loadLines(*g, *m_dir, {"|", "8|3", "21", "", "", "Top", "2|7|last", ""});
+    QCOMPARE(g->RowCount(), 8);
+    QCOMPARE(g->ColCount(), 3);
+    QCOMPARE(g->Cells(2, 7), QStringLiteral("last"));
+    QCOMPARE(g->Cells(4, 4), QString()); // that column no longer exists
+}
+
+void TestTable::defaultHeightDiscardsRowHeights()
+{
+    auto g = plainGrid();
+    g->setRowHeights(1, 40);
+    g->setRowHeights(3, 50);
+    loadLines(*g, *m_dir, {"|", "5|5", "17", "", "", "Top", "Row 3 Height: 33", ""});
+    QCOMPARE(g->DefaultRowHeight(), 17);
+    QCOMPARE(g->RowHeights(1), 17);
+    QCOMPARE(g->RowHeights(3), 33);
+
+    // The model rule itself.
+    g->setDefaultRowHeight(19);
+    QCOMPARE(g->RowHeights(3), 19);
+}
+
+void TestTable::captionsAndPlacement_data()
+{
+    QTest::addColumn<QString>("line6");
+    QTest::addColumn<TPubStrGrid::TCaption2Placement>("placement");
+    QTest::newRow("Top") << "Top" << TPubStrGrid::cpTop;
+    QTest::newRow("Bottom") << "Bottom" << TPubStrGrid::cpBottom;
+    QTest::newRow("top in small letters") << "top" << TPubStrGrid::cpBottom;
+    QTest::newRow("TOP") << "TOP" << TPubStrGrid::cpBottom;
+    QTest::newRow("Top with a blank") << "Top " << TPubStrGrid::cpBottom;
+    QTest::newRow("empty") << "" << TPubStrGrid::cpBottom;
+    QTest::newRow("anything") << "Nahoře" << TPubStrGrid::cpBottom;
+}
+
+void TestTable::captionsAndPlacement()
+{
+    QFETCH(QString, line6);
+    QFETCH(TPubStrGrid::TCaption2Placement, placement);
+    auto g = plainGrid();
+    g->setCaption2Placement(placement == TPubStrGrid::cpTop ? TPubStrGrid::cpBottom : TPubStrGrid::cpTop);
+    const QString path = m_dir->filePath(QStringLiteral("c.tvl"));
+    QByteArray bytes = fileOf({"|", "5|5", "21", "Moje jízdy", "Léto 2005"});
+    bytes += cp1250(line6) + "\r\n\r\n";
+    writeAll(path, bytes);
+    g->LoadFromFile(path);
+    QCOMPARE(g->Caption1(), QStringLiteral("Moje jízdy"));
+    QCOMPARE(g->Caption2(), QStringLiteral("Léto 2005"));
+    QCOMPARE(g->Caption2Placement(), placement);
+}
+
+void TestTable::sizeLinesInAnyOrder()
+{
+    auto g = plainGrid();
+    loadLines(*g, *m_dir,
+              {"|", "4|3", "20", "", "", "Top", "1|1|b", "Column 2 Width: 80", "Row 3 Height: 31",
+               "0|0|a", "Column 0 Width: 10", "Row 0 Height: 25", "2|3|c", ""});
+    QCOMPARE(g->ColWidths(0), 10);
+    QCOMPARE(g->ColWidths(1), 64);
+    QCOMPARE(g->ColWidths(2), 80);
+    QCOMPARE(g->RowHeights(0), 25);
+    QCOMPARE(g->RowHeights(1), 20);
+    QCOMPARE(g->RowHeights(3), 31);
+    QCOMPARE(g->Cells(0, 0), QStringLiteral("a"));
+    QCOMPARE(g->Cells(1, 1), QStringLiteral("b"));
+    QCOMPARE(g->Cells(2, 3), QStringLiteral("c"));
+}
+
+void TestTable::delimiterInsideCellText()
+{
+    auto g = plainGrid();
+    g->setCells(0, 1, QStringLiteral("a|b"));
+    g->setCells(1, 1, QStringLiteral("|"));
+    g->setCells(2, 1, QStringLiteral("x||"));
+    const QString path = m_dir->filePath(QStringLiteral("d.tvl"));
+    g->SaveToFile(path);
+    const QByteArray bytes = readAll(path);
+    QVERIFY(bytes.contains("\r\n0|1|a|b\r\n1|1||\r\n2|1|x||\r\n"));
+
+    auto h = plainGrid();
+    h->LoadFromFile(path);
+    QCOMPARE(h->Cells(0, 1), QStringLiteral("a|b"));
+    QCOMPARE(h->Cells(1, 1), QStringLiteral("|"));
+    QCOMPARE(h->Cells(2, 1), QStringLiteral("x||"));
+}
+
+void TestTable::lineBreakInsideCellText()
+{
+    // A line break cannot be stored: the part after it becomes a line of
+    // its own, skipped here because it holds no delimiter.
+    auto g = plainGrid();
+    g->setCells(1, 1, QStringLiteral("první\r\ndruhá"));
+    g->setCells(2, 2, QStringLiteral("dál"));
+    const QString path = m_dir->filePath(QStringLiteral("b.tvl"));
+    g->SaveToFile(path);
+    QVERIFY(readAll(path).contains(cp1250(QStringLiteral("\r\n1|1|první\r\ndruhá\r\n2|2|dál\r\n"))));
+
+    auto h = plainGrid();
+    h->LoadFromFile(path);
+    QCOMPARE(h->Cells(1, 1), QStringLiteral("první"));
+    QCOMPARE(h->Cells(2, 2), QStringLiteral("dál"));
+}
+
+void TestTable::linesWithoutDelimiterSkipped()
+{
+    auto g = plainGrid();
+    loadLines(*g, *m_dir, {"|", "3|3", "21", "", "", "Top", "", "komentář", "1|1|ano", "   ", "2|2|také", ""});
+    QCOMPARE(g->Cells(1, 1), QStringLiteral("ano"));
+    QCOMPARE(g->Cells(2, 2), QStringLiteral("také"));
+    QCOMPARE(allCells(*g).join(QString()), QStringLiteral("anotaké"));
+}
+
+void TestTable::loadingKeepsUnmentionedCells()
+{
+    auto g = plainGrid();
+    g->setCells(0, 1, QStringLiteral("stará"));
+    g->setCells(1, 1, QStringLiteral("přepsat"));
+    g->setCells(4, 4, QStringLiteral("roh"));
+    g->setColWidths(3, 99);
+    loadLines(*g, *m_dir, {"|", "5|5", "21", "", "", "Top", "1|1|nová", ""});
+    QCOMPARE(g->Cells(0, 1), QStringLiteral("stará"));
+    QCOMPARE(g->Cells(1, 1), QStringLiteral("nová"));
+    QCOMPARE(g->Cells(4, 4), QStringLiteral("roh"));
+    QCOMPARE(g->ColWidths(3), 99); // no width line: the width stays
+}
+
+void TestTable::shortFiles_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("cols");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QString>("caption1");
+    QTest::addColumn<QString>("caption2");
+    QTest::addColumn<TPubStrGrid::TCaption2Placement>("placement");
+
+    // Before loading: 5 x 5, height 21, captions "A" and "B", cpBottom.
+    QTest::newRow("delimiter only") << QStringList{";"} << 5 << 5 << 21 << "A" << "B" << TPubStrGrid::cpBottom;
+    QTest::newRow("two lines") << QStringList{"|", "2|3"} << 2 << 3 << 21 << "A" << "B"
+                               << TPubStrGrid::cpBottom;
+    QTest::newRow("three lines") << QStringList{"|", "2|3", "30"} << 2 << 3 << 30 << "A" << "B"
+                                 << TPubStrGrid::cpBottom;
+    QTest::newRow("four lines") << QStringList{"|", "2|3", "30", "Nový"} << 2 << 3 << 30 << "Nový"
+                                << "B" << TPubStrGrid::cpBottom;
+    QTest::newRow("five lines, empty caption") << QStringList{"|", "2|3", "30", "Nový", ""} << 2 << 3
+                                               << 30 << "Nový" << "" << TPubStrGrid::cpBottom;
+    QTest::newRow("six lines") << QStringList{"|", "2|3", "30", "Nový", "", "Top"} << 2 << 3 << 30
+                               << "Nový" << "" << TPubStrGrid::cpTop;
+}
+
+void TestTable::shortFiles()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(int, rows);
+    QFETCH(int, cols);
+    QFETCH(int, height);
+    QFETCH(QString, caption1);
+    QFETCH(QString, caption2);
+    QFETCH(TPubStrGrid::TCaption2Placement, placement);
+    auto g = plainGrid();
+    g->setCaption1(QStringLiteral("A"));
+    g->setCaption2(QStringLiteral("B"));
+    g->setCaption2Placement(TPubStrGrid::cpBottom);
+    g->setCells(1, 1, QStringLiteral("zůstane"));
+    // Without the final line break, too (unless the last line is empty).
+    const QString path = m_dir->filePath(QStringLiteral("short.tvl"));
+    QByteArray bytes = fileOf(lines);
+    if (!lines.last().isEmpty())
+        bytes.chop(2);
+    writeAll(path, bytes);
+    g->LoadFromFile(path);
+    QCOMPARE(g->RowCount(), rows);
+    QCOMPARE(g->ColCount(), cols);
+    QCOMPARE(g->DefaultRowHeight(), height);
+    QCOMPARE(g->Caption1(), caption1);
+    QCOMPARE(g->Caption2(), caption2);
+    QCOMPARE(g->Caption2Placement(), placement);
+    QCOMPARE(g->Cells(1, 1), QStringLiteral("zůstane"));
+}
+
+void TestTable::oneRowFileLowersFixedRows()
+{
+    auto g = plainGrid();
+    QCOMPARE(g->FixedRows(), 1);
+    loadLines(*g, *m_dir, {"|", "1|7", "18", "", "", "Top", "0|0|3.5.2005", ""});
+    QCOMPARE(g->RowCount(), 1);
+    QCOMPARE(g->FixedRows(), 0);
+    QCOMPARE(g->ColCount(), 7);
+    // The one row is an ordinary row of the model now.
+    QCOMPARE(g->rowCount(), 1);
+    QCOMPARE(g->data(g->index(0, 0), Qt::DisplayRole).toString(), QString());
+    QCOMPARE(g->Cells(0, 0), QStringLiteral("3.5.2005"));
+}
+
+void TestTable::bareLineFeedsLoad()
+{
+    const QString path = m_dir->filePath(QStringLiteral("lf.tvl"));
+    QByteArray bytes = fileOf(kExampleLines);
+    bytes.replace("\r\n", "\n");
+    writeAll(path, bytes);
+    auto g = plainGrid();
+    g->LoadFromFile(path);
+    QCOMPARE(g->Rows(0), kHeadings);
+    QCOMPARE(g->Rows(1), kRide1);
+    QCOMPARE(g->Rows(2), kRide2);
+    QCOMPARE(g->ColWidths(0), 62);
+}
+
+void TestTable::missingOrEmptyFileDoesNothing()
+{
+    for (bool exists : {false, true}) {
+        auto g = plainGrid();
+        g->setCells(1, 1, QStringLiteral("x"));
+        g->setCaption1(QStringLiteral("c"));
+        const QString path = m_dir->filePath(QStringLiteral("none.tvl"));
+        if (exists)
+            writeAll(path, QByteArray());
+        QSignalSpy resets(g.get(), &QAbstractItemModel::modelReset);
+        g->LoadFromFile(path);
+        QCOMPARE(g->RowCount(), 5);
+        QCOMPARE(g->ColCount(), 5);
+        QCOMPARE(g->DefaultRowHeight(), 21);
+        QCOMPARE(g->Cells(1, 1), QStringLiteral("x"));
+        QCOMPARE(g->Caption1(), QStringLiteral("c"));
+        QCOMPARE(resets.count(), 0);
+    }
+}
+
+void TestTable::cellOutsideTheTableIgnored()
+{
+    auto g = plainGrid();
+    loadLines(*g, *m_dir, {"|", "3|3", "21", "", "", "Top", "5|1|mimo", "1|9|mimo", "1|1|uvnitř", ""});
+    QCOMPARE(g->RowCount(), 3);
+    QCOMPARE(g->ColCount(), 3);
+    QCOMPARE(g->Cells(1, 1), QStringLiteral("uvnitř"));
+    QVERIFY(!allCells(*g).contains(QStringLiteral("mimo")));
+    // And it is not written back.
+    const QString path = m_dir->filePath(QStringLiteral("o.tvl"));
+    g->SaveToFile(path);
+    QVERIFY(!readAll(path).contains("mimo"));
+}
+
+void TestTable::loadErrors_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("cols");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QString>("caption1");
+    QTest::addColumn<QString>("before"); // cell (0,1), set by a line before the failing one
+
+    // Before loading: 5 x 5, height 21, no captions, delimiter "|".
+    const QStringList head = {";", "4;6", "30", "Titulek", "Podtitul", "Bottom", "0;1;před"};
+    auto withLine = [&](const QString &bad) { return head + QStringList{bad, "1;1;po", ""}; };
+
+    QTest::newRow("row count") << QStringList{";", "x;6", "30", "", "", "Top", "1;1;po"}
+                               << "'x' is not a valid integer value" << 5 << 5 << 21 << "" << "";
+    QTest::newRow("column count") << QStringList{";", "4;y", "30", "", "", "Top", "1;1;po"}
+                                  << "'y' is not a valid integer value" << 4 << 5 << 21 << "" << "";
+    QTest::newRow("default height") << QStringList{";", "4;6", "18px", "T", "", "Top", "1;1;po"}
+                                    << "'18px' is not a valid integer value" << 4 << 6 << 21 << ""
+                                    << "";
+    QTest::newRow("row index") << withLine("Row x Height: 30") << "'x' is not a valid integer value"
+                               << 4 << 6 << 30 << "Titulek" << "před";
+    QTest::newRow("row height") << withLine("Row 1 Height: 3O") << "'3O' is not a valid integer value"
+                                << 4 << 6 << 30 << "Titulek" << "před";
+    QTest::newRow("column index") << withLine("Column č Width: 50")
+                                  << "'č' is not a valid integer value" << 4 << 6 << 30 << "Titulek"
+                                  << "před";
+    QTest::newRow("column width missing") << withLine("Column 1 Width: ")
+                                          << "'' is not a valid integer value" << 4 << 6 << 30
+                                          << "Titulek" << "před";
+    QTest::newRow("cell column") << withLine("a;1;text") << "'a' is not a valid integer value" << 4
+                                 << 6 << 30 << "Titulek" << "před";
+    QTest::newRow("cell row") << withLine("1;b;text") << "'b' is not a valid integer value" << 4 << 6
+                              << 30 << "Titulek" << "před";
+    QTest::newRow("line beginning with Row") << withLine("Rowena;1;x")
+                                             << "'' is not a valid integer value" << 4 << 6 << 30
+                                             << "Titulek" << "před";
+    QTest::newRow("row index = count") << withLine("Row 4 Height: 30") << "Grid index out of range"
+                                       << 4 << 6 << 30 << "Titulek" << "před";
+    QTest::newRow("negative row index") << withLine("Row -1 Height: 30") << "Grid index out of range"
+                                        << 4 << 6 << 30 << "Titulek" << "před";
+    QTest::newRow("column index = count") << withLine("Column 6 Width: 30")
+                                          << "Grid index out of range" << 4 << 6 << 30 << "Titulek"
+                                          << "před";
+}
+
+void TestTable::loadErrors()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, error);
+    QFETCH(int, rows);
+    QFETCH(int, cols);
+    QFETCH(int, height);
+    QFETCH(QString, caption1);
+    QFETCH(QString, before);
+
+    auto g = plainGrid();
+    QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const QString path = m_dir->filePath(QStringLiteral("bad.tvl"));
+    writeAll(path, fileOf(lines));
+    QCOMPARE(appErrorOf([&] { g->LoadFromFile(path); }), error);
+    // Line 1 was applied before anything failed.
+    QCOMPARE(g->CellDelimiter(), QChar(u';'));
+    QCOMPARE(g->RowCount(), rows);
+    QCOMPARE(g->ColCount(), cols);
+    QCOMPARE(g->DefaultRowHeight(), height);
+    QCOMPARE(g->Caption1(), caption1);
+    QCOMPARE(g->Cells(0, 1), before);
+    // Nothing after the failing line.
+    QCOMPARE(g->Cells(1, 1), QString());
+    // The model is consistent again: the table can be shown and changed.
+    g->setCells(1, 1, QStringLiteral("ok"));
+    QCOMPARE(g->Cells(1, 1), QStringLiteral("ok"));
+}
+
+void TestTable::loadErrorShownByGuard()
+{
+    auto g = plainGrid();
+    const QString path = m_dir->filePath(QStringLiteral("bad.tvl"));
+    writeAll(path, fileOf({"|", "3|zz"}));
+    MessageRecorder recorder;
+    QVERIFY(!runGuarded([&] { g->LoadFromFile(path); }));
+    QCOMPARE(recorder.texts(), QStringList{"'zz' is not a valid integer value"});
+}
+
+void TestTable::absurdCountsRefused_data()
+{
+    QTest::addColumn<QString>("line2");
+    QTest::addColumn<QString>("line3");
+    QTest::addColumn<QString>("sizeLine");
+    QTest::addColumn<bool>("countsUnchanged");
+
+    QTest::newRow("a billion rows") << "1000000000|7" << "18" << "" << true;
+    QTest::newRow("a billion columns") << "3|1000000000" << "18" << "" << true;
+    QTest::newRow("largest integer") << "2147483647|2147483647" << "18" << "" << true;
+    // Rows and columns each within their bound, together far too many:
+    // the 2000 cell lines of this 30 kB file alone would make 20 million
+    // texts (about half a gigabyte).
+    QTest::newRow("too many cells in all") << "2000000|10000" << "18" << "" << true;
+    QTest::newRow("a billion pixels high") << "3|7" << "1000000000" << "" << false;
+    QTest::newRow("a billion pixels wide") << "3|7" << "18" << "Column 1 Width: 1000000000" << false;
+    QTest::newRow("a row a billion pixels high") << "3|7" << "18" << "Row 1 Height: 1000000000" << false;
+}
+
+void TestTable::absurdCountsRefused()
+{
+    QFETCH(QString, line2);
+    QFETCH(QString, line3);
+    QFETCH(QString, sizeLine);
+    QFETCH(bool, countsUnchanged);
+    auto g = plainGrid();
+    const QString path = m_dir->filePath(QStringLiteral("huge.tvl"));
+    // Cell lines far out in the claimed table, as a crafted file would hold.
+    QStringList lines = {"|", line2, line3, "", "", "Top", sizeLine};
+    for (int r = 1; r <= 2000; ++r)
+        lines.append(QStringLiteral("9999|%1|x").arg(r * 997));
+    writeAll(path, fileOf(lines));
+    const QString error = appErrorOf([&] { g->LoadFromFile(path); });
+    QVERIFY2(error != QStringLiteral("<no AppError>"), "an absurd table file was accepted");
+    QVERIFY(!error.isEmpty());
+    QVERIFY(g->RowCount() <= TPubStrGrid::kMaxRowCount);
+    QVERIFY(g->ColCount() <= TPubStrGrid::kMaxColCount);
+    QVERIFY(qint64(g->RowCount()) * g->ColCount() <= TPubStrGrid::kMaxCellCount);
+    if (countsUnchanged) {
+        QCOMPARE(g->RowCount(), 5);
+        QCOMPARE(g->ColCount(), 5);
+    }
+    // A real ride log of that size is fine.
+    writeAll(path, fileOf({"|", "100001|7", "18", "", "", "Top", "6|100000|5", ""}));
+    g->LoadFromFile(path);
+    QCOMPARE(g->RowCount(), 100001);
+    QCOMPARE(g->Cells(6, 100000), QStringLiteral("5"));
+}
+
+void TestTable::unencodableCellLeavesFileAlone()
+{
+    auto g = plainGrid();
+    g->setAutoBackup(true);
+    const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
+    const QString bak = m_dir->filePath(QStringLiteral("default.bak"));
+    writeAll(path, "old\r\n");
+    writeAll(bak, "older\r\n");
+    g->setCells(1, 1, QStringLiteral("Výlet 😀"));
+    const QString error = appErrorOf([&] { g->SaveToFile(path); });
+    QVERIFY(error.contains(QStringLiteral("😀")));
+    QCOMPARE(readAll(path), QByteArray("old\r\n"));
+    QCOMPARE(readAll(bak), QByteArray("older\r\n"));
+}
+
+// ---------------------------------------------------------------- table model
+
+void TestTable::countsNeverBelowOne()
+{
+    auto g = plainGrid();
+    QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    g->setRowCount(0);
+    QCOMPARE(g->RowCount(), 1);
+    g->setRowCount(4);
+    g->setRowCount(-3);
+    QCOMPARE(g->RowCount(), 1);
+    g->setColCount(0);
+    QCOMPARE(g->ColCount(), 1);
+    g->setColCount(3);
+    g->setColCount(-1);
+    QCOMPARE(g->ColCount(), 1);
+}
+
+void TestTable::fixedCountsLowered()
+{
+    auto g = plainGrid();
+    QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    g->setFixedRows(3);
+    g->setFixedCols(2);
+    g->setRowCount(4); // above FixedRows: unchanged
+    QCOMPARE(g->FixedRows(), 3);
+    g->setRowCount(3); // not above: lowered to count - 1
+    QCOMPARE(g->FixedRows(), 2);
+    g->setRowCount(1);
+    QCOMPARE(g->FixedRows(), 0);
+    g->setColCount(2);
+    QCOMPARE(g->FixedCols(), 1);
+    g->setColCount(5);
+    QCOMPARE(g->FixedCols(), 1);
+}
+
+void TestTable::sizesOutOfRange()
+{
+    auto g = plainGrid(); // 5 x 5
+    const QString error = QStringLiteral("Grid index out of range");
+    QCOMPARE(appErrorOf([&] { g->setRowHeights(5, 30); }), error);
+    QCOMPARE(appErrorOf([&] { g->setRowHeights(-1, 30); }), error);
+    QCOMPARE(appErrorOf([&] { g->setColWidths(5, 30); }), error);
+    QCOMPARE(appErrorOf([&] { g->setColWidths(-1, 30); }), error);
+    g->setRowHeights(4, 30);
+    g->setColWidths(4, 30);
+    QCOMPARE(g->RowHeights(4), 30);
+    QCOMPARE(g->ColWidths(4), 30);
+    // Reading gives the default where no size is set.
+    QCOMPARE(g->RowHeights(3), 21);
+    QCOMPARE(g->ColWidths(3), 64);
+    // A size set is dropped with its row when the table shrinks.
+    g->setRowCount(4);
+    g->setRowCount(5);
+    QCOMPARE(g->RowHeights(4), 21);
+}
+
+void TestTable::rowsAndColsAssignment()
+{
+    auto g = plainGrid(); // 5 x 5
+    g->setRows(1, {"a", "b", "c", "d", "e", "f", "g"});
+    QCOMPARE(g->Rows(1), (QStringList{"a", "b", "c", "d", "e"}));
+    g->setRows(1, {"A", "B"});
+    QCOMPARE(g->Rows(1), (QStringList{"A", "B", "c", "d", "e"}));
+    g->setCols(2, {"0", "1", "2", "3", "4", "5"});
+    QCOMPARE(g->Cols(2), (QStringList{"0", "1", "2", "3", "4"}));
+    QCOMPARE(g->Cells(2, 1), QStringLiteral("1"));
+    g->setCols(2, {"x"});
+    QCOMPARE(g->Cols(2), (QStringList{"x", "1", "2", "3", "4"}));
+    g->clearRow(1);
+    QCOMPARE(g->Rows(1), QStringList(5, QString()));
+    g->clearCol(2);
+    QCOMPARE(g->Cols(2), QStringList(5, QString()));
+    // Out of the table: reads empty, writes nothing.
+    g->setCells(9, 9, QStringLiteral("x"));
+    QCOMPARE(g->Cells(9, 9), QString());
+    QCOMPARE(g->Cells(-1, 0), QString());
+    QCOMPARE(allCells(*g).join(QString()), QString());
+}
+
+void TestTable::modelShowsNonFixedCells()
+{
+    auto g = rideLogGrid(); // one fixed row, no fixed column
+    QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    g->setRows(1, kRide1);
+    QCOMPARE(g->rowCount(), 1);
+    QCOMPARE(g->columnCount(), 7);
+    QCOMPARE(g->data(g->index(0, 3), Qt::DisplayRole).toString(), QStringLiteral("42,5"));
+    QCOMPARE(g->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Průběh trasy"));
+    g->setRowCount(4);
+    g->setCells(1, 3, QStringLiteral("nová"));
+    QCOMPARE(g->data(g->index(2, 1), Qt::DisplayRole).toString(), QStringLiteral("nová"));
+    QVERIFY(g->setData(g->index(2, 0), QStringLiteral("1.1.2006"), Qt::EditRole));
+    QCOMPARE(g->Cells(0, 3), QStringLiteral("1.1.2006"));
+}
+
+// ---------------------------------------------------------------- backup and lifetime
+
+void TestTable::autoBackupKeepsPreviousFile()
+{
+    auto g = plainGrid();
+    g->setAutoBackup(true);
+    const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
+    const QString bak = m_dir->filePath(QStringLiteral("default.bak"));
+
+    g->setCells(1, 1, QStringLiteral("první"));
+    g->SaveToFile(path);
+    QVERIFY(!QFileInfo::exists(bak)); // nothing to keep yet
+    const QByteArray first = readAll(path);
+
+    g->setCells(1, 1, QStringLiteral("druhá"));
+    g->SaveToFile(path);
+    const QByteArray second = readAll(path);
+    QCOMPARE(readAll(bak), first);
+    QVERIFY(second.contains(cp1250(QStringLiteral("1|1|druhá"))));
+
+    // Saving twice in a row: the state before the second save is kept.
+    g->setCells(1, 1, QStringLiteral("třetí"));
+    g->SaveToFile(path);
+    g->SaveToFile(path);
+    QCOMPARE(readAll(bak), readAll(path));
+    QVERIFY(readAll(bak).contains(cp1250(QStringLiteral("1|1|třetí"))));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{"default.bak", "default.tvl"}));
+}
+
+void TestTable::backupReplacesLastExtensionOnly_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("backup");
+    QTest::newRow("ride log") << "default.tvl" << "default.bak";
+    QTest::newRow("two extensions") << "jizdy.2005.tvl" << "jizdy.2005.bak";
+    QTest::newRow("no extension") << "jizdy" << "jizdy.bak";
+    QTest::newRow("already .bak") << "stare.bak.txt" << "stare.bak.bak";
+}
+
+void TestTable::backupReplacesLastExtensionOnly()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, backup);
+    // A dotted folder name must not count as an extension.
+    const QString folder = m_dir->filePath(QStringLiteral("data.d"));
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + u'/' + name;
+    writeAll(path, "previous\r\n");
+    auto g = plainGrid();
+    g->setAutoBackup(true);
+    g->SaveToFile(path);
+    QCOMPARE(readAll(folder + u'/' + backup), QByteArray("previous\r\n"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+}
+
+void TestTable::noBackupWhenOff()
+{
+    auto g = plainGrid();
+    const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
+    writeAll(path, "previous\r\n");
+    g->SaveToFile(path);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"default.tvl"});
+}
+
+void TestTable::loadAndSaveWithoutFileName()
+{
+    const QString saved = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    {
+        auto g = plainGrid();
+        g->setCells(1, 1, QStringLiteral("x"));
+        g->Save();
+        g->Load();
+        QCOMPARE(g->Cells(1, 1), QStringLiteral("x"));
+        auto autoSaving = std::make_unique<TPubStrGrid>();
+        QVERIFY(autoSaving->AutoSave());
+        autoSaving->setCells(1, 1, QStringLiteral("y"));
+        autoSaving.reset();
+    }
+    QDir::setCurrent(saved);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+void TestTable::destructionSaves()
+{
+    const QString path = m_dir->filePath(QStringLiteral("auto.tvl"));
+    {
+        TPubStrGrid g;
+        QVERIFY(g.AutoSave());
+        QVERIFY(g.AutoBackup());
+        g.setFileName(path); // nothing to load yet
+        g.setCells(2, 3, QStringLiteral("uloženo"));
+    }
+    QVERIFY(readAll(path).contains(cp1250(QStringLiteral("\r\n2|3|uloženo\r\n"))));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("auto.bak"))));
+
+    const QString other = m_dir->filePath(QStringLiteral("off.tvl"));
+    {
+        TPubStrGrid g;
+        g.setFileName(other);
+        g.setAutoSave(false);
+        g.setCells(2, 3, QStringLiteral("neuloženo"));
+    }
+    QVERIFY(!QFileInfo::exists(other));
+
+    // A failing save at destruction is reported, not thrown.
+    MessageRecorder recorder;
+    const QString missing = m_dir->filePath(QStringLiteral("missing/x.tvl"));
+    {
+        TPubStrGrid g;
+        g.setFileName(missing);
+    }
+    QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Cannot create file %1").arg(missing)});
+}
+
+void TestTable::settingFileNameLoads()
+{
+    const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
+    writeAll(path, fileOf(kExampleLines));
+    auto g = plainGrid();
+    g->setFileName(path);
+    QCOMPARE(g->Rows(1), kRide1);
+    g->setCells(1, 1, QStringLiteral("změna"));
+    g->Load();
+    QCOMPARE(g->Cells(1, 1), QStringLiteral("Okruh"));
+    g->setCells(1, 1, QStringLiteral("změna"));
+    g->Save();
+    auto h = plainGrid();
+    h->LoadFromFile(path);
+    QCOMPARE(h->Cells(1, 1), QStringLiteral("změna"));
+}
+
+// ---------------------------------------------------------------- rows, headings, cells
+
+void TestTable::removeRow_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("remove");
+    QTest::addColumn<QStringList>("column0"); // after removal
+
+    QTest::newRow("last row just dropped") << 3 << 2 << QStringList{"r0", "r1"};
+    QTest::newRow("row 1 of three") << 3 << 1 << QStringList{"r0", "r2"};
+    QTest::newRow("middle of five") << 5 << 2 << QStringList{"r0", "r1", "r3", "r4"};
+    QTest::newRow("heading row") << 4 << 0 << QStringList{"r1", "r2", "r3"};
+}
+
+void TestTable::removeRow()
+{
+    QFETCH(int, rows);
+    QFETCH(int, remove);
+    QFETCH(QStringList, column0);
+    auto g = plainGrid();
+    QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    g->setRowCount(rows);
+    for (int r = 0; r < rows; ++r)
+        g->setRows(r, {QStringLiteral("r%1").arg(r), QStringLiteral("b%1").arg(r)});
+    QSignalSpy moved(g.get(), &TPubStrGrid::rowMoved);
+    g->RemoveRow(remove);
+    QCOMPARE(g->RowCount(), rows - 1);
+    QCOMPARE(g->Cols(0), column0);
+    QCOMPARE(moved.count(), 1);
+    QCOMPARE(moved.at(0).at(0).toInt(), remove);
+    QCOMPARE(moved.at(0).at(1).toInt(), rows);
+    // Column 1 moved with column 0.
+    for (int r = 0; r < g->RowCount(); ++r)
+        QCOMPARE(g->Cells(1, r).mid(1), g->Cells(0, r).mid(1));
+    // The removed texts are gone, also when the table grows again.
+    g->setRowCount(rows);
+    QCOMPARE(g->Rows(rows - 1), QStringList(5, QString()));
+}
+
+void TestTable::removeRowKeepsHeights()
+{
+    auto g = plainGrid();
+    g->setRowCount(4);
+    g->setRowHeights(1, 40);
+    g->setRowHeights(2, 50);
+    g->setCells(0, 2, QStringLiteral("dva"));
+    g->RemoveRow(1);
+    QCOMPARE(g->Cells(0, 1), QStringLiteral("dva"));
+    QCOMPARE(g->RowHeights(1), 40);
+    QCOMPARE(g->RowHeights(2), 50);
+}
+
+void TestTable::removeOnlyRow()
+{
+    auto g = plainGrid();
+    g->setRowCount(1);
+    QCOMPARE(g->FixedRows(), 0);
+    g->setRows(0, {"a", "b"});
+    QSignalSpy moved(g.get(), &TPubStrGrid::rowMoved);
+    g->RemoveRow(0);
+    QCOMPARE(g->RowCount(), 1);
+    QCOMPARE(g->Rows(0), QStringList(5, QString()));
+    QCOMPARE(moved.count(), 1);
+    QCOMPARE(moved.at(0).at(1).toInt(), 1);
+}
+
+void TestTable::removeRowDownToFixedRows()
+{
+    auto g = plainGrid();
+    QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    g->setRowCount(2);
+    g->setCells(0, 0, QStringLiteral("hlava"));
+    g->setCells(0, 1, QStringLiteral("data"));
+    QCOMPARE(g->FixedRows(), 1);
+    g->RemoveRow(1);
+    QCOMPARE(g->RowCount(), 1);
+    QCOMPARE(g->FixedRows(), 0);
+    QCOMPARE(g->Cells(0, 0), QStringLiteral("hlava"));
+    QCOMPARE(g->rowCount(), 1);
+}
+
+void TestTable::applyHCol()
+{
+    auto g = plainGrid();
+    g->setColCount(7);
+    for (int c = 0; c < 7; ++c)
+        g->setCells(c, 0, QStringLiteral("old%1").arg(c));
+    g->setCells(3, 1, QStringLiteral("data"));
+    g->setHCol({"Datum", "Název"});
+    QCOMPARE(g->HCol(), (QStringList{"Datum", "Název"}));
+    QCOMPARE(g->Rows(0), (QStringList{"Datum", "Název", "", "", "", "", ""}));
+    QCOMPARE(g->Cells(3, 1), QStringLiteral("data"));
+
+    // The list is the component's own copy; ApplyHCol puts it back.
+    g->setCells(1, 0, QStringLiteral("jiný"));
+    g->ApplyHCol();
+    QCOMPARE(g->Cells(1, 0), QStringLiteral("Název"));
+}
+
+void TestTable::applyHRow()
+{
+    auto g = plainGrid(); // 5 rows
+    for (int r = 0; r < 5; ++r)
+        g->setCells(0, r, QStringLiteral("old%1").arg(r));
+    g->setCells(1, 2, QStringLiteral("data"));
+    g->setHRow({"první", "druhý"});
+    QCOMPARE(g->Cols(0), (QStringList{"old0", "první", "druhý", "", ""}));
+    QCOMPARE(g->Cells(1, 2), QStringLiteral("data"));
+
+    // More entries than rows: the surplus is not used.
+    g->setRowCount(3);
+    g->setHRow({"a", "b", "c", "d"});
+    QCOMPARE(g->Cols(0), (QStringList{"old0", "a", "b"}));
+}
+
+void TestTable::setCellIfChanged()
+{
+    auto g = plainGrid(); // one fixed row, one fixed column
+    g->setCells(2, 2, QStringLiteral("Okruh"));
+    g->setCells(2, 0, QStringLiteral("Název"));
+    QSignalSpy cells(g.get(), &QAbstractItemModel::dataChanged);
+    QSignalSpy headers(g.get(), &QAbstractItemModel::headerDataChanged);
+
+    g->SetCellIfChanged(2, 2, QStringLiteral("Okruh"));
+    g->SetCellIfChanged(2, 0, QStringLiteral("Název"));
+    g->SetCellIfChanged(3, 3, QString()); // empty and never set
+    QCOMPARE(cells.count(), 0);
+    QCOMPARE(headers.count(), 0);
+
+    g->SetCellIfChanged(2, 2, QStringLiteral("okruh")); // case matters
+    QCOMPARE(g->Cells(2, 2), QStringLiteral("okruh"));
+    QCOMPARE(cells.count(), 1);
+    const QModelIndex changed = cells.at(0).at(0).value<QModelIndex>();
+    QCOMPARE(changed.row(), 1);
+    QCOMPARE(changed.column(), 1);
+
+    g->SetCellIfChanged(2, 0, QStringLiteral("Trasa"));
+    QCOMPARE(headers.count(), 1);
+    QCOMPARE(headers.at(0).at(0).value<Qt::Orientation>(), Qt::Horizontal);
+    QCOMPARE(headers.at(0).at(1).toInt(), 1);
+}
+
+void TestTable::loadedHeadingsWinOverFile()
+{
+    const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
+    QStringList lines = kExampleLines;
+    lines[8] = QStringLiteral("1|0|Jméno trasy"); // a heading the file has of its own
+    writeAll(path, fileOf(lines));
+
+    TPubStrGrid g;
+    g.setAutoSave(false);
+    g.setHCol(kHeadings);
+    g.setHRow({"x"}); // column 0 of row 1 is overwritten after loading
+    g.setFileName(path);
+    QCOMPARE(g.Cells(1, 0), QStringLiteral("Jméno trasy"));
+    g.Loaded();
+    QCOMPARE(g.Rows(0), kHeadings);
+    QCOMPARE(g.Cells(0, 1), QStringLiteral("x"));
+    QCOMPARE(g.Cells(0, 2), QString());
+    QCOMPARE(g.Cells(1, 1), QStringLiteral("Okruh"));
+}
+
+// ---------------------------------------------------------------- view
+
+namespace {
+struct ShownLog
+{
+    std::unique_ptr<TPubStrGrid> grid = rideLogGrid();
+    TPubStrGridView view;
+
+    ShownLog()
+    {
+        grid->setRowCount(4);
+        grid->setRows(1, kRide1);
+        grid->setRows(2, kRide2);
+        grid->setRows(3, {"9.5.2005", "Kopec", "", "8", "00:30", "16", "5"});
+        grid->setOptions(grid->Options() | TPubStrGrid::goRowSelect);
+        view.setGrid(grid.get());
+        view.resize(640, 300);
+        view.show();
+    }
+};
+} // namespace
+
+void TestTable::viewHeaderShowsHeadings()
+{
+    ShownLog log;
+    QHeaderView *hh = log.view.horizontalHeader();
+    QVERIFY(hh->isVisible());
+    QVERIFY(!log.view.verticalHeader()->isVisible()); // no fixed column
+    QCOMPARE(hh->count(), 7);
+    auto *model = log.view.model();
+    for (int c = 0; c < 7; ++c)
+        QCOMPARE(model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), kHeadings.at(c));
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(model->index(0, 2).data().toString(), QStringLiteral("Lhota - Ves - Lhota"));
+
+    // A heading changed in the grid shows at once.
+    QSignalSpy headers(model, &QAbstractItemModel::headerDataChanged);
+    log.grid->setCells(3, 0, QStringLiteral("Vzdálenost"));
+    QCOMPARE(headers.count(), 1);
+    QCOMPARE(model->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Vzdálenost"));
+}
+
+void TestTable::viewColumnWidths()
+{
+    ShownLog log;
+    QHeaderView *hh = log.view.horizontalHeader();
+    QCOMPARE(hh->sectionSize(0), 62);
+    for (int c = 1; c < 7; ++c)
+        QCOMPARE(hh->sectionSize(c), 64);
+    QCOMPARE(hh->height(), 18); // the heading row's height
+
+    // Grid to view.
+    log.grid->setColWidths(3, 90);
+    QCOMPARE(hh->sectionSize(3), 90);
+    // A user resize goes back into the grid, and so into the file.
+    hh->resizeSection(2, 150);
+    QCOMPARE(log.grid->ColWidths(2), 150);
+    const QString path = m_dir->filePath(QStringLiteral("w.tvl"));
+    log.grid->SaveToFile(path);
+    QVERIFY(readAll(path).contains("\r\nColumn 0 Width: 62\r\nColumn 2 Width: 150\r\nColumn 3 Width: 90\r\n"));
+
+    // Loading a file sets the view's widths too.
+    const QString example = m_dir->filePath(QStringLiteral("default.tvl"));
+    writeAll(example, fileOf(kExampleLines));
+    log.grid->setColWidths(2, 64);
+    log.grid->setColWidths(3, 64);
+    log.grid->setColWidths(0, 100);
+    log.grid->LoadFromFile(example);
+    QCOMPARE(hh->sectionSize(0), 62);
+    QCOMPARE(hh->sectionSize(2), 64);
+    QCOMPARE(log.view.verticalHeader()->sectionSize(0), 18);
+}
+
+void TestTable::viewCurrentRow()
+{
+    ShownLog log;
+    QSignalSpy selected(&log.view, &TPubStrGridView::selectCell);
+    log.view.setRow(3);
+    QCOMPARE(log.view.Row(), 3);
+    QCOMPARE(selected.count(), 1);
+    QCOMPARE(selected.at(0).at(1).toInt(), 3);
+    log.view.setRow(1);
+    QCOMPARE(log.view.Row(), 1);
+    QCOMPARE(selected.count(), 2);
+    QCOMPARE(selected.at(1).at(1).toInt(), 1);
+    // The heading row and rows past the end cannot become current.
+    log.view.setRow(0);
+    log.view.setRow(4);
+    QCOMPARE(log.view.Row(), 1);
+    QCOMPARE(selected.count(), 2);
+    // Whole-row selection: the row is selected.
+    QVERIFY(log.view.selectionModel()->isRowSelected(0, QModelIndex()));
+}
+
+void TestTable::viewMouseToCell()
+{
+    ShownLog log;
+    QVERIFY(QTest::qWaitForWindowExposed(&log.view));
+    QHeaderView *hh = log.view.horizontalHeader();
+    int col = -1, row = -1;
+
+    // On a heading: row 0 of the grid.
+    const QPoint onHeading =
+        hh->mapTo(&log.view, QPoint(hh->sectionViewportPosition(3) + 5, hh->height() / 2));
+    QVERIFY(log.view.MouseToCell(onHeading, col, row));
+    QCOMPARE(col, 3);
+    QCOMPARE(row, 0);
+
+    // On a cell: view row 1 is grid row 2.
+    const QRect cell = log.view.visualRect(log.grid->index(1, 4));
+    const QPoint onCell = log.view.viewport()->mapTo(&log.view, cell.center());
+    QVERIFY(log.view.MouseToCell(onCell, col, row));
+    QCOMPARE(col, 4);
+    QCOMPARE(row, 2);
+    QCOMPARE(log.grid->Cells(col, row), QStringLiteral("00:40"));
+
+    // Below the last row: no cell.
+    const QRect last = log.view.visualRect(log.grid->index(2, 0));
+    const QPoint below = log.view.viewport()->mapTo(&log.view, QPoint(last.center().x(), last.bottom() + 30));
+    QVERIFY(!log.view.MouseToCell(below, col, row));
+}
+
+void TestTable::viewAccessibility()
+{
+    ShownLog log;
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&log.view);
+    QVERIFY(iface);
+    QAccessibleTableInterface *table = iface->tableInterface();
+    QVERIFY(table);
+    QCOMPARE(table->rowCount(), 3);
+    QCOMPARE(table->columnCount(), 7);
+    for (int c = 0; c < 7; ++c) {
+        QAccessibleInterface *cellIface = table->cellAt(0, c);
+        QVERIFY(cellIface);
+        QCOMPARE(cellIface->text(QAccessible::Name), kRide1.at(c));
+        QAccessibleTableCellInterface *cell = cellIface->tableCellInterface();
+        QVERIFY(cell);
+        const QList<QAccessibleInterface *> headers = cell->columnHeaderCells();
+        QCOMPARE(headers.size(), 1);
+        QCOMPARE(headers.at(0)->text(QAccessible::Name), kHeadings.at(c));
+    }
+    QCOMPARE(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("Do práce"));
+    QCOMPARE(table->columnDescription(4), QStringLiteral("Čas"));
+}
+
+QTEST_MAIN(TestTable)
+#include "tst_table.moc"
