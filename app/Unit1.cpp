@@ -6,6 +6,7 @@
 #include "Messages.h"
 #include "ProgramFolder.h"
 #include "RideArithmetic.h"
+#include "TPubSortStrGrid.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
 #include "TimeText.h"
@@ -168,6 +169,16 @@ void TForm1::FormCreate()
     setStatusBar(StatusBar1);
 
     connect(pbs, &TPubStrGridView::selectCell, this, &TForm1::pbsSelectCell);
+    connect(pbs, &TPubStrGridView::gridMousePress, this, &TForm1::pbsMouseDown);
+    connect(pbs, &TPubStrGridView::gridMouseRelease, this, &TForm1::pbsMouseUp);
+
+    PbsSort = new TPubSortStrGrid(this);
+    PbsSort->setObjectName(QStringLiteral("PbsSort"));
+    PbsSort->setGridToSort(m_log);
+    PbsSort->setStartIndex(1); // row 0 holds the headings and never moves
+    PbsSort->setEndIndex(3);
+    PbsSort->setSortIndex(4);
+    PbsSort->setShowMessageOnError(true);
 
     // Tab order of the editors; the grid comes after them.
     setTabOrder(DateTimePicker1, Combo_Nazev);
@@ -697,6 +708,42 @@ void TForm1::Odstranitzznam1Click()
     }
     pbsSelectCell(0, row);
     RecalcTotals();
+}
+
+// ---------------------------------------------------------------- sorting
+
+void TForm1::pbsMouseDown(Qt::MouseButton, const QPoint &)
+{
+    m_gridPressed = true;
+}
+
+void TForm1::pbsMouseUp(Qt::MouseButton, const QPoint &pos)
+{
+    if (!m_gridPressed)
+        return;
+    m_gridPressed = false;
+    int col = -1, row = -1;
+    if (!pbs->MouseToCell(pos, col, row) || row != 0)
+        return;
+    static const TPubSortStrGrid::ToSortType kinds[kColumns] = {
+        TPubSortStrGrid::DateTime, TPubSortStrGrid::Character, TPubSortStrGrid::Character,
+        TPubSortStrGrid::Numeric,  TPubSortStrGrid::DateTime,  TPubSortStrGrid::Numeric,
+        TPubSortStrGrid::Numeric};
+    if (col < 0 || col >= kColumns)
+        return;
+    PbsSort->setSortType(kinds[col]);
+    if (col == m_lastSortColumn)
+        PbsSort->setSortDirection(PbsSort->SortDirection() == TPubSortStrGrid::Ascending
+                                      ? TPubSortStrGrid::Descending
+                                      : TPubSortStrGrid::Ascending);
+    PbsSort->setSortIndex(col);
+    PbsSort->setEndIndex(m_log->RowCount() - 1);
+    if (PbsSort->Sort()) {
+        // Another ride may now stand in the current row: show that one, so
+        // that nothing loaded from one ride is ever committed into another.
+        pbsSelectCell(0, pbs->Row());
+    }
+    m_lastSortColumn = col;
 }
 
 // ---------------------------------------------------------------- arithmetic

@@ -14,6 +14,7 @@ class QSpinBox;
 class QStatusBar;
 class QToolBar;
 class MaskedTimeEdit;
+class TPubSortStrGrid;
 class TPubStrGrid;
 class TPubStrGridView;
 
@@ -57,6 +58,8 @@ public:
     QLineEdit *Edit_celkem_prumer = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QMenu *PopupPocitej = nullptr;
+    // Sorts the ride log when a heading is clicked.
+    TPubSortStrGrid *PbsSort = nullptr;
 
     QAction *Novzznam1 = nullptr;
     QAction *Odstranitzznam1 = nullptr;
@@ -102,6 +105,10 @@ public slots:
     void Prmr1Click() { RecalcAverage(); }
     void PrepocitejItemClick();
 
+    // Heading clicks: a press in the grid arms, the release on a heading sorts.
+    void pbsMouseDown(Qt::MouseButton button, const QPoint &pos);
+    void pbsMouseUp(Qt::MouseButton button, const QPoint &pos);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -130,4 +137,7 @@ private:
     bool m_settingDate = false;
     bool m_shown = false;
     QWidget *m_focusHeld = nullptr;
+    // Set by a mouse press in the grid, cleared by the next release there.
+    bool m_gridPressed = false;
+    int m_lastSortColumn = 0;
 };

@@ -147,6 +147,14 @@ std::optional<QDate> LocaleService::parseDate(QStringView text) const
         if (sep.isDigit() || sep.isLetter())
             return std::nullopt;
         ++i;
+        // "3.5." is day and month with the current year.
+        qsizetype rest = i;
+        while (rest < text.size() && text[rest] == u' ')
+            ++rest;
+        if (rest == text.size()) {
+            i = rest;
+            break;
+        }
     }
     // Trailing text: at most one separator (a Czech date may end in ".").
     if (i < text.size()) {

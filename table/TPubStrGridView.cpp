@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 // ---------------------------------------------------------------- painting
@@ -166,7 +167,29 @@ void TPubStrGridView::setGrid(TPubStrGrid *grid)
     setModel(grid);
     if (!grid)
         return;
-    connect(grid, &TPubStrGrid::modelReset, this, &TPubStrGridView::syncFromGrid);
+    // A reset (loading, sorting) keeps the current position and the
+    // scrolling, as a grid whose texts were rewritten in place does.
+    connect(grid, &TPubStrGrid::modelAboutToBeReset, this, [this] {
+        const QModelIndex i = currentIndex();
+        m_keptRow = i.isValid() ? i.row() : -1;
+        m_keptCol = i.isValid() ? i.column() : 0;
+        m_keptScroll = verticalScrollBar()->value();
+    });
+    connect(grid, &TPubStrGrid::modelReset, this, [this] {
+        syncFromGrid();
+        if (m_keptRow >= 0 && m_grid->rowCount() > 0) {
+            const QModelIndex target = m_grid->index(std::min(m_keptRow, m_grid->rowCount() - 1),
+                                                     std::min(m_keptCol, std::max(0, m_grid->columnCount() - 1)));
+            m_restoring = true;
+            selectionModel()->setCurrentIndex(
+                target, QItemSelectionModel::ClearAndSelect
+                            | (selectionBehavior() == SelectRows ? QItemSelectionModel::Rows
+                                                                 : QItemSelectionModel::NoUpdate));
+            m_restoring = false;
+            verticalScrollBar()->setValue(m_keptScroll);
+        }
+        m_keptRow = -1;
+    });
     connect(grid, &TPubStrGrid::sizesChanged, this, &TPubStrGridView::applySizes);
     connect(grid, &TPubStrGrid::colWidthChanged, this, &TPubStrGridView::applyColWidth);
     connect(grid, &TPubStrGrid::rowHeightChanged, this, &TPubStrGridView::applyRowHeight);
@@ -287,7 +310,7 @@ void TPubStrGridView::setRow(int row)
 void TPubStrGridView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);
-    if (m_grid && current.isValid() && current.row() != previous.row())
+    if (m_grid && !m_restoring && current.isValid() && current.row() != previous.row())
         emit selectCell(m_grid->gridCol(current.column()), m_grid->gridRow(current.row()));
 }
 
@@ -348,8 +371,11 @@ bool TPubStrGridView::eventFilter(QObject *watched, QEvent *event)
             } else {
                 const bool resize = header && me->button() == Qt::LeftButton
                                     && onResizeHandle(me->position().toPoint());
-                if (header && !resize && !hasFocus() && focusPolicy() != Qt::NoFocus)
-                    setFocus(Qt::MouseFocusReason);
+                // The application has already tried to give this view the
+                // focus. When the control left behind kept it (it refused
+                // its value), the press goes no further.
+                if (!resize && focusPolicy() != Qt::NoFocus && !hasFocus())
+                    return true;
                 if (!resize)
                     emit gridMousePress(me->button(), pos);
             }

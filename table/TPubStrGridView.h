@@ -74,6 +74,10 @@ private:
 
     TPubStrGrid *m_grid = nullptr;
     bool m_syncing = false;
+    bool m_restoring = false;
+    int m_keptRow = -1;
+    int m_keptCol = 0;
+    int m_keptScroll = 0;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TPubStrGridView::DrawState)
