@@ -66,6 +66,8 @@ bool commitsOn(Qt::FocusReason reason)
     }
 }
 
+// A label of an editor: its buddy, so that Alt with the underlined letter
+// reaches the editor and a screen reader names the editor by the label.
 QLabel *panelLabel(const QString &text, QWidget *buddy, QWidget *parent)
 {
     auto *l = new QLabel(text, parent);
@@ -245,7 +247,7 @@ void TForm1::buildMenus()
     item_op_novy->setChecked(false);
     moznosti->addAction(item_op_novy);
 
-    QMenu *pomoc = menuBar()->addMenu(QStringLiteral("&Pomoc"));
+    QMenu *pomoc = menuBar()->addMenu(QStringLiteral("Pomo&c"));
     pomoc->setObjectName(QStringLiteral("Pomoc1"));
     Npovda1 = action(QStringLiteral("Npovda1"), QStringLiteral("Nápověda"), nullptr);
     Oaplikaci1 = action(QStringLiteral("Oaplikaci1"), QStringLiteral("O aplikaci"), nullptr);
@@ -360,19 +362,19 @@ QWidget *TForm1::buildEditorPanel()
                 [this, w](const QPoint &pos) { PopupPocitej->popup(w->mapToGlobal(pos)); });
     }
 
-    grid->addWidget(panelLabel(QStringLiteral("Datum jízdy"), DateTimePicker1, Panel1), 0, 0);
-    grid->addWidget(panelLabel(QStringLiteral("Název trasy"), Combo_Nazev, Panel1), 0, 1);
-    grid->addWidget(panelLabel(QStringLiteral("Délka (km)"), Edit_km, Panel1), 0, 2);
-    grid->addWidget(panelLabel(QStringLiteral("Čas (h:mm)"), edit_cas, Panel1), 0, 3);
-    grid->addWidget(panelLabel(QStringLiteral("Průměr"), Edit_prumer, Panel1), 0, 4);
-    grid->addWidget(panelLabel(QStringLiteral("Náročnost"), Spin_Naroc, Panel1), 0, 5);
+    grid->addWidget(panelLabel(QStringLiteral("Datum &jízdy"), DateTimePicker1, Panel1), 0, 0);
+    grid->addWidget(panelLabel(QStringLiteral("&Název trasy"), Combo_Nazev, Panel1), 0, 1);
+    grid->addWidget(panelLabel(QStringLiteral("&Délka (km)"), Edit_km, Panel1), 0, 2);
+    grid->addWidget(panelLabel(QStringLiteral("Ča&s (h:mm)"), edit_cas, Panel1), 0, 3);
+    grid->addWidget(panelLabel(QStringLiteral("&Průměr"), Edit_prumer, Panel1), 0, 4);
+    grid->addWidget(panelLabel(QStringLiteral("Nár&očnost"), Spin_Naroc, Panel1), 0, 5);
     grid->addWidget(DateTimePicker1, 1, 0);
     grid->addWidget(Combo_Nazev, 1, 1);
     grid->addWidget(Edit_km, 1, 2);
     grid->addWidget(edit_cas, 1, 3);
     grid->addWidget(Edit_prumer, 1, 4);
     grid->addWidget(Spin_Naroc, 1, 5);
-    grid->addWidget(panelLabel(QStringLiteral("Průběh nebo popis trasy"), Edit_Trasa, Panel1), 2, 0, 1, 6);
+    grid->addWidget(panelLabel(QStringLiteral("Průběh nebo popis t&rasy"), Edit_Trasa, Panel1), 2, 0, 1, 6);
     grid->addWidget(Edit_Trasa, 3, 0, 1, 5);
     grid->addWidget(Btn_edittrasa, 3, 5);
     grid->setColumnStretch(6, 1);

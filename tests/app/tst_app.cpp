@@ -5,6 +5,7 @@
 #include "RideArithmetic.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
+#include "TestFiles.h"
 #include "TestLocale.h"
 #include "Unit1.h"
 
@@ -43,18 +44,6 @@ QByteArray rideLogFile(const QList<QStringList> &rides)
     return AnsiFile::encode(t);
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 // ---------------------------------------------------------------- arithmetic
@@ -294,9 +283,12 @@ private slots:
 
 // ---------------------------------------------------------------- main window
 
-class TestMainWindow : public QObject
+// A main window over a ride log in a temporary program folder, with the
+// messages recorded.
+class WindowFixture : public QObject
 {
     Q_OBJECT
+protected:
     TestLocale m_locale;
     QTemporaryDir *m_dir = nullptr;
     TForm1 *w = nullptr;
@@ -307,7 +299,7 @@ class TestMainWindow : public QObject
     void open(const QList<QStringList> &rides = {})
     {
         if (!rides.isEmpty())
-            writeFile(logPath(), rideLogFile(rides));
+            putFile(logPath(), rideLogFile(rides));
         w = new TForm1(m_dir->path());
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
@@ -315,6 +307,27 @@ class TestMainWindow : public QObject
         QVERIFY(QTest::qWaitForWindowActive(w));
     }
     TPubStrGrid *log() const { return w->rideLog(); }
+
+    void setUp()
+    {
+        m_dir = new QTemporaryDir;
+        QVERIFY(m_dir->isValid());
+        msgs = new MessageRecorder;
+    }
+    void tearDown()
+    {
+        delete w;
+        w = nullptr;
+        delete msgs;
+        msgs = nullptr;
+        delete m_dir;
+        m_dir = nullptr;
+    }
+};
+
+class TestMainWindow : public WindowFixture
+{
+    Q_OBJECT
     QString cell(int col, int row) const { return log()->Cells(col, row); }
 
     void focus(QWidget *target)
@@ -355,24 +368,8 @@ class TestMainWindow : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_dir = new QTemporaryDir;
-        QVERIFY(m_dir->isValid());
-        msgs = new MessageRecorder;
-    }
-    void cleanup()
-    {
-        if (w) {
-            w->hide();
-            delete w;
-            w = nullptr;
-        }
-        delete msgs;
-        msgs = nullptr;
-        delete m_dir;
-        m_dir = nullptr;
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void firstStartWithoutFile()
     {
@@ -495,7 +492,7 @@ private slots:
         open({{"3.5.2005", "Okruh", "", "42,5", "01:55", "22,2", "3"}});
         typeInto(w->Edit_km, QStringLiteral("99"));
         QVERIFY(w->close());
-        const QByteArray saved = readFile(logPath());
+        const QByteArray saved = fileBytes(logPath());
         QVERIFY(saved.contains("3|1|42,5\r\n"));
         QVERIFY(!saved.contains("99"));
         QCOMPARE(saved, rideLogFile({{"3.5.2005", "Okruh", "", "42,5", "01:55", "22,2", "3"}}));
@@ -716,6 +713,14 @@ private slots:
             QVERIFY(a);
             QCOMPARE(a->text(QAccessible::Name), label);
         }
+        // Alt with a label's underlined letter reaches its editor.
+        const QList<QPair<Qt::Key, QString>> mnemonics = {
+            {Qt::Key_D, "Edit_km"}, {Qt::Key_S, "edit_cas"}, {Qt::Key_P, "Edit_prumer"},
+            {Qt::Key_N, "Combo_Nazev"}, {Qt::Key_R, "Edit_Trasa"}, {Qt::Key_O, "Spin_Naroc"}};
+        for (const auto &[key, name] : mnemonics) {
+            QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+            QVERIFY2(w->findChild<QWidget *>(name)->hasFocus(), qPrintable(name));
+        }
         for (QAction *a : {w->tb_novy, w->tb_odstranit, w->tb_celkem}) {
             QWidget *b = w->ToolBar1->widgetForAction(a);
             QCOMPARE(b->focusPolicy(), Qt::NoFocus);
@@ -737,7 +742,7 @@ private slots:
         leave(w->Combo_Nazev);
         QCOMPARE(cell(1, 1), QStringLiteral("Dva řádky"));
         QVERIFY(w->close());
-        QVERIFY(readFile(logPath()).contains("1|1|Dva \xf8\xe1" "dky\r\n"));
+        QVERIFY(fileBytes(logPath()).contains("1|1|Dva \xf8\xe1" "dky\r\n"));
     }
 
     void failedSaveKeepsTheWindowOpen()
@@ -753,7 +758,7 @@ private slots:
         // Once the way is clear, closing again saves.
         QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("default.tvl")));
         QVERIFY(w->close());
-        QVERIFY(readFile(logPath()).contains("0|1|3.5.2005"));
+        QVERIFY(fileBytes(logPath()).contains("0|1|3.5.2005"));
     }
 
     void damagedFileIsKept_data()
@@ -771,7 +776,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, error);
-        writeFile(logPath(), content);
+        putFile(logPath(), content);
         open();
         QCOMPARE(msgs->shown.size(), 1);
         const QString text = msgs->shown[0].second;
@@ -779,7 +784,7 @@ private slots:
         const QStringList kept = QDir(m_dir->path()).entryList({QStringLiteral("default-poskozeny-*.tvl")});
         QCOMPARE(kept.size(), 1);
         QVERIFY(text.contains(kept[0]));
-        QCOMPARE(readFile(m_dir->filePath(kept[0])), content);
+        QCOMPARE(fileBytes(m_dir->filePath(kept[0])), content);
         // The window still works with what could be read.
         QCOMPARE(log()->ColCount(), 7);
         QVERIFY(log()->RowCount() >= 2);
@@ -790,34 +795,20 @@ private slots:
     {
         const QByteArray original = rideLogFile({{"3.5.2005", "Okruh", "Lhota - Ves - Lhota", "42,5", "01:55", "22,2", "3"},
                                                  {"7.5.2005", "Do práce", "", "12", "00:40", "18", "1"}});
-        writeFile(logPath(), original);
+        putFile(logPath(), original);
         open();
         w->pbs->setRow(1);
         w->pbs->setRow(2);
         QVERIFY(w->close());
-        QCOMPARE(readFile(logPath()), original);
+        QCOMPARE(fileBytes(logPath()), original);
     }
 };
 
 // ---------------------------------------------------------------- heading clicks
 
-class TestHeadingSort : public QObject
+class TestHeadingSort : public WindowFixture
 {
     Q_OBJECT
-    TestLocale m_locale;
-    QTemporaryDir *m_dir = nullptr;
-    TForm1 *w = nullptr;
-    MessageRecorder *msgs = nullptr;
-
-    void open(const QList<QStringList> &rides)
-    {
-        writeFile(m_dir->filePath(QStringLiteral("default.tvl")), rideLogFile(rides));
-        w = new TForm1(m_dir->path());
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w));
-    }
     QHeaderView *header() const { return w->pbs->horizontalHeader(); }
     QPoint headingCenter(int col) const
     {
@@ -839,20 +830,8 @@ class TestHeadingSort : public QObject
                                        {"7.5.2005", "A", "", "42,5", "02:00", "21,25", "5"}};
 
 private slots:
-    void init()
-    {
-        m_dir = new QTemporaryDir;
-        msgs = new MessageRecorder;
-    }
-    void cleanup()
-    {
-        delete w;
-        w = nullptr;
-        delete msgs;
-        msgs = nullptr;
-        delete m_dir;
-        m_dir = nullptr;
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void directionFromClickToClick()
     {
@@ -959,7 +938,7 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(TRASOVNIK_EXE), exe));
         // Written with LF line ends: the program writes CR LF back.
         const QByteArray lf("|\n3|7\n18\n\n\nTop\n0|1|3.5.2005\n3|1|10\n");
-        writeFile(dir.filePath(QStringLiteral("default.tvl")), lf);
+        putFile(dir.filePath(QStringLiteral("default.tvl")), lf);
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -971,7 +950,7 @@ private slots:
         ::kill(pid_t(p.processId()), signal);
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        const QByteArray saved = readFile(dir.filePath(QStringLiteral("default.tvl")));
+        const QByteArray saved = fileBytes(dir.filePath(QStringLiteral("default.tvl")));
         QVERIFY2(saved.startsWith("|\r\n3|7\r\n18\r\n"), saved.constData());
         QVERIFY(saved.contains("0|0|Datum\r\n"));
         QVERIFY(saved.contains("0|1|3.5.2005\r\n3|1|10\r\n"));

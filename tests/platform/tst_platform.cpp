@@ -10,6 +10,7 @@
 #include "TimeText.h"
 
 #include "MessageRecorder.h"
+#include "TestFiles.h"
 #include "TestLocale.h"
 
 #include <QDir>
@@ -33,20 +34,6 @@ QByteArray hex(const char *h)
     return QByteArray::fromHex(h);
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
-}
-
-void putFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // Bit-exact view of a double, so that a result one unit in the last place
 // off is a failure and the message shows both values in full.

@@ -4,6 +4,7 @@
 
 #include "AppError.h"
 #include "MessageRecorder.h"
+#include "TestFiles.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
 
@@ -55,20 +56,6 @@ QByteArray fileOf(const QStringList &lines)
     return out;
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 template<typename F>
 QString appErrorOf(F &&action)
@@ -149,7 +136,7 @@ std::unique_ptr<TPubStrGrid> plainGrid()
 void loadLines(TPubStrGrid &g, const QTemporaryDir &dir, const QStringList &lines)
 {
     const QString path = dir.filePath(QStringLiteral("load.tvl"));
-    writeAll(path, fileOf(lines));
+    putFile(path, fileOf(lines));
     g.LoadFromFile(path);
 }
 
@@ -265,13 +252,13 @@ void TestTable::exampleSavedByteForByte()
     QVERIFY(expected.contains(QByteArray("1|0|N\xe1zev\r\n")));
     QVERIFY(expected.contains(QByteArray("4|0|\xc8" "as\r\n")));
     QVERIFY(expected.endsWith("6|2|1\r\n\r\n"));
-    QCOMPARE(readAll(path), expected);
+    QCOMPARE(fileBytes(path), expected);
 }
 
 void TestTable::exampleLoads()
 {
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
-    writeAll(path, fileOf(kExampleLines));
+    putFile(path, fileOf(kExampleLines));
     auto g = plainGrid(); // 5 x 5, row height 21, column 0 width 21
     g->LoadFromFile(path);
 
@@ -292,7 +279,7 @@ void TestTable::exampleLoads()
     const QString again = m_dir->filePath(QStringLiteral("again.tvl"));
     g->setFixedCols(0);
     g->SaveToFile(again);
-    QCOMPARE(readAll(again), readAll(path));
+    QCOMPARE(fileBytes(again), fileBytes(path));
 }
 
 void TestTable::roundTripKeepsEverything()
@@ -316,7 +303,7 @@ void TestTable::roundTripKeepsEverything()
     const QString path = m_dir->filePath(QStringLiteral("t.tvl"));
     g->SaveToFile(path);
 
-    QCOMPARE(readAll(path),
+    QCOMPARE(fileBytes(path),
              fileOf({"|", "6|4", "25", "Jízdy 2005", "Šumava", "Bottom",
                      "Row 0 Height: 30", "Row 5 Height: 12",
                      "Column 0 Width: 64", "Column 3 Width: 120",
@@ -339,7 +326,7 @@ void TestTable::savingEmptyTable()
     auto g = plainGrid(); // 5 x 5, default height 21, column 0 width 21
     const QString path = m_dir->filePath(QStringLiteral("e.tvl"));
     g->SaveToFile(path);
-    QCOMPARE(readAll(path), fileOf({"|", "5|5", "21", "", "", "Top", "Column 0 Width: 21", ""}));
+    QCOMPARE(fileBytes(path), fileOf({"|", "5|5", "21", "", "", "Top", "Column 0 Width: 21", ""}));
 }
 
 void TestTable::sizeLinesOnlyForNonDefaultSizes()
@@ -350,7 +337,7 @@ void TestTable::sizeLinesOnlyForNonDefaultSizes()
     g->setRowHeights(4, 40);
     const QString path = m_dir->filePath(QStringLiteral("s.tvl"));
     g->SaveToFile(path);
-    QCOMPARE(readAll(path), fileOf({"|", "5|5", "21", "", "", "Top", "Row 4 Height: 40", ""}));
+    QCOMPARE(fileBytes(path), fileOf({"|", "5|5", "21", "", "", "Top", "Row 4 Height: 40", ""}));
 }
 
 void TestTable::delimiterFromLineOne()
@@ -366,8 +353,8 @@ void TestTable::delimiterFromLineOne()
     // Saved again with the delimiter read.
     const QString path = m_dir->filePath(QStringLiteral("semi.tvl"));
     g->SaveToFile(path);
-    QVERIFY(readAll(path).startsWith(";\r\n3;4\r\n18\r\n"));
-    QVERIFY(readAll(path).contains("\r\n0;1;a|b;c\r\n"));
+    QVERIFY(fileBytes(path).startsWith(";\r\n3;4\r\n18\r\n"));
+    QVERIFY(fileBytes(path).contains("\r\n0;1;a|b;c\r\n"));
 }
 
 void TestTable::countsFromLineTwo()
@@ -418,7 +405,7 @@ void TestTable::captionsAndPlacement()
     const QString path = m_dir->filePath(QStringLiteral("c.tvl"));
     QByteArray bytes = fileOf({"|", "5|5", "21", "Moje jízdy", "Léto 2005"});
     bytes += cp1250(line6) + "\r\n\r\n";
-    writeAll(path, bytes);
+    putFile(path, bytes);
     g->LoadFromFile(path);
     QCOMPARE(g->Caption1(), QStringLiteral("Moje jízdy"));
     QCOMPARE(g->Caption2(), QStringLiteral("Léto 2005"));
@@ -450,7 +437,7 @@ void TestTable::delimiterInsideCellText()
     g->setCells(2, 1, QStringLiteral("x||"));
     const QString path = m_dir->filePath(QStringLiteral("d.tvl"));
     g->SaveToFile(path);
-    const QByteArray bytes = readAll(path);
+    const QByteArray bytes = fileBytes(path);
     QVERIFY(bytes.contains("\r\n0|1|a|b\r\n1|1||\r\n2|1|x||\r\n"));
 
     auto h = plainGrid();
@@ -469,7 +456,7 @@ void TestTable::lineBreakInsideCellText()
     g->setCells(2, 2, QStringLiteral("dál"));
     const QString path = m_dir->filePath(QStringLiteral("b.tvl"));
     g->SaveToFile(path);
-    QVERIFY(readAll(path).contains(cp1250(QStringLiteral("\r\n1|1|první\r\ndruhá\r\n2|2|dál\r\n"))));
+    QVERIFY(fileBytes(path).contains(cp1250(QStringLiteral("\r\n1|1|první\r\ndruhá\r\n2|2|dál\r\n"))));
 
     auto h = plainGrid();
     h->LoadFromFile(path);
@@ -543,7 +530,7 @@ void TestTable::shortFiles()
     QByteArray bytes = fileOf(lines);
     if (!lines.last().isEmpty())
         bytes.chop(2);
-    writeAll(path, bytes);
+    putFile(path, bytes);
     g->LoadFromFile(path);
     QCOMPARE(g->RowCount(), rows);
     QCOMPARE(g->ColCount(), cols);
@@ -573,7 +560,7 @@ void TestTable::bareLineFeedsLoad()
     const QString path = m_dir->filePath(QStringLiteral("lf.tvl"));
     QByteArray bytes = fileOf(kExampleLines);
     bytes.replace("\r\n", "\n");
-    writeAll(path, bytes);
+    putFile(path, bytes);
     auto g = plainGrid();
     g->LoadFromFile(path);
     QCOMPARE(g->Rows(0), kHeadings);
@@ -590,7 +577,7 @@ void TestTable::missingOrEmptyFileDoesNothing()
         g->setCaption1(QStringLiteral("c"));
         const QString path = m_dir->filePath(QStringLiteral("none.tvl"));
         if (exists)
-            writeAll(path, QByteArray());
+            putFile(path, QByteArray());
         QSignalSpy resets(g.get(), &QAbstractItemModel::modelReset);
         g->LoadFromFile(path);
         QCOMPARE(g->RowCount(), 5);
@@ -613,7 +600,7 @@ void TestTable::cellOutsideTheTableIgnored()
     // And it is not written back.
     const QString path = m_dir->filePath(QStringLiteral("o.tvl"));
     g->SaveToFile(path);
-    QVERIFY(!readAll(path).contains("mimo"));
+    QVERIFY(!fileBytes(path).contains("mimo"));
 }
 
 void TestTable::loadErrors_data()
@@ -676,7 +663,7 @@ void TestTable::loadErrors()
     auto g = plainGrid();
     QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     const QString path = m_dir->filePath(QStringLiteral("bad.tvl"));
-    writeAll(path, fileOf(lines));
+    putFile(path, fileOf(lines));
     QCOMPARE(appErrorOf([&] { g->LoadFromFile(path); }), error);
     // Line 1 was applied before anything failed.
     QCOMPARE(g->CellDelimiter(), QChar(u';'));
@@ -696,7 +683,7 @@ void TestTable::loadErrorShownByGuard()
 {
     auto g = plainGrid();
     const QString path = m_dir->filePath(QStringLiteral("bad.tvl"));
-    writeAll(path, fileOf({"|", "3|zz"}));
+    putFile(path, fileOf({"|", "3|zz"}));
     MessageRecorder recorder;
     QVERIFY(!runGuarded([&] { g->LoadFromFile(path); }));
     QCOMPARE(recorder.texts(), QStringList{"'zz' is not a valid integer value"});
@@ -733,7 +720,7 @@ void TestTable::absurdCountsRefused()
     QStringList lines = {"|", line2, line3, "", "", "Top", sizeLine};
     for (int r = 1; r <= 2000; ++r)
         lines.append(QStringLiteral("9999|%1|x").arg(r * 997));
-    writeAll(path, fileOf(lines));
+    putFile(path, fileOf(lines));
     const QString error = appErrorOf([&] { g->LoadFromFile(path); });
     QVERIFY2(error != QStringLiteral("<no AppError>"), "an absurd table file was accepted");
     QVERIFY(!error.isEmpty());
@@ -745,7 +732,7 @@ void TestTable::absurdCountsRefused()
         QCOMPARE(g->ColCount(), 5);
     }
     // A real ride log of that size is fine.
-    writeAll(path, fileOf({"|", "100001|7", "18", "", "", "Top", "6|100000|5", ""}));
+    putFile(path, fileOf({"|", "100001|7", "18", "", "", "Top", "6|100000|5", ""}));
     g->LoadFromFile(path);
     QCOMPARE(g->RowCount(), 100001);
     QCOMPARE(g->Cells(6, 100000), QStringLiteral("5"));
@@ -757,13 +744,13 @@ void TestTable::unencodableCellLeavesFileAlone()
     g->setAutoBackup(true);
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
     const QString bak = m_dir->filePath(QStringLiteral("default.bak"));
-    writeAll(path, "old\r\n");
-    writeAll(bak, "older\r\n");
+    putFile(path, "old\r\n");
+    putFile(bak, "older\r\n");
     g->setCells(1, 1, QStringLiteral("Výlet 😀"));
     const QString error = appErrorOf([&] { g->SaveToFile(path); });
     QVERIFY(error.contains(QStringLiteral("😀")));
-    QCOMPARE(readAll(path), QByteArray("old\r\n"));
-    QCOMPARE(readAll(bak), QByteArray("older\r\n"));
+    QCOMPARE(fileBytes(path), QByteArray("old\r\n"));
+    QCOMPARE(fileBytes(bak), QByteArray("older\r\n"));
 }
 
 // ---------------------------------------------------------------- table model
@@ -874,20 +861,20 @@ void TestTable::autoBackupKeepsPreviousFile()
     g->setCells(1, 1, QStringLiteral("první"));
     g->SaveToFile(path);
     QVERIFY(!QFileInfo::exists(bak)); // nothing to keep yet
-    const QByteArray first = readAll(path);
+    const QByteArray first = fileBytes(path);
 
     g->setCells(1, 1, QStringLiteral("druhá"));
     g->SaveToFile(path);
-    const QByteArray second = readAll(path);
-    QCOMPARE(readAll(bak), first);
+    const QByteArray second = fileBytes(path);
+    QCOMPARE(fileBytes(bak), first);
     QVERIFY(second.contains(cp1250(QStringLiteral("1|1|druhá"))));
 
     // Saving twice in a row: the state before the second save is kept.
     g->setCells(1, 1, QStringLiteral("třetí"));
     g->SaveToFile(path);
     g->SaveToFile(path);
-    QCOMPARE(readAll(bak), readAll(path));
-    QVERIFY(readAll(bak).contains(cp1250(QStringLiteral("1|1|třetí"))));
+    QCOMPARE(fileBytes(bak), fileBytes(path));
+    QVERIFY(fileBytes(bak).contains(cp1250(QStringLiteral("1|1|třetí"))));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{"default.bak", "default.tvl"}));
 }
 
@@ -909,11 +896,11 @@ void TestTable::backupReplacesLastExtensionOnly()
     const QString folder = m_dir->filePath(QStringLiteral("data.d"));
     QVERIFY(QDir().mkdir(folder));
     const QString path = folder + u'/' + name;
-    writeAll(path, "previous\r\n");
+    putFile(path, "previous\r\n");
     auto g = plainGrid();
     g->setAutoBackup(true);
     g->SaveToFile(path);
-    QCOMPARE(readAll(folder + u'/' + backup), QByteArray("previous\r\n"));
+    QCOMPARE(fileBytes(folder + u'/' + backup), QByteArray("previous\r\n"));
     QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
 }
 
@@ -921,7 +908,7 @@ void TestTable::noBackupWhenOff()
 {
     auto g = plainGrid();
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
-    writeAll(path, "previous\r\n");
+    putFile(path, "previous\r\n");
     g->SaveToFile(path);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"default.tvl"});
 }
@@ -956,7 +943,7 @@ void TestTable::destructionSaves()
         g.setFileName(path); // nothing to load yet
         g.setCells(2, 3, QStringLiteral("uloženo"));
     }
-    QVERIFY(readAll(path).contains(cp1250(QStringLiteral("\r\n2|3|uloženo\r\n"))));
+    QVERIFY(fileBytes(path).contains(cp1250(QStringLiteral("\r\n2|3|uloženo\r\n"))));
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("auto.bak"))));
 
     const QString other = m_dir->filePath(QStringLiteral("off.tvl"));
@@ -981,7 +968,7 @@ void TestTable::destructionSaves()
 void TestTable::settingFileNameLoads()
 {
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
-    writeAll(path, fileOf(kExampleLines));
+    putFile(path, fileOf(kExampleLines));
     auto g = plainGrid();
     g->setFileName(path);
     QCOMPARE(g->Rows(1), kRide1);
@@ -1142,7 +1129,7 @@ void TestTable::loadedHeadingsWinOverFile()
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
     QStringList lines = kExampleLines;
     lines[8] = QStringLiteral("1|0|Jméno trasy"); // a heading the file has of its own
-    writeAll(path, fileOf(lines));
+    putFile(path, fileOf(lines));
 
     TPubStrGrid g;
     g.setAutoSave(false);
@@ -1216,11 +1203,11 @@ void TestTable::viewColumnWidths()
     QCOMPARE(log.grid->ColWidths(2), 150);
     const QString path = m_dir->filePath(QStringLiteral("w.tvl"));
     log.grid->SaveToFile(path);
-    QVERIFY(readAll(path).contains("\r\nColumn 0 Width: 62\r\nColumn 2 Width: 150\r\nColumn 3 Width: 90\r\n"));
+    QVERIFY(fileBytes(path).contains("\r\nColumn 0 Width: 62\r\nColumn 2 Width: 150\r\nColumn 3 Width: 90\r\n"));
 
     // Loading a file sets the view's widths too.
     const QString example = m_dir->filePath(QStringLiteral("default.tvl"));
-    writeAll(example, fileOf(kExampleLines));
+    putFile(example, fileOf(kExampleLines));
     log.grid->setColWidths(2, 64);
     log.grid->setColWidths(3, 64);
     log.grid->setColWidths(0, 100);
