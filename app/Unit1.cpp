@@ -49,23 +49,6 @@ const QStringList kHeadings = {QStringLiteral("Datum"), QStringLiteral("Název")
                                QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("1-5")};
 constexpr int kColumns = 7;
 
-// Reasons for which leaving an editor commits it: the focus moved to
-// another control of this window. Window deactivation, menus and popups
-// commit nothing.
-bool commitsOn(Qt::FocusReason reason)
-{
-    switch (reason) {
-    case Qt::MouseFocusReason:
-    case Qt::TabFocusReason:
-    case Qt::BacktabFocusReason:
-    case Qt::ShortcutFocusReason:
-    case Qt::OtherFocusReason:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // A label of an editor: its buddy, so that Alt with the underlined letter
 // reaches the editor and a screen reader names the editor by the label.
 QLabel *panelLabel(const QString &text, QWidget *buddy, QWidget *parent)
@@ -171,6 +154,7 @@ void TForm1::FormCreate()
     setStatusBar(StatusBar1);
 
     connect(pbs, &TPubStrGridView::selectCell, this, &TForm1::pbsSelectCell);
+    connect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
     connect(pbs, &TPubStrGridView::gridMousePress, this, &TForm1::pbsMouseDown);
     connect(pbs, &TPubStrGridView::gridMouseRelease, this, &TForm1::pbsMouseUp);
 
@@ -435,19 +419,6 @@ QWidget *TForm1::buildTotalsPanel()
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
-    case QEvent::FocusIn:
-        m_focusHeld = qobject_cast<QWidget *>(watched);
-        break;
-    case QEvent::FocusOut: {
-        // Only an editor that really had the focus commits: a nested focus
-        // change can send a FocusOut to a control that never got its FocusIn.
-        const bool held = m_focusHeld == watched;
-        if (held)
-            m_focusHeld = nullptr;
-        if (held && commitsOn(static_cast<QFocusEvent *>(event)->reason()))
-            onCommitLeave(watched);
-        break;
-    }
     case QEvent::KeyPress: {
         auto *ke = static_cast<QKeyEvent *>(event);
         if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
@@ -464,6 +435,41 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::onFocusChanged(QWidget *, QWidget *now)
+{
+    // An editor is left when another control of this window takes the
+    // focus. Losing the focus to another window, a menu or a message box
+    // leaves nothing: the editor still counts as the one in use, and it is
+    // committed when the rider comes back to some other control — also by
+    // a click that reactivates the window.
+    if (!now || now->window() != this)
+        return;
+    // The focus may sit in an editor's inner line edit.
+    for (QWidget *w = now; w && w != this; w = w->parentWidget()) {
+        if (isEditor(w)) {
+            now = w;
+            break;
+        }
+    }
+    if (now == m_activeEditor)
+        return;
+    QWidget *left = m_activeEditor;
+    m_activeEditor = isEditor(now) ? now : nullptr;
+    if (left)
+        onCommitLeave(left);
+}
+
+bool TForm1::isEditor(const QWidget *w) const
+{
+    for (const QWidget *e : {static_cast<QWidget *>(DateTimePicker1), static_cast<QWidget *>(Combo_Nazev),
+                             static_cast<QWidget *>(Edit_km), static_cast<QWidget *>(edit_cas),
+                             static_cast<QWidget *>(Edit_prumer), static_cast<QWidget *>(Spin_Naroc),
+                             static_cast<QWidget *>(Edit_Trasa), static_cast<QWidget *>(Edit_celkem_cas)})
+        if (w == e)
+            return true;
+    return false;
 }
 
 void TForm1::onCommitLeave(QObject *editor)

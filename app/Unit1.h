@@ -125,6 +125,8 @@ private:
     void commit(int column, const QString &text);
     void rejectTime();
     void onCommitLeave(QObject *editor);
+    void onFocusChanged(QWidget *old, QWidget *now);
+    bool isEditor(const QWidget *w) const;
     void onEnterKey(QObject *editor);
     int dataRowCount() const;
 
@@ -136,7 +138,9 @@ private:
     // Set while the picker's date is being set by the program.
     bool m_settingDate = false;
     bool m_shown = false;
-    QWidget *m_focusHeld = nullptr;
+    // The editor the rider is in, kept while the focus is away in another
+    // window, a menu or a message box.
+    QPointer<QWidget> m_activeEditor;
     // Set by a mouse press in the grid, cleared by the next release there.
     bool m_gridPressed = false;
     int m_lastSortColumn = 0;

@@ -374,7 +374,7 @@ bool TPubStrGridView::eventFilter(QObject *watched, QEvent *event)
                 // The application has already tried to give this view the
                 // focus. When the control left behind kept it (it refused
                 // its value), the press goes no further.
-                if (!resize && focusPolicy() != Qt::NoFocus && !hasFocus())
+                if (!resize && focusPolicy() != Qt::NoFocus && window()->focusWidget() != this)
                     return true;
                 if (!resize)
                     emit gridMousePress(me->button(), pos);
@@ -388,7 +388,7 @@ void TPubStrGridView::mousePressEvent(QMouseEvent *event)
 {
     // A press that could not take the focus (the control left behind
     // refused to let it go) does not move the selection either.
-    if (focusPolicy() != Qt::NoFocus && !hasFocus()) {
+    if (focusPolicy() != Qt::NoFocus && window()->focusWidget() != this) {
         event->accept();
         return;
     }
