@@ -2,16 +2,17 @@
 #include "LocaleService.h"
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace NumberText {
 
 namespace {
 // Validates the text and copies it to an ASCII buffer with "." as the
 // separator; false when it is not a number.
-bool normalise(QStringView text, QChar sep, QByteArray &out)
+bool normalise(QStringView text, QChar sep, std::string &out)
 {
     qsizetype i = 0, n = text.size();
     while (i < n && text[i] == u' ')
@@ -20,19 +21,19 @@ bool normalise(QStringView text, QChar sep, QByteArray &out)
         --n;
     if (i >= n)
         return false;
+    // Short texts stay in the string's own buffer: no allocation.
     out.clear();
-    out.reserve(n - i);
     if (text[i] == u'+' || text[i] == u'-')
-        out.append(char(text[i++].unicode()));
+        out.push_back(char(text[i++].unicode()));
     int mantissaDigits = 0;
     bool seenSep = false;
     for (; i < n; ++i) {
         const QChar c = text[i];
         if (c.unicode() >= u'0' && c.unicode() <= u'9') {
-            out.append(char(c.unicode()));
+            out.push_back(char(c.unicode()));
             ++mantissaDigits;
         } else if (c == sep && !seenSep) {
-            out.append('.');
+            out.push_back('.');
             seenSep = true;
         } else {
             break;
@@ -41,13 +42,13 @@ bool normalise(QStringView text, QChar sep, QByteArray &out)
     if (mantissaDigits == 0)
         return false;
     if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-        out.append('e');
+        out.push_back('e');
         ++i;
         if (i < n && (text[i] == u'+' || text[i] == u'-'))
-            out.append(char(text[i++].unicode()));
+            out.push_back(char(text[i++].unicode()));
         int expDigits = 0;
         for (; i < n && text[i].unicode() >= u'0' && text[i].unicode() <= u'9'; ++i) {
-            out.append(char(text[i].unicode()));
+            out.push_back(char(text[i].unicode()));
             ++expDigits;
         }
         if (expDigits == 0)
@@ -55,28 +56,46 @@ bool normalise(QStringView text, QChar sep, QByteArray &out)
     }
     return i == n;
 }
+// The C library's conversions follow the process locale (a Czech one
+// wants a comma); these never do.
+template <typename Number>
+std::optional<Number> convert(const std::string &buf)
+{
+    const char *first = buf.data();
+    const char *last = first + buf.size();
+    bool negative = false;
+    if (*first == '+' || *first == '-') {
+        negative = *first == '-';
+        ++first;
+    }
+    Number v = 0;
+    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // Too small to hold is zero; too large is no number.
+        if (buf.find("e-") == std::string::npos)
+            return std::nullopt;
+        v = 0;
+    } else if (ec != std::errc() || end != last || !std::isfinite(v)) {
+        return std::nullopt;
+    }
+    return negative ? -v : v;
+}
 } // namespace
 
 std::optional<double> parse(QStringView text, QChar sep)
 {
-    QByteArray buf;
+    std::string buf;
     if (!normalise(text, sep, buf))
         return std::nullopt;
-    const double v = std::strtod(buf.constData(), nullptr);
-    if (!std::isfinite(v))
-        return std::nullopt;
-    return v;
+    return convert<double>(buf);
 }
 
 std::optional<long double> parseExtended(QStringView text, QChar sep)
 {
-    QByteArray buf;
+    std::string buf;
     if (!normalise(text, sep, buf))
         return std::nullopt;
-    const long double v = std::strtold(buf.constData(), nullptr);
-    if (!std::isfinite(v))
-        return std::nullopt;
-    return v;
+    return convert<long double>(buf);
 }
 
 std::optional<double> parse(QStringView text)
@@ -96,7 +115,8 @@ QString format(double value, QChar sep)
     // 15 significant digits, then decide the form by the decimal exponent
     // of the rounded value.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", value);
+    const auto written = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific, 14);
+    *written.ptr = '\0';
     // buf: [-]d.dddddddddddddde[+-]xx
     const char *p = buf;
     const bool negative = *p == '-';

@@ -9,6 +9,7 @@ packages=(
   libgl-dev libbenchmark-dev
   xvfb xauth
   fonts-dejavu-core
+  locales
 )
 
 missing=()
@@ -22,4 +23,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+# A Czech C-library locale, so that the tests can show that number texts do
+# not depend on the process locale.
+if ! locale -a 2>/dev/null | grep -qi '^cs_CZ\.utf-\?8$'; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO localedef -i cs_CZ -f UTF-8 cs_CZ.UTF-8 || echo "cs_CZ.UTF-8 could not be generated; a test will be skipped"
 fi

@@ -20,6 +20,7 @@
 #include <QtTest>
 
 #include <bit>
+#include <clocale>
 #include <csignal>
 #include <cstdint>
 #include <new>
@@ -114,6 +115,7 @@ private slots:
     void formatNumber_data();
     void formatNumber();
     void formatNumberUsesLocale();
+    void numbersIgnoreTheProcessLocale();
     void roundTo2_data();
     void roundTo2();
 
@@ -146,6 +148,23 @@ private slots:
     void runGuardedShowsFailure();
     void runGuardedSuccess();
 };
+
+// The C library's own number conversions follow the process locale, which
+// the application sets from the user's environment: with a Czech one they
+// would want "42,5" where the program hands them "42.5".
+void TestPlatform::numbersIgnoreTheProcessLocale()
+{
+    const QByteArray saved = setlocale(LC_ALL, nullptr);
+    if (!setlocale(LC_ALL, "cs_CZ.UTF-8"))
+        QSKIP("no cs_CZ.UTF-8 locale on this machine");
+    const auto restore = qScopeGuard([&] { setlocale(LC_ALL, saved.constData()); });
+    QCOMPARE(NumberText::parse(u"42,5", u','), std::optional<double>(42.5));
+    QCOMPARE(NumberText::parse(u"42.5", u'.'), std::optional<double>(42.5));
+    QCOMPARE(NumberText::parseExtended(u"-1,25E2", u','), std::optional<long double>(-125.0L));
+    QCOMPARE(NumberText::format(12.5, u','), QStringLiteral("12,5"));
+    QCOMPARE(NumberText::format(1234.5678, u'.'), QStringLiteral("1234.5678"));
+    QCOMPARE(NumberText::format(0.00005, u','), QStringLiteral("5E-5"));
+}
 
 void TestPlatform::initTestCase()
 {
