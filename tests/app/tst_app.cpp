@@ -336,7 +336,7 @@ class TestMainWindow : public WindowFixture
     void focus(QWidget *target)
     {
         target->setFocus(Qt::MouseFocusReason);
-        QTRY_VERIFY(target->hasFocus());
+        QTRY_VERIFY2(target->hasFocus(), qPrintable(target->objectName()));
     }
     // Moves the focus on with the Tab key, as a rider leaves an editor.
     void leave(QWidget *from)
@@ -599,6 +599,24 @@ private slots:
         focus(w->DateTimePicker1);
         QTest::keyClick(w->DateTimePicker1, Qt::Key_Up);
         QVERIFY(w->Combo_Nazev->hasFocus());
+    }
+
+    // The total time field is bound to the time editor's commit: leaving
+    // it checks and stores what the time editor holds.
+    void totalTimeFieldCommitsTheTimeEditor()
+    {
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
+        focus(w->Edit_celkem_cas);
+        w->edit_cas->setTimeText(QStringLiteral("02:30"));
+        focus(w->Edit_Trasa);
+        QCOMPARE(cell(4, 1), QStringLiteral("02:30"));
+        QCOMPARE(w->Edit_celkem_cas->timeText(), QStringLiteral("0002:30"));
+        focus(w->Edit_celkem_cas);
+        w->edit_cas->setTimeText(QStringLiteral("25:00"));
+        w->Edit_Trasa->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(msgs->texts(), QStringList{kTimeMessage});
+        QCOMPARE(cell(4, 1), QStringLiteral("02:30"));
+        QTRY_VERIFY(w->edit_cas->hasFocus());
     }
 
     void newAndDeleteRecord()
