@@ -297,6 +297,9 @@ QWidget *TForm1::buildEditorPanel()
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setDisplayFormat(LocaleService::instance().shortDateFormat());
     DateTimePicker1->setDate(QDate::currentDate());
+    // Typed digits count once the part is complete (Enter or leaving the
+    // picker); the arrow keys and the calendar change the date at once.
+    DateTimePicker1->setKeyboardTracking(false);
     DateTimePicker1->setMinimumWidth(90);
 
     Combo_Nazev = new QComboBox(Panel1);
@@ -371,7 +374,9 @@ QWidget *TForm1::buildEditorPanel()
         w->installEventFilter(this);
 
     connect(DateTimePicker1, &QDateEdit::dateChanged, this, [this] {
-        if (!m_settingDate)
+        // Only while the rider is in the picker (its calendar open counts):
+        // a date taken as the picker is left must not pull the focus back.
+        if (!m_settingDate && focusWidget() == DateTimePicker1)
             DateTimePicker1Change();
     });
     connect(Spin_Naroc, &QSpinBox::textChanged, this, [this] {
@@ -626,6 +631,8 @@ void TForm1::commit(int column, const QString &text)
 
 void TForm1::DateTimePicker1Exit()
 {
+    // Digits typed into a part count even when the focus leaves first.
+    DateTimePicker1->interpretText();
     commit(0, LocaleService::instance().formatDate(DateTimePicker1->date()));
 }
 

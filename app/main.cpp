@@ -21,10 +21,23 @@ void onTerminationSignal(int)
 }
 
 // SIGTERM and SIGHUP close the main window the normal way, which saves
-// the ride log.
-void watchTerminationSignals(TForm1 &window)
+// the ride log. The handlers are in place before anything else, so a
+// signal that comes early waits in the pipe until the log is loaded.
+void catchTerminationSignals()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    struct sigaction sa = {};
+    sa.sa_handler = onTerminationSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+void watchTerminationSignals(TForm1 &window)
+{
+    if (g_signalPipe[0] < 0)
         return;
     auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
@@ -35,17 +48,12 @@ void watchTerminationSignals(TForm1 &window)
             QApplication::quit();
         notifier->setEnabled(true);
     });
-    struct sigaction sa = {};
-    sa.sa_handler = onTerminationSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
 }
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    catchTerminationSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trasovnik"));
     QApplication::setOrganizationName(QStringLiteral("trasovnik"));

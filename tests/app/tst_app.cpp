@@ -599,6 +599,15 @@ private slots:
         focus(w->DateTimePicker1);
         QTest::keyClick(w->DateTimePicker1, Qt::Key_Up);
         QVERIFY(w->Combo_Nazev->hasFocus());
+        // Typing a two-digit day does not move on after its first digit.
+        focus(w->DateTimePicker1);
+        w->DateTimePicker1->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClick(w->DateTimePicker1, Qt::Key_1);
+        QVERIFY(w->DateTimePicker1->hasFocus());
+        QTest::keyClick(w->DateTimePicker1, Qt::Key_5);
+        QTest::keyClick(w->DateTimePicker1, Qt::Key_Return);
+        QVERIFY(w->Combo_Nazev->hasFocus());
+        QCOMPARE(w->rideLog()->Cells(0, 1).section(u'.', 0, 0), QStringLiteral("15"));
     }
 
     // The total time field is bound to the time editor's commit: leaving
