@@ -287,7 +287,7 @@ QWidget *TForm1::buildEditorPanel()
     Panel1 = colouredPanel(QStringLiteral("Panel1"), QColor(240, 202, 166), 116, this);
     auto *grid = new QGridLayout(Panel1);
     grid->setContentsMargins(8, 6, 8, 6);
-    grid->setHorizontalSpacing(8);
+    grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(2);
 
     auto *validator = new Cp1250Validator(this);
@@ -339,6 +339,7 @@ QWidget *TForm1::buildEditorPanel()
     Btn_edittrasa = new QPushButton(QStringLiteral("Editovat"), Panel1);
     Btn_edittrasa->setObjectName(QStringLiteral("Btn_edittrasa"));
     Btn_edittrasa->setFocusPolicy(Qt::ClickFocus);
+    Btn_edittrasa->setFixedWidth(70);
     // The waypoint editor arrives with the waypoint list.
     Btn_edittrasa->setEnabled(false);
 
@@ -362,8 +363,13 @@ QWidget *TForm1::buildEditorPanel()
     grid->addWidget(Edit_prumer, 1, 4);
     grid->addWidget(Spin_Naroc, 1, 5);
     grid->addWidget(panelLabel(QStringLiteral("Průběh nebo popis t&rasy"), Edit_Trasa, Panel1), 2, 0, 1, 6);
-    grid->addWidget(Edit_Trasa, 3, 0, 1, 5);
-    grid->addWidget(Btn_edittrasa, 3, 5);
+    // The course line has its own row so that the panel keeps the window's width.
+    auto *courseRow = new QHBoxLayout;
+    courseRow->setSpacing(6);
+    courseRow->addWidget(Edit_Trasa);
+    courseRow->addWidget(Btn_edittrasa);
+    courseRow->addStretch(1);
+    grid->addLayout(courseRow, 3, 0, 1, 7);
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(4, 1);
 
@@ -398,7 +404,7 @@ QWidget *TForm1::buildTotalsPanel()
         e->setObjectName(name);
         e->setReadOnly(true);
         e->setFrame(false);
-        e->setFixedWidth(70);
+        e->setFixedWidth(56);
         return e;
     };
     Edit_celkem_km = field(QStringLiteral("Edit_celkem_km"));
@@ -406,7 +412,7 @@ QWidget *TForm1::buildTotalsPanel()
     Edit_celkem_cas = new MaskedTimeEdit(4, Panel2);
     Edit_celkem_cas->setObjectName(QStringLiteral("Edit_celkem_cas"));
     Edit_celkem_cas->setFrame(false);
-    Edit_celkem_cas->setFixedWidth(70);
+    Edit_celkem_cas->setFixedWidth(56);
     Edit_celkem_cas->installEventFilter(this);
 
     row->addWidget(panelLabel(QStringLiteral("Ujeté km celkem :"), Edit_celkem_km, Panel2));
