@@ -155,6 +155,12 @@ void TForm1::FormCreate()
 
     connect(pbs, &TPubStrGridView::selectCell, this, &TForm1::pbsSelectCell);
     connect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
+    // In a window that is not active the focus moves without any signal:
+    // a click on the grid still leaves the editor before it acts.
+    connect(pbs, &TPubStrGridView::pressReceived, this, [this] {
+        if (!isActiveWindow())
+            onFocusChanged(nullptr, focusWidget());
+    });
     connect(pbs, &TPubStrGridView::gridMousePress, this, &TForm1::pbsMouseDown);
     connect(pbs, &TPubStrGridView::gridMouseRelease, this, &TForm1::pbsMouseUp);
 

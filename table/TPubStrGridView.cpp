@@ -369,6 +369,7 @@ bool TPubStrGridView::eventFilter(QObject *watched, QEvent *event)
             if (type == QEvent::MouseButtonRelease) {
                 emit gridMouseRelease(me->button(), pos);
             } else {
+                emit pressReceived();
                 const bool resize = header && me->button() == Qt::LeftButton
                                     && onResizeHandle(me->position().toPoint());
                 // The application has already tried to give this view the

@@ -56,6 +56,10 @@ signals:
     // A mouse press or release in the table, position in widget
     // coordinates. A press that starts a column resize is not reported.
     void gridMousePress(Qt::MouseButton button, const QPoint &pos);
+    // A mouse press reached the table, before it is judged or acted on:
+    // the owner can settle what the focus change meant (a window that was
+    // not active raised no focus events for it).
+    void pressReceived();
     void gridMouseRelease(Qt::MouseButton button, const QPoint &pos);
 
 protected:

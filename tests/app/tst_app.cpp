@@ -15,6 +15,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTimer>
 #include <QFile>
 #include <QHeaderView>
@@ -48,6 +49,23 @@ QByteArray rideLogFile(const QList<QStringList> &rides)
 }
 
 } // namespace
+
+// Shows each message in a real modal box that closes itself.
+class ModalMessages final : public Messages
+{
+public:
+    ModalMessages() { Messages::install(this); }
+    ~ModalMessages() override { Messages::install(nullptr); }
+    void show(Kind, const QString &text) override
+    {
+        shown.append(text);
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Trasovník 1.11"), text, QMessageBox::Ok,
+                        QApplication::activeWindow());
+        QTimer::singleShot(200, &box, &QMessageBox::accept);
+        box.exec();
+    }
+    QStringList shown;
+};
 
 // ---------------------------------------------------------------- arithmetic
 
@@ -565,6 +583,42 @@ private slots:
         QCOMPARE(cell(4, 2), QStringLiteral("02:30"));
         QCOMPARE(w->pbs->Row(), 1);
         QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("A"));
+    }
+
+    // The same with a real modal box, which takes the focus away from the
+    // window while it is open.
+    void invalidTimeWithAModalBox()
+    {
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}, {"4.5.2005", "B", "", "20", "02:00", "10", "3"}});
+        ModalMessages modal;
+        typeInto(w->edit_cas, QStringLiteral("30"));
+        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, cellCenter(0));
+        QCOMPARE(modal.shown, QStringList{kTimeMessage});
+        QCOMPARE(w->pbs->Row(), 2);
+        // The desktop gives the window back its activation.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTRY_VERIFY(w->edit_cas->hasFocus());
+        QTest::keyClicks(w->edit_cas, QStringLiteral("0145"));
+        leave(w->edit_cas);
+        QCOMPARE(cell(4, 2), QStringLiteral("01:45"));
+    }
+
+    // A click into a window that is not active yet: the editor is left
+    // before the click selects another ride.
+    void clickIntoAnInactiveWindowCommitsFirst()
+    {
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}, {"4.5.2005", "B", "", "20", "02:00", "10", "3"}});
+        typeInto(w->Edit_km, QStringLiteral("25"));
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(!w->isActiveWindow());
+        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, cellCenter(0));
+        QCOMPARE(cell(3, 2), QStringLiteral("25"));
+        QCOMPARE(cell(3, 1), QStringLiteral("10"));
+        QCOMPARE(w->pbs->Row(), 1);
     }
 
     void averageFilledWhenTimeIsLeft()
