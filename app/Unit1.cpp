@@ -650,6 +650,10 @@ void TForm1::DateTimePicker1Exit()
 
 void TForm1::DateTimePicker1Change()
 {
+    // The rider changed the date, so the picker is the editor in use even
+    // if it never got the focus (a date picked from its calendar while the
+    // window was not active): moving on commits it.
+    m_activeEditor = DateTimePicker1;
     Combo_Nazev->setFocus(Qt::OtherFocusReason);
 }
 
