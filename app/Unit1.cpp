@@ -19,7 +19,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>

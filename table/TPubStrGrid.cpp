@@ -356,23 +356,6 @@ void TPubStrGrid::MoveRow(int from, int to)
     emit rowMoved(from, to);
 }
 
-void TPubStrGrid::swapRows(int a, int b)
-{
-    if (a < 0 || b < 0 || a >= m_rowCount || b >= m_rowCount || a == b)
-        return;
-    std::swap(m_cells[size_t(a)], m_cells[size_t(b)]);
-    if (!m_bulk) {
-        for (int r : {a, b}) {
-            if (r >= m_fixedRows) {
-                const int v = r - m_fixedRows;
-                emit dataChanged(index(v, 0), index(v, std::max(0, columnCount() - 1)));
-            } else {
-                emit headerDataChanged(Qt::Horizontal, 0, std::max(0, columnCount() - 1));
-            }
-        }
-    }
-}
-
 void TPubStrGrid::permuteRows(int first, const std::vector<int> &sources)
 {
     const int n = int(sources.size());
@@ -445,11 +428,9 @@ void TPubStrGrid::RemoveRow(int ARow)
         return;
     }
     beginBulkUpdate();
-    std::rotate(m_cells.begin() + ARow, m_cells.begin() + ARow + 1, m_cells.end());
-    m_cells.back().clear();
+    MoveRow(ARow, count);
     setRowCount(count - 1);
     endBulkUpdate();
-    emit rowMoved(ARow, count);
 }
 
 // ---------------------------------------------------------------- appearance

@@ -100,8 +100,6 @@ public:
     // Moves the texts of one row to another position, shifting the rows
     // between by one, and raises rowMoved(from, to). `to` may be RowCount.
     void MoveRow(int from, int to);
-    // Exchanges the texts of two whole rows without copying them.
-    void swapRows(int a, int b);
     // Rewrites rows first..first+n-1 (n = sources.size()) so that row
     // first+k holds what row sources[k] held; sources is a permutation of
     // that range. Columns: the same for whole columns. Texts are moved,
