@@ -81,6 +81,8 @@ private slots:
     void gridClearedWhenDestroyed();
     void order_data();
     void order();
+    void equalKeysKeepTheAlgorithmsOrder_data();
+    void equalKeysKeepTheAlgorithmsOrder();
     void numericInvalidKeysCountAsZero();
     void decimalSeparatorOfLocale_data();
     void decimalSeparatorOfLocale();
@@ -297,6 +299,75 @@ void TestTableSort::order()
     QVERIFY(sortKeys(*g, TPubSortStrGrid::ToSortType(type), TPubSortStrGrid::Ascending, caseSensitiv));
     QCOMPARE(column(*g, 0), expected);
     QCOMPARE(g->Cells(0, 0), QStringLiteral("Klíč"));
+}
+
+// Equal keys end up where the partition puts them, which is not the order a
+// stable sort would give. Each trace uses grid rows 1..n, the pivot value is
+// the key at (lo + hi) / 2; "#n" is the row's original number, "a<>b" an
+// exchange of the positions a and b.
+void TestTableSort::equalKeysKeepTheAlgorithmsOrder_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("expected"); // original row numbers
+
+    const int text = TPubSortStrGrid::Character;
+    const int num = TPubSortStrGrid::Numeric;
+    const int date = TPubSortStrGrid::DateTime;
+    const QStringList km{"12,5", "25", "8", "25,0", "40,2", "12,5", "25", "12,5"};
+
+    // 1..8 pivot 25: 2<>8, 4<>7, 5<>6 -> 1..5 | 6..8.
+    // 1..5 pivot 8: 1<>3 -> 1 | 2..5; 2..5 pivot 12,5: 2<>5, 3<>3 -> 4..5: 4<>5.
+    // 6..8 pivot 25: 6<>8, 7<>7. A stable sort: 3 1 6 8 2 4 7 5.
+    QTest::newRow("numeric: rides with the same km") << num << false << km
+        << QStringList{"3", "6", "1", "8", "7", "2", "4", "5"};
+    // The ascending result reversed (a stable descending sort: 5 2 4 7 1 6 8 3).
+    QTest::newRow("numeric: same km, descending") << num << true << km
+        << QStringList{"5", "4", "2", "7", "8", "1", "6", "3"};
+    // Values 3 0 0 0 -1 0 3. 1..7 pivot 0: 1<>6, 2<>5, 3<>4 -> 1..3 | 4..7.
+    // 1..3 pivot -1: 1<>2 -> 2..3: 2<>3. 4..7 pivot 0: 4<>5 -> 5..7 pivot 3:
+    // 6<>7 -> 5..6 pivot 0: 5<>5. A stable sort: 5 2 3 4 6 1 7.
+    QTest::newRow("numeric: texts that are no number equal 0") << num << false
+        << QStringList{"3", "", "abc", "0", "-1", "nic", "3,0"}
+        << QStringList{"5", "4", "6", "2", "3", "7", "1"};
+    // Folded L B V L B L V B. 1..8 pivot LHOTA: 1<>8, 3<>6, 4<>5 -> 1..4 | 5..8,
+    // both bubble sorted: #8 #2 #6 #5 -> 8 2 5 6; #4 #3 #7 #1 -> 4 1 3 7.
+    // A stable sort: 2 5 8 1 4 6 3 7.
+    QTest::newRow("text: equal but for case, quicksort") << text << false
+        << QStringList{"Lhota", "Brno", "Ves", "lhota", "brno", "LHOTA", "ves", "Brno"}
+        << QStringList{"8", "2", "5", "6", "4", "1", "3", "7"};
+    // Keys H "" H CH H "" CH ("ch" after "h"). 1..7 pivot CHATA: 4<>7 ->
+    // 1..6 | 7. 1..6 (six rows, still a quicksort) pivot HRAD: 1<>6, 3<>5 ->
+    // bubble 1..3 (#6 #2 #5 stay) and 4..6 (#7 #3 #1 -> 3 1 7).
+    // A stable sort: 2 6 1 3 5 4 7.
+    QTest::newRow("text: empty and Czech keys, quicksort") << text << false
+        << QStringList{"Hrad", "", "hrad", "Chata", "HRAD", "", "chata"}
+        << QStringList{"6", "2", "5", "3", "1", "7", "4"};
+    // Five rows are only bubble sorted, so equal keys keep their order; the
+    // quicksort would give 4 2 5 1 3.
+    QTest::newRow("text: five rows, bubble sort") << text << false
+        << QStringList{"Ves", "lhota", "ves", "Lhota", "VES"}
+        << QStringList{"2", "4", "1", "3", "5"};
+    // Days 3 7 1 3 1 3 7. 1..7 pivot 3.5.: 1<>6, 2<>5, 4<>4 -> 1..3 | 5..7.
+    // 1..3 pivot 1.5.: 1<>3, 2<>2. 5..7 pivot 3.5.: 5<>6 -> 6..7: 6<>7.
+    // A stable sort: 3 5 1 4 6 2 7.
+    QTest::newRow("date: rides on the same day") << date << false
+        << QStringList{"3.5.2005", "7.5.2005", "1.5.2005", "3.5.2005", "1.5.2005", "3.5.2005", "7.5.2005"}
+        << QStringList{"3", "5", "6", "4", "1", "7", "2"};
+}
+
+void TestTableSort::equalKeysKeepTheAlgorithmsOrder()
+{
+    QFETCH(int, type);
+    QFETCH(bool, descending);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, expected);
+
+    Grid g = keyGrid(keys);
+    QVERIFY(sortKeys(*g, TPubSortStrGrid::ToSortType(type),
+                     descending ? TPubSortStrGrid::Descending : TPubSortStrGrid::Ascending));
+    QCOMPARE(column(*g, 1), expected);
 }
 
 void TestTableSort::numericInvalidKeysCountAsZero()
