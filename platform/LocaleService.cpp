@@ -11,6 +11,38 @@ bool usesCzechConventions(const QLocale &l)
 {
     return l.language() == QLocale::C || l.language() == QLocale::Czech;
 }
+
+// Blanks allowed around the numbers of a date: spaces, including the
+// non-breaking ones, and invisible formatting marks such as the
+// right-to-left mark some locales put into their date format.
+inline bool isBlank(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u == u' ';
+    return c.isSpace() || c.category() == QChar::Other_Format;
+}
+
+inline bool isAsciiDigit(QChar c)
+{
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+QStringView trimBlanks(QStringView t)
+{
+    qsizetype b = 0;
+    qsizetype e = t.size();
+    while (b < e && isBlank(t[b]))
+        ++b;
+    while (e > b && isBlank(t[e - 1]))
+        --e;
+    return t.sliced(b, e - b);
+}
+
+QString trimBlanks(const QString &t)
+{
+    return trimBlanks(QStringView(t)).toString();
+}
 } // namespace
 
 LocaleService &LocaleService::instance()
@@ -41,10 +73,34 @@ void LocaleService::setLocale(const QLocale &requested)
         m_dateFormat = f;
     }
 
-    // Order of the three parts as the format writes them.
+    // Order of the three parts as the format writes them, and the literal
+    // text around them ('quoted' text is literal, '' is a quote).
     int n = 0;
     bool seen[3] = {false, false, false};
-    for (QChar c : std::as_const(m_dateFormat)) {
+    bool numeric = true;
+    QString literal[4];
+    const qsizetype len = m_dateFormat.size();
+    for (qsizetype i = 0; i < len; ++i) {
+        const QChar c = m_dateFormat.at(i);
+        if (c == u'\'') {
+            if (i + 1 < len && m_dateFormat.at(i + 1) == u'\'') {
+                literal[n] += u'\'';
+                ++i;
+                continue;
+            }
+            for (++i; i < len; ++i) {
+                if (m_dateFormat.at(i) == u'\'') {
+                    if (i + 1 < len && m_dateFormat.at(i + 1) == u'\'') {
+                        literal[n] += u'\'';
+                        ++i;
+                        continue;
+                    }
+                    break;
+                }
+                literal[n] += m_dateFormat.at(i);
+            }
+            continue;
+        }
         Part p;
         if (c == u'd')
             p = Part::Day;
@@ -52,17 +108,35 @@ void LocaleService::setLocale(const QLocale &requested)
             p = Part::Month;
         else if (c == u'y')
             p = Part::Year;
-        else
+        else {
+            literal[n] += c;
             continue;
-        if (!seen[int(p)] && n < 3) {
-            seen[int(p)] = true;
-            m_order[n++] = p;
         }
+        while (i + 1 < len && m_dateFormat.at(i + 1) == c)
+            ++i;
+        if (n == 3 || seen[int(p)]) {
+            numeric = false;
+            break;
+        }
+        seen[int(p)] = true;
+        m_order[n++] = p;
     }
-    if (n != 3) {
+    if (!numeric || n != 3) {
         m_order[0] = Part::Day;
         m_order[1] = Part::Month;
         m_order[2] = Part::Year;
+        literal[1] = literal[2] = QStringLiteral(".");
+        literal[3].clear();
+    }
+    m_sep[0] = trimBlanks(literal[1]);
+    m_sep[1] = trimBlanks(literal[2]);
+    m_tail = trimBlanks(literal[3]);
+    if (m_order[0] == Part::Year) {
+        m_pairSep = m_sep[1];
+        m_pairTail = m_tail;
+    } else {
+        m_pairSep = m_sep[0];
+        m_pairTail = m_order[2] == Part::Year ? m_sep[1] : m_tail;
     }
 
     m_collator = QCollator(m_locale);
@@ -99,23 +173,14 @@ int LocaleService::widenYear(int year, int currentYear)
 }
 
 namespace {
-// Up to `max` unsigned numbers separated by non-digit, non-blank
-// characters; blanks are allowed around each number. Stops at the
-// first position that does not belong to the date.
-struct Numbers
-{
-    int value[3];
-    int digits[3];
-    int count = 0;
-};
-
+// A number of ASCII digits with the blanks around it.
 bool readNumber(QStringView t, qsizetype &i, int &value, int &digits)
 {
-    while (i < t.size() && t[i] == u' ')
+    while (i < t.size() && isBlank(t[i]))
         ++i;
-    qsizetype start = i;
+    const qsizetype start = i;
     qint64 v = 0;
-    while (i < t.size() && t[i].isDigit() && t[i].unicode() < 0x80) {
+    while (i < t.size() && isAsciiDigit(t[i])) {
         v = v * 10 + (t[i].unicode() - u'0');
         if (v > 1000000)
             return false;
@@ -123,9 +188,18 @@ bool readNumber(QStringView t, qsizetype &i, int &value, int &digits)
     }
     digits = int(i - start);
     value = int(v);
-    while (i < t.size() && t[i] == u' ')
+    while (i < t.size() && isBlank(t[i]))
         ++i;
     return digits > 0;
+}
+
+// The text from i up to the next digit or the end, blanks trimmed.
+QStringView readSeparator(QStringView t, qsizetype &i)
+{
+    const qsizetype start = i;
+    while (i < t.size() && !isAsciiDigit(t[i]))
+        ++i;
+    return trimBlanks(t.sliced(start, i - start));
 }
 } // namespace
 
@@ -134,41 +208,29 @@ std::optional<QDate> LocaleService::parseDate(QStringView text) const
     qsizetype i = 0;
     int values[3] = {0, 0, 0};
     int digits[3] = {0, 0, 0};
+    // What follows each number: a separator, or after the last number
+    // the trailing text.
+    QStringView after[3];
     int count = 0;
     while (count < 3) {
         if (!readNumber(text, i, values[count], digits[count]))
             return std::nullopt;
+        after[count] = readSeparator(text, i);
         ++count;
-        if (count == 3)
+        if (i == text.size())
             break;
-        if (i >= text.size())
-            break;
-        const QChar sep = text[i];
-        if (sep.isDigit() || sep.isLetter())
-            return std::nullopt;
-        ++i;
-        // "3.5." is day and month with the current year.
-        qsizetype rest = i;
-        while (rest < text.size() && text[rest] == u' ')
-            ++rest;
-        if (rest == text.size()) {
-            i = rest;
-            break;
-        }
     }
-    // Trailing text: at most one separator (a Czech date may end in ".").
-    if (i < text.size()) {
-        if (text[i].isDigit() || text[i].isLetter())
-            return std::nullopt;
-        ++i;
-        while (i < text.size() && text[i] == u' ')
-            ++i;
-        if (i < text.size())
-            return std::nullopt;
-    }
+    if (i != text.size())
+        return std::nullopt;
+
     const int currentYear = LocaleService::currentYear();
     int day = 0, month = 0, year = currentYear;
     if (count == 3) {
+        if (after[0] != m_sep[0] || after[1] != m_sep[1])
+            return std::nullopt;
+        // A Czech date may end in one more ".".
+        if (!after[2].isEmpty() && after[2] != m_tail && after[2] != m_sep[1])
+            return std::nullopt;
         for (int k = 0; k < 3; ++k) {
             switch (m_order[k]) {
             case Part::Day: day = values[k]; break;
@@ -181,7 +243,12 @@ std::optional<QDate> LocaleService::parseDate(QStringView text) const
             }
         }
     } else if (count == 2) {
-        // Day and month in the format's order; the current year.
+        // Day and month in the format's order ("3.5." or "3.5"); the
+        // current year.
+        if (after[0] != m_pairSep)
+            return std::nullopt;
+        if (!after[1].isEmpty() && after[1] != m_pairTail && after[1] != m_pairSep)
+            return std::nullopt;
         int k = 0;
         for (Part p : m_order) {
             if (p == Part::Year)

@@ -21,9 +21,12 @@ public:
     const QString &shortDateFormat() const { return m_dateFormat; }
 
     QString formatDate(const QDate &date) const;
-    // Reads a short date leniently: day, month and year in the order of
-    // the format, separated by any non-digits; a two-digit year is widened
-    // into the century window around the current year.
+    // Reads a short date: day, month and year in the order of the format,
+    // separated by the format's own separators (blanks around the numbers
+    // allowed), optionally ending in the format's trailing text or in one
+    // more separator. Day and month alone (in the format's order) mean the
+    // current year; a two-digit year is widened into the century window
+    // around the current year.
     std::optional<QDate> parseDate(QStringView text) const;
     // A short date followed by an optional time, or a time alone, as days
     // since 30 December 1899 with the time of day as fraction.
@@ -47,5 +50,13 @@ private:
     QChar m_decimal;
     QString m_dateFormat;
     Part m_order[3];
+    // Separators of the short date format with blanks trimmed: between the
+    // first and second part, between the second and third, and the text
+    // after the third. For day and month alone: the separator between
+    // them and the one that follows the second of them.
+    QString m_sep[2];
+    QString m_tail;
+    QString m_pairSep;
+    QString m_pairTail;
     QCollator m_collator;
 };

@@ -134,6 +134,10 @@ private slots:
     void englishDateOrder();
     void parseCzechDate_data();
     void parseCzechDate();
+    void parseDateInLocale_data();
+    void parseDateInLocale();
+    void parseDateTime_data();
+    void parseDateTime();
     void twoDigitYearFollowsToday();
     void widenYear_data();
     void widenYear();
@@ -724,6 +728,15 @@ void TestPlatform::parseCzechDate_data()
     QTest::newRow("one number") << "3" << QDate();
     QTest::newRow("four numbers") << "3.5.2005.1" << QDate();
     QTest::newRow("month name") << "3. května 2005" << QDate();
+    QTest::newRow("day and month, trailing dot")
+        << "3.5." << QDate(QDate::currentDate().year(), 5, 3);
+    QTest::newRow("slashes") << "5/3/2005" << QDate();
+    QTest::newRow("dashes") << "5-3-2005" << QDate();
+    QTest::newRow("mixed separators") << "3.5/2005" << QDate();
+    QTest::newRow("day and month, slash") << "3/5" << QDate();
+    QTest::newRow("double dot") << "3..5.2005" << QDate();
+    QTest::newRow("two trailing dots") << "3.5.2005.." << QDate();
+    QTest::newRow("trailing junk") << "3.5.2005 x" << QDate();
 }
 
 void TestPlatform::parseCzechDate()
@@ -735,6 +748,77 @@ void TestPlatform::parseCzechDate()
     QCOMPARE(r.has_value(), date.isValid());
     if (date.isValid())
         QCOMPARE(*r, date);
+}
+
+void TestPlatform::parseDateInLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("date"); // invalid: not a date
+    const int year = QDate::currentDate().year();
+
+    // M/d/yy
+    QTest::newRow("en_US") << "en_US" << "5/3/2005" << QDate(2005, 5, 3);
+    QTest::newRow("en_US two-digit year") << "en_US" << "5/3/05" << QDate(2005, 5, 3);
+    QTest::newRow("en_US month and day") << "en_US" << "5/3" << QDate(year, 5, 3);
+    QTest::newRow("en_US Czech date") << "en_US" << "3.5.2005" << QDate();
+    QTest::newRow("en_US mixed") << "en_US" << "5/3.2005" << QDate();
+    // dd.MM.yy
+    QTest::newRow("de_DE") << "de_DE" << "03.05.2005" << QDate(2005, 5, 3);
+    QTest::newRow("de_DE slashes") << "de_DE" << "3/5/2005" << QDate();
+    // yyyy-MM-dd
+    QTest::newRow("sv_SE") << "sv_SE" << "2005-05-03" << QDate(2005, 5, 3);
+    QTest::newRow("sv_SE two-digit year") << "sv_SE" << "05-05-03" << QDate(2005, 5, 3);
+    QTest::newRow("sv_SE month and day") << "sv_SE" << "05-03" << QDate(year, 5, 3);
+    QTest::newRow("sv_SE dots") << "sv_SE" << "2005.05.03" << QDate();
+    // yyyy. MM. dd.
+    QTest::newRow("hu_HU") << "hu_HU" << "2005. 05. 03." << QDate(2005, 5, 3);
+    QTest::newRow("hu_HU no blanks") << "hu_HU" << "2005.5.3" << QDate(2005, 5, 3);
+    QTest::newRow("hu_HU month and day") << "hu_HU" << "05. 03." << QDate(year, 5, 3);
+    QTest::newRow("hu_HU dashes") << "hu_HU" << "2005-05-03" << QDate();
+    QTest::newRow("hu_HU trailing junk") << "hu_HU" << "2005. 05. 03. x" << QDate();
+    // d.MM.yy 'г'.
+    QTest::newRow("bg_BG quoted trailing text") << "bg_BG" << "3.05.2005 г." << QDate(2005, 5, 3);
+    QTest::newRow("bg_BG other trailing text") << "bg_BG" << "3.05.2005 x." << QDate();
+}
+
+void TestPlatform::parseDateInLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QFETCH(QDate, date);
+    TestLocale pinned{QLocale(locale)};
+    const auto r = LocaleService::instance().parseDate(text);
+    QCOMPARE(r.has_value(), date.isValid());
+    if (date.isValid())
+        QCOMPARE(*r, date);
+}
+
+void TestPlatform::parseDateTime_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value"); // NaN: not a date
+
+    // 3 May 2005 is day 38475 after 30 December 1899.
+    const double nan = qQNaN();
+    QTest::newRow("Czech date") << "cs_CZ" << "3.5.2005" << 38475.0;
+    QTest::newRow("Czech date and time") << "cs_CZ" << "3.5.2005 12:30" << 38475.0 + 12.5 / 24;
+    QTest::newRow("Czech, slashes and time") << "cs_CZ" << "5/3/2005 12:30" << nan;
+    QTest::newRow("en_US date and time") << "en_US" << "5/3/2005 12:30" << 38475.0 + 12.5 / 24;
+    QTest::newRow("en_US, dots and time") << "en_US" << "3.5.2005 12:30" << nan;
+}
+
+void TestPlatform::parseDateTime()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    TestLocale pinned{QLocale(locale)};
+    const auto r = LocaleService::instance().parseDateTime(text);
+    QCOMPARE(r.has_value(), !qIsNaN(value));
+    if (r)
+        QCOMPARE(*r, value);
 }
 
 void TestPlatform::twoDigitYearFollowsToday()
