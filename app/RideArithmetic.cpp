@@ -68,15 +68,15 @@ Totals totals(const TPubStrGrid &log)
     int averageCount = 0;
     bool anyKm = false;
     for (int r = 1; r < log.RowCount(); ++r) {
-        if (const auto v = NumberText::parse(log.cellRef(3, r))) {
+        if (const auto v = NumberText::parse(log.cellView(3, r))) {
             km += *v;
             anyKm = true;
         }
-        if (const auto v = NumberText::parse(log.cellRef(5, r))) {
+        if (const auto v = NumberText::parse(log.cellView(5, r))) {
             averageSum += *v;
             ++averageCount;
         }
-        hours += TimeTextToHours(log.cellRef(4, r));
+        hours += TimeTextToHours(log.cellView(4, r));
     }
 
     Totals t;

@@ -613,7 +613,7 @@ int TForm1::dataRowCount() const
 
 void TForm1::pbsSelectCell(int, int ARow)
 {
-    const auto date = LocaleService::instance().parseDate(m_log->cellRef(0, ARow));
+    const auto date = LocaleService::instance().parseDate(m_log->cellView(0, ARow));
     m_settingDate = true;
     DateTimePicker1->setDate(date ? *date : QDate::currentDate());
     m_settingDate = false;
@@ -630,7 +630,7 @@ void TForm1::pbsSelectCell(int, int ARow)
 
     m_editorLoading = false;
     bool ok = false;
-    const int difficulty = m_log->cellRef(6, ARow).trimmed().toInt(&ok);
+    const int difficulty = m_log->cellView(6, ARow).trimmed().toInt(&ok);
     Spin_Naroc->setValue(ok ? difficulty : 2);
     m_editorLoading = true;
 }
@@ -714,7 +714,7 @@ void TForm1::Spin_NarocChange()
 
 void TForm1::Novzznam1Click()
 {
-    if (dataRowCount() == 1 && m_log->cellRef(0, 1).isEmpty())
+    if (dataRowCount() == 1 && m_log->cellView(0, 1).isEmpty())
         return;
     m_log->setRowCount(m_log->RowCount() + 1);
     const int last = m_log->RowCount() - 1;

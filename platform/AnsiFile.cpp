@@ -95,7 +95,7 @@ QByteArray encode(QStringView text)
         if (b < 0) {
             throw AppError(QStringLiteral("Text obsahuje znaky, které nelze uložit v kódování "
                                           "Windows-1250: %1")
-                               .arg(unencodableCharacters(text)));
+                               .arg(excerpt(unencodableCharacters(text), 20)));
         }
         out[i] = char(b);
     }

@@ -17,3 +17,7 @@ private:
 
 // The runtime's conversion error for a text that is not an integer.
 AppError invalidIntegerError(QStringView text);
+
+// A piece of a text to quote in a message: at most `max` characters, with
+// "…" when it was cut, so that no message grows with the data it names.
+QString excerpt(QStringView text, qsizetype max = 60);

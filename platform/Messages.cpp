@@ -12,9 +12,20 @@ SilentMessages g_silent;
 Messages *g_current = &g_silent;
 } // namespace
 
+QString excerpt(QStringView text, qsizetype max)
+{
+    if (text.size() <= max)
+        return text.toString();
+    // Never cut a character made of two code units in half.
+    qsizetype cut = max;
+    if (text[cut - 1].isHighSurrogate())
+        --cut;
+    return text.left(cut).toString() + u'…';
+}
+
 AppError invalidIntegerError(QStringView text)
 {
-    return AppError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return AppError(QStringLiteral("'%1' is not a valid integer value").arg(excerpt(text)));
 }
 
 Messages &Messages::instance()

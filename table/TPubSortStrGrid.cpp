@@ -121,9 +121,9 @@ void quickSort(std::vector<KeyRow<Key>> &rows, int lo, int hi, bool smallRangesB
 }
 
 // Only a to z are folded; every other character stays as it is.
-QString foldAsciiUpper(const QString &text)
+QString foldAsciiUpper(QStringView text)
 {
-    QString out = text;
+    QString out = text.toString();
     for (QChar &c : out) {
         const char16_t u = c.unicode();
         if (u >= u'a' && u <= u'z')
@@ -142,7 +142,7 @@ public:
         : m_convert(convert)
     {
     }
-    Key operator()(const QString &text)
+    Key operator()(QStringView text)
     {
         auto it = m_seen.constFind(text);
         if (it == m_seen.constEnd())
@@ -152,7 +152,7 @@ public:
 
 private:
     const Convert &m_convert;
-    QHash<QString, Key> m_seen;
+    QHash<QStringView, Key> m_seen;
 };
 
 // Sorts the keys of positions first..first+n-1 and returns, for each
@@ -250,8 +250,9 @@ void TPubSortStrGrid::reorder()
         return;
 
     const int k = m_sortIndex;
-    auto keyText = [&grid, byRows, k](int p) -> const QString & {
-        return byRows ? grid.cellRef(k, p) : grid.cellRef(p, k);
+    // The views stay valid: the table does not change while keys are read.
+    auto keyText = [&grid, byRows, k](int p) {
+        return byRows ? grid.cellView(k, p) : grid.cellView(p, k);
     };
 
     std::vector<int> sources;
@@ -259,8 +260,8 @@ void TPubSortStrGrid::reorder()
     case Character: {
         const QCollator &collator = LocaleService::instance().collator();
         const bool fold = !m_caseSensitiv;
-        auto convert = [&](const QString &text) {
-            const QString key = fold ? foldAsciiUpper(text) : text;
+        auto convert = [&](QStringView text) {
+            const QString key = fold ? foldAsciiUpper(text) : text.toString();
             return TextKey{collator.sortKey(key), key.isEmpty()};
         };
         ConvertOnce<TextKey, decltype(convert)> keyOf(convert);
@@ -277,7 +278,7 @@ void TPubSortStrGrid::reorder()
     }
     case DateTime: {
         const LocaleService &locale = LocaleService::instance();
-        auto convert = [&](const QString &text) { return locale.parseDateTime(text).value_or(0.0); };
+        auto convert = [&](QStringView text) { return locale.parseDateTime(text).value_or(0.0); };
         ConvertOnce<double, decltype(convert)> keyOf(convert);
         sources = orderOf<double>(first, n, [&](int p) { return keyOf(keyText(p)); }, false);
         break;

@@ -11,20 +11,30 @@
 #include <limits>
 
 namespace {
-const QString kEmptyText;
-
 AppError gridIndexError()
 {
     return AppError(QStringLiteral("Grid index out of range"));
 }
 
-AppError tooManyCellsError(int rows, int cols)
+// Sizes are kept within what a table file can bring back: a size that
+// loading would have to refuse is never stored.
+int clampSize(int size)
 {
-    return AppError(QStringLiteral("Soubor tabulky udává %1 řádků a %2 sloupců; tabulka může mít "
-                                   "nejvýše %3 buněk.")
-                        .arg(rows)
-                        .arg(cols)
-                        .arg(TPubStrGrid::kMaxCellCount));
+    return std::clamp(size, 0, TPubStrGrid::kMaxSize);
+}
+
+// Only a true permutation of first..first+n-1 may move texts: a repeated
+// source would leave an emptied row or column behind.
+bool isPermutation(int first, const std::vector<int> &sources)
+{
+    const int n = int(sources.size());
+    std::vector<bool> seen(static_cast<size_t>(n), false);
+    for (int src : sources) {
+        if (src < first || src >= first + n || seen[size_t(src - first)])
+            return false;
+        seen[size_t(src - first)] = true;
+    }
+    return true;
 }
 } // namespace
 
@@ -61,36 +71,32 @@ TPubStrGrid::~TPubStrGrid()
 
 // ---------------------------------------------------------------- cells
 
-const QString &TPubStrGrid::cellRef(int ACol, int ARow) const
+QStringView TPubStrGrid::cellView(int ACol, int ARow) const
 {
     if (ARow < 0 || ARow >= m_rowCount || ACol < 0)
-        return kEmptyText;
-    const auto &row = m_cells[size_t(ARow)];
-    return size_t(ACol) < row.size() ? row[size_t(ACol)] : kEmptyText;
+        return QStringView();
+    return m_rows[size_t(ARow)].text(ACol);
 }
 
 QString TPubStrGrid::Cells(int ACol, int ARow) const
 {
-    return cellRef(ACol, ARow);
+    return cellView(ACol, ARow).toString();
 }
 
 void TPubStrGrid::setCells(int ACol, int ARow, const QString &text)
 {
     if (ARow < 0 || ARow >= m_rowCount || ACol < 0 || ACol >= m_colCount)
         return;
-    auto &row = m_cells[size_t(ARow)];
-    if (size_t(ACol) >= row.size()) {
-        if (text.isEmpty())
-            return;
-        row.resize(size_t(ACol) + 1);
-    }
-    row[size_t(ACol)] = text;
+    RowTexts &row = m_rows[size_t(ARow)];
+    if (text.isEmpty() && row.text(ACol).isEmpty())
+        return;
+    row.set(ACol, text);
     notifyCell(ACol, ARow);
 }
 
 void TPubStrGrid::SetCellIfChanged(int ACol, int ARow, const QString &text)
 {
-    if (cellRef(ACol, ARow) != text)
+    if (cellView(ACol, ARow) != text)
         setCells(ACol, ARow, text);
 }
 
@@ -116,7 +122,7 @@ void TPubStrGrid::notifyCell(int ACol, int ARow)
 
 void TPubStrGrid::resizeRows(int count)
 {
-    m_cells.resize(size_t(count));
+    m_rows.resize(size_t(count));
     m_rowHeights.resize(size_t(count), -1);
     m_rowCount = count;
 }
@@ -124,9 +130,8 @@ void TPubStrGrid::resizeRows(int count)
 void TPubStrGrid::resizeCols(int count)
 {
     if (count < m_colCount) {
-        for (auto &row : m_cells)
-            if (row.size() > size_t(count))
-                row.resize(size_t(count));
+        for (auto &row : m_rows)
+            row.truncate(count);
     }
     m_colWidths.resize(size_t(count), -1);
     m_colCount = count;
@@ -218,15 +223,17 @@ void TPubStrGrid::setFixedCols(int count)
 
 void TPubStrGrid::setDefaultRowHeight(int height)
 {
-    m_defaultRowHeight = height;
+    m_defaultRowHeight = clampSize(height);
     std::fill(m_rowHeights.begin(), m_rowHeights.end(), -1);
-    emit sizesChanged();
+    if (!m_bulk)
+        emit sizesChanged();
 }
 
 void TPubStrGrid::setDefaultColWidth(int width)
 {
-    m_defaultColWidth = width;
-    emit sizesChanged();
+    m_defaultColWidth = clampSize(width);
+    if (!m_bulk)
+        emit sizesChanged();
 }
 
 int TPubStrGrid::RowHeights(int row) const
@@ -247,6 +254,7 @@ void TPubStrGrid::setRowHeights(int row, int height)
 {
     if (row < 0 || row >= m_rowCount)
         throw gridIndexError();
+    height = clampSize(height);
     if (m_rowHeights[size_t(row)] == height)
         return;
     m_rowHeights[size_t(row)] = height;
@@ -258,6 +266,7 @@ void TPubStrGrid::setColWidths(int col, int width)
 {
     if (col < 0 || col >= m_colCount)
         throw gridIndexError();
+    width = clampSize(width);
     if (m_colWidths[size_t(col)] == width)
         return;
     m_colWidths[size_t(col)] = width;
@@ -272,7 +281,7 @@ QStringList TPubStrGrid::Rows(int row) const
     QStringList out;
     out.reserve(m_colCount);
     for (int c = 0; c < m_colCount; ++c)
-        out.append(cellRef(c, row));
+        out.append(cellView(c, row).toString());
     return out;
 }
 
@@ -281,7 +290,7 @@ QStringList TPubStrGrid::Cols(int col) const
     QStringList out;
     out.reserve(m_rowCount);
     for (int r = 0; r < m_rowCount; ++r)
-        out.append(cellRef(col, r));
+        out.append(cellView(col, r).toString());
     return out;
 }
 
@@ -311,7 +320,7 @@ void TPubStrGrid::clearRow(int row)
 {
     if (row < 0 || row >= m_rowCount)
         return;
-    m_cells[size_t(row)].clear();
+    m_rows[size_t(row)].clear();
     if (!m_bulk) {
         if (row >= m_fixedRows) {
             const int v = row - m_fixedRows;
@@ -342,15 +351,15 @@ void TPubStrGrid::MoveRow(int from, int to)
         // One past the last row: the texts go to a position that exists
         // only for this step, and the rows after `from` move up.
         beginBulkUpdate();
-        std::rotate(m_cells.begin() + from, m_cells.begin() + from + 1, m_cells.end());
-        m_cells.back().clear();
+        std::rotate(m_rows.begin() + from, m_rows.begin() + from + 1, m_rows.end());
+        m_rows.back().clear();
         endBulkUpdate();
     } else {
         beginBulkUpdate();
         if (from < to)
-            std::rotate(m_cells.begin() + from, m_cells.begin() + from + 1, m_cells.begin() + to + 1);
+            std::rotate(m_rows.begin() + from, m_rows.begin() + from + 1, m_rows.begin() + to + 1);
         else
-            std::rotate(m_cells.begin() + to, m_cells.begin() + from, m_cells.begin() + from + 1);
+            std::rotate(m_rows.begin() + to, m_rows.begin() + from, m_rows.begin() + from + 1);
         endBulkUpdate();
     }
     emit rowMoved(from, to);
@@ -361,22 +370,16 @@ void TPubStrGrid::permuteRows(int first, const std::vector<int> &sources)
     const int n = int(sources.size());
     if (first < 0 || first + n > m_rowCount)
         return;
-    // Only a true permutation may move texts: a repeated source would
-    // leave an emptied row behind.
-    std::vector<bool> seen(static_cast<size_t>(n), false);
-    for (int src : sources) {
-        if (src < first || src >= first + n || seen[size_t(src - first)])
-            return;
-        seen[size_t(src - first)] = true;
-    }
-    std::vector<std::vector<QString>> moved(static_cast<size_t>(n));
+    if (!isPermutation(first, sources))
+        return;
+    std::vector<RowTexts> moved(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k) {
         const int src = sources[size_t(k)];
-        moved[size_t(k)] = std::move(m_cells[size_t(src)]);
+        moved[size_t(k)] = std::move(m_rows[size_t(src)]);
     }
     beginBulkUpdate();
     for (int k = 0; k < n; ++k)
-        m_cells[size_t(first + k)] = std::move(moved[size_t(k)]);
+        m_rows[size_t(first + k)] = std::move(moved[size_t(k)]);
     endBulkUpdate();
 }
 
@@ -385,22 +388,32 @@ void TPubStrGrid::permuteCols(int first, const std::vector<int> &sources)
     const int n = int(sources.size());
     if (first < 0 || first + n > m_colCount)
         return;
-    for (int src : sources)
-        if (src < first || src >= first + n)
-            return;
+    if (!isPermutation(first, sources))
+        return;
+    // Each row's cells are renumbered: a cell of column sources[k] goes to
+    // column first + k, columns outside the range stay.
+    std::vector<int> target(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k)
+        target[size_t(sources[size_t(k)] - first)] = first + k;
     beginBulkUpdate();
-    std::vector<QString> moved(static_cast<size_t>(n));
-    for (auto &row : m_cells) {
-        if (row.size() <= size_t(first))
+    std::vector<RowTexts::Cell> cells;
+    for (auto &row : m_rows) {
+        if (row.isEmpty())
             continue;
-        for (int k = 0; k < n; ++k) {
-            const size_t src = size_t(sources[size_t(k)]);
-            moved[size_t(k)] = src < row.size() ? row[src] : QString();
+        cells = row.cells();
+        bool moved = false;
+        for (auto &c : cells) {
+            if (c.col >= first && c.col < first + n) {
+                moved = moved || target[size_t(c.col - first)] != c.col;
+                c.col = target[size_t(c.col - first)];
+            }
         }
-        if (row.size() < size_t(first + n))
-            row.resize(size_t(first + n));
-        for (int k = 0; k < n; ++k)
-            row[size_t(first + k)] = std::move(moved[size_t(k)]);
+        if (!moved)
+            continue;
+        std::sort(cells.begin(), cells.end(), [](const RowTexts::Cell &a, const RowTexts::Cell &b) {
+            return a.col < b.col;
+        });
+        row.assign(cells.data(), qsizetype(cells.size()));
     }
     endBulkUpdate();
 }
@@ -417,8 +430,8 @@ void TPubStrGrid::RemoveRow(int ARow)
     if (simple) {
         const int v = ARow - fixed;
         beginRemoveRows(QModelIndex(), v, v);
-        m_cells.erase(m_cells.begin() + ARow);
-        m_cells.emplace_back();
+        m_rows.erase(m_rows.begin() + ARow);
+        m_rows.emplace_back();
         resizeRows(count - 1);
         endRemoveRows();
         // Rows below moved up: their heights did not.
@@ -532,10 +545,9 @@ QString TPubStrGrid::tableFileText() const
     const QLatin1String crlf("\r\n");
 
     qsizetype estimate = 64 + m_caption1.size() + m_caption2.size();
-    for (const auto &row : m_cells)
-        for (const QString &t : row)
-            if (!t.isEmpty())
-                estimate += t.size() + 16;
+    for (const auto &row : m_rows)
+        for (int k = 0, n = row.count(); k < n; ++k)
+            estimate += row.cell(k).text.size() + 16;
     QString out;
     out.reserve(estimate);
 
@@ -574,17 +586,14 @@ QString TPubStrGrid::tableFileText() const
         }
     }
     for (int r = 0; r < rows; ++r) {
-        const auto &row = m_cells[size_t(r)];
-        const int n = std::min<int>(int(row.size()), cols);
-        for (int c = 0; c < n; ++c) {
-            const QString &t = row[size_t(c)];
-            if (t.isEmpty())
-                continue;
-            out += QString::number(c);
+        const RowTexts &row = m_rows[size_t(r)];
+        for (int k = 0, n = row.count(); k < n; ++k) {
+            const RowTexts::Cell c = row.cell(k);
+            out += QString::number(c.col);
             out += d;
             out += QString::number(r);
             out += d;
-            out += t;
+            out += c.text;
             out += crlf;
         }
     }
@@ -661,6 +670,92 @@ void TPubStrGrid::LoadFromFile(const QString &path)
     loadTableFileText(AnsiFile::decode(bytes));
 }
 
+namespace {
+// A cell line read but not yet in the table.
+struct PendingCell
+{
+    int row;
+    int col;
+    qsizetype line;
+    QStringView text;
+};
+
+// What loading had to leave out: the count and the first few lines.
+class LeftOut
+{
+public:
+    void add(qsizetype line, QStringView text, const QString &why)
+    {
+        if (++m_count <= kShown)
+            m_lines.append(QStringLiteral("řádek %1: „%2“ – %3").arg(line).arg(excerpt(text), why));
+    }
+    bool isEmpty() const { return m_count == 0; }
+    QString message() const
+    {
+        QString m = QStringLiteral("Některé řádky souboru tabulky nebylo možné načíst (celkem %1):\n").arg(m_count);
+        m += m_lines.join(u'\n');
+        if (m_count > kShown)
+            m += QStringLiteral("\n…");
+        return m;
+    }
+
+private:
+    static constexpr int kShown = 3;
+    qint64 m_count = 0;
+    QStringList m_lines;
+};
+
+// Puts cells read from a table file into their rows. The cells come in
+// file order; each row is rebuilt once with its old cells and the new
+// ones, a later line for the same cell winning over an earlier one.
+void applyLoadedCells(std::vector<RowTexts> &rows, std::vector<PendingCell> &cells, LeftOut &leftOut)
+{
+    const auto byPosition = [](const PendingCell &a, const PendingCell &b) {
+        return a.row != b.row ? a.row < b.row : a.col < b.col;
+    };
+    if (!std::is_sorted(cells.begin(), cells.end(), byPosition))
+        std::stable_sort(cells.begin(), cells.end(), byPosition);
+
+    std::vector<RowTexts::Cell> merged;
+    for (size_t i = 0; i < cells.size();) {
+        const int row = cells[i].row;
+        size_t end = i;
+        while (end < cells.size() && cells[end].row == row)
+            ++end;
+        const RowTexts &old = rows[size_t(row)];
+        merged.clear();
+        merged.reserve(size_t(old.count()) + (end - i));
+        int k = 0;
+        const int oldCount = old.count();
+        for (size_t j = i; j < end; ++j) {
+            const PendingCell &c = cells[j];
+            // The last line for a cell wins; an earlier one with another
+            // text is lost.
+            if (j + 1 < end && cells[j + 1].col == c.col) {
+                if (cells[j + 1].text != c.text)
+                    leftOut.add(c.line, c.text, QStringLiteral("tutéž buňku zadává i pozdější řádek"));
+                continue;
+            }
+            while (k < oldCount && old.cell(k).col < c.col)
+                merged.push_back(old.cell(k++));
+            if (k < oldCount && old.cell(k).col == c.col)
+                ++k;
+            merged.push_back(RowTexts::Cell{c.col, c.text});
+        }
+        while (k < oldCount)
+            merged.push_back(old.cell(k++));
+        rows[size_t(row)].assign(merged.data(), qsizetype(merged.size()));
+        i = end;
+    }
+    cells.clear();
+}
+} // namespace
+
+bool TPubStrGrid::isUsableDelimiter(QChar c)
+{
+    return !(c.isDigit() || c == u'+' || c == u'-' || c.isSpace());
+}
+
 void TPubStrGrid::loadTableFileText(const QString &text)
 {
     struct BulkGuard
@@ -674,123 +769,123 @@ void TPubStrGrid::loadTableFileText(const QString &text)
     const QChar *data = text.constData();
     const qsizetype size = text.size();
     qsizetype pos = 0;
-    int lineNo = 0;
+    qsizetype lineNo = 0;
     QChar delim = m_delimiter;
-    QString scratch;
+    LeftOut leftOut;
 
-    while (pos < size) {
-        // Next line: up to CR LF, LF or CR.
-        qsizetype end = pos;
-        while (end < size && data[end] != u'\r' && data[end] != u'\n')
-            ++end;
-        const QStringView line(data + pos, end - pos);
-        pos = end;
-        if (pos < size) {
-            if (data[pos] == u'\r' && pos + 1 < size && data[pos + 1] == u'\n')
-                pos += 2;
-            else
-                ++pos;
-        }
-        ++lineNo;
-
-        switch (lineNo) {
-        case 1:
-            // An empty first line keeps the current delimiter.
-            if (!line.isEmpty())
-                delim = line[0];
-            m_delimiter = delim;
-            break;
-        case 2: {
-            const qsizetype d = line.indexOf(delim);
-            const QStringView rowsText = d < 0 ? line : line.left(d);
-            const QStringView colsText = d < 0 ? QStringView() : line.mid(d + 1);
-            const int rows = toInt(rowsText);
-            if (rows > kMaxRowCount)
-                throw AppError(QStringLiteral("Soubor tabulky udává %1 řádků; tabulka jich může mít "
-                                              "nejvýše %2.")
-                                   .arg(rows)
-                                   .arg(kMaxRowCount));
-            // Each row holds up to ColCount texts: a file claiming too many
-            // cells in all is refused before the table changes. A column
-            // count that is no number fails below, after RowCount is set.
-            bool colsKnown = true;
-            int claimedCols = 0;
-            try {
-                claimedCols = toInt(colsText);
-            } catch (const AppError &) {
-                colsKnown = false;
-            }
-            if (colsKnown && qint64(std::max(rows, 1)) * claimedCols > kMaxCellCount)
-                throw tooManyCellsError(rows, claimedCols);
-            setRowCount(rows);
-            const int cols = toInt(colsText);
-            if (cols > kMaxColCount)
-                throw AppError(QStringLiteral("Soubor tabulky udává %1 sloupců; tabulka jich může mít "
-                                              "nejvýše %2.")
-                                   .arg(cols)
-                                   .arg(kMaxColCount));
-            setColCount(cols);
-            break;
-        }
-        case 3: {
-            const int h = toInt(line);
-            if (h > kMaxSize)
-                throw AppError(QStringLiteral("Soubor tabulky udává výšku řádků %1 bodů; nejvýše "
-                                              "lze %2.")
-                                   .arg(h)
-                                   .arg(kMaxSize));
-            setDefaultRowHeight(h);
-            break;
-        }
-        case 4:
-            m_caption1 = line.toString();
-            break;
-        case 5:
-            m_caption2 = line.toString();
-            break;
-        case 6:
-            m_caption2Placement = line == QLatin1String("Top") ? cpTop : cpBottom;
-            break;
-        default:
-            if (line.startsWith(QLatin1String("Row"))) {
-                const qsizetype p = line.indexOf(QLatin1String("Height: "));
-                const QStringView idx = p > 5 ? line.mid(4, p - 5) : QStringView();
-                const int row = toInt(idx);
-                const int h = toInt(p < 0 ? QStringView() : line.mid(p + 8));
-                if (h > kMaxSize)
-                    throw AppError(QStringLiteral("Soubor tabulky udává výšku řádku %1 bodů; nejvýše "
-                                                  "lze %2.")
-                                       .arg(h)
-                                       .arg(kMaxSize));
-                setRowHeights(row, h);
-            } else if (line.startsWith(QLatin1String("Column"))) {
-                const qsizetype p = line.indexOf(QLatin1String("Width: "));
-                const QStringView idx = p > 8 ? line.mid(7, p - 8) : QStringView();
-                const int col = toInt(idx);
-                const int w = toInt(p < 0 ? QStringView() : line.mid(p + 7));
-                if (w > kMaxSize)
-                    throw AppError(QStringLiteral("Soubor tabulky udává šířku sloupce %1 bodů; nejvýše "
-                                                  "lze %2.")
-                                       .arg(w)
-                                       .arg(kMaxSize));
-                setColWidths(col, w);
-            } else {
-                const qsizetype d1 = line.indexOf(delim);
-                if (d1 < 0)
-                    break;
-                const qsizetype d2 = line.indexOf(delim, d1 + 1);
-                const int col = toInt(line.left(d1));
-                const QStringView rowText = d2 < 0 ? line.mid(d1 + 1) : line.mid(d1 + 1, d2 - d1 - 1);
-                const int row = toInt(rowText);
-                const QStringView cell = d2 < 0 ? QStringView() : line.mid(d2 + 1);
-                if (cellRef(col, row) != cell) {
-                    scratch = cell.toString();
-                    setCells(col, row, scratch);
-                }
-            }
-            break;
-        }
+    // Cell lines are gathered and put into the table at the end, each row
+    // rebuilt once. There is at most one cell per line.
+    std::vector<PendingCell> pending;
+    {
+        const qsizetype lf = QStringView(text).count(u'\n');
+        pending.reserve(size_t(lf > 0 ? lf : QStringView(text).count(u'\r')) + 1);
     }
+
+    try {
+        while (pos < size) {
+            // Next line: up to CR LF, LF or CR.
+            qsizetype end = pos;
+            while (end < size && data[end] != u'\r' && data[end] != u'\n')
+                ++end;
+            const QStringView line(data + pos, end - pos);
+            pos = end;
+            if (pos < size) {
+                if (data[pos] == u'\r' && pos + 1 < size && data[pos + 1] == u'\n')
+                    pos += 2;
+                else
+                    ++pos;
+            }
+            ++lineNo;
+
+            switch (lineNo) {
+            case 1:
+                // An empty first line keeps the current delimiter.
+                if (!line.isEmpty()) {
+                    if (!isUsableDelimiter(line[0]))
+                        throw AppError(QStringLiteral("Oddělovač „%1“ na prvním řádku souboru tabulky nelze "
+                                                      "použít: soubor je poškozený.")
+                                           .arg(line[0]));
+                    delim = line[0];
+                }
+                m_delimiter = delim;
+                break;
+            case 2: {
+                const qsizetype d = line.indexOf(delim);
+                const int rows = toInt(d < 0 ? line : line.left(d));
+                if (rows < 0)
+                    throw AppError(QStringLiteral("Soubor tabulky udává záporný počet řádků (%1).").arg(rows));
+                if (rows > kMaxRowCount)
+                    throw AppError(QStringLiteral("Soubor tabulky udává %1 řádků; tabulka jich může mít "
+                                                  "nejvýše %2.")
+                                       .arg(rows)
+                                       .arg(kMaxRowCount));
+                setRowCount(rows);
+                const int cols = toInt(d < 0 ? QStringView() : line.mid(d + 1));
+                if (cols < 0)
+                    throw AppError(QStringLiteral("Soubor tabulky udává záporný počet sloupců (%1).").arg(cols));
+                if (cols > kMaxColCount)
+                    throw AppError(QStringLiteral("Soubor tabulky udává %1 sloupců; tabulka jich může mít "
+                                                  "nejvýše %2.")
+                                       .arg(cols)
+                                       .arg(kMaxColCount));
+                setColCount(cols);
+                break;
+            }
+            case 3:
+                setDefaultRowHeight(toInt(line));
+                break;
+            case 4:
+                m_caption1 = line.toString();
+                break;
+            case 5:
+                m_caption2 = line.toString();
+                break;
+            case 6:
+                m_caption2Placement = line == QLatin1String("Top") ? cpTop : cpBottom;
+                break;
+            default:
+                if (line.startsWith(QLatin1String("Row"))) {
+                    const qsizetype p = line.indexOf(QLatin1String("Height: "));
+                    const QStringView idx = p > 5 ? line.mid(4, p - 5) : QStringView();
+                    const int row = toInt(idx);
+                    const int h = toInt(p < 0 ? QStringView() : line.mid(p + 8));
+                    setRowHeights(row, h);
+                } else if (line.startsWith(QLatin1String("Column"))) {
+                    const qsizetype p = line.indexOf(QLatin1String("Width: "));
+                    const QStringView idx = p > 8 ? line.mid(7, p - 8) : QStringView();
+                    const int col = toInt(idx);
+                    const int w = toInt(p < 0 ? QStringView() : line.mid(p + 7));
+                    setColWidths(col, w);
+                } else {
+                    const qsizetype d1 = line.indexOf(delim);
+                    if (d1 < 0) {
+                        if (!line.trimmed().isEmpty())
+                            leftOut.add(lineNo, line, QStringLiteral("řádek neznámého druhu"));
+                        break;
+                    }
+                    const qsizetype d2 = line.indexOf(delim, d1 + 1);
+                    const int col = toInt(line.left(d1));
+                    const int row = toInt(d2 < 0 ? line.mid(d1 + 1) : line.mid(d1 + 1, d2 - d1 - 1));
+                    if (col < 0 || col >= m_colCount || row < 0 || row >= m_rowCount) {
+                        leftOut.add(lineNo, line,
+                                    QStringLiteral("buňka leží mimo tabulku o %1 řádcích a %2 sloupcích")
+                                        .arg(m_rowCount)
+                                        .arg(m_colCount));
+                        break;
+                    }
+                    pending.push_back(PendingCell{row, col, lineNo, d2 < 0 ? QStringView() : line.mid(d2 + 1)});
+                }
+                break;
+            }
+        }
+    } catch (...) {
+        // What was read before the failure stays in the table.
+        applyLoadedCells(m_rows, pending, leftOut);
+        throw;
+    }
+    applyLoadedCells(m_rows, pending, leftOut);
+    if (!leftOut.isEmpty())
+        throw AppError(leftOut.message());
 }
 
 void TPubStrGrid::beginBulkUpdate()
@@ -829,7 +924,7 @@ QVariant TPubStrGrid::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::EditRole:
     case Qt::AccessibleTextRole:
-        return cellRef(c, r);
+        return cellView(c, r).toString();
     case Qt::TextAlignmentRole: {
         auto *self = const_cast<TPubStrGrid *>(this);
         switch (self->cellAlignment(c, r)) {
@@ -851,11 +946,11 @@ QVariant TPubStrGrid::headerData(int section, Qt::Orientation orientation, int r
     if (orientation == Qt::Horizontal) {
         if (m_fixedRows == 0)
             return role == Qt::DisplayRole ? QVariant(QString::number(section + 1)) : QVariant();
-        return cellRef(gridCol(section), m_fixedRows - 1);
+        return cellView(gridCol(section), m_fixedRows - 1).toString();
     }
     if (m_fixedCols == 0)
         return role == Qt::DisplayRole ? QVariant(QString::number(section + 1)) : QVariant();
-    return cellRef(m_fixedCols - 1, gridRow(section));
+    return cellView(m_fixedCols - 1, gridRow(section)).toString();
 }
 
 Qt::ItemFlags TPubStrGrid::flags(const QModelIndex &index) const

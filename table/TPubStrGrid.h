@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "RowTexts.h"
+
 // The program's string table: rows and columns of text cells addressed
 // column first, with fixed heading rows/columns, row heights and column
 // widths, headings from string lists, and its own line-based table file.
@@ -45,20 +47,26 @@ public:
     using TGridAlignEvent = std::function<void(TPubStrGrid *, int, int, TAlignment &)>;
 
     // Bounds on what a table file may ask for; beyond them loading fails
-    // with a clear error instead of exhausting memory.
+    // with a clear error instead of exhausting memory. Only cells that
+    // hold text take memory, so rows and columns are bounded each alone.
     static constexpr int kMaxRowCount = 2'000'000;
     static constexpr int kMaxColCount = 10'000;
-    // Rows times columns: each row holds up to ColCount texts, so both
-    // bounds alone would still let a small file claim far too much.
-    static constexpr qint64 kMaxCellCount = 20'000'000;
-    static constexpr int kMaxSize = 10'000; // pixels, row height or column width
+    // Sizes in pixels that a row height or column width can take; a table
+    // file's sizes are clamped into this range when it is loaded.
+    static constexpr int kMaxSize = 10'000;
+
+    // True when a character can separate the fields of a table file: one
+    // that a number of the file can hold (a digit, a sign, a blank) or a
+    // line end would make the saved file unreadable.
+    static bool isUsableDelimiter(QChar c);
 
     explicit TPubStrGrid(QObject *parent = nullptr);
     ~TPubStrGrid() override;
 
     // Cells. Positions outside the table read as empty and are not stored.
     QString Cells(int ACol, int ARow) const;
-    const QString &cellRef(int ACol, int ARow) const;
+    // The text of a cell without a copy; valid until the table changes.
+    QStringView cellView(int ACol, int ARow) const;
     void setCells(int ACol, int ARow, const QString &text);
     // Assigns only when the text differs (exact comparison).
     void SetCellIfChanged(int ACol, int ARow, const QString &text);
@@ -150,6 +158,11 @@ public:
 
     // Table file. Errors are AppError with the runtime's texts.
     void SaveToFile(const QString &path);
+    // Loads what the file holds. Lines that cannot be placed (a cell
+    // outside the counts of line 2, a line of no known kind, a second line
+    // for the same cell) do not stop the loading: everything else is
+    // loaded, then an AppError names them, so that the caller can keep the
+    // original file before the table is saved over it.
     void LoadFromFile(const QString &path);
     void Load();
     void Save();
@@ -194,7 +207,8 @@ private:
     void resizeCols(int count);
     static int toInt(QStringView text);
 
-    std::vector<std::vector<QString>> m_cells; // row-major, a row holds at most ColCount texts
+    std::vector<RowTexts> m_rows;              // only cells within ColCount
+
     std::vector<int> m_rowHeights;             // -1: default
     std::vector<int> m_colWidths;              // -1: default
     int m_rowCount = 0;

@@ -83,7 +83,7 @@ public:
             painter->drawText(band,
                               alignmentFlags(g->cellAlignment(col, row)) | Qt::AlignVCenter
                                   | Qt::TextShowMnemonic | Qt::TextExpandTabs | Qt::TextSingleLine,
-                              g->cellRef(col, row));
+                              g->cellView(col, row).toString());
             painter->restore();
             if (focused && !opts.testFlag(TPubStrGrid::goRowSelect)) {
                 QStyleOptionFocusRect fr;
@@ -140,6 +140,9 @@ TPubStrGridView::TPubStrGridView(QWidget *parent)
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setMinimumSectionSize(0);
     verticalHeader()->setMinimumSectionSize(0);
+    // A drag never makes a size that the table file could not bring back.
+    horizontalHeader()->setMaximumSectionSize(TPubStrGrid::kMaxSize);
+    verticalHeader()->setMaximumSectionSize(TPubStrGrid::kMaxSize);
     horizontalHeader()->viewport()->installEventFilter(this);
     viewport()->installEventFilter(this);
 
@@ -235,6 +238,15 @@ void TPubStrGridView::applySizes()
     if (!m_grid)
         return;
     m_syncing = true;
+    // A header that paints nothing in between takes each size in constant
+    // time; with updates on it works out the section's position on screen
+    // every time, which makes many individual sizes take quadratic time.
+    QHeaderView *hh = horizontalHeader();
+    QHeaderView *vh = verticalHeader();
+    const bool hhUpdates = hh->updatesEnabled();
+    const bool vhUpdates = vh->updatesEnabled();
+    hh->setUpdatesEnabled(false);
+    vh->setUpdatesEnabled(false);
     horizontalHeader()->setDefaultSectionSize(m_grid->DefaultColWidth());
     for (int v = 0; v < m_grid->columnCount(); ++v)
         horizontalHeader()->resizeSection(v, m_grid->ColWidths(m_grid->gridCol(v)));
@@ -249,6 +261,8 @@ void TPubStrGridView::applySizes()
         horizontalHeader()->setFixedHeight(m_grid->RowHeights(m_grid->FixedRows() - 1));
     if (m_grid->FixedCols() > 0)
         verticalHeader()->setFixedWidth(m_grid->ColWidths(m_grid->FixedCols() - 1));
+    hh->setUpdatesEnabled(hhUpdates);
+    vh->setUpdatesEnabled(vhUpdates);
     m_syncing = false;
 }
 

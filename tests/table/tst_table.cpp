@@ -178,12 +178,16 @@ private slots:
     void oneRowFileLowersFixedRows();
     void bareLineFeedsLoad();
     void missingOrEmptyFileDoesNothing();
-    void cellOutsideTheTableIgnored();
+    void leftOutLinesAreReported_data();
+    void leftOutLinesAreReported();
+    void cellsInAnyOrder();
     void loadErrors_data();
     void loadErrors();
     void loadErrorShownByGuard();
     void absurdCountsRefused_data();
     void absurdCountsRefused();
+    void sizesClampedOnLoad();
+    void farColumnsLoad();
     void unencodableCellLeavesFileAlone();
 
     // Table model
@@ -450,7 +454,7 @@ void TestTable::delimiterInsideCellText()
 void TestTable::lineBreakInsideCellText()
 {
     // A line break cannot be stored: the part after it becomes a line of
-    // its own, skipped here because it holds no delimiter.
+    // its own, left out and reported because it holds no delimiter.
     auto g = plainGrid();
     g->setCells(1, 1, QStringLiteral("první\r\ndruhá"));
     g->setCells(2, 2, QStringLiteral("dál"));
@@ -459,15 +463,16 @@ void TestTable::lineBreakInsideCellText()
     QVERIFY(fileBytes(path).contains(cp1250(QStringLiteral("\r\n1|1|první\r\ndruhá\r\n2|2|dál\r\n"))));
 
     auto h = plainGrid();
-    h->LoadFromFile(path);
+    QVERIFY(appErrorOf([&] { h->LoadFromFile(path); }).contains(QStringLiteral("„druhá“")));
     QCOMPARE(h->Cells(1, 1), QStringLiteral("první"));
     QCOMPARE(h->Cells(2, 2), QStringLiteral("dál"));
 }
 
 void TestTable::linesWithoutDelimiterSkipped()
 {
+    // Empty and blank lines hold nothing; a text line is reported (above).
     auto g = plainGrid();
-    loadLines(*g, *m_dir, {"|", "3|3", "21", "", "", "Top", "", "komentář", "1|1|ano", "   ", "2|2|také", ""});
+    loadLines(*g, *m_dir, {"|", "3|3", "21", "", "", "Top", "", "1|1|ano", "   ", "2|2|také", ""});
     QCOMPARE(g->Cells(1, 1), QStringLiteral("ano"));
     QCOMPARE(g->Cells(2, 2), QStringLiteral("také"));
     QCOMPARE(allCells(*g).join(QString()), QStringLiteral("anotaké"));
@@ -589,18 +594,56 @@ void TestTable::missingOrEmptyFileDoesNothing()
     }
 }
 
-void TestTable::cellOutsideTheTableIgnored()
+void TestTable::leftOutLinesAreReported_data()
 {
+    QTest::addColumn<QStringList>("body"); // lines after line 6 of a 3 x 3 table
+    QTest::addColumn<QStringList>("reported"); // pieces the error must name
+    QTest::newRow("cells outside the counts")
+        << QStringList{"5|1|mimo", "1|9|mimo", "-1|1|mimo", "1|1|uvnitř", "2|2|také"}
+        << QStringList{"(celkem 3)", "řádek 7: „5|1|mimo“", "mimo tabulku o 3 řádcích a 3 sloupcích", "řádek 8", "řádek 9"};
+    QTest::newRow("a line of no known kind")
+        << QStringList{"1|1|uvnitř", "pokračování textu", "", "2|2|také"}
+        << QStringList{"(celkem 1)", "řádek 8: „pokračování textu“", "neznámého druhu"};
+    QTest::newRow("a cell given twice")
+        << QStringList{"1|1|první", "2|2|také", "1|1|uvnitř", "1|2|x", "1|2|x"}
+        << QStringList{"(celkem 1)", "řádek 7: „první“", "pozdější řádek"};
+    QTest::newRow("many: three shown")
+        << QStringList{"1|1|uvnitř", "2|2|také", "9|0|a", "9|1|b", "9|2|c", "9|3|d", "9|4|e"}
+        << QStringList{"(celkem 5)", "řádek 9", "řádek 10", "řádek 11", "…"};
+}
+
+void TestTable::leftOutLinesAreReported()
+{
+    QFETCH(QStringList, body);
+    QFETCH(QStringList, reported);
     auto g = plainGrid();
-    loadLines(*g, *m_dir, {"|", "3|3", "21", "", "", "Top", "5|1|mimo", "1|9|mimo", "1|1|uvnitř", ""});
+    g->setCells(2, 1, QStringLiteral("z dřívějška"));
+    const QString path = m_dir->filePath(QStringLiteral("l.tvl"));
+    putFile(path, fileOf(QStringList{"|", "3|3", "21", "", "", "Top"} + body));
+    const QString error = appErrorOf([&] { g->LoadFromFile(path); });
+    for (const QString &piece : reported)
+        QVERIFY2(error.contains(piece), qPrintable(error + " lacks " + piece));
+    QVERIFY(!error.contains(QStringLiteral("řádek 6:")));
+    // Everything that could be placed is in the table, the rest is not.
     QCOMPARE(g->RowCount(), 3);
     QCOMPARE(g->ColCount(), 3);
     QCOMPARE(g->Cells(1, 1), QStringLiteral("uvnitř"));
+    QCOMPARE(g->Cells(2, 2), QStringLiteral("také"));
+    QCOMPARE(g->Cells(2, 1), QStringLiteral("z dřívějška"));
     QVERIFY(!allCells(*g).contains(QStringLiteral("mimo")));
-    // And it is not written back.
-    const QString path = m_dir->filePath(QStringLiteral("o.tvl"));
-    g->SaveToFile(path);
-    QVERIFY(!fileBytes(path).contains("mimo"));
+}
+
+void TestTable::cellsInAnyOrder()
+{
+    // Rows and columns out of order, a cell emptied by a later line, a
+    // cell of the table that the file does not name: the same table as a
+    // file in order gives.
+    auto g = plainGrid();
+    g->setCells(0, 3, QStringLiteral("stará"));
+    g->setCells(1, 3, QStringLiteral("stará"));
+    loadLines(*g, *m_dir, {"|", "4|3", "21", "", "", "Top", "2|3|c3", "1|1|b1", "0|3|", "0|1|a1",
+                           "2|1|c1", "1|2|b2", ""});
+    QCOMPARE(allCells(*g), QStringList({"", "", "", "a1", "b1", "c1", "", "b2", "", "", "stará", "c3"}));
 }
 
 void TestTable::loadErrors_data()
@@ -691,51 +734,82 @@ void TestTable::loadErrorShownByGuard()
 
 void TestTable::absurdCountsRefused_data()
 {
+    QTest::addColumn<QString>("line1");
     QTest::addColumn<QString>("line2");
-    QTest::addColumn<QString>("line3");
-    QTest::addColumn<QString>("sizeLine");
-    QTest::addColumn<bool>("countsUnchanged");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("rows"); // row count afterwards (5 before)
 
-    QTest::newRow("a billion rows") << "1000000000|7" << "18" << "" << true;
-    QTest::newRow("a billion columns") << "3|1000000000" << "18" << "" << true;
-    QTest::newRow("largest integer") << "2147483647|2147483647" << "18" << "" << true;
-    // Rows and columns each within their bound, together far too many:
-    // the 2000 cell lines of this 30 kB file alone would make 20 million
-    // texts (about half a gigabyte).
-    QTest::newRow("too many cells in all") << "2000000|10000" << "18" << "" << true;
-    QTest::newRow("a billion pixels high") << "3|7" << "1000000000" << "" << false;
-    QTest::newRow("a billion pixels wide") << "3|7" << "18" << "Column 1 Width: 1000000000" << false;
-    QTest::newRow("a row a billion pixels high") << "3|7" << "18" << "Row 1 Height: 1000000000" << false;
+    QTest::newRow("a billion rows") << "|" << "1000000000|7" << "1000000000" << 5;
+    QTest::newRow("a billion columns") << "|" << "3|1000000000" << "1000000000" << 3;
+    QTest::newRow("largest integer") << "|" << "2147483647|2147483647" << "2147483647" << 5;
+    QTest::newRow("negative rows") << "|" << "-3|7" << "záporný počet řádků (-3)" << 5;
+    QTest::newRow("negative columns") << "|" << "3|-7" << "záporný počet sloupců (-7)" << 3;
+    // Delimiters that would make the saved file unreadable.
+    QTest::newRow("digit") << "1" << "" << "Oddělovač „1“" << 5;
+    QTest::newRow("minus") << "-" << "3-7" << "Oddělovač „-“" << 5;
+    QTest::newRow("plus") << "+" << "3+7" << "Oddělovač „+“" << 5;
+    QTest::newRow("blank") << " " << "3 7" << "Oddělovač „ “" << 5;
+    QTest::newRow("tab") << "\t" << "3\t7" << "Oddělovač „\t“" << 5;
 }
 
 void TestTable::absurdCountsRefused()
 {
+    QFETCH(QString, line1);
     QFETCH(QString, line2);
-    QFETCH(QString, line3);
-    QFETCH(QString, sizeLine);
-    QFETCH(bool, countsUnchanged);
+    QFETCH(QString, error);
+    QFETCH(int, rows);
     auto g = plainGrid();
     const QString path = m_dir->filePath(QStringLiteral("huge.tvl"));
-    // Cell lines far out in the claimed table, as a crafted file would hold.
-    QStringList lines = {"|", line2, line3, "", "", "Top", sizeLine};
-    for (int r = 1; r <= 2000; ++r)
-        lines.append(QStringLiteral("9999|%1|x").arg(r * 997));
-    putFile(path, fileOf(lines));
-    const QString error = appErrorOf([&] { g->LoadFromFile(path); });
-    QVERIFY2(error != QStringLiteral("<no AppError>"), "an absurd table file was accepted");
-    QVERIFY(!error.isEmpty());
-    QVERIFY(g->RowCount() <= TPubStrGrid::kMaxRowCount);
-    QVERIFY(g->ColCount() <= TPubStrGrid::kMaxColCount);
-    QVERIFY(qint64(g->RowCount()) * g->ColCount() <= TPubStrGrid::kMaxCellCount);
-    if (countsUnchanged) {
-        QCOMPARE(g->RowCount(), 5);
-        QCOMPARE(g->ColCount(), 5);
-    }
+    putFile(path, fileOf({line1, line2, "18", "", "", "Top", "1|1|x", ""}));
+    const QString text = appErrorOf([&] { g->LoadFromFile(path); });
+    QVERIFY2(text.contains(error), qPrintable(text));
+    QCOMPARE(g->RowCount(), rows);
+    QCOMPARE(g->ColCount(), 5);
+    QCOMPARE(g->CellDelimiter(), QChar(u'|'));
+    QCOMPARE(g->Cells(1, 1), QString());
     // A real ride log of that size is fine.
     putFile(path, fileOf({"|", "100001|7", "18", "", "", "Top", "6|100000|5", ""}));
     g->LoadFromFile(path);
     QCOMPARE(g->RowCount(), 100001);
     QCOMPARE(g->Cells(6, 100000), QStringLiteral("5"));
+}
+
+void TestTable::sizesClampedOnLoad()
+{
+    // Sizes beyond what a table file may hold load clamped, and the rest
+    // of the file with them; saving and loading again gives the same.
+    auto g = plainGrid();
+    loadLines(*g, *m_dir, {"|", "3|7", "1000000000", "", "", "Top", "Row 1 Height: 123456", "Row 2 Height: -5",
+                           "Column 1 Width: 1000000000", "Column 2 Width: -20", "1|2|jízda", ""});
+    QCOMPARE(g->DefaultRowHeight(), TPubStrGrid::kMaxSize);
+    QCOMPARE(g->RowHeights(1), TPubStrGrid::kMaxSize);
+    QCOMPARE(g->RowHeights(2), 0);
+    QCOMPARE(g->ColWidths(1), TPubStrGrid::kMaxSize);
+    QCOMPARE(g->ColWidths(2), 0);
+    QCOMPARE(g->Cells(1, 2), QStringLiteral("jízda"));
+    const QString path = m_dir->filePath(QStringLiteral("again.tvl"));
+    g->SaveToFile(path);
+    auto h = plainGrid();
+    h->LoadFromFile(path);
+    QCOMPARE(h->tableFileText(), g->tableFileText());
+    // Sizes set by code are kept within the same range.
+    g->setColWidths(3, 50000);
+    QCOMPARE(g->ColWidths(3), TPubStrGrid::kMaxSize);
+}
+
+void TestTable::farColumnsLoad()
+{
+    // The largest table a file may claim, with cells far to the right:
+    // only the cells that hold text are kept.
+    auto g = plainGrid();
+    QStringList lines = {"|", "2000000|10000", "18", "", "", "Top"};
+    for (int r = 1; r <= 2000; ++r)
+        lines.append(QStringLiteral("9999|%1|x%1").arg(r * 997));
+    lines.append(QString());
+    loadLines(*g, *m_dir, lines);
+    QCOMPARE(g->Cells(9999, 997 * 1234), QStringLiteral("x%1").arg(997 * 1234));
+    QCOMPARE(g->Cells(9998, 997 * 1234), QString());
+    QCOMPARE(g->tableFileText().count(QStringLiteral("9999|")), 2000);
 }
 
 void TestTable::unencodableCellLeavesFileAlone()

@@ -1,0 +1,119 @@
+#include "RowTexts.h"
+
+#include <algorithm>
+#include <cstring>
+
+RowTexts &RowTexts::operator=(const RowTexts &other)
+{
+    if (this != &other) {
+        const std::vector<Cell> c = other.cells();
+        assign(c.data(), qsizetype(c.size()));
+    }
+    return *this;
+}
+
+RowTexts::Cell RowTexts::cell(int k) const
+{
+    const qsizetype start = textStart(k);
+    const qsizetype end = qsizetype(number(2 + 2 * qsizetype(k)));
+    return Cell{int(number(1 + 2 * qsizetype(k))), QStringView(texts() + start, end - start)};
+}
+
+int RowTexts::find(int col) const
+{
+    int lo = 0;
+    int hi = count() - 1;
+    while (lo <= hi) {
+        const int mid = (lo + hi) / 2;
+        const int c = int(number(1 + 2 * qsizetype(mid)));
+        if (c == col)
+            return mid;
+        if (c < col)
+            lo = mid + 1;
+        else
+            hi = mid - 1;
+    }
+    return -1;
+}
+
+QStringView RowTexts::text(int col) const
+{
+    const int k = find(col);
+    return k < 0 ? QStringView() : cell(k).text;
+}
+
+std::vector<RowTexts::Cell> RowTexts::cells() const
+{
+    std::vector<Cell> out;
+    const int n = count();
+    out.reserve(size_t(n));
+    for (int k = 0; k < n; ++k)
+        out.push_back(cell(k));
+    return out;
+}
+
+void RowTexts::assign(const Cell *cells, qsizetype n)
+{
+    qsizetype kept = 0;
+    qsizetype length = 0;
+    for (qsizetype k = 0; k < n; ++k) {
+        if (!cells[k].text.isEmpty()) {
+            ++kept;
+            length += cells[k].text.size();
+        }
+    }
+    if (kept == 0) {
+        m_block.reset();
+        return;
+    }
+    const qsizetype header = 2 * (1 + 2 * kept);
+    std::unique_ptr<char16_t[]> block(new char16_t[size_t(header + length)]);
+    auto put = [&block](qsizetype i, quint32 v) {
+        block[size_t(2 * i)] = char16_t(v & 0xffff);
+        block[size_t(2 * i + 1)] = char16_t(v >> 16);
+    };
+    put(0, quint32(kept));
+    qsizetype k2 = 0;
+    qsizetype end = 0;
+    char16_t *text = block.get() + header;
+    for (qsizetype k = 0; k < n; ++k) {
+        const QStringView t = cells[k].text;
+        if (t.isEmpty())
+            continue;
+        std::memcpy(text + end, t.utf16(), size_t(t.size()) * sizeof(char16_t));
+        end += t.size();
+        put(1 + 2 * k2, quint32(cells[k].col));
+        put(2 + 2 * k2, quint32(end));
+        ++k2;
+    }
+    m_block = std::move(block);
+}
+
+void RowTexts::set(int col, QStringView text)
+{
+    std::vector<Cell> c = cells();
+    const auto it = std::lower_bound(c.begin(), c.end(), col, [](const Cell &a, int v) { return a.col < v; });
+    if (it != c.end() && it->col == col) {
+        if (text.isEmpty())
+            c.erase(it);
+        else
+            it->text = text;
+    } else {
+        if (text.isEmpty())
+            return;
+        c.insert(it, Cell{col, text});
+    }
+    assign(c.data(), qsizetype(c.size()));
+}
+
+void RowTexts::truncate(int colCount)
+{
+    const int n = count();
+    int keep = n;
+    while (keep > 0 && cell(keep - 1).col >= colCount)
+        --keep;
+    if (keep == n)
+        return;
+    const std::vector<Cell> c = cells();
+    assign(c.data(), keep);
+}

@@ -1,0 +1,62 @@
+#pragma once
+#include <QString>
+#include <QStringView>
+
+#include <memory>
+#include <vector>
+
+// The texts of one table row. Only the cells that hold text are stored,
+// in ascending column order, in a single allocation: the number of cells,
+// then each cell's column and the end of its text, then the texts back to
+// back. A row without text costs one pointer, and memory follows what the
+// row holds, not how far to the right its cells lie.
+class RowTexts
+{
+public:
+    struct Cell
+    {
+        int col;
+        QStringView text;
+    };
+
+    RowTexts() = default;
+    RowTexts(RowTexts &&) noexcept = default;
+    RowTexts &operator=(RowTexts &&) noexcept = default;
+    RowTexts(const RowTexts &other) { *this = other; }
+    RowTexts &operator=(const RowTexts &other);
+
+    bool isEmpty() const { return !m_block; }
+    // Number of cells that hold text.
+    int count() const { return m_block ? int(number(0)) : 0; }
+    // The k-th cell that holds text (0 <= k < count()).
+    Cell cell(int k) const;
+    // The text of a column; empty when the column holds none.
+    QStringView text(int col) const;
+
+    // Sets one column; an empty text removes the cell.
+    void set(int col, QStringView text);
+    // Replaces the whole row by the cells given in ascending column order
+    // (each column at most once; cells with empty text are left out). The
+    // texts may point into this row: the old block lives until the new one
+    // is complete.
+    void assign(const Cell *cells, qsizetype n);
+    // Drops the cells at columns >= colCount.
+    void truncate(int colCount);
+    void clear() { m_block.reset(); }
+
+    // The cells as a list, for building a changed row.
+    std::vector<Cell> cells() const;
+
+private:
+    // Numbers are kept as two 16-bit units, so the whole block is one
+    // array of char16_t.
+    quint32 number(qsizetype i) const
+    {
+        return quint32(m_block[size_t(2 * i)]) | quint32(m_block[size_t(2 * i + 1)]) << 16;
+    }
+    const char16_t *texts() const { return m_block.get() + 2 * (1 + 2 * qsizetype(count())); }
+    qsizetype textStart(int k) const { return k == 0 ? 0 : qsizetype(number(2 * k)); }
+    int find(int col) const; // index of the cell, or -1
+
+    std::unique_ptr<char16_t[]> m_block;
+};
