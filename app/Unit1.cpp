@@ -1,4 +1,5 @@
 #include "Unit1.h"
+#include "AnsiFile.h"
 #include "AppError.h"
 #include "Cp1250Validator.h"
 #include "LocaleService.h"
@@ -17,7 +18,9 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -84,21 +87,46 @@ QString cellText(QString text)
 }
 } // namespace
 
-TForm1::TForm1(const QString &programFolder, QWidget *parent)
-    : QMainWindow(parent), m_programFolder(programFolder)
+namespace {
+ProgramFolder::Location locationOf(const QString &programFolder)
+{
+    if (programFolder.isEmpty())
+        return ProgramFolder::locate();
+    ProgramFolder::Location where;
+    where.folder = programFolder;
+    if (!where.folder.endsWith(u'/'))
+        where.folder += u'/';
+    where.programDir = where.folder;
+    where.userFolder = where.folder;
+    return where;
+}
+} // namespace
+
+TForm1::TForm1(const ProgramFolder::Location &where, QWidget *parent)
+    : QMainWindow(parent), m_where(where), m_programFolder(where.folder)
 {
     setObjectName(QStringLiteral("Form1"));
     FormCreate();
+}
+
+TForm1::TForm1(const QString &programFolder, QWidget *parent)
+    : TForm1(locationOf(programFolder), parent)
+{
+}
+
+QString TForm1::rescueListName()
+{
+    return QStringLiteral("zachranene-kopie.txt");
 }
 
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate()
 {
-    if (m_programFolder.isEmpty())
-        m_programFolder = ProgramFolder::locate();
     if (!m_programFolder.endsWith(u'/'))
         m_programFolder += u'/';
+    if (m_where.userFolder.isEmpty())
+        m_where.userFolder = m_programFolder;
     m_rideLogPath = m_programFolder + QStringLiteral("default.tvl");
 
     QFont f(QStringLiteral("MS Sans Serif"));
@@ -127,6 +155,17 @@ void TForm1::FormCreate()
     m_log->setGrid3D(false);
     m_log->setHCol(kHeadings);
     m_log->Loaded();
+    const auto changed = [this] { ++m_changes; };
+    connect(m_log, &TPubStrGrid::dataChanged, this, changed);
+    connect(m_log, &TPubStrGrid::headerDataChanged, this, changed);
+    connect(m_log, &TPubStrGrid::rowsInserted, this, changed);
+    connect(m_log, &TPubStrGrid::rowsRemoved, this, changed);
+    connect(m_log, &TPubStrGrid::columnsInserted, this, changed);
+    connect(m_log, &TPubStrGrid::columnsRemoved, this, changed);
+    connect(m_log, &TPubStrGrid::modelReset, this, changed);
+    connect(m_log, &TPubStrGrid::rowHeightChanged, this, changed);
+    connect(m_log, &TPubStrGrid::colWidthChanged, this, changed);
+    connect(m_log, &TPubStrGrid::sizesChanged, this, changed);
 
     buildMenus();
     buildToolBar();
@@ -547,14 +586,25 @@ void TForm1::FormShow()
     pbsSelectCell(0, last);
     setWindowTitle(kTitle);
     RecalcTotals();
+    announceDataFolder();
+    reportRescuedCopies();
 }
 
 void TForm1::loadRideLog()
 {
-    try {
-        m_log->LoadFromFile(m_rideLogPath);
-    } catch (const AppError &e) {
-        keepDamagedRideLog(e.text());
+    const QString inTheWay = AnsiFile::whatIsInTheWay(m_rideLogPath);
+    if (!inTheWay.isEmpty()) {
+        // Nothing to read and nothing to keep: say what is there instead.
+        Messages::instance().failure(
+            QStringLiteral("Na místě souboru s jízdami „%1“ je %2. Jízdy z něj nelze načíst; program "
+                           "začíná s prázdnou knihou jízd a při zavření se ji pokusí uložit na totéž místo.")
+                .arg(m_rideLogPath, inTheWay));
+    } else {
+        try {
+            m_log->LoadFromFile(m_rideLogPath);
+        } catch (const AppError &e) {
+            keepDamagedRideLog(e.text());
+        }
     }
     // Whatever the file held, the log keeps its heading row and its seven
     // columns, so that no commit can fall outside the table.
@@ -566,42 +616,192 @@ void TForm1::loadRideLog()
         m_log->setFixedRows(1);
 }
 
-void TForm1::keepDamagedRideLog(const QString &error)
+namespace {
+// A file name that is not taken yet: base + "-" + stamp (+ "-n") + suffix.
+QString freeName(const QString &folder, const QString &base, const QString &suffix)
 {
-    // The table holds only what was read before the failure; closing would
-    // write that over the whole file. Keep the original beside it first.
-    const QFileInfo info(m_rideLogPath);
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
-    QString copy = info.absolutePath() + u'/' + info.completeBaseName() + QStringLiteral("-poskozeny-")
-                   + stamp + u'.' + info.suffix();
-    for (int n = 2; QFileInfo::exists(copy); ++n)
-        copy = info.absolutePath() + u'/' + info.completeBaseName() + QStringLiteral("-poskozeny-") + stamp
-               + u'-' + QString::number(n) + u'.' + info.suffix();
-    if (QFile::copy(m_rideLogPath, copy)) {
-        Messages::instance().failure(
-            QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo načíst celý. Jeho původní obsah "
-                           "byl uložen do souboru „%3“; při zavření programu se do „%2“ zapíše jen to, "
-                           "co se podařilo načíst.")
-                .arg(error, m_rideLogPath, copy));
-    } else {
-        Messages::instance().failure(
-            QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo načíst celý a jeho kopii se "
-                           "nepodařilo uložit do „%3“. Před zavřením programu si soubor zazálohujte.")
-                .arg(error, m_rideLogPath, copy));
-    }
+    QString name = folder + base + u'-' + stamp + suffix;
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = folder + base + u'-' + stamp + u'-' + QString::number(n) + suffix;
+    return name;
 }
 
-bool TForm1::saveRideLog()
+// Where a copy that must not be lost can go: the given folders, then the
+// system's temporary folder.
+QStringList safeFolders(const QStringList &preferred)
 {
-    return runGuarded([this] { m_log->SaveToFile(m_rideLogPath); });
+    QStringList folders;
+    for (QString f : preferred + QStringList{QDir::tempPath()}) {
+        if (!f.endsWith(u'/'))
+            f += u'/';
+        if (!folders.contains(f))
+            folders.append(f);
+    }
+    return folders;
+}
+} // namespace
+
+void TForm1::keepDamagedRideLog(const QString &error)
+{
+    // The table holds only what was read; closing would write that over
+    // the whole file. Keep the original first, beside it if possible.
+    const QFileInfo info(m_rideLogPath);
+    for (const QString &folder : safeFolders({info.absolutePath(), m_where.userFolder})) {
+        QDir().mkpath(folder);
+        const QString copy = freeName(folder, info.completeBaseName() + QStringLiteral("-poskozeny"),
+                                      u'.' + info.suffix());
+        if (QFile::copy(m_rideLogPath, copy)) {
+            Messages::instance().failure(
+                QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo načíst celý. Jeho původní obsah "
+                               "byl uložen do souboru „%3“; při zavření programu se do „%2“ zapíše jen to, "
+                               "co se podařilo načíst.")
+                    .arg(error, m_rideLogPath, copy));
+            return;
+        }
+    }
+    Messages::instance().failure(
+        QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo načíst celý a jeho kopii se nepodařilo "
+                       "nikam uložit. Před zavřením programu si soubor zazálohujte.")
+            .arg(error, m_rideLogPath));
+}
+
+void TForm1::announceDataFolder()
+{
+    if (!m_where.moved)
+        return;
+    QString text = QStringLiteral("Do složky programu „%1“ nelze zapisovat: data jsou ve složce „%2“.")
+                       .arg(QDir::toNativeSeparators(m_where.programDir), QDir::toNativeSeparators(m_programFolder));
+    if (!m_where.copied.isEmpty())
+        text += QStringLiteral(" Zkopírováno ze složky programu: %1.").arg(m_where.copied.join(QStringLiteral(", ")));
+    if (!m_where.notCopied.isEmpty())
+        text += QStringLiteral(" Nepodařilo se zkopírovat: %1.").arg(m_where.notCopied.join(QStringLiteral(", ")));
+    StatusBar1->showMessage(text);
+}
+
+void TForm1::reportRescuedCopies()
+{
+    const QString list = m_where.userFolder + rescueListName();
+    QFile f(list);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QString paths = QString::fromUtf8(f.readAll()).trimmed();
+    f.close();
+    if (!paths.isEmpty())
+        Messages::instance().info(
+            QStringLiteral("Při minulém ukončení programu se nepodařilo uložit soubor s jízdami „%1“. "
+                           "Jízdy z té chvíle jsou v záložní kopii:\n%2")
+                .arg(m_rideLogPath, paths));
+    QFile::remove(list);
+}
+
+bool TForm1::saveRideLogTo(const QString &path, QString *error)
+{
+    try {
+        m_log->SaveToFile(path);
+        return true;
+    } catch (const AppError &e) {
+        *error = e.text();
+    } catch (const std::exception &e) {
+        *error = QString::fromLocal8Bit(e.what());
+    }
+    return false;
+}
+
+QString TForm1::rescueRideLog()
+{
+    QString error;
+    for (const QString &folder : safeFolders({m_where.userFolder})) {
+        QDir().mkpath(folder);
+        const QString copy = freeName(folder, QStringLiteral("default-zachrana"), QStringLiteral(".tvl"));
+        if (!saveRideLogTo(copy, &error))
+            continue;
+        // The next start says where the rides went.
+        QFile list(m_where.userFolder + rescueListName());
+        if (list.open(QIODevice::WriteOnly | QIODevice::Append))
+            list.write(copy.toUtf8() + '\n');
+        return copy;
+    }
+    return QString();
+}
+
+void TForm1::saveOrRescue()
+{
+    QString error;
+    if (saveRideLogTo(m_rideLogPath, &error)) {
+        m_rescuedAt = ~quint64(0);
+        return;
+    }
+    // This state is kept already.
+    if (m_rescuedAt == m_changes)
+        return;
+    if (!rescueRideLog().isEmpty())
+        m_rescuedAt = m_changes;
+}
+
+void TForm1::endSession()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    saveOrRescue();
+}
+
+void TForm1::commitSession()
+{
+    if (!m_ending)
+        saveOrRescue();
+}
+
+bool TForm1::saveRideLogElsewhere()
+{
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Uložit jízdy jinam"),
+                                                m_where.userFolder + QStringLiteral("default.tvl"),
+                                                QStringLiteral("Jízdy Trasovníku (*.tvl)"));
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".tvl");
+    QString error;
+    if (saveRideLogTo(path, &error))
+        return true;
+    Messages::instance().failure(error);
+    return false;
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    if (saveRideLog())
-        event->accept();
-    else
+    QString error;
+    while (!m_ending && !saveRideLogTo(m_rideLogPath, &error)) {
+        // Told to end while the rider was asked: the rides are kept.
+        if (m_rescuedAt == m_changes)
+            break;
+        const int choice = Messages::instance().choose(
+            QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo uložit.\n\n"
+                           "Zkusit znovu: uložit znovu na totéž místo (třeba po uvolnění místa na disku).\n"
+                           "Uložit jinam…: uložit jízdy do souboru, který vyberete; program ho při příštím "
+                           "spuštění sám nenačte.\n"
+                           "Zavřít bez uložení: změny od posledního uložení se ztratí.\n"
+                           "Zrušit: okno zůstane otevřené.")
+                .arg(error, m_rideLogPath),
+            {QStringLiteral("Zkusit znovu"), QStringLiteral("Uložit jinam…"), QStringLiteral("Zavřít bez uložení"),
+             QStringLiteral("Zrušit")},
+            0, 3);
+        if (m_ending)
+            break;
+        if (choice == 0)
+            continue;
+        if (choice == 1) {
+            if (saveRideLogElsewhere())
+                break;
+            continue;
+        }
+        if (choice == 2)
+            break;
         event->ignore();
+        return;
+    }
+    event->accept();
 }
 
 // ---------------------------------------------------------------- editors

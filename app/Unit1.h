@@ -1,4 +1,6 @@
 #pragma once
+#include "ProgramFolder.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
@@ -24,9 +26,12 @@ class TForm1 : public QMainWindow
 {
     Q_OBJECT
 public:
-    // programFolder: where the data files are (with a trailing separator);
-    // empty means the folder of the executable, or the per-user data
-    // folder when that is not writable.
+    // The data files are in where.folder; rescue copies go to
+    // where.userFolder.
+    explicit TForm1(const ProgramFolder::Location &where, QWidget *parent = nullptr);
+    // programFolder: where the data files are (rescue copies too); empty
+    // means the folder of the executable, or the per-user data folder when
+    // that is not writable.
     explicit TForm1(const QString &programFolder = QString(), QWidget *parent = nullptr);
     ~TForm1() override;
 
@@ -34,8 +39,16 @@ public:
     const QString &rideLogPath() const { return m_rideLogPath; }
     TPubStrGrid *rideLog() const { return m_log; }
 
-    // Writes the ride log; false (and the error shown) when it failed.
-    bool saveRideLog();
+    // The program is told to end (a signal, the session's end): the ride
+    // log is written, or when that fails kept in a rescue copy in the
+    // per-user data folder, without a question. Closing then asks nothing.
+    void endSession();
+    bool isEnding() const { return m_ending; }
+    // The session asks to keep the data: the same without ending.
+    void commitSession();
+    // Name of the file in the per-user data folder that lists rescue
+    // copies not yet reported; the next start reports and removes it.
+    static QString rescueListName();
 
     // Controls, named as in the window's description.
     QToolBar *ToolBar1 = nullptr;
@@ -122,6 +135,14 @@ private:
     QWidget *buildTotalsPanel();
     void loadRideLog();
     void keepDamagedRideLog(const QString &error);
+    void reportRescuedCopies();
+    void announceDataFolder();
+    bool saveRideLogTo(const QString &path, QString *error);
+    bool saveRideLogElsewhere();
+    void saveOrRescue();
+    QString rescueRideLog();
+    void fitTotalsWidth(QLineEdit *field);
+    void showDroppedCharacters(const QString &characters);
     void commit(int column, const QString &text);
     void rejectTime();
     void onCommitLeave(QObject *editor);
@@ -130,8 +151,15 @@ private:
     void onEnterKey(QObject *editor);
     int dataRowCount() const;
 
+    ProgramFolder::Location m_where;
     QString m_programFolder;
     QString m_rideLogPath;
+    // Counts the changes of the ride log (cells, rows, sizes), so that a
+    // state already kept in a rescue copy is not kept again.
+    quint64 m_changes = 0;
+    quint64 m_rescuedAt = ~quint64(0);
+    // Set once the program is told to end: nothing asks any more.
+    bool m_ending = false;
     TPubStrGrid *m_log = nullptr;
     // False only while the editors are being loaded from a row.
     bool m_editorLoading = true;

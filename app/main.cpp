@@ -20,9 +20,10 @@ void onTerminationSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
-// SIGTERM and SIGHUP close the main window the normal way, which saves
-// the ride log. The handlers are in place before anything else, so a
-// signal that comes early waits in the pipe until the log is loaded.
+// SIGTERM and SIGHUP end the program: the ride log is saved, or kept in
+// a rescue copy when it cannot be, and nothing asks. The handlers are in
+// place before anything else, so a signal that comes early waits in the
+// pipe until the log is loaded.
 void catchTerminationSignals()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
@@ -44,9 +45,9 @@ void watchTerminationSignals(TForm1 &window)
         char c;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
         notifier->setEnabled(false);
-        if (window.close())
-            QApplication::quit();
-        notifier->setEnabled(true);
+        window.endSession();
+        // Ends every event loop, a modal box's too.
+        QApplication::exit(0);
     });
 }
 } // namespace
@@ -67,10 +68,14 @@ int main(int argc, char *argv[])
     // The desktop session is ending: keep the rides even if the window
     // never gets to close.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager &) { window.saveRideLog(); });
+                     [&window](QSessionManager &) { window.commitSession(); });
     watchTerminationSignals(window);
 
     window.show();
+    // Told to end while the window was being opened (a box at start): the
+    // rides are kept already, and the event loop must not start again.
+    if (window.isEnding())
+        return 0;
     const int rc = app.exec();
     Messages::install(nullptr);
     return rc;

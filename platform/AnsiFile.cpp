@@ -2,9 +2,14 @@
 #include "AppError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QHash>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace AnsiFile {
 
@@ -115,22 +120,68 @@ QString decode(const QByteArray &bytes)
 
 QByteArray readBytes(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Cannot open file %1").arg(path));
+    const auto cannotOpen = [&path] { return AppError(QStringLiteral("Cannot open file %1").arg(path)); };
+    // Opened without waiting (a pipe would block until a writer comes),
+    // then read only when it is a regular file.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw cannotOpen();
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw cannotOpen();
+    }
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw cannotOpen();
+    }
     QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        throw AppError(QStringLiteral("Cannot open file %1").arg(path));
+        throw cannotOpen();
     return bytes;
 }
+
+QString whatIsInTheWay(const QString &path)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return QString();
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("složka");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("pojmenovaná roura");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("soket");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("zařízení");
+    return QStringLiteral("něco jiného než soubor");
+}
+
+namespace {
+// After a rename the new name lives in the folder's entries: syncing the
+// folder puts it on the disk, so that a power cut cannot bring the old
+// file back or leave none.
+void syncFolderOf(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+} // namespace
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         throw AppError(QStringLiteral("Cannot create file %1").arg(path));
+    // commit() syncs the new file before it takes the old one's name.
     if (f.write(bytes) != bytes.size() || !f.commit())
         throw AppError(QStringLiteral("Unable to write to %1").arg(path));
+    syncFolderOf(path);
 }
 
 QStringList splitLines(const QString &text)

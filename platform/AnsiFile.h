@@ -17,11 +17,17 @@ bool isEncodable(QStringView text);
 // The characters of the text that Windows-1250 cannot hold, each once.
 QString unencodableCharacters(QStringView text);
 
-// Whole file as bytes. Throws AppError("Cannot open file <path>").
+// Whole file as bytes. Only a regular file is read: a folder, a pipe or
+// a device at the path never blocks and fails like a file that cannot
+// be opened. Throws AppError("Cannot open file <path>").
 QByteArray readBytes(const QString &path);
+// What stands at the path when it is not a regular file ("složka",
+// "pojmenovaná roura", ...); empty for a regular file or nothing at all.
+QString whatIsInTheWay(const QString &path);
 // Writes the bytes atomically: the old file stays intact until the new
-// one is complete. Throws AppError("Cannot create file <path>") or
-// AppError("Unable to write to <path>").
+// one is complete, and the new name is on the disk when it returns (the
+// file and its folder are synced). Throws AppError("Cannot create file
+// <path>") or AppError("Unable to write to <path>").
 void writeBytes(const QString &path, const QByteArray &bytes);
 
 // Lines of a text: a line ends at CR LF, LF or CR; a final line break

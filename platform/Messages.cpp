@@ -28,6 +28,11 @@ AppError invalidIntegerError(QStringView text)
     return AppError(QStringLiteral("'%1' is not a valid integer value").arg(excerpt(text)));
 }
 
+int Messages::choose(const QString &, const QStringList &, int, int escape)
+{
+    return escape;
+}
+
 Messages &Messages::instance()
 {
     return *g_current;

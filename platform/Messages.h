@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // Caption of every message box of the program.
@@ -18,6 +19,10 @@ public:
 
     virtual ~Messages() = default;
     virtual void show(Kind kind, const QString &text) = 0;
+    // A plain box (caption "Trasovník 1.11", warning icon) with one button
+    // per text; returns the index of the button chosen, or `escape` when
+    // the box was closed any other way. The silent service answers escape.
+    virtual int choose(const QString &text, const QStringList &buttons, int defaultButton, int escape);
 
     void info(const QString &text) { show(Kind::Info, text); }
     void failure(const QString &text) { show(Kind::Failure, text); }

@@ -2,11 +2,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
 namespace ProgramFolder {
+
+const QStringList kDataFiles = {QStringLiteral("default.tvl"), QStringLiteral("default.tvb"),
+                                QStringLiteral("trasy.ini"), QStringLiteral("store.ini")};
 
 namespace {
 bool writable(const QString &folder)
@@ -27,18 +31,55 @@ QString withSeparator(const QString &folder)
 }
 } // namespace
 
-QString locate(const QString &executableFolder)
+QString userDataFolder()
 {
-    if (writable(executableFolder))
-        return withSeparator(executableFolder);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return withSeparator(data);
+    return withSeparator(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                         + QStringLiteral("/trasovnik"));
 }
 
-QString locate()
+Location moveToUserFolder(const QString &executableFolder, const QString &userFolder)
 {
-    return locate(QCoreApplication::applicationDirPath());
+    Location where;
+    where.programDir = withSeparator(executableFolder);
+    where.userFolder = withSeparator(userFolder);
+    where.folder = where.userFolder;
+    where.moved = true;
+    QDir().mkpath(where.folder);
+    for (const QString &name : kDataFiles) {
+        const QString from = where.programDir + name;
+        const QString to = where.folder + name;
+        // A file already in the per-user folder is the newer one: it was
+        // written there by an earlier run.
+        if (!QFileInfo(from).isFile() || QFileInfo::exists(to) || QFileInfo(to).isSymLink())
+            continue;
+        // QFile::copy writes a temporary file and renames it: never a half copy.
+        if (QFile::copy(from, to)) {
+            // The copy keeps the original's access bits; a program folder
+            // installed read-only must not make the rider's copy so.
+            QFile::setPermissions(to, QFile::permissions(to) | QFile::ReadOwner | QFile::WriteOwner);
+            where.copied.append(name);
+        }
+        else
+            where.notCopied.append(name);
+    }
+    return where;
+}
+
+Location locate(const QString &executableFolder, const QString &userFolder)
+{
+    if (writable(executableFolder)) {
+        Location where;
+        where.folder = withSeparator(executableFolder);
+        where.programDir = where.folder;
+        where.userFolder = withSeparator(userFolder);
+        return where;
+    }
+    return moveToUserFolder(executableFolder, userFolder);
+}
+
+Location locate()
+{
+    return locate(QCoreApplication::applicationDirPath(), userDataFolder());
 }
 
 } // namespace ProgramFolder

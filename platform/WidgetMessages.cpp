@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 void WidgetMessages::show(Kind kind, const QString &text)
 {
@@ -20,4 +21,23 @@ void WidgetMessages::show(Kind kind, const QString &text)
         QMessageBox::critical(parent, QStringLiteral("Chyba"), text);
         break;
     }
+}
+
+int WidgetMessages::choose(const QString &text, const QStringList &buttons, int defaultButton, int escape)
+{
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf16(kAppTitle), text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    QList<QAbstractButton *> added;
+    for (int i = 0; i < buttons.size(); ++i) {
+        QPushButton *b = box.addButton(buttons.at(i), i == escape ? QMessageBox::RejectRole
+                                                                  : QMessageBox::AcceptRole);
+        added.append(b);
+        if (i == defaultButton)
+            box.setDefaultButton(b);
+    }
+    if (escape >= 0 && escape < added.size())
+        box.setEscapeButton(added.at(escape));
+    box.exec();
+    const int chosen = int(added.indexOf(box.clickedButton()));
+    return chosen < 0 ? escape : chosen;
 }

@@ -8,4 +8,5 @@ class WidgetMessages final : public Messages
 {
 public:
     void show(Kind kind, const QString &text) override;
+    int choose(const QString &text, const QStringList &buttons, int defaultButton, int escape) override;
 };

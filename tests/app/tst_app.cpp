@@ -14,6 +14,7 @@
 #include <QDateEdit>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
@@ -22,11 +23,15 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <grp.h>
+#include <unistd.h>
+#include <sys/stat.h>
 
 namespace {
 const QString kTimeMessage = QStringLiteral("Neplatný formát času, zadej dle vzoru x:xx");
@@ -845,20 +850,128 @@ private slots:
         QVERIFY(fileBytes(logPath()).contains("1|1|Dva \xf8\xe1" "dky\r\n"));
     }
 
-    void failedSaveKeepsTheWindowOpen()
+    // The answers to the box of a failed save: 0 try again, 1 save
+    // elsewhere, 2 close without saving, 3 cancel.
+    void failedSave_data()
     {
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<bool>("clearTheWay"); // the obstacle goes away at the first question
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QString>("savedTo"); // file name with the rides afterwards, or ""
+        QTest::newRow("cancel keeps the window open") << QList<int>{3} << false << false << "";
+        QTest::newRow("try again") << QList<int>{0} << true << true << "default.tvl";
+        QTest::newRow("try again, fails again, cancel") << QList<int>{0, 3} << false << false << "";
+        QTest::newRow("save elsewhere") << QList<int>{1} << false << true << "jinde.tvl";
+        QTest::newRow("close without saving") << QList<int>{2} << false << true << "";
+    }
+    void failedSave()
+    {
+        QFETCH(QList<int>, answers);
+        QFETCH(bool, clearTheWay);
+        QFETCH(bool, closed);
+        QFETCH(QString, savedTo);
         open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
         // A folder where the file should be: it cannot be written.
         QVERIFY(QFile::remove(logPath()));
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("default.tvl")));
-        QVERIFY(!w->close());
-        QVERIFY(w->isVisible());
-        QCOMPARE(msgs->shown.size(), 1);
-        QVERIFY(msgs->shown[0].second.contains(logPath()));
-        // Once the way is clear, closing again saves.
-        QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("default.tvl")));
+        msgs->answers = answers;
+        msgs->onQuestion = [&] {
+            if (clearTheWay)
+                QDir(m_dir->path()).rmdir(QStringLiteral("default.tvl"));
+        };
+        // The save dialog, driven as a rider would.
+        const QString elsewhere = m_dir->filePath(QStringLiteral("jinde"));
+        QTimer fill;
+        connect(&fill, &QTimer::timeout, this, [&] {
+            if (auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                auto *name = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                if (!name)
+                    return;
+                name->setText(elsewhere);
+                QTest::keyClick(name, Qt::Key_Return);
+            }
+        });
+        fill.start(20);
+        QCOMPARE(w->close(), closed);
+        QCOMPARE(w->isVisible(), !closed);
+        QCOMPARE(msgs->questions.size(), answers.size());
+        QVERIFY(msgs->questions[0].contains(logPath()));
+        QCOMPARE(msgs->questionButtons,
+                 QStringList({"Zkusit znovu", "Uložit jinam…", "Zavřít bez uložení", "Zrušit"}));
+        QVERIFY(msgs->shown.isEmpty());
+        for (const QString name : {"default.tvl", "jinde.tvl"})
+            QCOMPARE(fileBytes(m_dir->filePath(name)).contains("0|1|3.5.2005"), name == savedTo);
+        if (!closed) {
+            // Once the way is clear, closing again saves.
+            QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("default.tvl")));
+            QVERIFY(w->close());
+            QVERIFY(fileBytes(logPath()).contains("0|1|3.5.2005"));
+        }
+    }
+
+    void endingWhileAskedKeepsARescueCopy()
+    {
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
+        QVERIFY(QFile::remove(logPath()));
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("default.tvl")));
+        // The program is told to end while the rider looks at the box.
+        msgs->onQuestion = [&] { w->endSession(); };
         QVERIFY(w->close());
-        QVERIFY(fileBytes(logPath()).contains("0|1|3.5.2005"));
+        QCOMPARE(msgs->questions.size(), 1);
+        const QStringList copies = QDir(m_dir->path()).entryList({QStringLiteral("default-zachrana-*.tvl")});
+        QCOMPARE(copies.size(), 1);
+        QVERIFY(fileBytes(m_dir->filePath(copies[0])).contains("0|1|3.5.2005\r\n1|1|A"));
+        // The next start says where the rides are, once.
+        QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("default.tvl")));
+        delete w;
+        w = nullptr;
+        msgs->clear();
+        open();
+        QCOMPARE(msgs->texts().size(), 1);
+        QVERIFY(msgs->texts()[0].contains(m_dir->filePath(copies[0])));
+        delete w;
+        w = nullptr;
+        msgs->clear();
+        open();
+        QVERIFY(msgs->shown.isEmpty());
+    }
+
+    void dataFolderIsAnnounced()
+    {
+        ProgramFolder::Location where;
+        where.folder = where.userFolder = m_dir->path() + u'/';
+        where.programDir = QStringLiteral("/usr/lib/trasovnik/");
+        where.moved = true;
+        where.copied = QStringList{"default.tvl", "trasy.ini"};
+        w = new TForm1(where);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QString said = w->StatusBar1->currentMessage();
+        for (const QString &piece : {where.programDir, where.folder, QStringLiteral("default.tvl, trasy.ini")})
+            QVERIFY2(said.contains(piece), qPrintable(said));
+    }
+
+    void whatIsInTheWay_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "složka";
+        QTest::newRow("pipe") << "pojmenovaná roura";
+    }
+    void whatIsInTheWay()
+    {
+        // Not a file at the log's path: nothing is read, nothing blocks,
+        // and one box says what is there.
+        QFETCH(QString, kind);
+        if (kind == QStringLiteral("složka"))
+            QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("default.tvl")));
+        else
+            QCOMPARE(::mkfifo(QFile::encodeName(logPath()).constData(), 0600), 0);
+        open();
+        QCOMPARE(msgs->texts().size(), 1);
+        QVERIFY(msgs->texts()[0].contains(kind));
+        QVERIFY(msgs->texts()[0].contains(logPath()));
+        QCOMPARE(log()->RowCount(), 2);
+        QVERIFY(QDir(m_dir->path()).entryList({QStringLiteral("*poskozeny*")}).isEmpty());
     }
 
     void damagedFileIsKept_data()
@@ -1022,6 +1135,56 @@ private slots:
 class TestProgram : public QObject
 {
     Q_OBJECT
+
+    // Runs a copy of the program from `folder` with its per-user data in
+    // `dataHome`, lets it start, gives it `signal` and waits for its end.
+    // `asOther` runs it as another user (nobody) when the tests run as
+    // root, for whom no folder is read-only.
+    void runAndSignal(const QString &folder, const QString &dataHome, int signal,
+                      const std::function<void()> &whileRunning = {}, bool asOther = false)
+    {
+        const QString exe = folder + QStringLiteral("/trasovnik");
+        QVERIFY(QFile::copy(QStringLiteral(TRASOVNIK_EXE), exe));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        p.setProcessEnvironment(env);
+        if (asOther && ::geteuid() == 0) {
+            for (const QString &f : {folder, dataHome})
+                QVERIFY(QFile::setPermissions(f, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                     | QFile::ReadOther | QFile::ExeOther));
+            QCOMPARE(::chown(QFile::encodeName(dataHome).constData(), 65534, 65534), 0);
+            p.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+        } else if (asOther) {
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        p.start(exe, {});
+        QVERIFY(p.waitForStarted());
+        // Until the program has read the file it cannot be told to save.
+        QTest::qWait(1500);
+        if (whileRunning)
+            whileRunning();
+        ::kill(pid_t(p.processId()), signal);
+        QVERIFY2(p.waitForFinished(10000), "the program did not end");
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // Written with LF line ends: the program writes CR LF back.
+    const QByteArray kLf = "|\n3|7\n18\n\n\nTop\n0|1|3.5.2005\n3|1|10\n";
+
+    static void verifySaved(const QByteArray &saved)
+    {
+        QVERIFY2(saved.startsWith("|\r\n3|7\r\n18\r\n"), saved.constData());
+        QVERIFY(saved.contains("0|0|Datum\r\n"));
+        QVERIFY(saved.contains("0|1|3.5.2005\r\n3|1|10\r\n"));
+    }
+
 private slots:
     void savesOnTerminationSignals_data()
     {
@@ -1032,28 +1195,50 @@ private slots:
     void savesOnTerminationSignals()
     {
         QFETCH(int, signal);
-        QTemporaryDir dir;
-        // The program keeps its data beside itself.
-        const QString exe = dir.filePath(QStringLiteral("trasovnik"));
-        QVERIFY(QFile::copy(QStringLiteral(TRASOVNIK_EXE), exe));
-        // Written with LF line ends: the program writes CR LF back.
-        const QByteArray lf("|\n3|7\n18\n\n\nTop\n0|1|3.5.2005\n3|1|10\n");
-        putFile(dir.filePath(QStringLiteral("default.tvl")), lf);
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        p.start(exe, {});
-        QVERIFY(p.waitForStarted());
-        // Until the program has read the file it cannot be told to save.
-        QTest::qWait(1500);
-        ::kill(pid_t(p.processId()), signal);
-        QVERIFY(p.waitForFinished(10000));
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        const QByteArray saved = fileBytes(dir.filePath(QStringLiteral("default.tvl")));
-        QVERIFY2(saved.startsWith("|\r\n3|7\r\n18\r\n"), saved.constData());
-        QVERIFY(saved.contains("0|0|Datum\r\n"));
-        QVERIFY(saved.contains("0|1|3.5.2005\r\n3|1|10\r\n"));
+        QTemporaryDir dir, data;
+        putFile(dir.filePath(QStringLiteral("default.tvl")), kLf);
+        runAndSignal(dir.path(), data.path(), signal);
+        verifySaved(fileBytes(dir.filePath(QStringLiteral("default.tvl"))));
+    }
+
+    void unwritableLogGoesToARescueCopy()
+    {
+        QTemporaryDir dir, data;
+        const QString log = dir.filePath(QStringLiteral("default.tvl"));
+        putFile(log, kLf);
+        runAndSignal(dir.path(), data.path(), SIGTERM, [&] {
+            // A folder takes the log's place while the program runs.
+            QVERIFY(QFile::remove(log));
+            QVERIFY(QDir().mkdir(log));
+        });
+        const QDir rescue(data.filePath(QStringLiteral("trasovnik")));
+        const QStringList copies = rescue.entryList({QStringLiteral("default-zachrana-*.tvl")});
+        QCOMPARE(copies.size(), 1);
+        verifySaved(fileBytes(rescue.filePath(copies[0])));
+        QVERIFY(fileBytes(rescue.filePath(TForm1::rescueListName())).contains(copies[0].toUtf8()));
+    }
+
+    void pipeAtTheLogPathDoesNotBlock()
+    {
+        QTemporaryDir dir, data;
+        const QString log = dir.filePath(QStringLiteral("default.tvl"));
+        QCOMPARE(::mkfifo(QFile::encodeName(log).constData(), 0600), 0);
+        // The program shows what is in the way, and still ends at once.
+        runAndSignal(dir.path(), data.path(), SIGTERM);
+        QVERIFY(QFileInfo(log).isFile());
+        QVERIFY(fileBytes(log).contains("0|0|Datum\r\n"));
+    }
+
+    void readOnlyProgramFolderUsesTheUserFolder()
+    {
+        QTemporaryDir dir, data;
+        const QString log = dir.filePath(QStringLiteral("default.tvl"));
+        putFile(log, kLf);
+        runAndSignal(dir.path(), data.path(), SIGTERM, {}, true);
+        // The log was copied into the per-user folder and saved there; the
+        // one beside the program is as it was.
+        verifySaved(fileBytes(data.filePath(QStringLiteral("trasovnik/default.tvl"))));
+        QCOMPARE(fileBytes(log), kLf);
     }
 };
 

@@ -148,6 +148,7 @@ private slots:
     void programFolderWritable();
     void programFolderFallsBack_data();
     void programFolderFallsBack();
+    void dataFilesCopiedOnce();
     void runGuardedShowsFailure_data();
     void runGuardedShowsFailure();
     void runGuardedSuccess();
@@ -896,15 +897,21 @@ void TestPlatform::czechCollation()
 
 void TestPlatform::programFolderWritable()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString folder = ProgramFolder::locate(dir.path());
-    QCOMPARE(folder, QDir::cleanPath(dir.path()) + u'/');
-    // The probe leaves nothing behind.
+    QTemporaryDir dir, user;
+    QVERIFY(dir.isValid() && user.isValid());
+    putFile(dir.filePath(QStringLiteral("default.tvl")), "x");
+    const auto where = ProgramFolder::locate(dir.path(), user.path());
+    QCOMPARE(where.folder, QDir::cleanPath(dir.path()) + u'/');
+    QVERIFY(!where.moved);
+    // The probe leaves nothing behind, and nothing is copied.
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList());
+             QStringList{"default.tvl"});
+    QCOMPARE(QDir(user.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     // A trailing separator is not doubled.
-    QCOMPARE(ProgramFolder::locate(dir.path() + u'/'), folder);
+    QCOMPARE(ProgramFolder::locate(dir.path() + u'/', user.path()).folder, where.folder);
+    // The per-user folder is trasovnik under the user's data folder.
+    QCOMPARE(ProgramFolder::userDataFolder(),
+             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/trasovnik/");
 }
 
 void TestPlatform::programFolderFallsBack_data()
@@ -918,23 +925,48 @@ void TestPlatform::programFolderFallsBack_data()
 void TestPlatform::programFolderFallsBack()
 {
     QFETCH(QString, kind);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
+    QTemporaryDir dir, user;
+    QVERIFY(dir.isValid() && user.isValid());
     QString executableFolder = dir.filePath(QStringLiteral("sub"));
     if (kind == QLatin1String("file")) {
         putFile(executableFolder, "x");
     } else if (kind == QLatin1String("readonly")) {
         QVERIFY(QDir().mkdir(executableFolder));
+        putFile(executableFolder + "/default.tvl", "jízdy");
         QVERIFY(QFile::setPermissions(executableFolder, QFile::ReadOwner | QFile::ExeOwner));
         if (::access(qPrintable(executableFolder), W_OK) == 0)
-            QSKIP("the access bits do not stop this user (root)");
+            QSKIP("the access bits do not stop this user (root); the program test covers it");
     }
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QVERIFY(!data.isEmpty());
-    const QString folder = ProgramFolder::locate(executableFolder);
+    const QString userFolder = user.filePath(QStringLiteral("trasovnik"));
+    const auto where = ProgramFolder::locate(executableFolder, userFolder);
     QFile::setPermissions(executableFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(folder, QDir::cleanPath(data) + u'/');
-    QVERIFY(QFileInfo(folder).isDir());
+    QCOMPARE(where.folder, userFolder + u'/');
+    QVERIFY(where.moved);
+    QVERIFY(QFileInfo(where.folder).isDir());
+    QCOMPARE(where.copied, kind == QLatin1String("readonly") ? QStringList{"default.tvl"} : QStringList());
+}
+
+void TestPlatform::dataFilesCopiedOnce()
+{
+    // The files beside the program are copied into the per-user folder,
+    // but a file already there is the rider's newer one and stays.
+    QTemporaryDir dir, user;
+    QVERIFY(dir.isValid() && user.isValid());
+    putFile(dir.filePath(QStringLiteral("default.tvl")), "jízdy");
+    putFile(dir.filePath(QStringLiteral("trasy.ini")), "[stará]");
+    putFile(dir.filePath(QStringLiteral("temp.html")), "<html>");
+    QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("default.tvl")), QFile::ReadOwner | QFile::ReadOther));
+    putFile(user.filePath(QStringLiteral("trasy.ini")), "[nová]");
+    const auto where = ProgramFolder::moveToUserFolder(dir.path(), user.path());
+    QCOMPARE(where.copied, QStringList{"default.tvl"});
+    QVERIFY(where.notCopied.isEmpty());
+    QCOMPARE(fileBytes(user.filePath(QStringLiteral("default.tvl"))), QByteArray("jízdy"));
+    QCOMPARE(fileBytes(user.filePath(QStringLiteral("trasy.ini"))), QByteArray("[nová]"));
+    QVERIFY(!QFile::exists(user.filePath(QStringLiteral("temp.html"))));
+    // The copy can be saved over, even though the original was read-only.
+    QVERIFY(QFileInfo(user.filePath(QStringLiteral("default.tvl"))).permission(QFile::WriteOwner));
+    // A second start copies nothing.
+    QVERIFY(ProgramFolder::moveToUserFolder(dir.path(), user.path()).copied.isEmpty());
 }
 
 // ---------------------------------------------------------------- error guard
