@@ -1,15 +1,50 @@
 #include "Cp1250Validator.h"
 #include "AnsiFile.h"
 
-QValidator::State Cp1250Validator::validate(QString &input, int &) const
+namespace {
+// The input made storable; `pos` follows the characters before it.
+QString storable(const QString &input, int &pos, QString &dropped)
 {
-    if (input.contains(u'\n') || input.contains(u'\r'))
-        return Invalid;
-    return AnsiFile::isEncodable(input) ? Acceptable : Invalid;
+    QString out;
+    out.reserve(input.size());
+    int newPos = pos;
+    for (qsizetype i = 0; i < input.size(); ++i) {
+        const QChar c = input.at(i);
+        const bool beforeCursor = i < pos;
+        if (c == u'\r' && i + 1 < input.size() && input.at(i + 1) == u'\n') {
+            // CR LF is one line break: one blank.
+            if (beforeCursor)
+                --newPos;
+            continue;
+        }
+        if (c == u'\r' || c == u'\n' || c == u'\t') {
+            out += u' ';
+            continue;
+        }
+        const qsizetype len = c.isHighSurrogate() && i + 1 < input.size() && input.at(i + 1).isLowSurrogate() ? 2 : 1;
+        const QStringView ch = QStringView(input).mid(i, len);
+        if (len == 2 || !AnsiFile::isEncodable(ch)) {
+            if (!dropped.contains(ch))
+                dropped += ch;
+            if (beforeCursor)
+                newPos -= int(len);
+            i += len - 1;
+            continue;
+        }
+        out += c;
+    }
+    pos = std::clamp(newPos, 0, int(out.size()));
+    return out;
 }
+} // namespace
 
-void Cp1250Validator::fixup(QString &input) const
+QValidator::State Cp1250Validator::validate(QString &input, int &pos) const
 {
-    input.replace(u'\r', u' ');
-    input.replace(u'\n', u' ');
+    QString dropped;
+    const QString fixed = storable(input, pos, dropped);
+    if (fixed != input)
+        input = fixed;
+    if (!dropped.isEmpty())
+        emit charactersDropped(dropped);
+    return Acceptable;
 }

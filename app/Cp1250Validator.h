@@ -1,12 +1,18 @@
 #pragma once
 #include <QValidator>
 
-// Refuses input that holds a line break or a character the ride log file
-// (Windows-1250) cannot store, so that nothing typed is lost on saving.
+// Keeps what is typed or pasted storable in the ride log file: line
+// breaks and tabs become blanks, and characters that Windows-1250 cannot
+// hold are left out (reported by charactersDropped) while the rest of the
+// input stays.
 class Cp1250Validator : public QValidator
 {
+    Q_OBJECT
 public:
     using QValidator::QValidator;
     State validate(QString &input, int &pos) const override;
-    void fixup(QString &input) const override;
+
+signals:
+    // The characters just left out of an input, each once.
+    void charactersDropped(const QString &characters) const;
 };

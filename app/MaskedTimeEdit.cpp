@@ -16,6 +16,17 @@ MaskedTimeEdit::MaskedTimeEdit(int hourPlaces, QWidget *parent)
     refresh(0);
 }
 
+void MaskedTimeEdit::setHourPlaces(int places)
+{
+    places = std::max(places, 1);
+    if (places == m_hourPlaces)
+        return;
+    m_hourPlaces = places;
+    m_text = emptyText();
+    setMaxLength(int(m_text.size()));
+    refresh(0);
+}
+
 QString MaskedTimeEdit::emptyText() const
 {
     return QString(m_hourPlaces, u' ') + QStringLiteral(":  ");

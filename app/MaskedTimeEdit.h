@@ -11,6 +11,8 @@ public:
     explicit MaskedTimeEdit(int hourPlaces, QWidget *parent = nullptr);
 
     int hourPlaces() const { return m_hourPlaces; }
+    // Changes the number of hour places; the time is emptied.
+    void setHourPlaces(int places);
     // The mask's text: digits and blanks around ":".
     QString timeText() const { return m_text; }
     // Places a text into the mask: each part padded on the left with

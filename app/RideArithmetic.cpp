@@ -92,7 +92,9 @@ Totals totals(const TPubStrGrid &log)
     t.time = TimeText::zeroFilled(TimeText::placeIntoMask(hourText + u':' + QString::number(m), places));
     if (averageCount > 0)
         t.average = NumberText::format(RoundTo2(averageSum / averageCount));
-    if (anyKm)
+    // The sum of the distances, "0" when none is a number; empty only for
+    // a log with neither a distance nor an average.
+    if (anyKm || averageCount > 0)
         t.km = NumberText::format(km);
     return t;
 }

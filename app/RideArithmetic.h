@@ -32,7 +32,7 @@ struct Totals
 {
     QString time;    // "HHHH:MM", at least four hour places
     QString average; // mean of the rides' own averages; empty when none has one
-    QString km;      // sum of the distances; empty when no ride has one
+    QString km;      // sum of the distances; empty when no ride has a distance or an average
 };
 Totals totals(const TPubStrGrid &log);
 

@@ -50,6 +50,8 @@ const QStringList kHeadings = {QStringLiteral("Datum"), QStringLiteral("Název")
                                QStringLiteral("Průběh trasy"), QStringLiteral("Km"),
                                QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("1-5")};
 constexpr int kColumns = 7;
+// The totals fields' width when their texts are short.
+constexpr int kTotalsWidth = 56;
 
 // A label of an editor: its buddy, so that Alt with the underlined letter
 // reaches the editor and a screen reader names the editor by the label.
@@ -75,6 +77,16 @@ QFrame *colouredPanel(const QString &name, const QColor &colour, int height, QWi
     f->setPalette(p);
     f->setFixedHeight(height);
     return f;
+}
+
+// Shows a cell's text in an editor as it is: the editor's input rules are
+// for what the rider types and pastes, not for what the log holds.
+void showCellText(QLineEdit *editor, const QString &text)
+{
+    const QValidator *rules = editor->validator();
+    editor->setValidator(nullptr);
+    editor->setText(text);
+    editor->setValidator(rules);
 }
 
 // Line breaks would split a cell in the ride log file.
@@ -335,6 +347,7 @@ QWidget *TForm1::buildEditorPanel()
     grid->setVerticalSpacing(2);
 
     auto *validator = new Cp1250Validator(this);
+    connect(validator, &Cp1250Validator::charactersDropped, this, &TForm1::showDroppedCharacters);
 
     DateTimePicker1 = new QDateEdit(Panel1);
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
@@ -448,7 +461,7 @@ QWidget *TForm1::buildTotalsPanel()
         e->setObjectName(name);
         e->setReadOnly(true);
         e->setFrame(false);
-        e->setFixedWidth(56);
+        e->setFixedWidth(kTotalsWidth);
         return e;
     };
     Edit_celkem_km = field(QStringLiteral("Edit_celkem_km"));
@@ -456,7 +469,7 @@ QWidget *TForm1::buildTotalsPanel()
     Edit_celkem_cas = new MaskedTimeEdit(4, Panel2);
     Edit_celkem_cas->setObjectName(QStringLiteral("Edit_celkem_cas"));
     Edit_celkem_cas->setFrame(false);
-    Edit_celkem_cas->setFixedWidth(56);
+    Edit_celkem_cas->setFixedWidth(kTotalsWidth);
     Edit_celkem_cas->installEventFilter(this);
 
     row->addWidget(panelLabel(QStringLiteral("Ujeté km celkem :"), Edit_celkem_km, Panel2));
@@ -499,7 +512,10 @@ void TForm1::onFocusChanged(QWidget *, QWidget *now)
     // leaves nothing: the editor still counts as the one in use, and it is
     // committed when the rider comes back to some other control — also by
     // a click that reactivates the window.
-    if (!now || now->window() != this)
+    // The menu bar takes the focus while a menu is opened by keyboard and
+    // gives it back afterwards: like a menu opened by mouse, that leaves
+    // nothing.
+    if (!now || now->window() != this || qobject_cast<QMenuBar *>(now))
         return;
     // The focus may sit in an editor's inner line edit.
     for (QWidget *w = now; w && w != this; w = w->parentWidget()) {
@@ -818,15 +834,15 @@ void TForm1::pbsSelectCell(int, int ARow)
     DateTimePicker1->setDate(date ? *date : QDate::currentDate());
     m_settingDate = false;
 
-    Combo_Nazev->setEditText(m_log->Cells(1, ARow));
-    Edit_Trasa->setText(m_log->Cells(2, ARow));
-    Edit_km->setText(m_log->Cells(3, ARow));
+    showCellText(Combo_Nazev->lineEdit(), m_log->Cells(1, ARow));
+    showCellText(Edit_Trasa, m_log->Cells(2, ARow));
+    showCellText(Edit_km, m_log->Cells(3, ARow));
     const QString time = m_log->Cells(4, ARow);
     if (time.isEmpty())
         edit_cas->clearTime();
     else
         edit_cas->setTimeText(time);
-    Edit_prumer->setText(m_log->Cells(5, ARow));
+    showCellText(Edit_prumer, m_log->Cells(5, ARow));
 
     m_editorLoading = false;
     bool ok = false;
@@ -981,9 +997,29 @@ void TForm1::pbsMouseUp(Qt::MouseButton, const QPoint &pos)
 void TForm1::RecalcTotals()
 {
     const RideArithmetic::Totals t = RideArithmetic::totals(*m_log);
+    // The field grows with the hours: 12351 hours show whole.
+    Edit_celkem_cas->setHourPlaces(int(t.time.indexOf(u':')));
     Edit_celkem_cas->setTimeText(t.time);
     Edit_celkem_prumer->setText(t.average);
     Edit_celkem_km->setText(t.km);
+    for (QLineEdit *field : {static_cast<QLineEdit *>(Edit_celkem_km), static_cast<QLineEdit *>(Edit_celkem_cas),
+                             Edit_celkem_prumer})
+        fitTotalsWidth(field);
+}
+
+void TForm1::fitTotalsWidth(QLineEdit *field)
+{
+    // Wide enough for the whole text: the line edit's own margins and the
+    // cursor take a few pixels besides the text.
+    const int needed = field->fontMetrics().horizontalAdvance(field->text()) + 8;
+    field->setFixedWidth(std::max(kTotalsWidth, needed));
+}
+
+void TForm1::showDroppedCharacters(const QString &characters)
+{
+    StatusBar1->showMessage(
+        QStringLiteral("Znaky %1 nelze uložit do souboru s jízdami (kódování Windows-1250), byly vynechány.")
+            .arg(excerpt(characters, 20)));
 }
 
 void TForm1::RecalcDistance()

@@ -10,12 +10,14 @@
 #include "Unit1.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
 #include <QFile>
@@ -177,6 +179,8 @@ private slots:
             << "20,5";
         QTest::newRow("average that is not a number is left out")
             << QList<QStringList>{{"10", "00:30", "x"}, {"10", "00:30", "20"}} << "0001:00" << "20" << "20";
+        QTest::newRow("averages but no numeric km: km is 0")
+            << QList<QStringList>{{"", "00:30", "20"}, {"x", "", ""}} << "0000:30" << "0" << "20";
         QTest::newRow("no ride has an average: km still summed")
             << QList<QStringList>{{"10", "00:30", ""}, {"2,5", "", ""}} << "0000:30" << "12,5" << "";
         QTest::newRow("invalid and empty times count 0")
@@ -949,6 +953,77 @@ private slots:
         const QString said = w->StatusBar1->currentMessage();
         for (const QString &piece : {where.programDir, where.folder, QStringLiteral("default.tvl, trasy.ini")})
             QVERIFY2(said.contains(piece), qPrintable(said));
+    }
+
+    void totalsShowEveryDigit()
+    {
+        // 23 hours a ride, 543 rides: 12489 hours; and a long total km.
+        QList<QStringList> rides;
+        for (int i = 0; i < 543; ++i)
+            rides.append({"3.5.2005", "A", "", "123456,5", "23:00", "", "3"});
+        open(rides);
+        QCOMPARE(w->Edit_celkem_cas->timeText(), QStringLiteral("12489:00"));
+        QCOMPARE(w->Edit_celkem_km->text(), QStringLiteral("67036879,5"));
+        for (QLineEdit *field : {static_cast<QLineEdit *>(w->Edit_celkem_cas), w->Edit_celkem_km}) {
+            // With the cursor at the end, the first character is still in
+            // view: the whole text fits.
+            field->setCursorPosition(int(field->text().size()));
+            QCOMPARE(field->cursorPositionAt(QPoint(3, field->height() / 2)), 0);
+        }
+    }
+
+    void menuOpenedByKeyboardCommitsNothing_data()
+    {
+        QTest::addColumn<QString>("editor");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("byMouse");
+        QTest::newRow("km, Alt+V") << "Edit_km" << "77" << false;
+        QTest::newRow("incomplete time, Alt+V") << "edit_cas" << "1" << false;
+        QTest::newRow("incomplete time, mouse") << "edit_cas" << "1" << true;
+    }
+    void menuOpenedByKeyboardCommitsNothing()
+    {
+        QFETCH(QString, editor);
+        QFETCH(QString, typed);
+        QFETCH(bool, byMouse);
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
+        auto *e = w->findChild<QLineEdit *>(editor);
+        typeInto(e, typed);
+        if (byMouse) {
+            QMenuBar *bar = w->menuBar();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions().at(2)).center());
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::AltModifier);
+        }
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QCOMPARE(QApplication::activePopupWidget()->objectName(), QStringLiteral("Vpoty1"));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        if (QApplication::focusWidget() == w->menuBar())
+            QTest::keyClick(w->menuBar(), Qt::Key_Escape);
+        QTRY_VERIFY(e->hasFocus());
+        QVERIFY(msgs->shown.isEmpty());
+        QCOMPARE(log()->Rows(1), QStringList({"3.5.2005", "A", "", "10", "01:00", "10", "3"}));
+        // Leaving the editor for another control still commits it.
+        if (editor == QLatin1String("Edit_km")) {
+            leave(e);
+            QCOMPARE(log()->Cells(3, 1), typed);
+        }
+    }
+
+    void pasteKeepsWhatTheFileCanHold()
+    {
+        open({{"3.5.2005", "A", "a\tb", "10", "01:00", "10", "3"}});
+        // A cell is shown as it is, tab included.
+        QCOMPARE(w->Edit_Trasa->text(), QStringLiteral("a\tb"));
+        focus(w->Edit_Trasa);
+        w->Edit_Trasa->selectAll();
+        QApplication::clipboard()->setText(QStringLiteral("Lhota\r\nVes\t\U0001F6B2 Týn – Žďár ✓"));
+        QTest::keyClick(w->Edit_Trasa, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w->Edit_Trasa->text(), QStringLiteral("Lhota Ves  Týn – Žďár "));
+        const QString said = w->StatusBar1->currentMessage();
+        QVERIFY2(said.contains(QStringLiteral("\U0001F6B2✓")), qPrintable(said));
+        leave(w->Edit_Trasa);
+        QCOMPARE(log()->Cells(2, 1), QStringLiteral("Lhota Ves  Týn – Žďár "));
     }
 
     void whatIsInTheWay_data()
