@@ -679,6 +679,10 @@ void TestTable::loadErrors_data()
                                           << "Titulek" << "před";
     QTest::newRow("cell column") << withLine("a;1;text") << "'a' is not a valid integer value" << 4
                                  << 6 << 30 << "Titulek" << "před";
+    // A long field is quoted in part: the message stays short.
+    QTest::newRow("long field") << withLine(QString(100000, u'a') + ";1;text")
+                                << "'" + QString(60, u'a') + "…' is not a valid integer value" << 4 << 6 << 30
+                                << "Titulek" << "před";
     QTest::newRow("cell row") << withLine("1;b;text") << "'b' is not a valid integer value" << 4 << 6
                               << 30 << "Titulek" << "před";
     QTest::newRow("line beginning with Row") << withLine("Rowena;1;x")
