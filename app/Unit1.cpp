@@ -686,13 +686,15 @@ void TForm1::announceDataFolder()
 {
     if (!m_where.moved)
         return;
-    QString text = QStringLiteral("Do složky programu „%1“ nelze zapisovat: data jsou ve složce „%2“.")
-                       .arg(QDir::toNativeSeparators(m_where.programDir), QDir::toNativeSeparators(m_programFolder));
+    QString text = QStringLiteral("Data jsou ve složce „%1“: do složky programu „%2“ nelze zapisovat.")
+                       .arg(QDir::toNativeSeparators(m_programFolder), QDir::toNativeSeparators(m_where.programDir));
     if (!m_where.copied.isEmpty())
         text += QStringLiteral(" Zkopírováno ze složky programu: %1.").arg(m_where.copied.join(QStringLiteral(", ")));
     if (!m_where.notCopied.isEmpty())
         text += QStringLiteral(" Nepodařilo se zkopírovat: %1.").arg(m_where.notCopied.join(QStringLiteral(", ")));
     StatusBar1->showMessage(text);
+    // The status bar cuts a long text: the whole of it on hovering.
+    StatusBar1->setToolTip(text);
 }
 
 void TForm1::reportRescuedCopies()
