@@ -107,15 +107,36 @@ QByteArray encode(QStringView text)
     return bytes;
 }
 
-QString decode(const QByteArray &bytes)
+void decodeInto(char16_t *out, QByteArrayView bytes)
 {
     const char16_t *table = codePage().toUnicode;
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar *out = text.data();
-    const uchar *in = reinterpret_cast<const uchar *>(bytes.constData());
+    const uchar *in = reinterpret_cast<const uchar *>(bytes.data());
     for (qsizetype i = 0, n = bytes.size(); i < n; ++i)
-        out[i] = QChar(table[in[i]]);
+        out[i] = table[in[i]];
+}
+
+void appendDecoded(QString &out, QByteArrayView bytes)
+{
+    const qsizetype start = out.size();
+    out.resize(start + bytes.size());
+    decodeInto(reinterpret_cast<char16_t *>(out.data() + start), bytes);
+}
+
+QString decode(QByteArrayView bytes)
+{
+    QString text;
+    appendDecoded(text, bytes);
     return text;
+}
+
+QChar decodeByte(uchar byte)
+{
+    return QChar(codePage().toUnicode[byte]);
+}
+
+int encodeChar(QChar c)
+{
+    return byteFor(c.unicode());
 }
 
 QByteArray readBytes(const QString &path)

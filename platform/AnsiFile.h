@@ -10,7 +10,15 @@ namespace AnsiFile {
 // Converts to Windows-1250. Throws AppError naming the first character
 // that the code page cannot hold, so that no text is ever lost silently.
 QByteArray encode(QStringView text);
-QString decode(const QByteArray &bytes);
+QString decode(QByteArrayView bytes);
+// Appends the decoded bytes to a text.
+void appendDecoded(QString &out, QByteArrayView bytes);
+// Decodes the bytes into bytes.size() characters at `out`.
+void decodeInto(char16_t *out, QByteArrayView bytes);
+// The character of one byte, and the byte of one character (-1 when the
+// code page has none).
+QChar decodeByte(uchar byte);
+int encodeChar(QChar c);
 
 // True when every character of the text has a Windows-1250 byte.
 bool isEncodable(QStringView text);

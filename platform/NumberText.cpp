@@ -82,8 +82,54 @@ std::optional<Number> convert(const std::string &buf)
 }
 } // namespace
 
+namespace {
+// The common case of a ride log: blanks, a sign, at most 15 digits with
+// one separator, no exponent. Such a number is an integer below 2^53
+// divided by an exact power of ten, and one division rounds it exactly as
+// the general conversion does. false: take the general way.
+template <typename Number>
+bool parseSimple(QStringView text, QChar sep, Number &value)
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    qsizetype i = 0, n = text.size();
+    while (i < n && text[i] == u' ')
+        ++i;
+    while (n > i && text[n - 1] == u' ')
+        --n;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    qint64 mantissa = 0;
+    int digits = 0;
+    int fraction = -1; // digits after the separator; -1: none seen
+    for (; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= u'0' && c <= u'9') {
+            if (++digits > 15)
+                return false;
+            mantissa = mantissa * 10 + (c - u'0');
+            if (fraction >= 0)
+                ++fraction;
+        } else if (text[i] == sep && fraction < 0) {
+            fraction = 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0)
+        return false;
+    const Number v = fraction > 0 ? Number(mantissa) / Number(kPowers[fraction]) : Number(mantissa);
+    value = negative ? -v : v;
+    return true;
+}
+} // namespace
+
 std::optional<double> parse(QStringView text, QChar sep)
 {
+    double simple;
+    if (parseSimple(text, sep, simple))
+        return simple;
     std::string buf;
     if (!normalise(text, sep, buf))
         return std::nullopt;
@@ -92,6 +138,9 @@ std::optional<double> parse(QStringView text, QChar sep)
 
 std::optional<long double> parseExtended(QStringView text, QChar sep)
 {
+    long double simple;
+    if (parseSimple(text, sep, simple))
+        return simple;
     std::string buf;
     if (!normalise(text, sep, buf))
         return std::nullopt;

@@ -1,4 +1,5 @@
 #include "RowTexts.h"
+#include "AnsiFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -52,14 +53,15 @@ std::vector<RowTexts::Cell> RowTexts::cells() const
     return out;
 }
 
-void RowTexts::assign(const Cell *cells, qsizetype n)
+template <typename Cells>
+void RowTexts::build(const Cells &source, qsizetype n)
 {
     qsizetype kept = 0;
     qsizetype length = 0;
     for (qsizetype k = 0; k < n; ++k) {
-        if (!cells[k].text.isEmpty()) {
+        if (const qsizetype l = source.lengthOf(k)) {
             ++kept;
-            length += cells[k].text.size();
+            length += l;
         }
     }
     if (kept == 0) {
@@ -77,16 +79,46 @@ void RowTexts::assign(const Cell *cells, qsizetype n)
     qsizetype end = 0;
     char16_t *text = block.get() + header;
     for (qsizetype k = 0; k < n; ++k) {
-        const QStringView t = cells[k].text;
-        if (t.isEmpty())
+        const qsizetype l = source.lengthOf(k);
+        if (l == 0)
             continue;
-        std::memcpy(text + end, t.utf16(), size_t(t.size()) * sizeof(char16_t));
-        end += t.size();
-        put(1 + 2 * k2, quint32(cells[k].col));
+        source.write(k, text + end);
+        end += l;
+        put(1 + 2 * k2, quint32(source.colOf(k)));
         put(2 + 2 * k2, quint32(end));
         ++k2;
     }
     m_block = std::move(block);
+}
+
+void RowTexts::assign(const Cell *cells, qsizetype n)
+{
+    struct Source
+    {
+        const Cell *cells;
+        int colOf(qsizetype k) const { return cells[k].col; }
+        qsizetype lengthOf(qsizetype k) const { return cells[k].text.size(); }
+        void write(qsizetype k, char16_t *out) const
+        {
+            std::memcpy(out, cells[k].text.utf16(), size_t(cells[k].text.size()) * sizeof(char16_t));
+        }
+    };
+    build(Source{cells}, n);
+}
+
+void RowTexts::assign(const EncodedCell *cells, qsizetype n)
+{
+    struct Source
+    {
+        const EncodedCell *cells;
+        int colOf(qsizetype k) const { return cells[k].col; }
+        qsizetype lengthOf(qsizetype k) const { return qsizetype(cells[k].text.size()); }
+        void write(qsizetype k, char16_t *out) const
+        {
+            AnsiFile::decodeInto(out, QByteArrayView(cells[k].text.data(), qsizetype(cells[k].text.size())));
+        }
+    };
+    build(Source{cells}, n);
 }
 
 void RowTexts::set(int col, QStringView text)

@@ -3,6 +3,7 @@
 #include <QStringView>
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 // The texts of one table row. Only the cells that hold text are stored,
@@ -17,6 +18,12 @@ public:
     {
         int col;
         QStringView text;
+    };
+    // A cell whose text is still in the bytes of a file (Windows-1250).
+    struct EncodedCell
+    {
+        int col;
+        std::string_view text;
     };
 
     RowTexts() = default;
@@ -40,6 +47,8 @@ public:
     // texts may point into this row: the old block lives until the new one
     // is complete.
     void assign(const Cell *cells, qsizetype n);
+    // The same from a file's bytes, decoded straight into the row.
+    void assign(const EncodedCell *cells, qsizetype n);
     // Drops the cells at columns >= colCount.
     void truncate(int colCount);
     void clear() { m_block.reset(); }
@@ -57,6 +66,10 @@ private:
     const char16_t *texts() const { return m_block.get() + 2 * (1 + 2 * qsizetype(count())); }
     qsizetype textStart(int k) const { return k == 0 ? 0 : qsizetype(number(2 * k)); }
     int find(int col) const; // index of the cell, or -1
+    // Builds the row from n cells: colOf(k), lengthOf(k) and
+    // write(k, out) give each cell's column, length and characters.
+    template <typename Cells>
+    void build(const Cells &source, qsizetype n);
 
     std::unique_ptr<char16_t[]> m_block;
 };

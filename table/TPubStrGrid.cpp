@@ -616,47 +616,70 @@ void TPubStrGrid::SaveToFile(const QString &path)
     AnsiFile::writeBytes(path, bytes);
 }
 
-int TPubStrGrid::toInt(QStringView text)
+namespace {
+// The beginning of a piece of the file, decoded: enough to quote it.
+QString beginningOf(std::string_view text)
 {
+    return AnsiFile::decode(QByteArrayView(text.data(), qsizetype(std::min<size_t>(text.size(), 61))));
+}
+
+QString quoted(std::string_view text)
+{
+    return excerpt(beginningOf(text));
+}
+} // namespace
+
+int TPubStrGrid::toInt(std::string_view text)
+{
+    // Most numbers of a table file are a few plain digits.
+    if (!text.empty() && text.size() <= 9) {
+        int v = 0;
+        size_t i = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            v = v * 10 + (text[i] - '0');
+        if (i == text.size())
+            return v;
+    }
+    const auto fail = [text] { return invalidIntegerError(beginningOf(text)); };
     // Leading blanks, a sign, then decimal digits, or hex after "$"/"0x".
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
         ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
     int base = 10;
-    if (i < text.size() && text[i] == u'$') {
+    if (i < text.size() && text[i] == '$') {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }
     if (i >= text.size())
-        throw invalidIntegerError(text);
+        throw fail();
     qint64 v = 0;
     for (; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
+        const char c = text[i];
         int digit;
-        if (c >= u'0' && c <= u'9')
-            digit = c - u'0';
-        else if (base == 16 && c >= u'a' && c <= u'f')
-            digit = c - u'a' + 10;
-        else if (base == 16 && c >= u'A' && c <= u'F')
-            digit = c - u'A' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
         else
-            throw invalidIntegerError(text);
+            throw fail();
         v = v * base + digit;
         if (v > qint64(1) << 32)
-            throw invalidIntegerError(text);
+            throw fail();
     }
     if (negative)
         v = -v;
     if (base == 16 && v > 0x7fffffff && v <= 0xffffffffLL)
         v = qint32(quint32(v));
     if (v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
-        throw invalidIntegerError(text);
+        throw fail();
     return int(v);
 }
 
@@ -667,27 +690,41 @@ void TPubStrGrid::LoadFromFile(const QString &path)
     const QByteArray bytes = AnsiFile::readBytes(path);
     if (bytes.isEmpty())
         return;
-    loadTableFileText(AnsiFile::decode(bytes));
+    loadTableFileBytes(bytes);
 }
 
 namespace {
-// A cell line read but not yet in the table.
+// A cell line read but not yet in the table: where its text lies in the
+// file's bytes.
 struct PendingCell
 {
     int row;
     int col;
-    qsizetype line;
-    QStringView text;
+    quint32 offset;
+    quint32 length;
 };
+
+// The number of the line that holds the byte at `offset`.
+qsizetype lineAt(std::string_view bytes, size_t offset)
+{
+    qsizetype line = 1;
+    for (size_t i = 0; i < offset; ++i) {
+        const char c = bytes[i];
+        if (c == '\n' || (c == '\r' && !(i + 1 < bytes.size() && bytes[i + 1] == '\n')))
+            ++line;
+    }
+    return line;
+}
 
 // What loading had to leave out: the count and the first few lines.
 class LeftOut
 {
 public:
-    void add(qsizetype line, QStringView text, const QString &why)
+    template <typename LineNumber>
+    void add(const LineNumber &line, std::string_view text, const QString &why)
     {
         if (++m_count <= kShown)
-            m_lines.append(QStringLiteral("řádek %1: „%2“ – %3").arg(line).arg(excerpt(text), why));
+            m_lines.append(QStringLiteral("řádek %1: „%2“ – %3").arg(line()).arg(quoted(text), why));
     }
     bool isEmpty() const { return m_count == 0; }
     QString message() const
@@ -708,7 +745,8 @@ private:
 // Puts cells read from a table file into their rows. The cells come in
 // file order; each row is rebuilt once with its old cells and the new
 // ones, a later line for the same cell winning over an earlier one.
-void applyLoadedCells(std::vector<RowTexts> &rows, std::vector<PendingCell> &cells, LeftOut &leftOut)
+void applyLoadedCells(std::vector<RowTexts> &rows, std::vector<PendingCell> &cells, std::string_view bytes,
+                      LeftOut &leftOut)
 {
     const auto byPosition = [](const PendingCell &a, const PendingCell &b) {
         return a.row != b.row ? a.row < b.row : a.col < b.col;
@@ -716,38 +754,67 @@ void applyLoadedCells(std::vector<RowTexts> &rows, std::vector<PendingCell> &cel
     if (!std::is_sorted(cells.begin(), cells.end(), byPosition))
         std::stable_sort(cells.begin(), cells.end(), byPosition);
 
+    const auto textOf = [bytes](const PendingCell &c) { return bytes.substr(c.offset, c.length); };
+    std::vector<RowTexts::EncodedCell> fresh; // the row's cells from the file
+    QString decoded;                          // their texts, when old cells stay beside them
     std::vector<RowTexts::Cell> merged;
     for (size_t i = 0; i < cells.size();) {
         const int row = cells[i].row;
         size_t end = i;
         while (end < cells.size() && cells[end].row == row)
             ++end;
-        const RowTexts &old = rows[size_t(row)];
-        merged.clear();
-        merged.reserve(size_t(old.count()) + (end - i));
-        int k = 0;
-        const int oldCount = old.count();
+        fresh.clear();
         for (size_t j = i; j < end; ++j) {
             const PendingCell &c = cells[j];
-            // The last line for a cell wins; an earlier one with another
-            // text is lost.
             if (j + 1 < end && cells[j + 1].col == c.col) {
-                if (cells[j + 1].text != c.text)
-                    leftOut.add(c.line, c.text, QStringLiteral("tutéž buňku zadává i pozdější řádek"));
+                // The last line for a cell wins; an earlier one with
+                // another text is lost.
+                if (textOf(cells[j + 1]) != textOf(c))
+                    leftOut.add([&] { return lineAt(bytes, c.offset); }, textOf(c),
+                                QStringLiteral("tutéž buňku zadává i pozdější řádek"));
                 continue;
             }
-            while (k < oldCount && old.cell(k).col < c.col)
-                merged.push_back(old.cell(k++));
-            if (k < oldCount && old.cell(k).col == c.col)
+            fresh.push_back(RowTexts::EncodedCell{c.col, textOf(c)});
+        }
+        i = end;
+        RowTexts &target = rows[size_t(row)];
+        if (target.isEmpty()) {
+            target.assign(fresh.data(), qsizetype(fresh.size()));
+            continue;
+        }
+        // Old cells that the file does not name stay.
+        qsizetype length = 0;
+        for (const auto &f : fresh)
+            length += qsizetype(f.text.size());
+        decoded.resize(length);
+        merged.clear();
+        const int oldCount = target.count();
+        int k = 0;
+        qsizetype start = 0;
+        for (const auto &f : fresh) {
+            while (k < oldCount && target.cell(k).col < f.col)
+                merged.push_back(target.cell(k++));
+            if (k < oldCount && target.cell(k).col == f.col)
                 ++k;
-            merged.push_back(RowTexts::Cell{c.col, c.text});
+            const qsizetype n = qsizetype(f.text.size());
+            AnsiFile::decodeInto(reinterpret_cast<char16_t *>(decoded.data()) + start,
+                                 QByteArrayView(f.text.data(), n));
+            merged.push_back(RowTexts::Cell{f.col, QStringView(decoded).sliced(start, n)});
+            start += n;
         }
         while (k < oldCount)
-            merged.push_back(old.cell(k++));
-        rows[size_t(row)].assign(merged.data(), qsizetype(merged.size()));
-        i = end;
+            merged.push_back(target.cell(k++));
+        target.assign(merged.data(), qsizetype(merged.size()));
     }
     cells.clear();
+}
+
+bool isBlankLine(std::string_view line)
+{
+    for (const char c : line)
+        if (!AnsiFile::decodeByte(uchar(c)).isSpace())
+            return false;
+    return true;
 }
 } // namespace
 
@@ -756,8 +823,11 @@ bool TPubStrGrid::isUsableDelimiter(QChar c)
     return !(c.isDigit() || c == u'+' || c == u'-' || c.isSpace());
 }
 
-void TPubStrGrid::loadTableFileText(const QString &text)
+void TPubStrGrid::loadTableFileBytes(QByteArrayView file)
 {
+    // A file this large could not be held anyway; offsets below fit 32 bits.
+    if (quint64(file.size()) > std::numeric_limits<quint32>::max())
+        throw AppError(QStringLiteral("Soubor tabulky je příliš velký."));
     struct BulkGuard
     {
         TPubStrGrid *g;
@@ -766,52 +836,63 @@ void TPubStrGrid::loadTableFileText(const QString &text)
     beginBulkUpdate();
     BulkGuard guard{this};
 
-    const QChar *data = text.constData();
-    const qsizetype size = text.size();
-    qsizetype pos = 0;
+    // The file is read as bytes: digits, delimiters and keywords are the
+    // same bytes in the code page, and only texts are decoded.
+    const std::string_view bytes(file.data(), size_t(file.size()));
+    const size_t size = bytes.size();
+    size_t pos = 0;
     qsizetype lineNo = 0;
-    QChar delim = m_delimiter;
+    int delim = AnsiFile::encodeChar(m_delimiter); // -1: no byte can be the delimiter
+    char delimByte = char(delim);
     LeftOut leftOut;
 
     // Cell lines are gathered and put into the table at the end, each row
-    // rebuilt once. There is at most one cell per line.
+    // rebuilt once. A cell line takes at least a few bytes.
     std::vector<PendingCell> pending;
-    {
-        const qsizetype lf = QStringView(text).count(u'\n');
-        pending.reserve(size_t(lf > 0 ? lf : QStringView(text).count(u'\r')) + 1);
-    }
+    pending.reserve(size / 16 + 16);
 
     try {
         while (pos < size) {
-            // Next line: up to CR LF, LF or CR.
-            qsizetype end = pos;
-            while (end < size && data[end] != u'\r' && data[end] != u'\n')
-                ++end;
-            const QStringView line(data + pos, end - pos);
-            pos = end;
-            if (pos < size) {
-                if (data[pos] == u'\r' && pos + 1 < size && data[pos + 1] == u'\n')
-                    pos += 2;
-                else
-                    ++pos;
+            // Next line: up to CR LF, LF or CR; the first two delimiters
+            // are found on the way.
+            size_t end = pos;
+            size_t d1 = std::string_view::npos;
+            size_t d2 = std::string_view::npos;
+            for (; end < size; ++end) {
+                const char c = bytes[end];
+                if (c == '\r' || c == '\n')
+                    break;
+                if (c == delimByte && delim >= 0) {
+                    if (d1 == std::string_view::npos)
+                        d1 = end - pos;
+                    else if (d2 == std::string_view::npos)
+                        d2 = end - pos;
+                }
             }
+            const std::string_view line = bytes.substr(pos, end - pos);
+            pos = end;
+            if (pos < size)
+                pos += bytes[pos] == '\r' && pos + 1 < size && bytes[pos + 1] == '\n' ? 2 : 1;
             ++lineNo;
+            const auto thisLine = [lineNo] { return lineNo; };
 
             switch (lineNo) {
             case 1:
                 // An empty first line keeps the current delimiter.
-                if (!line.isEmpty()) {
-                    if (!isUsableDelimiter(line[0]))
+                if (!line.empty()) {
+                    const QChar c = AnsiFile::decodeByte(uchar(line[0]));
+                    if (!isUsableDelimiter(c))
                         throw AppError(QStringLiteral("Oddělovač „%1“ na prvním řádku souboru tabulky nelze "
                                                       "použít: soubor je poškozený.")
-                                           .arg(line[0]));
-                    delim = line[0];
+                                           .arg(c));
+                    m_delimiter = c;
+                    delim = uchar(line[0]);
+                    delimByte = line[0];
                 }
-                m_delimiter = delim;
                 break;
             case 2: {
-                const qsizetype d = line.indexOf(delim);
-                const int rows = toInt(d < 0 ? line : line.left(d));
+                const size_t d = d1;
+                const int rows = toInt(line.substr(0, d));
                 if (rows < 0)
                     throw AppError(QStringLiteral("Soubor tabulky udává záporný počet řádků (%1).").arg(rows));
                 if (rows > kMaxRowCount)
@@ -820,7 +901,7 @@ void TPubStrGrid::loadTableFileText(const QString &text)
                                        .arg(rows)
                                        .arg(kMaxRowCount));
                 setRowCount(rows);
-                const int cols = toInt(d < 0 ? QStringView() : line.mid(d + 1));
+                const int cols = toInt(d == std::string_view::npos ? std::string_view() : line.substr(d + 1));
                 if (cols < 0)
                     throw AppError(QStringLiteral("Soubor tabulky udává záporný počet sloupců (%1).").arg(cols));
                 if (cols > kMaxColCount)
@@ -835,55 +916,59 @@ void TPubStrGrid::loadTableFileText(const QString &text)
                 setDefaultRowHeight(toInt(line));
                 break;
             case 4:
-                m_caption1 = line.toString();
+                m_caption1 = AnsiFile::decode(QByteArrayView(line.data(), qsizetype(line.size())));
                 break;
             case 5:
-                m_caption2 = line.toString();
+                m_caption2 = AnsiFile::decode(QByteArrayView(line.data(), qsizetype(line.size())));
                 break;
             case 6:
-                m_caption2Placement = line == QLatin1String("Top") ? cpTop : cpBottom;
+                m_caption2Placement = line == "Top" ? cpTop : cpBottom;
                 break;
             default:
-                if (line.startsWith(QLatin1String("Row"))) {
-                    const qsizetype p = line.indexOf(QLatin1String("Height: "));
-                    const QStringView idx = p > 5 ? line.mid(4, p - 5) : QStringView();
+                // Cell lines begin with a digit: the keywords are tried
+                // only for lines that could hold them.
+                if (!line.empty() && line[0] == 'R' && line.starts_with("Row")) {
+                    const size_t p = line.find("Height: ");
+                    const std::string_view idx =
+                        p != std::string_view::npos && p > 5 ? line.substr(4, p - 5) : std::string_view();
                     const int row = toInt(idx);
-                    const int h = toInt(p < 0 ? QStringView() : line.mid(p + 8));
+                    const int h = toInt(p == std::string_view::npos ? std::string_view() : line.substr(p + 8));
                     setRowHeights(row, h);
-                } else if (line.startsWith(QLatin1String("Column"))) {
-                    const qsizetype p = line.indexOf(QLatin1String("Width: "));
-                    const QStringView idx = p > 8 ? line.mid(7, p - 8) : QStringView();
+                } else if (!line.empty() && line[0] == 'C' && line.starts_with("Column")) {
+                    const size_t p = line.find("Width: ");
+                    const std::string_view idx =
+                        p != std::string_view::npos && p > 8 ? line.substr(7, p - 8) : std::string_view();
                     const int col = toInt(idx);
-                    const int w = toInt(p < 0 ? QStringView() : line.mid(p + 7));
+                    const int w = toInt(p == std::string_view::npos ? std::string_view() : line.substr(p + 7));
                     setColWidths(col, w);
                 } else {
-                    const qsizetype d1 = line.indexOf(delim);
-                    if (d1 < 0) {
-                        if (!line.trimmed().isEmpty())
-                            leftOut.add(lineNo, line, QStringLiteral("řádek neznámého druhu"));
+                    if (d1 == std::string_view::npos) {
+                        if (!isBlankLine(line))
+                            leftOut.add(thisLine, line, QStringLiteral("řádek neznámého druhu"));
                         break;
                     }
-                    const qsizetype d2 = line.indexOf(delim, d1 + 1);
-                    const int col = toInt(line.left(d1));
-                    const int row = toInt(d2 < 0 ? line.mid(d1 + 1) : line.mid(d1 + 1, d2 - d1 - 1));
+                    const int col = toInt(line.substr(0, d1));
+                    const int row = toInt(line.substr(d1 + 1, d2 == std::string_view::npos ? d2 : d2 - d1 - 1));
                     if (col < 0 || col >= m_colCount || row < 0 || row >= m_rowCount) {
-                        leftOut.add(lineNo, line,
+                        leftOut.add(thisLine, line,
                                     QStringLiteral("buňka leží mimo tabulku o %1 řádcích a %2 sloupcích")
                                         .arg(m_rowCount)
                                         .arg(m_colCount));
                         break;
                     }
-                    pending.push_back(PendingCell{row, col, lineNo, d2 < 0 ? QStringView() : line.mid(d2 + 1)});
+                    const size_t text = d2 == std::string_view::npos ? line.size() : d2 + 1;
+                    pending.push_back(PendingCell{row, col, quint32(line.data() + text - bytes.data()),
+                                                  quint32(line.size() - text)});
                 }
                 break;
             }
         }
     } catch (...) {
         // What was read before the failure stays in the table.
-        applyLoadedCells(m_rows, pending, leftOut);
+        applyLoadedCells(m_rows, pending, bytes, leftOut);
         throw;
     }
-    applyLoadedCells(m_rows, pending, leftOut);
+    applyLoadedCells(m_rows, pending, bytes, leftOut);
     if (!leftOut.isEmpty())
         throw AppError(leftOut.message());
 }

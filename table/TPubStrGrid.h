@@ -1,9 +1,11 @@
 #pragma once
 #include <QAbstractTableModel>
+#include <QByteArrayView>
 #include <QFlags>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "RowTexts.h"
@@ -173,8 +175,8 @@ public:
 
     // The table file's text, as SaveToFile writes it (CR LF line ends).
     QString tableFileText() const;
-    // Reads a table file's text into the table, as LoadFromFile does.
-    void loadTableFileText(const QString &text);
+    // Reads a table file's bytes into the table, as LoadFromFile does.
+    void loadTableFileBytes(QByteArrayView file);
 
     // Many changes as one: no per-cell notifications in between, the views
     // are reset once at the end. Nests.
@@ -205,7 +207,7 @@ private:
     void notifyCell(int ACol, int ARow);
     void resizeRows(int count);
     void resizeCols(int count);
-    static int toInt(QStringView text);
+    static int toInt(std::string_view text);
 
     std::vector<RowTexts> m_rows;              // only cells within ColCount
 

@@ -14,6 +14,7 @@
 #include "TestLocale.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -112,6 +113,7 @@ private slots:
     void parseNumber_data();
     void parseNumber();
     void parseNumberUsesLocale();
+    void parseNumberRoundsCorrectly();
     void formatNumber_data();
     void formatNumber();
     void formatNumberUsesLocale();
@@ -433,6 +435,26 @@ void TestPlatform::parseNumber()
     QCOMPARE(r.has_value(), isNumber);
     if (isNumber)
         QCOMPARE(bits(*r), bits(value));
+}
+
+void TestPlatform::parseNumberRoundsCorrectly()
+{
+    // Decimal texts of up to 17 digits give the double nearest to their
+    // value, the same as the C library's conversion of the same digits.
+    QRandomGenerator rng(42);
+    for (int n = 0; n < 20000; ++n) {
+        const int digits = 1 + int(rng.bounded(17));
+        QString d;
+        for (int k = 0; k < digits; ++k)
+            d += QChar(u'0' + int(rng.bounded(10)));
+        const int point = int(rng.bounded(digits + 1));
+        const QString czech = d.left(point) + u',' + d.mid(point);
+        const QByteArray c = (d.left(point) + u'.' + d.mid(point)).toLatin1();
+        const auto v = NumberText::parse(czech, u',');
+        QVERIFY2(v && *v == std::strtod(c.constData(), nullptr), qPrintable(czech));
+        const auto x = NumberText::parseExtended(czech, u',');
+        QVERIFY2(x && *x == std::strtold(c.constData(), nullptr), qPrintable(czech));
+    }
 }
 
 void TestPlatform::parseNumberUsesLocale()
