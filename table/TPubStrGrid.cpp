@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -809,6 +810,25 @@ void applyLoadedCells(std::vector<RowTexts> &rows, std::vector<PendingCell> &cel
     cells.clear();
 }
 
+// Where the line that goes on at `from` ends: the first CR or LF, or the
+// end of the bytes. Searched a window at a time, so that a file without
+// one of the two line-end bytes is not searched to its end for every line.
+size_t lineEnd(std::string_view bytes, size_t from)
+{
+    constexpr size_t kWindow = 64;
+    for (size_t at = from; at < bytes.size(); at += kWindow) {
+        const char *p = bytes.data() + at;
+        const size_t n = std::min(bytes.size() - at, kWindow);
+        const void *lf = std::memchr(p, '\n', n);
+        const size_t upTo = lf ? size_t(static_cast<const char *>(lf) - p) : n;
+        if (const void *cr = std::memchr(p, '\r', upTo))
+            return at + size_t(static_cast<const char *>(cr) - p);
+        if (lf)
+            return at + upTo;
+    }
+    return bytes.size();
+}
+
 bool isBlankLine(std::string_view line)
 {
     for (const char c : line)
@@ -863,10 +883,15 @@ void TPubStrGrid::loadTableFileBytes(QByteArrayView file)
                 if (c == '\r' || c == '\n')
                     break;
                 if (c == delimByte && delim >= 0) {
-                    if (d1 == std::string_view::npos)
+                    if (d1 == std::string_view::npos) {
                         d1 = end - pos;
-                    else if (d2 == std::string_view::npos)
+                    } else {
                         d2 = end - pos;
+                        // The rest is a cell's text: look for the line end
+                        // only, a block of bytes at a time.
+                        end = lineEnd(bytes, end + 1);
+                        break;
+                    }
                 }
             }
             const std::string_view line = bytes.substr(pos, end - pos);

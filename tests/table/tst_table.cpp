@@ -176,7 +176,8 @@ private slots:
     void shortFiles_data();
     void shortFiles();
     void oneRowFileLowersFixedRows();
-    void bareLineFeedsLoad();
+    void lineEndsOfEveryKind_data();
+    void lineEndsOfEveryKind();
     void missingOrEmptyFileDoesNothing();
     void leftOutLinesAreReported_data();
     void leftOutLinesAreReported();
@@ -560,16 +561,29 @@ void TestTable::oneRowFileLowersFixedRows()
     QCOMPARE(g->Cells(0, 0), QStringLiteral("3.5.2005"));
 }
 
-void TestTable::bareLineFeedsLoad()
+void TestTable::lineEndsOfEveryKind_data()
 {
-    const QString path = m_dir->filePath(QStringLiteral("lf.tvl"));
-    QByteArray bytes = fileOf(kExampleLines);
-    bytes.replace("\r\n", "\n");
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::newRow("LF") << QByteArray("\n");
+    QTest::newRow("CR") << QByteArray("\r");
+    QTest::newRow("CR LF") << QByteArray("\r\n");
+}
+
+void TestTable::lineEndsOfEveryKind()
+{
+    // Long texts too: the end of a line is looked for block by block.
+    const QString course = QString(150, u'Ž') + QStringLiteral(" - Lhota");
+    QStringList lines = kExampleLines;
+    lines.replace(lines.indexOf(QStringLiteral("2|1|Lhota - Ves - Lhota")), QStringLiteral("2|1|") + course);
+    QFETCH(QByteArray, lineEnd);
+    QByteArray bytes = fileOf(lines);
+    bytes.replace("\r\n", lineEnd);
+    const QString path = m_dir->filePath(QStringLiteral("ends.tvl"));
     putFile(path, bytes);
     auto g = plainGrid();
     g->LoadFromFile(path);
     QCOMPARE(g->Rows(0), kHeadings);
-    QCOMPARE(g->Rows(1), kRide1);
+    QCOMPARE(g->Cells(2, 1), course);
     QCOMPARE(g->Rows(2), kRide2);
     QCOMPARE(g->ColWidths(0), 62);
 }
