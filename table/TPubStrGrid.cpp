@@ -721,11 +721,13 @@ qsizetype lineAt(std::string_view bytes, size_t offset)
 class LeftOut
 {
 public:
-    template <typename LineNumber>
-    void add(const LineNumber &line, std::string_view text, const QString &why)
+    // One more line left out; line() and text() are asked for only while
+    // lines are still quoted.
+    template <typename Line, typename Text>
+    void add(const Line &line, const Text &text, const QString &why)
     {
         if (++m_count <= kShown)
-            m_lines.append(QStringLiteral("řádek %1: „%2“ – %3").arg(line()).arg(quoted(text), why));
+            m_lines.append(QStringLiteral("řádek %1: „%2“ – %3").arg(line()).arg(text(), why));
     }
     bool isEmpty() const { return m_count == 0; }
     QString message() const
@@ -743,72 +745,147 @@ private:
     QStringList m_lines;
 };
 
-// Puts cells read from a table file into their rows. The cells come in
-// file order; each row is rebuilt once with its old cells and the new
-// ones, a later line for the same cell winning over an earlier one.
-void applyLoadedCells(std::vector<RowTexts> &rows, std::vector<PendingCell> &cells, std::string_view bytes,
-                      LeftOut &leftOut)
+// Puts the cells of a table file into their rows, each row built with its
+// old cells and the new ones, a later line for the same cell winning over
+// an earlier one. A file written by the program lists the cells of each
+// row together and the rows in order: a row is built as soon as the next
+// one begins, so only one row's cells wait. Once a line comes back to a
+// row that is built or passed, the rest of the cells is gathered and put
+// in at the end.
+class CellLoader
 {
-    const auto byPosition = [](const PendingCell &a, const PendingCell &b) {
-        return a.row != b.row ? a.row < b.row : a.col < b.col;
-    };
-    if (!std::is_sorted(cells.begin(), cells.end(), byPosition))
-        std::stable_sort(cells.begin(), cells.end(), byPosition);
+public:
+    CellLoader(std::vector<RowTexts> &rows, std::string_view bytes, LeftOut &leftOut)
+        : m_rows(rows), m_bytes(bytes), m_leftOut(leftOut)
+    {
+    }
 
-    const auto textOf = [bytes](const PendingCell &c) { return bytes.substr(c.offset, c.length); };
-    std::vector<RowTexts::EncodedCell> fresh; // the row's cells from the file
-    QString decoded;                          // their texts, when old cells stay beside them
-    std::vector<RowTexts::Cell> merged;
-    for (size_t i = 0; i < cells.size();) {
-        const int row = cells[i].row;
-        size_t end = i;
-        while (end < cells.size() && cells[end].row == row)
-            ++end;
-        fresh.clear();
-        for (size_t j = i; j < end; ++j) {
-            const PendingCell &c = cells[j];
-            if (j + 1 < end && cells[j + 1].col == c.col) {
-                // The last line for a cell wins; an earlier one with
-                // another text is lost.
-                if (textOf(cells[j + 1]) != textOf(c))
-                    leftOut.add([&] { return lineAt(bytes, c.offset); }, textOf(c),
-                                QStringLiteral("tutéž buňku zadává i pozdější řádek"));
-                continue;
+    void add(int row, int col, size_t offset, size_t length)
+    {
+        if (!m_gathering) {
+            if (!m_waiting.empty() && m_waiting.back().row != row) {
+                if (row > m_waiting.back().row)
+                    buildWaitingRow();
+                else
+                    m_gathering = true;
             }
-            fresh.push_back(RowTexts::EncodedCell{c.col, textOf(c)});
+            if (m_waiting.empty() && row <= m_lastBuilt)
+                m_gathering = true;
         }
-        i = end;
-        RowTexts &target = rows[size_t(row)];
-        if (target.isEmpty()) {
-            target.assign(fresh.data(), qsizetype(fresh.size()));
-            continue;
+        m_waiting.push_back(PendingCell{row, col, quint32(offset), quint32(length)});
+    }
+
+    // Puts in what still waits.
+    void finish() { build(m_waiting, m_gathering); }
+
+private:
+    std::string_view textOf(const PendingCell &c) const { return m_bytes.substr(c.offset, c.length); }
+
+    void buildWaitingRow()
+    {
+        const int row = m_waiting.front().row;
+        if (!m_rows[size_t(row)].isEmpty())
+            m_before.emplace_back(row, m_rows[size_t(row)]);
+        m_built.push_back(row);
+        m_lastBuilt = row;
+        build(m_waiting, false);
+    }
+
+    // True when the row was built from this file and its cell `col` did
+    // not hold the same text before: the file itself gave that text.
+    bool givenByFile(int row, int col, QStringView text) const
+    {
+        if (!std::binary_search(m_built.begin(), m_built.end(), row))
+            return false;
+        const auto before = std::lower_bound(m_before.begin(), m_before.end(), row,
+                                             [](const auto &b, int r) { return b.first < r; });
+        return before == m_before.end() || before->first != row || before->second.text(col) != text;
+    }
+
+    void build(std::vector<PendingCell> &cells, bool checkBuilt)
+    {
+        const auto byPosition = [](const PendingCell &a, const PendingCell &b) {
+            return a.row != b.row ? a.row < b.row : a.col < b.col;
+        };
+        if (!std::is_sorted(cells.begin(), cells.end(), byPosition))
+            std::stable_sort(cells.begin(), cells.end(), byPosition);
+
+        for (size_t i = 0; i < cells.size();) {
+            const int row = cells[i].row;
+            size_t end = i;
+            while (end < cells.size() && cells[end].row == row)
+                ++end;
+            m_fresh.clear();
+            for (size_t j = i; j < end; ++j) {
+                const PendingCell &c = cells[j];
+                if (j + 1 < end && cells[j + 1].col == c.col) {
+                    if (textOf(cells[j + 1]) != textOf(c))
+                        m_leftOut.add([&] { return lineAt(m_bytes, c.offset); }, [&] { return quoted(textOf(c)); },
+                                      QStringLiteral("tutéž buňku zadává i pozdější řádek"));
+                    continue;
+                }
+                m_fresh.push_back(RowTexts::EncodedCell{c.col, textOf(c)});
+            }
+            RowTexts &target = m_rows[size_t(row)];
+            if (target.isEmpty())
+                target.assign(m_fresh.data(), qsizetype(m_fresh.size()));
+            else
+                merge(target, row, checkBuilt, cells, i);
+            i = end;
         }
-        // Old cells that the file does not name stay.
+        cells.clear();
+    }
+
+    // Old cells that the file does not name stay beside the new ones.
+    void merge(RowTexts &target, int row, bool checkBuilt, const std::vector<PendingCell> &cells, size_t first)
+    {
         qsizetype length = 0;
-        for (const auto &f : fresh)
+        for (const auto &f : m_fresh)
             length += qsizetype(f.text.size());
-        decoded.resize(length);
-        merged.clear();
+        m_decoded.resize(length);
+        m_merged.clear();
         const int oldCount = target.count();
         int k = 0;
         qsizetype start = 0;
-        for (const auto &f : fresh) {
+        for (const auto &f : m_fresh) {
             while (k < oldCount && target.cell(k).col < f.col)
-                merged.push_back(target.cell(k++));
-            if (k < oldCount && target.cell(k).col == f.col)
-                ++k;
+                m_merged.push_back(target.cell(k++));
             const qsizetype n = qsizetype(f.text.size());
-            AnsiFile::decodeInto(reinterpret_cast<char16_t *>(decoded.data()) + start,
+            AnsiFile::decodeInto(reinterpret_cast<char16_t *>(m_decoded.data()) + start,
                                  QByteArrayView(f.text.data(), n));
-            merged.push_back(RowTexts::Cell{f.col, QStringView(decoded).sliced(start, n)});
+            const QStringView text = QStringView(m_decoded).sliced(start, n);
+            if (k < oldCount && target.cell(k).col == f.col) {
+                const QStringView old = target.cell(k).text;
+                // A line that comes back to a cell an earlier line gave.
+                if (checkBuilt && old != text && givenByFile(row, f.col, old)) {
+                    const auto line = std::find_if(cells.begin() + qsizetype(first), cells.end(),
+                                                   [&](const PendingCell &c) { return c.col == f.col; });
+                    m_leftOut.add([&] { return lineAt(m_bytes, line->offset); },
+                                  [&] { return excerpt(old); },
+                                  QStringLiteral("dřívější text buňky, kterou tento řádek zadává znovu"));
+                }
+                ++k;
+            }
+            m_merged.push_back(RowTexts::Cell{f.col, text});
             start += n;
         }
         while (k < oldCount)
-            merged.push_back(target.cell(k++));
-        target.assign(merged.data(), qsizetype(merged.size()));
+            m_merged.push_back(target.cell(k++));
+        target.assign(m_merged.data(), qsizetype(m_merged.size()));
     }
-    cells.clear();
-}
+
+    std::vector<RowTexts> &m_rows;
+    std::string_view m_bytes;
+    LeftOut &m_leftOut;
+    std::vector<PendingCell> m_waiting; // the current row's cells, or all once gathering
+    bool m_gathering = false;
+    int m_lastBuilt = -1;
+    std::vector<int> m_built;                        // rows built while streaming, ascending
+    std::vector<std::pair<int, RowTexts>> m_before;  // their cells before loading, where they had any
+    std::vector<RowTexts::EncodedCell> m_fresh;      // a row's cells from the file
+    QString m_decoded;                               // their texts, when old cells stay beside them
+    std::vector<RowTexts::Cell> m_merged;
+};
 
 // Where the line that goes on at `from` ends: the first CR or LF, or the
 // end of the bytes. Searched a window at a time, so that a file without
@@ -865,11 +942,7 @@ void TPubStrGrid::loadTableFileBytes(QByteArrayView file)
     int delim = AnsiFile::encodeChar(m_delimiter); // -1: no byte can be the delimiter
     char delimByte = char(delim);
     LeftOut leftOut;
-
-    // Cell lines are gathered and put into the table at the end, each row
-    // rebuilt once. A cell line takes at least a few bytes.
-    std::vector<PendingCell> pending;
-    pending.reserve(size / 16 + 16);
+    CellLoader cells(m_rows, bytes, leftOut);
 
     try {
         while (pos < size) {
@@ -969,31 +1042,31 @@ void TPubStrGrid::loadTableFileBytes(QByteArrayView file)
                 } else {
                     if (d1 == std::string_view::npos) {
                         if (!isBlankLine(line))
-                            leftOut.add(thisLine, line, QStringLiteral("řádek neznámého druhu"));
+                            leftOut.add(thisLine, [line] { return quoted(line); },
+                                        QStringLiteral("řádek neznámého druhu"));
                         break;
                     }
                     const int col = toInt(line.substr(0, d1));
                     const int row = toInt(line.substr(d1 + 1, d2 == std::string_view::npos ? d2 : d2 - d1 - 1));
                     if (col < 0 || col >= m_colCount || row < 0 || row >= m_rowCount) {
-                        leftOut.add(thisLine, line,
+                        leftOut.add(thisLine, [line] { return quoted(line); },
                                     QStringLiteral("buňka leží mimo tabulku o %1 řádcích a %2 sloupcích")
                                         .arg(m_rowCount)
                                         .arg(m_colCount));
                         break;
                     }
                     const size_t text = d2 == std::string_view::npos ? line.size() : d2 + 1;
-                    pending.push_back(PendingCell{row, col, quint32(line.data() + text - bytes.data()),
-                                                  quint32(line.size() - text)});
+                    cells.add(row, col, size_t(line.data() + text - bytes.data()), line.size() - text);
                 }
                 break;
             }
         }
     } catch (...) {
         // What was read before the failure stays in the table.
-        applyLoadedCells(m_rows, pending, bytes, leftOut);
+        cells.finish();
         throw;
     }
-    applyLoadedCells(m_rows, pending, bytes, leftOut);
+    cells.finish();
     if (!leftOut.isEmpty())
         throw AppError(leftOut.message());
 }

@@ -619,8 +619,11 @@ void TestTable::leftOutLinesAreReported_data()
         << QStringList{"1|1|uvnitř", "pokračování textu", "", "2|2|také"}
         << QStringList{"(celkem 1)", "řádek 8: „pokračování textu“", "neznámého druhu"};
     QTest::newRow("a cell given twice")
+        << QStringList{"0|2|x", "1|1|první", "1|1|uvnitř", "2|2|také"}
+        << QStringList{"(celkem 1)", "řádek 8: „první“", "pozdější řádek"};
+    QTest::newRow("a cell given again after another row")
         << QStringList{"1|1|první", "2|2|také", "1|1|uvnitř", "1|2|x", "1|2|x"}
-        << QStringList{"(celkem 1)", "řádek 7: „první“", "pozdější řádek"};
+        << QStringList{"(celkem 1)", "řádek 9: „první“", "zadává znovu"};
     QTest::newRow("many: three shown")
         << QStringList{"1|1|uvnitř", "2|2|také", "9|0|a", "9|1|b", "9|2|c", "9|3|d", "9|4|e"}
         << QStringList{"(celkem 5)", "řádek 9", "řádek 10", "řádek 11", "…"};
