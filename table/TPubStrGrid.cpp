@@ -989,25 +989,21 @@ void TPubStrGrid::loadTableFileBytes(QByteArrayView file)
                 }
                 break;
             case 2: {
-                const size_t d = d1;
-                const int rows = toInt(line.substr(0, d));
-                if (rows < 0)
-                    throw AppError(QStringLiteral("Soubor tabulky udává záporný počet řádků (%1).").arg(rows));
-                if (rows > kMaxRowCount)
-                    throw AppError(QStringLiteral("Soubor tabulky udává %1 řádků; tabulka jich může mít "
-                                                  "nejvýše %2.")
-                                       .arg(rows)
-                                       .arg(kMaxRowCount));
-                setRowCount(rows);
-                const int cols = toInt(d == std::string_view::npos ? std::string_view() : line.substr(d + 1));
-                if (cols < 0)
-                    throw AppError(QStringLiteral("Soubor tabulky udává záporný počet sloupců (%1).").arg(cols));
-                if (cols > kMaxColCount)
-                    throw AppError(QStringLiteral("Soubor tabulky udává %1 sloupců; tabulka jich může mít "
-                                                  "nejvýše %2.")
-                                       .arg(cols)
-                                       .arg(kMaxColCount));
-                setColCount(cols);
+                // Counts beyond the bounds are refused before the table
+                // changes; the row count is set before the column count is read.
+                const auto checked = [](int n, const QString &what, int max) {
+                    if (n < 0)
+                        throw AppError(QStringLiteral("Soubor tabulky udává záporný počet %1 (%2).").arg(what).arg(n));
+                    if (n > max)
+                        throw AppError(QStringLiteral("Soubor tabulky udává %1 %2; tabulka jich může mít nejvýše %3.")
+                                           .arg(n)
+                                           .arg(what)
+                                           .arg(max));
+                    return n;
+                };
+                setRowCount(checked(toInt(line.substr(0, d1)), QStringLiteral("řádků"), kMaxRowCount));
+                const std::string_view cols = d1 == std::string_view::npos ? std::string_view() : line.substr(d1 + 1);
+                setColCount(checked(toInt(cols), QStringLiteral("sloupců"), kMaxColCount));
                 break;
             }
             case 3:
