@@ -7,6 +7,7 @@
 #include "Messages.h"
 #include "ProgramFolder.h"
 #include "RideArithmetic.h"
+#include "RideLogTable.h"
 #include "TPubSortStrGrid.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
@@ -46,9 +47,6 @@ const QString kTimeCalcMessage = QStringLiteral("Nelze spočítat čas.");
 const QString kAverageMessage =
     QStringLiteral("Nelze provést přepočet průměru! Pravděpodobně neplatný formát času.");
 
-const QStringList kHeadings = {QStringLiteral("Datum"), QStringLiteral("Název"),
-                               QStringLiteral("Průběh trasy"), QStringLiteral("Km"),
-                               QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("1-5")};
 constexpr int kColumns = 7;
 // The totals fields' width when their texts are short.
 constexpr int kTotalsWidth = 56;
@@ -114,15 +112,15 @@ ProgramFolder::Location locationOf(const QString &programFolder)
 }
 } // namespace
 
-TForm1::TForm1(const ProgramFolder::Location &where, QWidget *parent)
-    : QMainWindow(parent), m_where(where), m_programFolder(where.folder)
+TForm1::TForm1(const ProgramFolder::Location &where, RideLogPrefetch *prefetch, QWidget *parent)
+    : QMainWindow(parent), m_where(where), m_prefetch(prefetch), m_programFolder(where.folder)
 {
     setObjectName(QStringLiteral("Form1"));
     FormCreate();
 }
 
 TForm1::TForm1(const QString &programFolder, QWidget *parent)
-    : TForm1(locationOf(programFolder), parent)
+    : TForm1(locationOf(programFolder), nullptr, parent)
 {
 }
 
@@ -152,21 +150,7 @@ void TForm1::FormCreate()
     // The ride log table.
     m_log = new TPubStrGrid(this);
     m_log->setObjectName(QStringLiteral("pbsData"));
-    m_log->setAutoSave(false);
-    m_log->setAutoBackup(false);
-    m_log->setColCount(kColumns);
-    m_log->setRowCount(2);
-    m_log->setFixedRows(1);
-    m_log->setFixedCols(0);
-    m_log->setDefaultRowHeight(18);
-    m_log->setDefaultColWidth(64);
-    m_log->setColWidths(0, 62);
-    m_log->setOptions(TPubStrGrid::goFixedVertLine | TPubStrGrid::goFixedHorzLine | TPubStrGrid::goVertLine
-                      | TPubStrGrid::goHorzLine | TPubStrGrid::goColSizing | TPubStrGrid::goTabs
-                      | TPubStrGrid::goRowSelect);
-    m_log->setGrid3D(false);
-    m_log->setHCol(kHeadings);
-    m_log->Loaded();
+    setUpRideLogTable(*m_log);
     const auto changed = [this] { ++m_changes; };
     connect(m_log, &TPubStrGrid::dataChanged, this, changed);
     connect(m_log, &TPubStrGrid::headerDataChanged, this, changed);
@@ -615,6 +599,11 @@ void TForm1::loadRideLog()
             QStringLiteral("Na místě souboru s jízdami „%1“ je %2. Jízdy z něj nelze načíst; program "
                            "začíná s prázdnou knihou jízd a při zavření se ji pokusí uložit na totéž místo.")
                 .arg(m_rideLogPath, inTheWay));
+    } else if (m_prefetch && m_prefetch->path() == m_rideLogPath) {
+        // Read while the program started.
+        m_log->takeContents(m_prefetch->table());
+        if (!m_prefetch->error().isEmpty())
+            keepDamagedRideLog(m_prefetch->error());
     } else {
         try {
             m_log->LoadFromFile(m_rideLogPath);

@@ -16,6 +16,7 @@ class QSpinBox;
 class QStatusBar;
 class QToolBar;
 class MaskedTimeEdit;
+class RideLogPrefetch;
 class TPubSortStrGrid;
 class TPubStrGrid;
 class TPubStrGridView;
@@ -27,8 +28,10 @@ class TForm1 : public QMainWindow
     Q_OBJECT
 public:
     // The data files are in where.folder; rescue copies go to
-    // where.userFolder.
-    explicit TForm1(const ProgramFolder::Location &where, QWidget *parent = nullptr);
+    // where.userFolder. A prefetch of the ride log file, when given, is
+    // taken instead of reading the file when the window is shown.
+    explicit TForm1(const ProgramFolder::Location &where, RideLogPrefetch *prefetch = nullptr,
+                    QWidget *parent = nullptr);
     // programFolder: where the data files are (rescue copies too); empty
     // means the folder of the executable, or the per-user data folder when
     // that is not writable.
@@ -152,6 +155,7 @@ private:
     int dataRowCount() const;
 
     ProgramFolder::Location m_where;
+    RideLogPrefetch *m_prefetch = nullptr;
     QString m_programFolder;
     QString m_rideLogPath;
     // Counts the changes of the ride log (cells, rows, sizes), so that a

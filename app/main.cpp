@@ -1,8 +1,10 @@
+#include "RideLogTable.h"
 #include "Unit1.h"
 #include "Messages.h"
 #include "WidgetMessages.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -55,6 +57,12 @@ void watchTerminationSignals(TForm1 &window)
 int main(int argc, char *argv[])
 {
     catchTerminationSignals();
+    // The data folder is known before the toolkit starts, and the ride log
+    // is read meanwhile: a long log does not keep the window waiting.
+    const ProgramFolder::Location where = ProgramFolder::locate(
+        QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath(), ProgramFolder::userDataFolder());
+    RideLogPrefetch prefetch(where.folder + QStringLiteral("default.tvl"));
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trasovnik"));
     QApplication::setOrganizationName(QStringLiteral("trasovnik"));
@@ -64,7 +72,7 @@ int main(int argc, char *argv[])
     WidgetMessages messages;
     Messages::install(&messages);
 
-    TForm1 window;
+    TForm1 window(where, &prefetch);
     // The desktop session is ending: keep the rides even if the window
     // never gets to close.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,

@@ -11,6 +11,7 @@
 // start, and the memory over the empty start as a ratio to the file size.
 
 #include "AnsiFile.h"
+#include "RideLogTable.h"
 #include "RideLogText.h"
 #include "Unit1.h"
 
@@ -52,12 +53,16 @@ qint64 residentKb()
     return -1;
 }
 
-// The child: opens the main window on the data in `folder` and prints the
-// moment it was shown and the resident memory.
+// The child: starts as the program does (the ride log read while the
+// toolkit starts), opens the main window on the data in `folder` and
+// prints the moment it was shown and the resident memory.
 int runChild(int argc, char **argv, const QString &folder)
 {
+    ProgramFolder::Location where;
+    where.folder = where.userFolder = where.programDir = folder + u'/';
+    RideLogPrefetch prefetch(where.folder + QStringLiteral("default.tvl"));
     QApplication app(argc, argv);
-    TForm1 window(folder);
+    TForm1 window(where, &prefetch);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;

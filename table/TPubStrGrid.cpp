@@ -1067,6 +1067,27 @@ void TPubStrGrid::loadTableFileBytes(QByteArrayView file)
         throw AppError(leftOut.message());
 }
 
+void TPubStrGrid::takeContents(TPubStrGrid &other)
+{
+    beginBulkUpdate();
+    other.beginBulkUpdate();
+    std::swap(m_rows, other.m_rows);
+    std::swap(m_rowHeights, other.m_rowHeights);
+    std::swap(m_colWidths, other.m_colWidths);
+    std::swap(m_rowCount, other.m_rowCount);
+    std::swap(m_colCount, other.m_colCount);
+    std::swap(m_fixedRows, other.m_fixedRows);
+    std::swap(m_fixedCols, other.m_fixedCols);
+    std::swap(m_defaultRowHeight, other.m_defaultRowHeight);
+    std::swap(m_defaultColWidth, other.m_defaultColWidth);
+    std::swap(m_delimiter, other.m_delimiter);
+    std::swap(m_caption1, other.m_caption1);
+    std::swap(m_caption2, other.m_caption2);
+    std::swap(m_caption2Placement, other.m_caption2Placement);
+    other.endBulkUpdate();
+    endBulkUpdate();
+}
+
 void TPubStrGrid::beginBulkUpdate()
 {
     if (m_bulk++ == 0)

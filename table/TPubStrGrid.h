@@ -175,6 +175,11 @@ public:
 
     // The table file's text, as SaveToFile writes it (CR LF line ends).
     QString tableFileText() const;
+    // Takes over everything another table holds that a table file stores
+    // (cells, counts, fixed counts, sizes, delimiter, captions); the other
+    // table gets this one's.
+    void takeContents(TPubStrGrid &other);
+
     // Reads a table file's bytes into the table, as LoadFromFile does.
     void loadTableFileBytes(QByteArrayView file);
 

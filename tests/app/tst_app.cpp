@@ -3,6 +3,7 @@
 #include "MessageRecorder.h"
 #include "NumberText.h"
 #include "RideArithmetic.h"
+#include "RideLogTable.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
 #include "TestFiles.h"
@@ -938,6 +939,44 @@ private slots:
         msgs->clear();
         open();
         QVERIFY(msgs->shown.isEmpty());
+    }
+
+    void prefetchedLogIsTheSame_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // "" for no file
+        QTest::newRow("rides") << rideLogFile({{"3.5.2005", "Okruh", "Lhota - Ves", "42,5", "01:55", "22,2", "3"},
+                                               {"7.5.2005", "Do práce", "", "12", "00:40", "18", "1"}});
+        QTest::newRow("no file") << QByteArray();
+        QTest::newRow("damaged") << QByteArray("|\r\n3|7\r\n18\r\n\r\n\r\nTop\r\nRow 1 Height: 30\r\n0|1|3.5.2005\r\nx|1|A\r\n");
+        QTest::newRow("cell outside") << QByteArray("|\r\n2|7\r\n18\r\n\r\nTitulek\r\nTop\r\n0|1|3.5.2005\r\n0|5|mimo\r\n");
+    }
+    void prefetchedLogIsTheSame()
+    {
+        // The table read while the program starts is the table the window
+        // would have read itself, and a failure is handled the same way.
+        QFETCH(QByteArray, content);
+        if (!content.isEmpty())
+            putFile(logPath(), content);
+        open();
+        const QString direct = log()->tableFileText();
+        const QStringList told = msgs->texts();
+        delete w;
+        w = nullptr;
+        msgs->clear();
+        for (const QString &copy : QDir(m_dir->path()).entryList({QStringLiteral("*poskozeny*")}))
+            QVERIFY(QFile::remove(m_dir->filePath(copy)));
+
+        ProgramFolder::Location where;
+        where.folder = where.userFolder = where.programDir = m_dir->path() + u'/';
+        RideLogPrefetch prefetch(logPath());
+        w = new TForm1(where, &prefetch);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(log()->tableFileText(), direct);
+        QCOMPARE(msgs->texts().size(), told.size());
+        for (int i = 0; i < told.size(); ++i)
+            QCOMPARE(msgs->texts()[i].section(u'„', 0, 2), told[i].section(u'„', 0, 2));
+        QCOMPARE(w->pbs->Row(), log()->RowCount() - 1);
     }
 
     void dataFolderIsAnnounced()

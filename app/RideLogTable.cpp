@@ -1,0 +1,66 @@
+#include "RideLogTable.h"
+#include "AppError.h"
+#include "TPubStrGrid.h"
+
+#include <QFileInfo>
+
+void setUpRideLogTable(TPubStrGrid &log)
+{
+    log.setAutoSave(false);
+    log.setAutoBackup(false);
+    log.setColCount(7);
+    log.setRowCount(2);
+    log.setFixedRows(1);
+    log.setFixedCols(0);
+    log.setDefaultRowHeight(18);
+    log.setDefaultColWidth(64);
+    log.setColWidths(0, 62);
+    log.setOptions(TPubStrGrid::goFixedVertLine | TPubStrGrid::goFixedHorzLine | TPubStrGrid::goVertLine
+                   | TPubStrGrid::goHorzLine | TPubStrGrid::goColSizing | TPubStrGrid::goTabs
+                   | TPubStrGrid::goRowSelect);
+    log.setGrid3D(false);
+    log.setHCol({QStringLiteral("Datum"), QStringLiteral("Název"), QStringLiteral("Průběh trasy"),
+                 QStringLiteral("Km"), QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("1-5")});
+    log.Loaded();
+}
+
+RideLogPrefetch::RideLogPrefetch(const QString &path)
+    : m_path(path), m_table(std::make_unique<TPubStrGrid>())
+{
+    setUpRideLogTable(*m_table);
+    // The table is the thread's alone until wait(): no view, no connection.
+    m_thread = std::thread([this] {
+        try {
+            m_table->LoadFromFile(m_path);
+        } catch (const AppError &e) {
+            m_error = e.text();
+        } catch (const std::bad_alloc &) {
+            m_error = QStringLiteral("Out of memory");
+        } catch (const std::exception &e) {
+            m_error = QString::fromLocal8Bit(e.what());
+        }
+    });
+}
+
+RideLogPrefetch::~RideLogPrefetch()
+{
+    wait();
+}
+
+void RideLogPrefetch::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+TPubStrGrid &RideLogPrefetch::table()
+{
+    wait();
+    return *m_table;
+}
+
+const QString &RideLogPrefetch::error()
+{
+    wait();
+    return m_error;
+}

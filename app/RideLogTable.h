@@ -1,0 +1,39 @@
+#pragma once
+#include <QString>
+
+#include <memory>
+#include <thread>
+
+class TPubStrGrid;
+
+// The ride log's table as the main window has it before a file is read:
+// seven columns with their headings in a heading row, one empty ride, row
+// height 18, the date column 62 pixels wide, no automatic saving.
+void setUpRideLogTable(TPubStrGrid &log);
+
+// Reads the ride log file in a thread of its own while the toolkit and the
+// main window start, into a table set up as the window's own. The window
+// takes the table when it is shown; until then nothing else touches it.
+class RideLogPrefetch
+{
+public:
+    explicit RideLogPrefetch(const QString &path);
+    ~RideLogPrefetch();
+    RideLogPrefetch(const RideLogPrefetch &) = delete;
+    RideLogPrefetch &operator=(const RideLogPrefetch &) = delete;
+
+    const QString &path() const { return m_path; }
+    // Waits for the reading to end. The table then holds what the file
+    // gave, as loading it into the window's table would have; error() is
+    // the text of the failure that ended or marred the reading, if any.
+    TPubStrGrid &table();
+    const QString &error();
+
+private:
+    void wait();
+
+    QString m_path;
+    std::unique_ptr<TPubStrGrid> m_table;
+    QString m_error;
+    std::thread m_thread;
+};
