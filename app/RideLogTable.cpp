@@ -39,6 +39,7 @@ RideLogPrefetch::RideLogPrefetch(const QString &path)
         } catch (const std::exception &e) {
             m_error = QString::fromLocal8Bit(e.what());
         }
+        m_totals = RideArithmetic::totals(*m_table);
     });
 }
 
@@ -63,4 +64,10 @@ const QString &RideLogPrefetch::error()
 {
     wait();
     return m_error;
+}
+
+const RideArithmetic::Totals &RideLogPrefetch::totals()
+{
+    wait();
+    return m_totals;
 }

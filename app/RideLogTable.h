@@ -1,4 +1,6 @@
 #pragma once
+#include "RideArithmetic.h"
+
 #include <QString>
 
 #include <memory>
@@ -28,6 +30,8 @@ public:
     // the text of the failure that ended or marred the reading, if any.
     TPubStrGrid &table();
     const QString &error();
+    // The totals of the table as read, worked out in the same thread.
+    const RideArithmetic::Totals &totals();
 
 private:
     void wait();
@@ -35,5 +39,6 @@ private:
     QString m_path;
     std::unique_ptr<TPubStrGrid> m_table;
     QString m_error;
+    RideArithmetic::Totals m_totals;
     std::thread m_thread;
 };

@@ -585,7 +585,12 @@ void TForm1::FormShow()
     pbs->setRow(last);
     pbsSelectCell(0, last);
     setWindowTitle(kTitle);
-    RecalcTotals();
+    // Worked out beside the reading, on the same cells: the heading row
+    // and empty rows the window may have added count nothing.
+    if (m_prefetched)
+        showTotals(m_prefetch->totals());
+    else
+        RecalcTotals();
     announceDataFolder();
     reportRescuedCopies();
 }
@@ -602,6 +607,7 @@ void TForm1::loadRideLog()
     } else if (m_prefetch && m_prefetch->path() == m_rideLogPath) {
         // Read while the program started.
         m_log->takeContents(m_prefetch->table());
+        m_prefetched = true;
         if (!m_prefetch->error().isEmpty())
             keepDamagedRideLog(m_prefetch->error());
     } else {
@@ -987,7 +993,11 @@ void TForm1::pbsMouseUp(Qt::MouseButton, const QPoint &pos)
 
 void TForm1::RecalcTotals()
 {
-    const RideArithmetic::Totals t = RideArithmetic::totals(*m_log);
+    showTotals(RideArithmetic::totals(*m_log));
+}
+
+void TForm1::showTotals(const RideArithmetic::Totals &t)
+{
     // The field grows with the hours: 12351 hours show whole.
     Edit_celkem_cas->setHourPlaces(int(t.time.indexOf(u':')));
     Edit_celkem_cas->setTimeText(t.time);

@@ -1,5 +1,6 @@
 #pragma once
 #include "ProgramFolder.h"
+#include "RideArithmetic.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -145,6 +146,7 @@ private:
     void saveOrRescue();
     QString rescueRideLog();
     void fitTotalsWidth(QLineEdit *field);
+    void showTotals(const RideArithmetic::Totals &totals);
     void showDroppedCharacters(const QString &characters);
     void commit(int column, const QString &text);
     void rejectTime();
@@ -156,6 +158,8 @@ private:
 
     ProgramFolder::Location m_where;
     RideLogPrefetch *m_prefetch = nullptr;
+    // True when the ride log was taken from the prefetch.
+    bool m_prefetched = false;
     QString m_programFolder;
     QString m_rideLogPath;
     // Counts the changes of the ride log (cells, rows, sizes), so that a

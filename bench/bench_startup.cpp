@@ -173,7 +173,7 @@ int main(int argc, char **argv)
     for (size_t i = 0; i < g_scenarios.size(); ++i)
         benchmark::RegisterBenchmark("BM_Start", BM_Start)
             ->Arg(int(i))
-            ->Iterations(7)
+            ->Iterations(15)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);

@@ -960,6 +960,7 @@ private slots:
         open();
         const QString direct = log()->tableFileText();
         const QStringList told = msgs->texts();
+        const QStringList totals = {w->Edit_celkem_km->text(), w->Edit_celkem_cas->text(), w->Edit_celkem_prumer->text()};
         delete w;
         w = nullptr;
         msgs->clear();
@@ -973,6 +974,8 @@ private slots:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(log()->tableFileText(), direct);
+        QCOMPARE(QStringList({w->Edit_celkem_km->text(), w->Edit_celkem_cas->text(), w->Edit_celkem_prumer->text()}),
+                 totals);
         QCOMPARE(msgs->texts().size(), told.size());
         for (int i = 0; i < told.size(); ++i)
             QCOMPARE(msgs->texts()[i].section(u'„', 0, 2), told[i].section(u'„', 0, 2));
