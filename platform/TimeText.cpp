@@ -28,6 +28,16 @@ struct Parsed
 
 std::optional<Parsed> parseFull(QStringView text)
 {
+    // The ride log's own form, "HH:MM" with two digits in each part.
+    const auto digit = [&text](int i) { return text[i].unicode() >= u'0' && text[i].unicode() <= u'9'; };
+    if (text.size() == 5 && text[2] == u':' && digit(0) && digit(1) && digit(3) && digit(4)) {
+        Parsed p;
+        p.clock.hours = (text[0].unicode() - u'0') * 10 + (text[1].unicode() - u'0');
+        p.clock.minutes = (text[3].unicode() - u'0') * 10 + (text[4].unicode() - u'0');
+        if (p.clock.hours > 23 || p.clock.minutes > 59)
+            return std::nullopt;
+        return p;
+    }
     const qsizetype c1 = text.indexOf(u':');
     if (c1 < 0)
         return std::nullopt;
