@@ -1,5 +1,5 @@
 #include "RideLogTable.h"
-#include "AppError.h"
+#include "Messages.h"
 #include "TPubStrGrid.h"
 
 #include <QFileInfo>
@@ -30,15 +30,7 @@ RideLogPrefetch::RideLogPrefetch(const QString &path)
     setUpRideLogTable(*m_table);
     // The table is the thread's alone until wait(): no view, no connection.
     m_thread = std::thread([this] {
-        try {
-            m_table->LoadFromFile(m_path);
-        } catch (const AppError &e) {
-            m_error = e.text();
-        } catch (const std::bad_alloc &) {
-            m_error = QStringLiteral("Out of memory");
-        } catch (const std::exception &e) {
-            m_error = QString::fromLocal8Bit(e.what());
-        }
+        m_error = failureOf([this] { m_table->LoadFromFile(m_path); });
         m_totals = RideArithmetic::totals(*m_table);
     });
 }

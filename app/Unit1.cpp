@@ -710,15 +710,8 @@ void TForm1::reportRescuedCopies()
 
 bool TForm1::saveRideLogTo(const QString &path, QString *error)
 {
-    try {
-        m_log->SaveToFile(path);
-        return true;
-    } catch (const AppError &e) {
-        *error = e.text();
-    } catch (const std::exception &e) {
-        *error = QString::fromLocal8Bit(e.what());
-    }
-    return false;
+    *error = failureOf([&] { m_log->SaveToFile(path); });
+    return error->isEmpty();
 }
 
 QString TForm1::rescueRideLog()
@@ -786,7 +779,8 @@ void TForm1::closeEvent(QCloseEvent *event)
 {
     QString error;
     while (!m_ending && !saveRideLogTo(m_rideLogPath, &error)) {
-        // Told to end while the rider was asked: the rides are kept.
+        // This very state is in a rescue copy already (the session asked
+        // to keep the data): nothing is lost by closing.
         if (m_rescuedAt == m_changes)
             break;
         const int choice = Messages::instance().choose(

@@ -43,17 +43,25 @@ void Messages::install(Messages *service)
     g_current = service ? service : &g_silent;
 }
 
-bool runGuarded(const std::function<void()> &action)
+QString failureOf(const std::function<void()> &action)
 {
     try {
         action();
-        return true;
+        return QString();
     } catch (const AppError &e) {
-        Messages::instance().failure(e.text());
+        return e.text();
     } catch (const std::bad_alloc &) {
-        Messages::instance().failure(QStringLiteral("Out of memory"));
+        return QStringLiteral("Out of memory");
     } catch (const std::exception &e) {
-        Messages::instance().failure(QString::fromLocal8Bit(e.what()));
+        return QString::fromLocal8Bit(e.what());
     }
+}
+
+bool runGuarded(const std::function<void()> &action)
+{
+    const QString failure = failureOf(action);
+    if (failure.isEmpty())
+        return true;
+    Messages::instance().failure(failure);
     return false;
 }

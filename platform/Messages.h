@@ -38,3 +38,6 @@ public:
 // in the default error box and the program goes on. Returns true when the
 // action finished without a failure.
 bool runGuarded(const std::function<void()> &action);
+// Runs an action without showing anything: the text the error box would
+// show for its failure, or an empty text when it finished.
+QString failureOf(const std::function<void()> &action);
