@@ -197,7 +197,10 @@ void syncFolderOf(const QString &path)
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered small write that the disk cuts short at the
+    // final flush would still be committed, replacing the file with a
+    // part of it.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw AppError(QStringLiteral("Cannot create file %1").arg(path));
     // commit() syncs the new file before it takes the old one's name.
     if (f.write(bytes) != bytes.size() || !f.commit())

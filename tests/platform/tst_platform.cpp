@@ -104,6 +104,7 @@ private slots:
     void splitLines();
     void writeLinesUsesCrLf();
     void writeBytesReplacesWhole();
+    void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
     void writeIntoMissingFolder();
     void writeIntoReadOnlyFolder();
@@ -325,8 +326,17 @@ void TestPlatform::writeBytesReplacesWhole()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"default.tvl"});
 }
 
+void TestPlatform::failedWriteKeepsOldFile_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("large") << 100000;
+    // Small enough to stay in a write buffer until the end.
+    QTest::newRow("small") << 100;
+}
+
 void TestPlatform::failedWriteKeepsOldFile()
 {
+    QFETCH(int, size);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("default.tvl"));
@@ -338,7 +348,7 @@ void TestPlatform::failedWriteKeepsOldFile()
         FileSizeLimit limit(64);
         if (!limit.ok())
             QSKIP("cannot lower the file size limit");
-        error = appErrorOf([&] { AnsiFile::writeBytes(path, QByteArray(100000, 'n')); });
+        error = appErrorOf([&] { AnsiFile::writeBytes(path, QByteArray(size, 'n')); });
     }
     QCOMPARE(error, QStringLiteral("Unable to write to %1").arg(path));
     QCOMPARE(fileBytes(path), old);
