@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6
+  qt6-translations-l10n
   libgl-dev libbenchmark-dev
   xvfb xauth
   fonts-dejavu-core
