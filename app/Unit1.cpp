@@ -2,12 +2,17 @@
 #include "AnsiFile.h"
 #include "AppError.h"
 #include "Cp1250Validator.h"
+#include "FavouriteRoutes.h"
+#include "HelpWindow.h"
 #include "LocaleService.h"
 #include "MaskedTimeEdit.h"
 #include "Messages.h"
 #include "ProgramFolder.h"
 #include "RideArithmetic.h"
 #include "RideLogTable.h"
+#include "RouteNameBox.h"
+#include "TFormStorage.h"
+#include "TFormZeptat.h"
 #include "TPubSortStrGrid.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
@@ -19,6 +24,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -31,12 +37,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -46,6 +55,9 @@ const QString kDistanceMessage = QStringLiteral("Nelze spočítat vzdálenost.")
 const QString kTimeCalcMessage = QStringLiteral("Nelze spočítat čas.");
 const QString kAverageMessage =
     QStringLiteral("Nelze provést přepočet průměru! Pravděpodobně neplatný formát času.");
+const QString kRouteSaved = QStringLiteral("Nyní je trasa je k dispozici v rozbalovacím seznamu \"Název trasy\".");
+const QString kRouteRemoved = QStringLiteral("Trasa byla ze seznamu odstraněna.");
+const QString kMakerNotice = QStringLiteral("Deník cyklistických jízd. Vytvořili vývojáři Trasovníku, 2026.");
 
 constexpr int kColumns = 7;
 // The totals fields' width when their texts are short.
@@ -129,7 +141,28 @@ QString TForm1::rescueListName()
     return QStringLiteral("zachranene-kopie.txt");
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // Ended by another way than closing the window (a signal, the end of
+    // the session): the placement is kept all the same.
+    FormStorage1->saveIfNotSaved();
+}
+
+namespace {
+// The desktop opens the file when it knows a program for its kind; on
+// most Linux desktops nothing opens a compiled help file.
+bool openWithDesktopProgram(const QString &path)
+{
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
+        return false;
+    if (query.readAllStandardOutput().trimmed().isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+} // namespace
 
 void TForm1::FormCreate()
 {
@@ -138,6 +171,7 @@ void TForm1::FormCreate()
     if (m_where.userFolder.isEmpty())
         m_where.userFolder = m_programFolder;
     m_rideLogPath = m_programFolder + QStringLiteral("default.tvl");
+    openWithDesktop = openWithDesktopProgram;
 
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setStyleHint(QFont::SansSerif);
@@ -206,6 +240,11 @@ void TForm1::FormCreate()
     PbsSort->setSortIndex(4);
     PbsSort->setShowMessageOnError(true);
 
+    FormStorage1 = new TFormStorage(this);
+    FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
+    FormStorage1->setIniFileName(m_programFolder + QStringLiteral("store.ini"));
+    FormStorage1->setStoredProps({QStringLiteral("item_op_novy.Checked")});
+
     // Tab order of the editors; the grid comes after them.
     setTabOrder(DateTimePicker1, Combo_Nazev);
     setTabOrder(Combo_Nazev, Edit_km);
@@ -242,12 +281,10 @@ void TForm1::buildMenus()
 
     QMenu *trasy = menuBar()->addMenu(QStringLiteral("&Trasy"));
     trasy->setObjectName(QStringLiteral("Trasy1"));
-    UlozitTrasuItem = action(QStringLiteral("UlozitTrasuItem"), QStringLiteral("Uložit trasu do oblíbených"), nullptr);
-    OdstranitTrasuItem =
-        action(QStringLiteral("OdstranitTrasuItem"), QStringLiteral("Odstranit trasu z oblíbených"), nullptr);
-    // Favourite routes arrive with their own store.
-    UlozitTrasuItem->setEnabled(false);
-    OdstranitTrasuItem->setEnabled(false);
+    UlozitTrasuItem = action(QStringLiteral("UlozitTrasuItem"), QStringLiteral("Uložit trasu do oblíbených"),
+                             &TForm1::UlozitTrasuItemClick);
+    OdstranitTrasuItem = action(QStringLiteral("OdstranitTrasuItem"), QStringLiteral("Odstranit trasu z oblíbených"),
+                                &TForm1::OdstranitTrasuItemClick);
     trasy->addAction(UlozitTrasuItem);
     trasy->addAction(OdstranitTrasuItem);
 
@@ -273,11 +310,9 @@ void TForm1::buildMenus()
 
     QMenu *pomoc = menuBar()->addMenu(QStringLiteral("Pomo&c"));
     pomoc->setObjectName(QStringLiteral("Pomoc1"));
-    Npovda1 = action(QStringLiteral("Npovda1"), QStringLiteral("Nápověda"), nullptr);
-    Oaplikaci1 = action(QStringLiteral("Oaplikaci1"), QStringLiteral("O aplikaci"), nullptr);
-    // Help and the about box arrive with the settings storage.
-    Npovda1->setEnabled(false);
-    Oaplikaci1->setEnabled(false);
+    Npovda1 = action(QStringLiteral("Npovda1"), QStringLiteral("Nápověda"), &TForm1::Npovda1Click);
+    Npovda1->setShortcut(QKeySequence::HelpContents);
+    Oaplikaci1 = action(QStringLiteral("Oaplikaci1"), QStringLiteral("O aplikaci"), &TForm1::Oaplikaci1Click);
     pomoc->addAction(Npovda1);
     pomoc->addSeparator();
     pomoc->addAction(Oaplikaci1);
@@ -343,7 +378,7 @@ QWidget *TForm1::buildEditorPanel()
     DateTimePicker1->setKeyboardTracking(false);
     DateTimePicker1->setMinimumWidth(90);
 
-    Combo_Nazev = new QComboBox(Panel1);
+    Combo_Nazev = new RouteNameBox(Panel1);
     Combo_Nazev->setObjectName(QStringLiteral("Combo_Nazev"));
     Combo_Nazev->setEditable(true);
     Combo_Nazev->setInsertPolicy(QComboBox::NoInsert);
@@ -351,6 +386,9 @@ QWidget *TForm1::buildEditorPanel()
     Combo_Nazev->setEditText(QString());
     Combo_Nazev->setFixedWidth(182);
     Combo_Nazev->lineEdit()->setValidator(validator);
+    connect(Combo_Nazev, &RouteNameBox::aboutToShowPopup, this, &TForm1::Combo_NazevDropDown);
+    // A name picked with the mouse, or with the arrow keys in the box.
+    connect(Combo_Nazev, &QComboBox::activated, this, [this] { runGuarded([this] { Combo_NazevSelect(); }); });
 
     Edit_km = new QLineEdit(Panel1);
     Edit_km->setObjectName(QStringLiteral("Edit_km"));
@@ -568,6 +606,25 @@ void TForm1::onEnterKey(QObject *editor)
 
 // ---------------------------------------------------------------- start and stop
 
+void TForm1::setVisible(bool visible)
+{
+    // The stored placement is taken before the window first appears, so
+    // that it opens where and as large as it was left.
+    if (visible && !FormStorage1->isRestored())
+        FormStorage1->RestorePlacement();
+    QMainWindow::setVisible(visible);
+}
+
+void TForm1::zeptat()
+{
+    if (m_ending || !item_op_novy->isChecked())
+        return;
+    if (!FormZeptat)
+        FormZeptat = new TFormZeptat(item_op_novy, this);
+    if (FormZeptat->exec() == QDialog::Accepted && !m_ending)
+        Novzznam1Click();
+}
+
 void TForm1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
@@ -777,6 +834,9 @@ bool TForm1::saveRideLogElsewhere()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    // The placement first; a failure is told and the closing goes on.
+    if (!m_ending)
+        runGuarded([this] { FormStorage1->SavePlacement(); });
     QString error;
     while (!m_ending && !saveRideLogTo(m_rideLogPath, &error)) {
         // This very state is in a rescue copy already (the session asked
@@ -1067,4 +1127,88 @@ void TForm1::PrepocitejItemClick()
     else if (focused == Edit_prumer)
         RecalcAverage();
     RecalcTotals();
+}
+
+// ---------------------------------------------------------------- favourite routes
+
+QString TForm1::favouritesPath() const
+{
+    return m_programFolder + FavouriteRoutes::fileName();
+}
+
+void TForm1::Combo_NazevDropDown()
+{
+    // The list becomes the stored names; the text in the box stays.
+    const QString text = Combo_Nazev->currentText();
+    const QStringList names = FavouriteRoutes::names(favouritesPath());
+    const QSignalBlocker block(Combo_Nazev);
+    Combo_Nazev->clear();
+    Combo_Nazev->addItems(names);
+    Combo_Nazev->setCurrentIndex(Combo_Nazev->findText(text));
+    Combo_Nazev->setEditText(text);
+}
+
+void TForm1::Combo_NazevSelect()
+{
+    const FavouriteRoutes::Route route = FavouriteRoutes::read(favouritesPath(), Combo_Nazev->currentText());
+    showCellText(Edit_km, route.distance);
+    showCellText(Edit_Trasa, route.course);
+    // The spinner holds it within 1 to 5; its change goes into the row at once.
+    Spin_Naroc->setValue(route.difficulty);
+    Edit_prumer->clear();
+    edit_cas->clearTime();
+    Combo_NazevExit();
+    Edit_kmExit();
+    Edit_TrasaExit();
+    Spin_NarocExit();
+    Edit_prumerExit();
+    edit_casExit();
+}
+
+void TForm1::UlozitTrasuItemClick()
+{
+    const QString name = Combo_Nazev->currentText();
+    const QString problem = FavouriteRoutes::nameProblem(name);
+    if (!problem.isEmpty()) {
+        Messages::instance().failure(problem);
+        return;
+    }
+    runGuarded([&] {
+        FavouriteRoutes::save(favouritesPath(), name, {Edit_Trasa->text(), Edit_km->text(), Spin_Naroc->value()});
+        Messages::instance().info(kRouteSaved);
+    });
+}
+
+void TForm1::OdstranitTrasuItemClick()
+{
+    runGuarded([&] {
+        if (FavouriteRoutes::remove(favouritesPath(), Combo_Nazev->currentText()))
+            Messages::instance().info(kRouteRemoved);
+    });
+}
+
+// ---------------------------------------------------------------- help
+
+HelpWindow *TForm1::helpWindow() const
+{
+    return m_help;
+}
+
+void TForm1::Npovda1Click()
+{
+    const QString chm = m_programFolder + QStringLiteral("help.chm");
+    if (QFileInfo(chm).isFile() && openWithDesktop && openWithDesktop(chm))
+        return;
+    // No program for it on this desktop: the help that comes with the
+    // program, in a window of its own.
+    if (!m_help)
+        m_help = new HelpWindow(this);
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+void TForm1::Oaplikaci1Click()
+{
+    Messages::instance().info(kTitle + QStringLiteral("   ") + kMakerNotice + u'\n');
 }

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 
 class QAction;
 class QComboBox;
@@ -17,7 +18,11 @@ class QSpinBox;
 class QStatusBar;
 class QToolBar;
 class MaskedTimeEdit;
+class HelpWindow;
 class RideLogPrefetch;
+class RouteNameBox;
+class TFormStorage;
+class TFormZeptat;
 class TPubSortStrGrid;
 class TPubStrGrid;
 class TPubStrGridView;
@@ -54,6 +59,15 @@ public:
     // copies not yet reported; the next start reports and removes it.
     static QString rescueListName();
 
+    // After the window is shown: asks whether to add a ride, when the
+    // option says so.
+    void zeptat();
+    // Opens a file with the desktop's own program; false when the desktop
+    // has none for it. Replaceable, so that a test can stand in.
+    std::function<bool(const QString &)> openWithDesktop;
+    // The program's own help window, once it was opened.
+    HelpWindow *helpWindow() const;
+
     // Controls, named as in the window's description.
     QToolBar *ToolBar1 = nullptr;
     QAction *tb_novy = nullptr;
@@ -61,7 +75,7 @@ public:
     QAction *tb_celkem = nullptr;
     QFrame *Panel1 = nullptr;
     QDateEdit *DateTimePicker1 = nullptr;
-    QComboBox *Combo_Nazev = nullptr;
+    RouteNameBox *Combo_Nazev = nullptr;
     QLineEdit *Edit_km = nullptr;
     MaskedTimeEdit *edit_cas = nullptr;
     QLineEdit *Edit_prumer = nullptr;
@@ -77,6 +91,10 @@ public:
     QMenu *PopupPocitej = nullptr;
     // Sorts the ride log when a heading is clicked.
     TPubSortStrGrid *PbsSort = nullptr;
+    // Keeps the window's placement and the start-up option in "store.ini".
+    TFormStorage *FormStorage1 = nullptr;
+    // The start-up question, created when it is first asked.
+    TFormZeptat *FormZeptat = nullptr;
 
     QAction *Novzznam1 = nullptr;
     QAction *Odstranitzznam1 = nullptr;
@@ -122,9 +140,21 @@ public slots:
     void Prmr1Click() { RecalcAverage(); }
     void PrepocitejItemClick();
 
+    // Favourite routes.
+    void Combo_NazevDropDown();
+    void Combo_NazevSelect();
+    void UlozitTrasuItemClick();
+    void OdstranitTrasuItemClick();
+
+    void Npovda1Click();
+    void Oaplikaci1Click();
+
     // Heading clicks: a press in the grid arms, the release on a heading sorts.
     void pbsMouseDown(Qt::MouseButton button, const QPoint &pos);
     void pbsMouseUp(Qt::MouseButton button, const QPoint &pos);
+
+public:
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -155,6 +185,7 @@ private:
     bool isEditor(const QWidget *w) const;
     void onEnterKey(QObject *editor);
     int dataRowCount() const;
+    QString favouritesPath() const;
 
     ProgramFolder::Location m_where;
     RideLogPrefetch *m_prefetch = nullptr;
@@ -180,4 +211,5 @@ private:
     // Set by a mouse press in the grid, cleared by the next release there.
     bool m_gridPressed = false;
     int m_lastSortColumn = 0;
+    QPointer<HelpWindow> m_help;
 };

@@ -1,6 +1,8 @@
 #include "RideLogTable.h"
 #include "Unit1.h"
+#include "LocaleService.h"
 #include "Messages.h"
+#include "ToolkitTranslation.h"
 #include "WidgetMessages.h"
 
 #include <QApplication>
@@ -68,6 +70,9 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("trasovnik"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/trasovnik.svg")));
     QGuiApplication::setDesktopFileName(QStringLiteral("trasovnik"));
+    // The toolkit's own texts (standard buttons, context menus, dialogs)
+    // in the rider's language: Czech unless the desktop sets another.
+    installToolkitTranslation(LocaleService::instance().locale());
 
     WidgetMessages messages;
     Messages::install(&messages);
@@ -82,6 +87,9 @@ int main(int argc, char *argv[])
     window.show();
     // Told to end while the window was being opened (a box at start): the
     // rides are kept already, and the event loop must not start again.
+    if (window.isEnding())
+        return 0;
+    window.zeptat();
     if (window.isEnding())
         return 0;
     const int rc = app.exec();

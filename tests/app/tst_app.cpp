@@ -3,7 +3,9 @@
 #include "MessageRecorder.h"
 #include "NumberText.h"
 #include "RideArithmetic.h"
+#include "RideLogFile.h"
 #include "RideLogTable.h"
+#include "RouteNameBox.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
 #include "TestFiles.h"
@@ -40,22 +42,6 @@ namespace {
 const QString kTimeMessage = QStringLiteral("Neplatný formát času, zadej dle vzoru x:xx");
 const QString kAverageMessage =
     QStringLiteral("Nelze provést přepočet průměru! Pravděpodobně neplatný formát času.");
-
-// A ride log file as the program writes it, from rows of seven cells.
-QByteArray rideLogFile(const QList<QStringList> &rides)
-{
-    QString t = QStringLiteral("|\r\n%1|7\r\n18\r\n\r\n\r\nTop\r\nColumn 0 Width: 62\r\n").arg(rides.size() + 1);
-    const QStringList headings = {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"};
-    for (int c = 0; c < 7; ++c)
-        t += QStringLiteral("%1|0|%2\r\n").arg(c).arg(headings[c]);
-    for (int r = 0; r < rides.size(); ++r)
-        for (int c = 0; c < rides[r].size(); ++c)
-            if (!rides[r][c].isEmpty())
-                t += QStringLiteral("%1|%2|%3\r\n").arg(c).arg(r + 1).arg(rides[r][c]);
-    t += QStringLiteral("\r\n");
-    return AnsiFile::encode(t);
-}
-
 } // namespace
 
 // Shows each message in a real modal box that closes itself.

@@ -1,0 +1,30 @@
+#include "HelpWindow.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+HelpWindow::HelpWindow(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("HelpWindow"));
+    setWindowTitle(QStringLiteral("Nápověda – Trasovník 1.11"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
+    setSizeGripEnabled(true);
+
+    m_browser = new QTextBrowser(this);
+    m_browser->setObjectName(QStringLiteral("HelpText"));
+    m_browser->setOpenLinks(true);
+    m_browser->setOpenExternalLinks(false);
+    m_browser->setSource(QUrl(QStringLiteral("qrc:/help/napoveda.html")));
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *close = buttons->addButton(QStringLiteral("Zavřít"), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("HelpClose"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_browser, 1);
+    layout->addWidget(buttons);
+    resize(680, 560);
+}
