@@ -173,6 +173,16 @@ public:
     // Removes a row; later rows move up by one.
     void RemoveRow(int ARow);
 
+    // The table as the lines of an HTML table, appended to Lines: row 0 as
+    // the heading row (column widths + 5 as the widths), Caption1 above it
+    // when set, every other row as a body row. Body texts wrap when
+    // UseTdWrap is set; otherwise they do not, and texts longer than
+    // zkraceni characters are cut to that length and end with "...". Texts
+    // are escaped, so that a cell never turns into markup.
+    void WriteHtmlTable(QStringList &Lines) const;
+    // The same lines, each handed to `line` (valid only during the call).
+    void writeHtmlTableLines(const std::function<void(QStringView)> &line) const;
+
     // The table file's text, as SaveToFile writes it (CR LF line ends).
     QString tableFileText() const;
     // Takes over everything another table holds that a table file stores

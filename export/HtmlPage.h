@@ -1,0 +1,34 @@
+#pragma once
+#include "HtmlSettings.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class TPubStrGrid;
+
+// "#RRGGBB" of a colour value; bit 31 takes the desktop's system colour
+// of the low byte's index, bits 24–30 are ignored.
+QString ColorToHtml(qint32 color);
+
+namespace HtmlPage {
+
+// The page's file in the program folder, rebuilt at every build.
+inline constexpr QStringView kPreviewFileName = u"temp.html";
+
+// Sets the table's UseTdWrap and zkraceni from the settings (the table
+// keeps them) and gives the whole page, every line followed by CR LF.
+QString text(const HtmlSettings &settings, TPubStrGrid &log);
+// The same as lines, without line ends.
+QStringList lines(const HtmlSettings &settings, TPubStrGrid &log);
+// The page in Windows-1250, as the file holds it.
+QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log);
+
+} // namespace HtmlPage
+
+// Builds the page, writes it to temp.html in the program folder (a file
+// that cannot be written is passed over in silence: the preview keeps
+// what it showed) and hands the file's full path to `show`.
+void BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
+                   const std::function<void(const QString &path)> &show);

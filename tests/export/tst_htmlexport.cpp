@@ -1,0 +1,295 @@
+#include "HtmlPage.h"
+#include "HtmlSettings.h"
+#include "TPubStrGrid.h"
+#include "TestFiles.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QStringList kHeadings = {u"Datum"_qs, u"Název"_qs, u"Průběh trasy"_qs, u"Km"_qs,
+                               u"Čas"_qs, u"km/h"_qs, u"1-5"_qs};
+const QString kCourse = u"Lhota - Ves - Hora - Brod - Les - Lhota"_qs; // 39 characters
+
+// The heading row and the given rides; column 0 is 62 pixels wide.
+void fillLog(TPubStrGrid &g, const QList<QStringList> &rides)
+{
+    g.setColCount(7);
+    g.setRowCount(1 + int(rides.size()));
+    g.setColWidths(0, 62);
+    g.setRows(0, kHeadings);
+    for (int r = 0; r < rides.size(); ++r)
+        g.setRows(r + 1, rides[r]);
+}
+
+QStringList tableLines(TPubStrGrid &g, bool wrap, int cut)
+{
+    g.setUseTdWrap(wrap);
+    g.setZkraceni(cut);
+    QStringList lines;
+    g.WriteHtmlTable(lines);
+    return lines;
+}
+} // namespace
+
+class TestHtmlExport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void exampleTable_data();
+    void exampleTable();
+    void bodyCells_data();
+    void bodyCells();
+    void captionAndHeadings();
+    void factoryPage();
+    void pageFollowsSettings();
+    void colorToHtml_data();
+    void colorToHtml();
+    void settingsFile();
+    void unwritablePreviewIsPassedOver();
+};
+
+void TestHtmlExport::exampleTable_data()
+{
+    QTest::addColumn<bool>("wrap");
+    QTest::addColumn<QString>("open");
+    QTest::addColumn<QString>("course");
+    QTest::newRow("cut") << false << u"<td nowrap>"_qs << u"Lhota - Ves - Hora - Brod - Les - Lh..."_qs;
+    QTest::newRow("wrap") << true << u"<td>"_qs << kCourse;
+}
+
+void TestHtmlExport::exampleTable()
+{
+    QFETCH(bool, wrap);
+    QFETCH(QString, open);
+    QFETCH(QString, course);
+    TPubStrGrid g;
+    fillLog(g, {{u"3.5.2005"_qs, u"Okruh"_qs, kCourse, u"42,5"_qs, u"01:55"_qs, u"22,2"_qs, u"3"_qs}});
+    QStringList expected = {u"<table cellspacing = 0 cellpadding=3>"_qs, u"<tr>"_qs,
+                            u"<th nowrap width=67>Datum</th>"_qs};
+    for (int c = 1; c < 7; ++c)
+        expected << u"<th nowrap width=69>%1</th>"_qs.arg(kHeadings[c]);
+    expected << u"</tr>"_qs << u"<tr>"_qs;
+    for (const QString &t : {u"3.5.2005"_qs, u"Okruh"_qs, course, u"42,5"_qs, u"01:55"_qs, u"22,2"_qs, u"3"_qs})
+        expected << open + t + u"</td>"_qs;
+    expected << u"</tr>"_qs << u"</table>"_qs;
+    QCOMPARE(tableLines(g, wrap, 36), expected);
+}
+
+void TestHtmlExport::bodyCells_data()
+{
+    QTest::addColumn<bool>("wrap");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("exact length stays whole") << false << 5 << u"abcde"_qs << u"<td nowrap>abcde</td>"_qs;
+    QTest::newRow("one more is cut") << false << 5 << u"abcdef"_qs << u"<td nowrap>abcde...</td>"_qs;
+    QTest::newRow("cut 0") << false << 0 << u"a"_qs << u"<td nowrap>...</td>"_qs;
+    QTest::newRow("negative cut") << false << -3 << u"ab"_qs << u"<td nowrap>...</td>"_qs;
+    QTest::newRow("empty, cut") << false << 0 << QString() << u"<td nowrap><br></td>"_qs;
+    QTest::newRow("empty, wrap") << true << 0 << QString() << u"<td><br></td>"_qs;
+    QTest::newRow("wrap never cuts") << true << 2 << u"abcdef"_qs << u"<td>abcdef</td>"_qs;
+    QTest::newRow("markup escaped") << true << 9 << u"Brno <-> Praha & <b>"_qs
+                                    << u"<td>Brno &lt;-&gt; Praha &amp; &lt;b&gt;</td>"_qs;
+    QTest::newRow("cut before escaping") << false << 3 << u"a&b<c"_qs << u"<td nowrap>a&amp;b...</td>"_qs;
+    QTest::newRow("outside the code page") << true << 9 << u"Ж😀"_qs << u"<td>&#1046;&#128512;</td>"_qs;
+}
+
+void TestHtmlExport::bodyCells()
+{
+    QFETCH(bool, wrap);
+    QFETCH(int, cut);
+    QFETCH(QString, text);
+    QFETCH(QString, line);
+    TPubStrGrid g;
+    g.setColCount(1);
+    g.setRowCount(2);
+    g.setCells(0, 1, text);
+    const QStringList lines = tableLines(g, wrap, cut);
+    QCOMPARE(lines.size(), 8);
+    QCOMPARE(lines[5], line);
+}
+
+void TestHtmlExport::captionAndHeadings()
+{
+    TPubStrGrid g;
+    fillLog(g, {});
+    g.setCells(2, 0, QString());
+    g.setCaption1(u"Jízdy 2005 <&>"_qs);
+    QStringList lines = {u"před"_qs};
+    g.setUseTdWrap(false);
+    g.WriteHtmlTable(lines);
+    QCOMPARE(lines.size(), 1 + 1 + 1 + 1 + 7 + 1 + 1);
+    QCOMPARE(lines[0], u"před"_qs);
+    QCOMPARE(lines[2], u"<tr><th nowrap colspan=6>Jízdy 2005 &lt;&amp;&gt;</th></tr>"_qs);
+    QCOMPARE(lines[6], u"<th nowrap width=69><br></th>"_qs);
+    QCOMPARE(lines.mid(11), (QStringList{u"</tr>"_qs, u"</table>"_qs}));
+}
+
+void TestHtmlExport::factoryPage()
+{
+    TPubStrGrid g;
+    fillLog(g, {{u"3.5.2005"_qs, u"Okruh"_qs, kCourse, u"42,5"_qs, u"01:55"_qs, u"22,2"_qs, u"3"_qs}});
+    const QStringList head = {
+        u"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">"_qs,
+        u"<HTML><head><TITLE>Trasovník HTML výstup</TITLE>"_qs,
+        u" <META NAME=\"TITLE\" CONTENT=\"Trasovník HTML výstup\">"_qs,
+        u" <META NAME=\"DESCRIPTION\" CONTENT=\"Trasovník - https://trasovnik.example.org\">"_qs,
+        u" <META NAME=\"Author\" CONTENT=\"Halvorn Software\">"_qs,
+        u" <META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1250\">"_qs,
+        u" <META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"CS\">"_qs,
+        u"<STYLE>"_qs,
+        u" body {"_qs,
+        u"        font-family: Arial;"_qs,
+        u"        font-size: 10pt;"_qs,
+        u"        background: #FFFFFF;"_qs,
+        u"        color: #000000;"_qs,
+        u"}"_qs,
+        u" table {"_qs,
+        u"        font-family: Arial;"_qs,
+        u"        font-size: 8pt;"_qs,
+        u"        background: #FEFEF1;"_qs,
+        u"        color: #000000;"_qs,
+        u"        border-right:1px solid #000000;"_qs,
+        u"        border-bottom:1px solid #000000;"_qs,
+        u"}"_qs,
+        u" TD,TH  {"_qs,
+        u"        text-align: left;"_qs,
+        u"        border-left:1px solid #000000;"_qs,
+        u"        border-top:1px solid #000000;"_qs,
+        u"}"_qs,
+        u"</STYLE>"_qs,
+        u"</head>"_qs,
+        u"<body>"_qs,
+        u"<center>Trasovník HTML výstup<br><br>"_qs,
+    };
+    QStringList expected = head;
+    expected += tableLines(g, false, 36);
+    expected << u"</center></body></html>"_qs;
+
+    g.setUseTdWrap(true);
+    g.setZkraceni(1);
+    QCOMPARE(HtmlPage::lines(HtmlSettings(), g), expected);
+    // The table keeps the values the page was built with.
+    QCOMPARE(g.UseTdWrap(), false);
+    QCOMPARE(g.zkraceni(), 36);
+
+    QTemporaryDir dir;
+    QString shown;
+    BuildHtmlPage(HtmlSettings(), g, dir.path() + u'/', [&](const QString &p) { shown = p; });
+    QCOMPARE(shown, dir.filePath(u"temp.html"_qs));
+    QStringDecoder dec("windows-1250");
+    const QByteArray onDisk = fileBytes(shown);
+    QCOMPARE(QString(dec.decode(onDisk)), expected.join(u"\r\n"_qs) + u"\r\n"_qs);
+    QVERIFY(!dec.hasError());
+    // "í" and "ý" as single Windows-1250 bytes.
+    QVERIFY(onDisk.startsWith("<!DOCTYPE") && onDisk.contains("Trasovn\xedk HTML v\xfdstup</TITLE>\r\n"));
+}
+
+void TestHtmlExport::pageFollowsSettings()
+{
+    TPubStrGrid g;
+    fillLog(g, {{u"x"_qs, u"y"_qs, kCourse}});
+    HtmlSettings s;
+    s.Title = u"A & <B>"_qs;
+    s.FontTitleName = u"DejaVu Sans"_qs;
+    s.FontTableSize = -3;
+    s.BorderSize = 0;
+    s.BorderColor = 0x0000FF;
+    s.usewrap = false;
+    s.zkraceni = 2;
+    const QStringList lines = HtmlPage::lines(s, g);
+    QCOMPARE(lines[1], u"<HTML><head><TITLE>A &amp; &lt;B&gt;</TITLE>"_qs);
+    QCOMPARE(lines[2], u" <META NAME=\"TITLE\" CONTENT=\"Trasovník HTML výstup\">"_qs);
+    QCOMPARE(lines[9], u"        font-family: DejaVu Sans;"_qs);
+    QCOMPARE(lines[16], u"        font-size: -3pt;"_qs);
+    for (int i : {19, 20, 24, 25})
+        QVERIFY2(lines[i].endsWith(u":0px solid #FF0000;"), qPrintable(lines[i]));
+    QCOMPARE(lines[30], u"<center>A &amp; &lt;B&gt;<br><br>"_qs);
+    QVERIFY(lines.contains(u"<td>"_qs + kCourse + u"</td>"_qs));
+
+    s.Title.clear();
+    QCOMPARE(HtmlPage::lines(s, g)[30], u"<center><br><br>"_qs);
+}
+
+void TestHtmlExport::colorToHtml_data()
+{
+    QTest::addColumn<qint32>("color");
+    QTest::addColumn<QString>("html");
+    QTest::newRow("red") << qint32(255) << u"#FF0000"_qs;
+    QTest::newRow("blue") << qint32(0xFF0000) << u"#0000FF"_qs;
+    QTest::newRow("pale yellow") << qint32(15859454) << u"#FEFEF1"_qs;
+    QTest::newRow("bits 24-30") << qint32(0x7F123456) << u"#563412"_qs;
+    QTest::newRow("button face") << qint32(0x8000000F) << u"#102030"_qs;
+    QTest::newRow("window text, high bits") << qint32(0x81FFFF08) << u"#A0B0C0"_qs;
+    QTest::newRow("no such system colour") << qint32(0x800000FF) << u"#000000"_qs;
+}
+
+void TestHtmlExport::colorToHtml()
+{
+    QFETCH(qint32, color);
+    QFETCH(QString, html);
+    QPalette p = QGuiApplication::palette();
+    p.setColor(QPalette::Button, QColor(0x10, 0x20, 0x30));
+    p.setColor(QPalette::Text, QColor(0xA0, 0xB0, 0xC0));
+    QGuiApplication::setPalette(p);
+    QCOMPARE(ColorToHtml(color), html);
+}
+
+void TestHtmlExport::settingsFile()
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(u"store.ini"_qs);
+    putFile(ini, "[TForm1]\r\nVisible=1\r\n");
+    QCOMPARE(HtmlSettingsFile::load(ini), HtmlSettings());
+
+    HtmlSettingsFile::save(ini, HtmlSettings());
+    QCOMPARE(fileBytes(ini), QByteArray("[TForm1]\r\nVisible=1\r\n[HtmlSet]\r\n"
+                                        "FontTableName=Arial\r\nFontTableSize=8\r\nFontTableColor=0\r\n"
+                                        "FontTitleName=Arial\r\nFontTitleSize=10\r\nFontTitleColor=0\r\n"
+                                        "BorderSize=1\r\nBorderColor=0\r\nTableColor=15859454\r\n"
+                                        "BodyColor=16777215\r\nTitle=Trasovn\xedk HTML v\xfdstup\r\n"
+                                        "usewrap=1\r\nzkraceni=36\r\n"));
+
+    HtmlSettings s;
+    s.FontTableName = u"Liberation Serif"_qs;
+    s.FontTitleColor = qint32(0x80000008);
+    s.BorderSize = 25;
+    s.Title = u"Jízdy"_qs;
+    s.usewrap = false;
+    s.zkraceni = -4;
+    HtmlSettingsFile::save(ini, s);
+    QCOMPARE(HtmlSettingsFile::load(ini), s);
+    QVERIFY(fileBytes(ini).contains("FontTitleColor=-2147483640\r\n"));
+
+    // Words that are not whole numbers take the factory value; any other
+    // number than 0 means no wrapping.
+    putFile(ini, "[htmlset]\r\nBorderSize=abc\r\nusewrap=2\r\nzkraceni=0x10\r\nTitle=\r\n");
+    const HtmlSettings read = HtmlSettingsFile::load(ini);
+    QCOMPARE(read.BorderSize, 1);
+    QCOMPARE(read.usewrap, true);
+    QCOMPARE(read.zkraceni, 16);
+    QCOMPARE(read.Title, QString());
+
+    HtmlSettingsFile::erase(ini);
+    QCOMPARE(fileBytes(ini), QByteArray());
+}
+
+void TestHtmlExport::unwritablePreviewIsPassedOver()
+{
+    QTemporaryDir dir;
+    TPubStrGrid g;
+    fillLog(g, {});
+    // The "folder" is a file: temp.html cannot be created in it.
+    const QString notAFolder = dir.filePath(u"file"_qs);
+    putFile(notAFolder, "x");
+    QString shown;
+    BuildHtmlPage(HtmlSettings(), g, notAFolder + u'/', [&](const QString &p) { shown = p; });
+    QCOMPARE(shown, notAFolder + u"/temp.html"_qs);
+    QCOMPARE(fileBytes(notAFolder), QByteArray("x"));
+}
+
+QTEST_MAIN(TestHtmlExport)
+#include "tst_htmlexport.moc"
