@@ -8,6 +8,8 @@
 #include "TPubSortStrGrid.h"
 #include "TPubStrGrid.h"
 
+#include "RatioReporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCollatorSortKey>
@@ -147,19 +149,6 @@ void sortConvertedKeys(benchmark::State &state, int column, const Convert &conve
 
 // Collects the measured times and prints each sorter's ratio to its
 // baseline after the run.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> realTime; // by registered name
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                realTime[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 
@@ -221,9 +210,9 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
 
     for (const Kind &k : kinds) {
-        const auto sorter = reporter.realTime.find(std::string("TPubSortStrGrid/") + k.name);
-        const auto base = reporter.realTime.find(std::string("std::sort/") + k.name);
-        if (sorter == reporter.realTime.end() || base == reporter.realTime.end() || base->second <= 0)
+        const auto sorter = reporter.times.find(std::string("TPubSortStrGrid/") + k.name);
+        const auto base = reporter.times.find(std::string("std::sort/") + k.name);
+        if (sorter == reporter.times.end() || base == reporter.times.end() || base->second <= 0)
             continue;
         std::printf("ratio %s: %.2f (sorter %.2f ms, std::sort of converted keys %.2f ms)\n", k.name,
                     sorter->second / base->second, sorter->second, base->second);

@@ -1,6 +1,7 @@
 #include "HtmlPage.h"
 #include "AnsiFile.h"
 #include "AppError.h"
+#include "HtmlTable.h"
 #include "HtmlText.h"
 #include "SystemColors.h"
 #include "TPubStrGrid.h"
@@ -25,74 +26,87 @@ QString ColorToHtml(qint32 color)
 namespace HtmlPage {
 
 namespace {
-// Hands every line of the page to `out`.
-void writeLines(const HtmlSettings &s, TPubStrGrid &log, const std::function<void(QStringView)> &out)
+// Writes every line of the page into the sink.
+template <class Sink>
+void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out)
 {
     log.setUseTdWrap(!s.usewrap);
     log.setZkraceni(s.zkraceni);
 
-    const QString title = HtmlText::escaped(s.Title);
-    const auto n = [](qint32 v) { return QString::number(v); };
-    const QString border = n(s.BorderSize) + u"px solid "_qs + ColorToHtml(s.BorderColor) + u';';
+    const auto line = [&out](QStringView markup) {
+        out.markup(markup);
+        out.endLine();
+    };
+    const auto style = [&](QStringView name, const QString &value, QStringView end) {
+        out.markup(name);
+        out.markup(value);
+        line(end);
+    };
+    const auto border = [&](QStringView side) {
+        out.markup(side);
+        out.number(s.BorderSize);
+        out.markup(u"px solid ");
+        out.markup(ColorToHtml(s.BorderColor));
+        line(u";");
+    };
+    const auto title = [&](QStringView before, QStringView after) {
+        out.markup(before);
+        out.text(s.Title);
+        line(after);
+    };
 
-    out(u"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">");
-    out(QString(u"<HTML><head><TITLE>"_qs + title + u"</TITLE>"_qs));
-    out(u" <META NAME=\"TITLE\" CONTENT=\"Trasovník HTML výstup\">");
-    out(u" <META NAME=\"DESCRIPTION\" CONTENT=\"Trasovník - https://trasovnik.example.org\">");
-    out(u" <META NAME=\"Author\" CONTENT=\"Halvorn Software\">");
-    out(u" <META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1250\">");
-    out(u" <META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"CS\">");
-    out(u"<STYLE>");
-    out(u" body {");
-    out(QString(u"        font-family: "_qs + s.FontTitleName + u';'));
-    out(QString(u"        font-size: "_qs + n(s.FontTitleSize) + u"pt;"_qs));
-    out(QString(u"        background: "_qs + ColorToHtml(s.BodyColor) + u';'));
-    out(QString(u"        color: "_qs + ColorToHtml(s.FontTitleColor) + u';'));
-    out(u"}");
-    out(u" table {");
-    out(QString(u"        font-family: "_qs + s.FontTableName + u';'));
-    out(QString(u"        font-size: "_qs + n(s.FontTableSize) + u"pt;"_qs));
-    out(QString(u"        background: "_qs + ColorToHtml(s.TableColor) + u';'));
-    out(QString(u"        color: "_qs + ColorToHtml(s.FontTableColor) + u';'));
-    out(QString(u"        border-right:"_qs + border));
-    out(QString(u"        border-bottom:"_qs + border));
-    out(u"}");
-    out(u" TD,TH  {");
-    out(u"        text-align: left;");
-    out(QString(u"        border-left:"_qs + border));
-    out(QString(u"        border-top:"_qs + border));
-    out(u"}");
-    out(u"</STYLE>");
-    out(u"</head>");
-    out(u"<body>");
-    out(QString(u"<center>"_qs + title + u"<br><br>"_qs));
-    log.writeHtmlTableLines(out);
-    out(u"</center></body></html>");
+    line(u"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">");
+    title(u"<HTML><head><TITLE>", u"</TITLE>");
+    line(u" <META NAME=\"TITLE\" CONTENT=\"Trasovník HTML výstup\">");
+    line(u" <META NAME=\"DESCRIPTION\" CONTENT=\"Trasovník - https://trasovnik.example.org\">");
+    line(u" <META NAME=\"Author\" CONTENT=\"Halvorn Software\">");
+    line(u" <META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1250\">");
+    line(u" <META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"CS\">");
+    line(u"<STYLE>");
+    line(u" body {");
+    style(u"        font-family: ", s.FontTitleName, u";");
+    style(u"        font-size: ", QString::number(s.FontTitleSize), u"pt;");
+    style(u"        background: ", ColorToHtml(s.BodyColor), u";");
+    style(u"        color: ", ColorToHtml(s.FontTitleColor), u";");
+    line(u"}");
+    line(u" table {");
+    style(u"        font-family: ", s.FontTableName, u";");
+    style(u"        font-size: ", QString::number(s.FontTableSize), u"pt;");
+    style(u"        background: ", ColorToHtml(s.TableColor), u";");
+    style(u"        color: ", ColorToHtml(s.FontTableColor), u";");
+    border(u"        border-right:");
+    border(u"        border-bottom:");
+    line(u"}");
+    line(u" TD,TH  {");
+    line(u"        text-align: left;");
+    border(u"        border-left:");
+    border(u"        border-top:");
+    line(u"}");
+    line(u"</STYLE>");
+    line(u"</head>");
+    line(u"<body>");
+    title(u"<center>", u"<br><br>");
+    HtmlTable::write(log, out);
+    line(u"</center></body></html>");
 }
 } // namespace
-
-QString text(const HtmlSettings &settings, TPubStrGrid &log)
-{
-    QString page;
-    // About 40 characters per cell line.
-    page.reserve(2048 + qsizetype(log.RowCount()) * (log.ColCount() + 2) * 40);
-    writeLines(settings, log, [&page](QStringView line) { page.append(line).append(u"\r\n"); });
-    return page;
-}
 
 QStringList lines(const HtmlSettings &settings, TPubStrGrid &log)
 {
     QStringList all;
-    writeLines(settings, log, [&all](QStringView line) { all.append(line.toString()); });
+    HtmlText::LineSink sink(all);
+    writePage(settings, log, sink);
     return all;
 }
 
 QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log)
 {
-    // Every text has been escaped or is the program's own, except font
-    // names, which the font dialog offers only when the code page holds
-    // them; a hand-edited store.ini is Windows-1250 itself.
-    return AnsiFile::encode(text(settings, log));
+    QByteArray page;
+    // About 30 bytes per cell line.
+    page.reserve(2048 + qsizetype(log.RowCount()) * (log.ColCount() + 2) * 32);
+    HtmlText::Cp1250Sink sink(page);
+    writePage(settings, log, sink);
+    return page;
 }
 
 } // namespace HtmlPage

@@ -17,12 +17,10 @@ namespace HtmlPage {
 // The page's file in the program folder, rebuilt at every build.
 inline constexpr QStringView kPreviewFileName = u"temp.html";
 
-// Sets the table's UseTdWrap and zkraceni from the settings (the table
-// keeps them) and gives the whole page, every line followed by CR LF.
-QString text(const HtmlSettings &settings, TPubStrGrid &log);
-// The same as lines, without line ends.
+// Both set the table's UseTdWrap and zkraceni from the settings (the table
+// keeps them). The page's lines:
 QStringList lines(const HtmlSettings &settings, TPubStrGrid &log);
-// The page in Windows-1250, as the file holds it.
+// The page in Windows-1250 as the file holds it, CR LF after every line.
 QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log);
 
 } // namespace HtmlPage

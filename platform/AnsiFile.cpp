@@ -5,7 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QHash>
+
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,7 +22,8 @@ namespace {
 struct CodePage
 {
     char16_t toUnicode[256];
-    QHash<char16_t, uchar> fromUnicode;
+    // Byte of each UTF-16 code unit, -1 where the code page has none.
+    std::vector<qint16> fromUnicode = std::vector<qint16>(65536, qint16(-1));
 
     CodePage()
     {
@@ -35,7 +37,7 @@ struct CodePage
             if (u == 0xFFFD)
                 u = char16_t(b);
             toUnicode[b] = u;
-            fromUnicode.insert(u, uchar(b));
+            fromUnicode[u] = qint16(b);
         }
     }
 };
@@ -48,11 +50,7 @@ const CodePage &codePage()
 
 int byteFor(char16_t c)
 {
-    if (c < 0x80)
-        return c;
-    const auto &map = codePage().fromUnicode;
-    const auto it = map.constFind(c);
-    return it == map.constEnd() ? -1 : int(*it);
+    return c < 0x80 ? int(c) : int(codePage().fromUnicode[c]);
 }
 } // namespace
 
@@ -90,13 +88,14 @@ QByteArray encode(QStringView text)
     QByteArray bytes(text.size(), Qt::Uninitialized);
     char *out = bytes.data();
     const QChar *in = text.data();
+    const qint16 *table = codePage().fromUnicode.data();
     for (qsizetype i = 0, n = text.size(); i < n; ++i) {
         const char16_t c = in[i].unicode();
         if (c < 0x80) {
             out[i] = char(c);
             continue;
         }
-        const int b = byteFor(c);
+        const int b = table[c];
         if (b < 0) {
             throw AppError(QStringLiteral("Text obsahuje znaky, které nelze uložit v kódování "
                                           "Windows-1250: %1")

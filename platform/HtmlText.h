@@ -1,5 +1,7 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 // Text placed into an HTML page that is written in Windows-1250.
@@ -10,5 +12,53 @@ namespace HtmlText {
 // page cannot hold becomes a numeric reference, so that it still shows.
 void appendEscaped(QString &out, QStringView text);
 QString escaped(QStringView text);
+
+// Where the lines of a page go. Each line is built from markup (written
+// as it is), texts (escaped) and numbers, and ended by endLine().
+
+// Into a list of lines.
+class LineSink
+{
+public:
+    explicit LineSink(QStringList &lines) : m_lines(lines) {}
+    void markup(QStringView s) { m_line.append(s); }
+    void text(QStringView s) { appendEscaped(m_line, s); }
+    void number(qint64 n) { m_line.append(QString::number(n)); }
+    void endLine()
+    {
+        m_lines.append(m_line);
+        m_line.resize(0);
+    }
+
+private:
+    QStringList &m_lines;
+    QString m_line;
+};
+
+// Straight into the Windows-1250 bytes of the page, CR LF after every
+// line: one pass, no text in between. Characters that the code page
+// cannot hold become numeric references, in markup too.
+class Cp1250Sink
+{
+public:
+    // Appends to `out`; the bytes are all there once the sink is gone.
+    explicit Cp1250Sink(QByteArray &out) : m_out(out), m_used(out.size()) {}
+    ~Cp1250Sink() { m_out.resize(m_used); }
+    Cp1250Sink(const Cp1250Sink &) = delete;
+    Cp1250Sink &operator=(const Cp1250Sink &) = delete;
+
+    void markup(QStringView s) { put(s, false); }
+    void text(QStringView s) { put(s, true); }
+    void number(qint64 n) { markup(QString::number(n)); }
+    void endLine() { markup(u"\r\n"); }
+
+private:
+    void put(QStringView s, bool escape);
+    // The array's size runs ahead of the bytes written (m_used), so that
+    // each write needs no resize of its own.
+    char *reserve(qsizetype bytes);
+    QByteArray &m_out;
+    qsizetype m_used;
+};
 
 } // namespace HtmlText

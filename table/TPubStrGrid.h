@@ -178,10 +178,9 @@ public:
     // when set, every other row as a body row. Body texts wrap when
     // UseTdWrap is set; otherwise they do not, and texts longer than
     // zkraceni characters are cut to that length and end with "...". Texts
-    // are escaped, so that a cell never turns into markup.
+    // are escaped, so that a cell never turns into markup. (HtmlTable.h
+    // writes the same lines into other sinks.)
     void WriteHtmlTable(QStringList &Lines) const;
-    // The same lines, each handed to `line` (valid only during the call).
-    void writeHtmlTableLines(const std::function<void(QStringView)> &line) const;
 
     // The table file's text, as SaveToFile writes it (CR LF line ends).
     QString tableFileText() const;

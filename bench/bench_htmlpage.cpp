@@ -1,0 +1,100 @@
+// Building the HTML page of a 10,000-ride log, as the export window does
+// at every keystroke in its title and cut-length fields, against a
+// baseline that only joins the same cell texts into one text, measured in
+// the same run. The page's build includes cutting and escaping the cells
+// and encoding the page to Windows-1250; writing temp.html is measured on
+// its own.
+
+#include "AnsiFile.h"
+#include "HtmlPage.h"
+#include "RatioReporter.h"
+#include "RideLogText.h"
+#include "TPubStrGrid.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kRides = 10'000;
+std::unique_ptr<TPubStrGrid> g_log;
+QString g_folder;
+
+void BM_CellTextsBaseline(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QString all;
+        for (int r = 0; r < g_log->RowCount(); ++r)
+            for (int c = 0; c < g_log->ColCount(); ++c)
+                all.append(g_log->cellView(c, r));
+        benchmark::DoNotOptimize(all.data());
+    }
+}
+BENCHMARK(BM_CellTextsBaseline)->Unit(benchmark::kMillisecond);
+
+void BM_PageCut(benchmark::State &state)
+{
+    HtmlSettings s;
+    for (auto _ : state) {
+        QByteArray page = HtmlPage::bytes(s, *g_log);
+        benchmark::DoNotOptimize(page.data());
+    }
+}
+BENCHMARK(BM_PageCut)->Unit(benchmark::kMillisecond);
+
+void BM_PageWrap(benchmark::State &state)
+{
+    HtmlSettings s;
+    s.usewrap = false;
+    for (auto _ : state) {
+        QByteArray page = HtmlPage::bytes(s, *g_log);
+        benchmark::DoNotOptimize(page.data());
+    }
+}
+BENCHMARK(BM_PageWrap)->Unit(benchmark::kMillisecond);
+
+// The whole build as the window runs it: page, then temp.html written
+// atomically (the preview is not loaded here).
+void BM_BuildHtmlPage(benchmark::State &state)
+{
+    HtmlSettings s;
+    for (auto _ : state)
+        BuildHtmlPage(s, *g_log, g_folder, {});
+}
+BENCHMARK(BM_BuildHtmlPage)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    g_folder = dir.path() + u'/';
+    g_log = std::make_unique<TPubStrGrid>();
+    g_log->setAutoSave(false);
+    g_log->loadTableFileBytes(AnsiFile::encode(rideLogText(kRides)));
+    const qsizetype pageSize = HtmlPage::bytes(HtmlSettings(), *g_log).size();
+    std::printf("ride log: %d rides; page %lld bytes\n", g_log->RowCount() - 1, static_cast<long long>(pageSize));
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const auto base = reporter.times.find("BM_CellTextsBaseline");
+    std::printf("\n");
+    for (const char *name : {"BM_PageCut", "BM_PageWrap", "BM_BuildHtmlPage"}) {
+        const auto t = reporter.times.find(name);
+        if (t == reporter.times.end() || base == reporter.times.end() || base->second <= 0)
+            continue;
+        std::printf("%-18s %7.2f ms   baseline %6.2f ms   ratio %.1fx   %s one frame (16 ms)\n", name + 3,
+                    t->second, base->second, t->second / base->second, t->second <= 16.0 ? "within" : "OVER");
+    }
+    g_log.reset();
+    return 0;
+}
