@@ -1,4 +1,5 @@
 #include "Unit1.h"
+#include "UnitHTML.h"
 #include "AnsiFile.h"
 #include "AppError.h"
 #include "Cp1250Validator.h"
@@ -271,9 +272,8 @@ void TForm1::buildMenus()
     Novzznam1->setShortcut(QKeySequence::New);
     Odstranitzznam1 = action(QStringLiteral("Odstranitzznam1"), QStringLiteral("Odstranit záznam"),
                              &TForm1::Odstranitzznam1Click);
-    ExportdoHTML1 = action(QStringLiteral("ExportdoHTML1"), QStringLiteral("Export do HTML a Tisk"), nullptr);
-    // The export window arrives with the HTML export.
-    ExportdoHTML1->setEnabled(false);
+    ExportdoHTML1 = action(QStringLiteral("ExportdoHTML1"), QStringLiteral("Export do HTML a Tisk"),
+                           &TForm1::ExportdoHTML1Click);
     zaznamy->addAction(Novzznam1);
     zaznamy->addAction(Odstranitzznam1);
     zaznamy->addSeparator();
@@ -1211,4 +1211,14 @@ void TForm1::Npovda1Click()
 void TForm1::Oaplikaci1Click()
 {
     Messages::instance().info(kTitle + QStringLiteral("   ") + kMakerNotice + u'\n');
+}
+
+void TForm1::ExportdoHTML1Click()
+{
+    // The window is made for this opening only and shows the committed
+    // cells of the ride log.
+    auto *window = new TFormHTML(*m_log, m_htmlSettings, m_programFolder, this);
+    FormHTML = window;
+    window->exec();
+    delete window;
 }

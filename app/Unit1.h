@@ -1,5 +1,6 @@
 #pragma once
 #include "ProgramFolder.h"
+#include "HtmlSettings.h"
 #include "RideArithmetic.h"
 
 #include <QMainWindow>
@@ -148,6 +149,7 @@ public slots:
 
     void Npovda1Click();
     void Oaplikaci1Click();
+    void ExportdoHTML1Click();
 
     // Heading clicks: a press in the grid arms, the release on a heading sorts.
     void pbsMouseDown(Qt::MouseButton button, const QPoint &pos);
@@ -212,4 +214,6 @@ private:
     bool m_gridPressed = false;
     int m_lastSortColumn = 0;
     QPointer<HelpWindow> m_help;
+    // The look of the exported page, for the whole run.
+    HtmlSettings m_htmlSettings;
 };

@@ -6,19 +6,28 @@
 #include "SystemColors.h"
 #include "TPubStrGrid.h"
 
+QRgb colorValueToRgb(qint32 color)
+{
+    const quint32 value = quint32(color);
+    if (value & 0x80000000u)
+        return SystemColors::rgb(int(value & 0xFFu)) | 0xFF000000u;
+    return qRgb(int(value & 0xFF), int(value >> 8 & 0xFF), int(value >> 16 & 0xFF));
+}
+
+qint32 rgbToColorValue(QRgb rgb)
+{
+    return qint32(quint32(qRed(rgb)) | quint32(qGreen(rgb)) << 8 | quint32(qBlue(rgb)) << 16);
+}
+
 QString ColorToHtml(qint32 color)
 {
-    quint32 value = quint32(color);
-    if (value & 0x80000000u) {
-        const QRgb rgb = SystemColors::rgb(int(value & 0xFFu));
-        value = quint32(qRed(rgb)) | quint32(qGreen(rgb)) << 8 | quint32(qBlue(rgb)) << 16;
-    }
+    const QRgb rgb = colorValueToRgb(color);
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
     QString out(7, u'#');
+    const int parts[3] = {qRed(rgb), qGreen(rgb), qBlue(rgb)};
     for (int i = 0; i < 3; ++i) {
-        const uint byte = (value >> (8 * i)) & 0xFFu;
-        out[1 + 2 * i] = QChar(kHex[byte >> 4]);
-        out[2 + 2 * i] = QChar(kHex[byte & 0xF]);
+        out[1 + 2 * i] = QChar(kHex[parts[i] >> 4]);
+        out[2 + 2 * i] = QChar(kHex[parts[i] & 0xF]);
     }
     return out;
 }
@@ -111,15 +120,17 @@ QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log)
 
 } // namespace HtmlPage
 
-void BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
+QByteArray BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
                    const std::function<void(const QString &path)> &show)
 {
     const QString path = programFolder + HtmlPage::kPreviewFileName.toString();
+    QByteArray page = HtmlPage::bytes(settings, log);
     try {
-        AnsiFile::writeBytes(path, HtmlPage::bytes(settings, log));
+        AnsiFile::writeBytes(path, page);
     } catch (const AppError &) {
         // The preview keeps the page it showed; nothing to tell the rider.
     }
     if (show)
         show(path);
+    return page;
 }

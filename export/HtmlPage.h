@@ -2,6 +2,7 @@
 #include "HtmlSettings.h"
 
 #include <QByteArray>
+#include <QRgb>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -11,6 +12,10 @@ class TPubStrGrid;
 // "#RRGGBB" of a colour value; bit 31 takes the desktop's system colour
 // of the low byte's index, bits 24–30 are ignored.
 QString ColorToHtml(qint32 color);
+// The colour a colour value stands for (system colours resolved), and
+// back: the value of a plain colour.
+QRgb colorValueToRgb(qint32 color);
+qint32 rgbToColorValue(QRgb rgb);
 
 namespace HtmlPage {
 
@@ -27,6 +32,7 @@ QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log);
 
 // Builds the page, writes it to temp.html in the program folder (a file
 // that cannot be written is passed over in silence: the preview keeps
-// what it showed) and hands the file's full path to `show`.
-void BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
+// what it showed) and hands the file's full path to `show`. Gives the
+// page's bytes.
+QByteArray BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
                    const std::function<void(const QString &path)> &show);

@@ -11,7 +11,7 @@ packages=(
   poppler-utils
   libgl-dev libbenchmark-dev
   xvfb xauth
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation
   locales
 )
 

@@ -1,0 +1,510 @@
+#include "UnitHTML.h"
+#include "AnsiFile.h"
+#include "AppError.h"
+#include "FontColorDialog.h"
+#include "HtmlPage.h"
+#include "Messages.h"
+#include "SpinEdit.h"
+#include "TPubStrGrid.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <limits>
+
+TFormHTML *FormHTML = nullptr;
+
+namespace {
+// The preview shows the page file and nothing else: no scripts, no other
+// local files, no navigation away from it.
+class PreviewPage : public QWebEnginePage
+{
+public:
+    using QWebEnginePage::QWebEnginePage;
+    QUrl allowed;
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
+    {
+        return isMainFrame && url.adjusted(QUrl::RemoveFragment) == allowed;
+    }
+};
+
+QPushButton *button(const QString &name, const QString &text, int width, QWidget *parent)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setMinimumWidth(width);
+    // Enter in a field of the window presses no button.
+    b->setAutoDefault(false);
+    return b;
+}
+
+QPalette withBackground(QPalette p, QRgb rgb)
+{
+    p.setColor(QPalette::Window, QColor(rgb));
+    return p;
+}
+} // namespace
+
+TFormHTML::TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder, QWidget *parent)
+    : QDialog(parent), m_log(log), m_settings(settings), m_programFolder(programFolder),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+{
+    if (!m_programFolder.endsWith(u'/'))
+        m_programFolder += u'/';
+    m_iniPath = m_programFolder + QStringLiteral("store.ini");
+    setObjectName(QStringLiteral("FormHTML"));
+    setWindowTitle(QStringLiteral("HTML výstup"));
+    setModal(true);
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSize(8);
+    setFont(f);
+    setAutoFillBackground(true);
+    setPalette(withBackground(palette(), qRgb(0xC0, 0xC0, 0xC0)));
+    buildControls();
+    resize(std::max(622, minimumSizeHint().width()), std::max(365, minimumSizeHint().height()));
+}
+
+TFormHTML::~TFormHTML()
+{
+    // The page goes before its profile.
+    delete WebBrowser1;
+    if (FormHTML == this)
+        FormHTML = nullptr;
+}
+
+void TFormHTML::buildControls()
+{
+    Panel2 = new QFrame(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setMinimumHeight(120);
+    m_profile = new QWebEngineProfile(this); // off the record: nothing kept on disk
+    WebBrowser1 = new QWebEngineView(Panel2);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    auto *page = new PreviewPage(m_profile, WebBrowser1);
+    QWebEngineSettings *ws = page->settings();
+    ws->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    ws->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    ws->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    ws->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    WebBrowser1->setPage(page);
+    WebBrowser1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(WebBrowser1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        QMenu menu(this);
+        menu.addAction(WebBrowser1->pageAction(QWebEnginePage::Copy));
+        menu.addAction(WebBrowser1->pageAction(QWebEnginePage::SelectAll));
+        menu.exec(WebBrowser1->mapToGlobal(pos));
+    });
+    auto *previewLayout = new QVBoxLayout(Panel2);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    previewLayout->addWidget(WebBrowser1);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setAutoFillBackground(true);
+    Panel1->setPalette(withBackground(palette(), qRgb(0xD1, 0xA5, 0xA5)));
+
+    BtnFontTable = button(QStringLiteral("BtnFontTable"), QStringLiteral("Font Tabulky"), 105, Panel1);
+    BtnFontTitle = button(QStringLiteral("BtnFontTitle"), QStringLiteral("Font Titulku"), 105, Panel1);
+    BtnBorderSize = button(QStringLiteral("BtnBorderSize"), QStringLiteral("Okraj        "), 105, Panel1);
+    BtnBodyColor = button(QStringLiteral("BtnBodyColor"), QStringLiteral("Barva pozadí"), 105, Panel1);
+    BtnCellColor = button(QStringLiteral("BtnCellColor"), QStringLiteral("Barva tabulky"), 105, Panel1);
+    BtnBorderColor = button(QStringLiteral("BtnBorderColor"), QStringLiteral("Barva okraje"), 105, Panel1);
+
+    // The width field lies over the right part of its button.
+    SpinBorder = new SpinEdit(BtnBorderSize);
+    SpinBorder->setObjectName(QStringLiteral("SpinBorder"));
+    SpinBorder->setRange(HtmlSettings::kMinBorder, HtmlSettings::kMaxBorder);
+    SpinBorder->setValue(0);
+    const int spinWidth = SpinBorder->sizeHint().width();
+    BtnBorderSize->setMinimumWidth(
+        std::max(105, BtnBorderSize->fontMetrics().horizontalAdvance(QStringLiteral("Okraj")) + spinWidth + 16));
+    BtnBorderSize->installEventFilter(this);
+
+    auto *titleLabel = new QLabel(QStringLiteral("Titulek: "), Panel1);
+    LblTitle = new QLineEdit(QStringLiteral("Trasovník HTML výstup"), Panel1);
+    LblTitle->setObjectName(QStringLiteral("LblTitle"));
+    LblTitle->setMaxLength(std::numeric_limits<int>::max());
+    LblTitle->setMinimumWidth(240);
+    titleLabel->setBuddy(LblTitle);
+
+    Checkwrap = new QCheckBox(QStringLiteral("Nezalamovat, zkrátit na "), Panel1);
+    Checkwrap->setObjectName(QStringLiteral("Checkwrap"));
+    Checkwrap->setChecked(true);
+    spinwrap = new SpinEdit(Panel1);
+    spinwrap->setObjectName(QStringLiteral("spinwrap"));
+    spinwrap->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    spinwrap->setValue(36);
+    spinwrap->setMinimumWidth(spinwrap->fontMetrics().horizontalAdvance(QStringLiteral("99999")) + 30);
+    Label1 = new QLabel(QStringLiteral("znaků"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+
+    btnReset = button(QStringLiteral("btnReset"), QStringLiteral("Původní hodnoty"), 138, Panel1);
+    Button1 = button(QStringLiteral("Button1"), QStringLiteral("Tovární hodnoty"), 129, Panel1);
+
+    auto *grid = new QGridLayout(Panel1);
+    grid->setContentsMargins(6, 6, 8, 6);
+    grid->setHorizontalSpacing(7);
+    grid->setVerticalSpacing(5);
+    grid->addWidget(BtnFontTable, 0, 0);
+    grid->addWidget(BtnFontTitle, 1, 0);
+    grid->addWidget(BtnBorderSize, 2, 0);
+    grid->addWidget(BtnBodyColor, 0, 1);
+    grid->addWidget(BtnCellColor, 1, 1);
+    grid->addWidget(BtnBorderColor, 2, 1);
+    auto *titleRow = new QHBoxLayout;
+    titleRow->setSpacing(3);
+    titleRow->addWidget(titleLabel);
+    titleRow->addWidget(LblTitle, 1);
+    grid->addLayout(titleRow, 0, 2);
+    auto *wrapRow = new QHBoxLayout;
+    wrapRow->setSpacing(3);
+    wrapRow->addWidget(Checkwrap);
+    wrapRow->addWidget(spinwrap);
+    wrapRow->addWidget(Label1);
+    wrapRow->addStretch(1);
+    grid->addLayout(wrapRow, 1, 2);
+    auto *resetRow = new QHBoxLayout;
+    resetRow->setSpacing(3);
+    resetRow->addWidget(btnReset);
+    resetRow->addWidget(Button1);
+    resetRow->addStretch(1);
+    grid->addLayout(resetRow, 2, 2);
+    grid->setColumnStretch(2, 1);
+
+    BtnSave = button(QStringLiteral("BtnSave"), QStringLiteral("Uložit"), 89, this);
+    BtnTisk = button(QStringLiteral("BtnTisk"), QStringLiteral("Tisk"), 89, this);
+    btnVzhled = button(QStringLiteral("btnVzhled"), QStringLiteral("Vzhled stránky"), 89, this);
+    btnStorno = button(QStringLiteral("btnStorno"), QStringLiteral("Zavřít"), 89, this);
+    auto *buttons = new QVBoxLayout;
+    buttons->setSpacing(4);
+    for (QPushButton *b : {BtnSave, BtnTisk, btnVzhled, btnStorno})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->setSpacing(4);
+    bottom->addWidget(Panel1, 1);
+    bottom->addLayout(buttons);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 5, 3);
+    outer->setSpacing(6);
+    outer->addWidget(Panel2, 1);
+    auto *bottomIndent = new QHBoxLayout;
+    bottomIndent->setContentsMargins(3, 0, 0, 0);
+    bottomIndent->addLayout(bottom);
+    outer->addLayout(bottomIndent);
+
+    FontDialog1 = new FontColorDialog(this);
+    FontDialog1->setObjectName(QStringLiteral("FontDialog1"));
+    ColorDialog1 = new QColorDialog(this);
+    ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+    ColorDialog1->setWindowTitle(QStringLiteral("Barva"));
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setFileMode(QFileDialog::AnyFile);
+    SaveDialog1->setNameFilter(QStringLiteral("Html soubor (*.htm *.html)"));
+    SaveDialog1->setDefaultSuffix(QStringLiteral("htm"));
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+
+    const auto guarded = [this](void (TFormHTML::*handler)()) {
+        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(BtnFontTable, &QPushButton::clicked, this, guarded(&TFormHTML::BtnFontTableClick));
+    connect(BtnFontTitle, &QPushButton::clicked, this, guarded(&TFormHTML::BtnFontTitleClick));
+    connect(BtnBodyColor, &QPushButton::clicked, this, guarded(&TFormHTML::BtnBodyColorClick));
+    connect(BtnCellColor, &QPushButton::clicked, this, guarded(&TFormHTML::BtnCellColorClick));
+    connect(BtnBorderColor, &QPushButton::clicked, this, guarded(&TFormHTML::BtnBorderColorClick));
+    connect(BtnBorderSize, &QPushButton::clicked, this, &TFormHTML::BtnBorderSizeClick);
+    connect(SpinBorder, &SpinEdit::textValueChanged, this, guarded(&TFormHTML::SpinBorderChange));
+    connect(LblTitle, &QLineEdit::textChanged, this, guarded(&TFormHTML::rebuild));
+    connect(Checkwrap, &QCheckBox::toggled, this, guarded(&TFormHTML::CheckwrapClick));
+    connect(spinwrap, &SpinEdit::textValueChanged, this, guarded(&TFormHTML::rebuild));
+    connect(btnReset, &QPushButton::clicked, this, guarded(&TFormHTML::btnResetClick));
+    connect(Button1, &QPushButton::clicked, this, guarded(&TFormHTML::Button1Click));
+    connect(BtnSave, &QPushButton::clicked, this, guarded(&TFormHTML::BtnSaveClick));
+    connect(BtnTisk, &QPushButton::clicked, this, guarded(&TFormHTML::BtnTiskClick));
+    connect(btnVzhled, &QPushButton::clicked, this, guarded(&TFormHTML::btnVzhledClick));
+    connect(btnStorno, &QPushButton::clicked, this, &QWidget::close);
+    connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &, bool ok) { printDone(ok); });
+    connect(WebBrowser1, &QWebEngineView::printFinished, this, &TFormHTML::printDone);
+}
+
+bool TFormHTML::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == BtnBorderSize && event->type() == QEvent::Resize) {
+        const QSize hint = SpinBorder->sizeHint();
+        const int h = std::min(hint.height(), BtnBorderSize->height());
+        SpinBorder->setGeometry(BtnBorderSize->width() - hint.width(), (BtnBorderSize->height() - h) / 2,
+                                hint.width(), h);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormHTML::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    if (QWidget *owner = parentWidget()) {
+        const QRect over = owner->window()->frameGeometry();
+        move(over.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
+    runGuarded([this] { FormShow(); });
+}
+
+void TFormHTML::FormShow()
+{
+    m_loading = true;
+    try {
+        LoadHtmlSettings();
+        putBorderSize();
+    } catch (...) {
+        m_loading = false;
+        throw;
+    }
+    m_loading = false;
+    BuildPage();
+}
+
+void TFormHTML::LoadHtmlSettings()
+{
+    const HtmlSettings stored = HtmlSettingsFile::load(m_iniPath);
+    // The three that the controls hold are taken from the controls.
+    const QString title = m_settings.Title;
+    const bool usewrap = m_settings.usewrap;
+    const qint32 zkraceni = m_settings.zkraceni;
+    m_settings = stored;
+    m_settings.Title = title;
+    m_settings.usewrap = usewrap;
+    m_settings.zkraceni = zkraceni;
+    LblTitle->setText(stored.Title);
+    Checkwrap->setChecked(stored.usewrap);
+    spinwrap->setTextValue(stored.zkraceni);
+}
+
+void TFormHTML::SaveHtmlSettings()
+{
+    m_settings.Title = LblTitle->text();
+    m_settings.usewrap = Checkwrap->isChecked();
+    m_settings.zkraceni = spinwrap->textValue();
+    HtmlSettingsFile::save(m_iniPath, m_settings);
+}
+
+void TFormHTML::putBorderSize()
+{
+    m_settings.BorderSize = std::clamp(m_settings.BorderSize, HtmlSettings::kMinBorder, HtmlSettings::kMaxBorder);
+    SpinBorder->setTextValue(m_settings.BorderSize);
+}
+
+void TFormHTML::BuildPage()
+{
+    HtmlSettings s = m_settings;
+    s.Title = LblTitle->text();
+    s.usewrap = Checkwrap->isChecked();
+    s.zkraceni = spinwrap->textValue();
+    m_page = BuildHtmlPage(s, m_log, m_programFolder, [this](const QString &path) { showPreview(path); });
+}
+
+void TFormHTML::rebuild()
+{
+    // While the settings load, the controls change one after another; one
+    // build follows at the end with all of them.
+    if (!m_loading)
+        BuildPage();
+}
+
+void TFormHTML::showPreview(const QString &path)
+{
+    const QUrl url = QUrl::fromLocalFile(path);
+    static_cast<PreviewPage *>(WebBrowser1->page())->allowed = url;
+    // A page that is being printed is not replaced under the printer; the
+    // newest page follows when the print is done.
+    if (m_printing) {
+        m_previewWaiting = true;
+        return;
+    }
+    WebBrowser1->load(url);
+}
+
+void TFormHTML::chooseFont(QString &name, qint32 &size, qint32 &color)
+{
+    FontDialog1->setFamily(name);
+    FontDialog1->setPointSize(size);
+    FontDialog1->setColor(colorValueToRgb(color));
+    if (FontDialog1->exec() != QDialog::Accepted)
+        return;
+    name = FontDialog1->family();
+    size = FontDialog1->pointSize();
+    color = rgbToColorValue(FontDialog1->color());
+    BuildPage();
+}
+
+void TFormHTML::chooseColor(qint32 &color)
+{
+    ColorDialog1->setCurrentColor(QColor(colorValueToRgb(color)));
+    if (ColorDialog1->exec() == QDialog::Accepted)
+        color = rgbToColorValue(ColorDialog1->selectedColor().rgb());
+    BuildPage();
+}
+
+void TFormHTML::BtnFontTableClick()
+{
+    chooseFont(m_settings.FontTableName, m_settings.FontTableSize, m_settings.FontTableColor);
+}
+
+void TFormHTML::BtnFontTitleClick()
+{
+    chooseFont(m_settings.FontTitleName, m_settings.FontTitleSize, m_settings.FontTitleColor);
+}
+
+void TFormHTML::BtnBodyColorClick()
+{
+    chooseColor(m_settings.BodyColor);
+}
+
+void TFormHTML::BtnCellColorClick()
+{
+    chooseColor(m_settings.TableColor);
+}
+
+void TFormHTML::BtnBorderColorClick()
+{
+    chooseColor(m_settings.BorderColor);
+}
+
+void TFormHTML::BtnBorderSizeClick()
+{
+    SpinBorder->setFocus(Qt::OtherFocusReason);
+    SpinBorder->selectAll();
+}
+
+void TFormHTML::SpinBorderChange()
+{
+    m_settings.BorderSize = SpinBorder->textValue();
+    rebuild();
+}
+
+void TFormHTML::CheckwrapClick()
+{
+    spinwrap->setEnabled(Checkwrap->isChecked());
+    rebuild();
+}
+
+void TFormHTML::btnResetClick()
+{
+    FormShow();
+}
+
+void TFormHTML::Button1Click()
+{
+    HtmlSettingsFile::erase(m_iniPath);
+    btnResetClick();
+}
+
+void TFormHTML::BtnSaveClick()
+{
+    SaveHtmlSettings();
+    if (!m_lastSaveName.isEmpty())
+        SaveDialog1->selectFile(m_lastSaveName);
+    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+        return;
+    m_lastSaveName = SaveDialog1->selectedFiles().constFirst();
+    // The page last built: the bytes that temp.html holds, also when the
+    // program folder would not take them.
+    AnsiFile::writeBytes(m_lastSaveName, m_page);
+}
+
+void TFormHTML::BtnTiskClick()
+{
+    if (m_printing)
+        return;
+    QPrintDialog dialog(m_printer.get(), this);
+    dialog.setWindowTitle(QStringLiteral("Tisk"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_printing = true;
+    BtnTisk->setEnabled(false);
+    btnVzhled->setEnabled(false);
+    if (m_printer->outputFormat() == QPrinter::PdfFormat && !m_printer->outputFileName().isEmpty()) {
+        // Straight from the engine: a PDF whose text can be searched and copied.
+        WebBrowser1->page()->printToPdf(m_printer->outputFileName(), m_printer->pageLayout(),
+                                        m_printer->pageRanges());
+    } else {
+        WebBrowser1->print(m_printer.get());
+    }
+}
+
+void TFormHTML::printDone(bool ok)
+{
+    if (!m_printing)
+        return;
+    m_printing = false;
+    BtnTisk->setEnabled(true);
+    btnVzhled->setEnabled(true);
+    if (m_previewWaiting) {
+        m_previewWaiting = false;
+        WebBrowser1->load(QUrl::fromLocalFile(m_programFolder + HtmlPage::kPreviewFileName.toString()));
+    }
+    emit printingFinished(ok);
+    if (!ok)
+        Messages::instance().failure(QStringLiteral("Stránku se nepodařilo vytisknout."));
+    if (m_closeAfterPrint) {
+        m_closeAfterPrint = false;
+        close();
+    }
+}
+
+void TFormHTML::btnVzhledClick()
+{
+    if (m_printing)
+        return;
+    QPageSetupDialog dialog(m_printer.get(), this);
+    dialog.setWindowTitle(QStringLiteral("Vzhled stránky"));
+    dialog.exec();
+}
+
+void TFormHTML::done(int result)
+{
+    // The printer must live until its print is done: the window closes
+    // then.
+    if (m_printing) {
+        m_closeAfterPrint = true;
+        return;
+    }
+    const QString failure = failureOf([this] { SaveHtmlSettings(); });
+    if (!failure.isEmpty()) {
+        Messages::instance().failure(failure);
+        // The window stays open so that the look is not lost, but the
+        // rider is never kept in it.
+        const int answer = Messages::instance().choose(
+            QStringLiteral("Vzhled stránky se nepodařilo uložit. Zavřít okno i tak?"),
+            {QStringLiteral("Ano"), QStringLiteral("Ne")}, 1, 1);
+        if (answer != 0)
+            return;
+    }
+    QDialog::done(result);
+}
