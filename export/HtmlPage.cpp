@@ -100,6 +100,11 @@ void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out)
 }
 } // namespace
 
+QString previewPath(const QString &programFolder)
+{
+    return programFolder + QStringLiteral("temp.html");
+}
+
 QStringList lines(const HtmlSettings &settings, TPubStrGrid &log)
 {
     QStringList all;
@@ -123,7 +128,7 @@ QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log)
 QByteArray BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
                    const std::function<void(const QString &path)> &show)
 {
-    const QString path = programFolder + HtmlPage::kPreviewFileName.toString();
+    const QString path = HtmlPage::previewPath(programFolder);
     QByteArray page = HtmlPage::bytes(settings, log);
     try {
         AnsiFile::writeBytes(path, page);

@@ -19,8 +19,9 @@ qint32 rgbToColorValue(QRgb rgb);
 
 namespace HtmlPage {
 
-// The page's file in the program folder, rebuilt at every build.
-inline constexpr QStringView kPreviewFileName = u"temp.html";
+// The page's file in the program folder (program folder with its
+// trailing separator), rebuilt at every build.
+QString previewPath(const QString &programFolder);
 
 // Both set the table's UseTdWrap and zkraceni from the settings (the table
 // keeps them). The page's lines:

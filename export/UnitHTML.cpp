@@ -292,18 +292,12 @@ void TFormHTML::FormShow()
 
 void TFormHTML::LoadHtmlSettings()
 {
-    const HtmlSettings stored = HtmlSettingsFile::load(m_iniPath);
-    // The three that the controls hold are taken from the controls.
-    const QString title = m_settings.Title;
-    const bool usewrap = m_settings.usewrap;
-    const qint32 zkraceni = m_settings.zkraceni;
-    m_settings = stored;
-    m_settings.Title = title;
-    m_settings.usewrap = usewrap;
-    m_settings.zkraceni = zkraceni;
-    LblTitle->setText(stored.Title);
-    Checkwrap->setChecked(stored.usewrap);
-    spinwrap->setTextValue(stored.zkraceni);
+    // The last three are held by their controls; building and saving take
+    // them from there.
+    m_settings = HtmlSettingsFile::load(m_iniPath);
+    LblTitle->setText(m_settings.Title);
+    Checkwrap->setChecked(m_settings.usewrap);
+    spinwrap->setTextValue(m_settings.zkraceni);
 }
 
 void TFormHTML::SaveHtmlSettings()
@@ -467,7 +461,7 @@ void TFormHTML::printDone(bool ok)
     btnVzhled->setEnabled(true);
     if (m_previewWaiting) {
         m_previewWaiting = false;
-        WebBrowser1->load(QUrl::fromLocalFile(m_programFolder + HtmlPage::kPreviewFileName.toString()));
+        WebBrowser1->load(QUrl::fromLocalFile(HtmlPage::previewPath(m_programFolder)));
     }
     emit printingFinished(ok);
     if (!ok)

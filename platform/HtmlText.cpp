@@ -47,14 +47,6 @@ void appendEscaped(QString &out, QStringView text)
     out.append(text.mid(plainFrom));
 }
 
-QString escaped(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    appendEscaped(out, text);
-    return out;
-}
-
 char *Cp1250Sink::reserve(qsizetype bytes)
 {
     if (m_out.size() - m_used < bytes)

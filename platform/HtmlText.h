@@ -11,7 +11,6 @@ namespace HtmlText {
 // so that a text never turns into markup, and a character that the code
 // page cannot hold becomes a numeric reference, so that it still shows.
 void appendEscaped(QString &out, QStringView text);
-QString escaped(QStringView text);
 
 // Where the lines of a page go. Each line is built from markup (written
 // as it is), texts (escaped) and numbers, and ended by endLine().
