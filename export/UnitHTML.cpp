@@ -1,6 +1,7 @@
 #include "UnitHTML.h"
 #include "AnsiFile.h"
 #include "AppError.h"
+#include "Cp1250Validator.h"
 #include "FontColorDialog.h"
 #include "HtmlPage.h"
 #include "Messages.h"
@@ -22,6 +23,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -147,6 +149,15 @@ void TFormHTML::buildControls()
     LblTitle->setObjectName(QStringLiteral("LblTitle"));
     LblTitle->setMaxLength(std::numeric_limits<int>::max());
     LblTitle->setMinimumWidth(240);
+    // The title is stored in store.ini, in Windows-1250.
+    auto *storable = new Cp1250Validator(LblTitle);
+    LblTitle->setValidator(storable);
+    connect(storable, &Cp1250Validator::charactersDropped, this, [this](const QString &characters) {
+        QToolTip::showText(LblTitle->mapToGlobal(QPoint(0, LblTitle->height())),
+                           QStringLiteral("Znaky %1 nelze uložit (kódování Windows-1250), byly vynechány.")
+                               .arg(excerpt(characters, 20)),
+                           LblTitle);
+    });
     titleLabel->setBuddy(LblTitle);
 
     Checkwrap = new QCheckBox(QStringLiteral("Nezalamovat, zkrátit na "), Panel1);

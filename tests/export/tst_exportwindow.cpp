@@ -141,6 +141,8 @@ private slots:
         open();
         QTest::keyClick(w->LblTitle, Qt::Key_End);
         QTest::keyClicks(w->LblTitle, " & <B>");
+        // What store.ini could not hold is left out as it is typed.
+        w->LblTitle->insert(u"Ж"_qs);
         QCOMPARE(pageLines()[1], u"<HTML><head><TITLE>Trasovník HTML výstup &amp; &lt;B&gt;</TITLE>"_qs);
 
         const QString whole = u"<td>Lhota - Ves - Hora - Brod - Les - Lhota</td>"_qs;
@@ -324,8 +326,13 @@ private slots:
         QSignalSpy finished(w.get(), &TFormHTML::printingFinished);
         onModal<QPrintDialog>([](QPrintDialog *d) { d->accept(); });
         click(w->BtnTisk);
+        // Closing waits for the print, whose printer the window holds.
+        w->close();
+        QVERIFY(w->isVisible());
         QVERIFY(finished.wait(20000));
         QCOMPARE(finished.first().first().toBool(), true);
+        QVERIFY(!w->isVisible());
+        QVERIFY(msgs->shown.isEmpty());
         QProcess p;
         p.start(u"pdftotext"_qs, {pdf, u"-"_qs});
         QVERIFY(p.waitForFinished(20000));
@@ -338,6 +345,17 @@ private slots:
         const QString info = QString::fromUtf8(p.readAllStandardOutput());
         const QRegularExpressionMatch size = QRegularExpression(u"Page size: +([\\d.]+) x ([\\d.]+) pts \\(A4\\)"_qs).match(info);
         QVERIFY2(size.hasMatch() && size.captured(1).toDouble() > size.captured(2).toDouble(), qPrintable(info));
+
+        // A PDF that cannot be written is reported, not passed over.
+        open();
+        w->printer()->setOutputFormat(QPrinter::PdfFormat);
+        w->printer()->setOutputFileName(file(u"no/such/folder/x.pdf"_qs));
+        QSignalSpy failed(w.get(), &TFormHTML::printingFinished);
+        onModal<QPrintDialog>([](QPrintDialog *d) { d->accept(); });
+        click(w->BtnTisk);
+        QVERIFY(failed.wait(20000));
+        QCOMPARE(failed.first().first().toBool(), false);
+        QCOMPARE(msgs->texts(), QStringList{u"Stránku se nepodařilo vytisknout."_qs});
     }
 };
 
