@@ -19,6 +19,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -102,8 +103,15 @@ private slots:
         m_dir.reset();
     }
 
+    void openedFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("byMouse");
+        QTest::newRow("Alt+Z") << false;
+        QTest::newRow("mouse") << true;
+    }
     void openedFromTheMenu()
     {
+        QFETCH(bool, byMouse);
         TestLocale czech;
         putFile(file(u"default.tvl"_qs), rideLogFile({kRide}));
         putFile(file(u"store.ini"_qs), "[HtmlSet]\r\nBorderSize=25\r\nTitle=Moje j\xedzdy\r\n");
@@ -120,12 +128,21 @@ private slots:
             pageTitle = d->WebBrowser1->title();
             click(d->btnStorno);
         });
-        QTest::keyClick(&main, Qt::Key_Z, Qt::AltModifier);
-        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        QVERIFY(menu);
-        QTest::keyClick(menu, Qt::Key_Down);
-        QTest::keyClick(menu, Qt::Key_Down);
-        QTest::keyClick(menu, Qt::Key_Return);
+        if (byMouse) {
+            QMenuBar *bar = main.menuBar();
+            QAction *zaznamy = bar->actions().first();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(zaznamy).center());
+            QTRY_VERIFY(zaznamy->menu()->isVisible());
+            QTest::mouseClick(zaznamy->menu(), Qt::LeftButton, {},
+                              zaznamy->menu()->actionGeometry(main.ExportdoHTML1).center());
+        } else {
+            QTest::keyClick(&main, Qt::Key_Z, Qt::AltModifier);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
         QTRY_VERIFY(!FormHTML);
         QVERIFY(loaded);
         QCOMPARE(border, u"10"_qs);
