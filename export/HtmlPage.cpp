@@ -131,7 +131,7 @@ QByteArray BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const Q
     const QString path = HtmlPage::previewPath(programFolder);
     QByteArray page = HtmlPage::bytes(settings, log);
     try {
-        AnsiFile::writeBytes(path, page);
+        AnsiFile::writeScratchBytes(path, page);
     } catch (const AppError &) {
         // The preview keeps the page it showed; nothing to tell the rider.
     }

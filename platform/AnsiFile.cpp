@@ -4,10 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QStringDecoder>
 
 #include <vector>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -205,6 +207,22 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     if (f.write(bytes) != bytes.size() || !f.commit())
         throw AppError(QStringLiteral("Unable to write to %1").arg(path));
     syncFolderOf(path);
+}
+
+void writeScratchBytes(const QString &path, const QByteArray &bytes)
+{
+    QTemporaryFile f(path + QStringLiteral(".XXXXXX"));
+    if (!f.open())
+        throw AppError(QStringLiteral("Cannot create file %1").arg(path));
+    // Readable like any other file of the program, not only by its owner.
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                     QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // The new file takes the old one's name only once it is whole; rename
+    // replaces the old file in one step.
+    if (f.write(bytes) != bytes.size() || !f.flush()
+        || ::rename(QFile::encodeName(f.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        throw AppError(QStringLiteral("Unable to write to %1").arg(path));
+    f.setAutoRemove(false);
 }
 
 QStringList splitLines(const QString &text)

@@ -37,6 +37,10 @@ QString whatIsInTheWay(const QString &path);
 // file and its folder are synced). Throws AppError("Cannot create file
 // <path>") or AppError("Unable to write to <path>").
 void writeBytes(const QString &path, const QByteArray &bytes);
+// The same for a file that the program can make again at any time (the
+// HTML preview): replaced whole and atomically, but not waited for until
+// it is on the disk. Throws the same errors.
+void writeScratchBytes(const QString &path, const QByteArray &bytes);
 
 // Lines of a text: a line ends at CR LF, LF or CR; a final line break
 // does not start another line.
