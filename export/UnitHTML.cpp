@@ -23,6 +23,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -289,15 +290,12 @@ void TFormHTML::showEvent(QShowEvent *event)
 
 void TFormHTML::FormShow()
 {
-    m_loading = true;
-    try {
+    {
+        m_loading = true;
+        const auto loaded = qScopeGuard([this] { m_loading = false; });
         LoadHtmlSettings();
         putBorderSize();
-    } catch (...) {
-        m_loading = false;
-        throw;
     }
-    m_loading = false;
     BuildPage();
 }
 
