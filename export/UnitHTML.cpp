@@ -151,14 +151,7 @@ void TFormHTML::buildControls()
     LblTitle->setMaxLength(std::numeric_limits<int>::max());
     LblTitle->setMinimumWidth(240);
     // The title is stored in store.ini, in Windows-1250.
-    auto *storable = new Cp1250Validator(LblTitle);
-    LblTitle->setValidator(storable);
-    connect(storable, &Cp1250Validator::charactersDropped, this, [this](const QString &characters) {
-        QToolTip::showText(LblTitle->mapToGlobal(QPoint(0, LblTitle->height())),
-                           QStringLiteral("Znaky %1 nelze uložit (kódování Windows-1250), byly vynechány.")
-                               .arg(excerpt(characters, 20)),
-                           LblTitle);
-    });
+    keepStorable(LblTitle);
     titleLabel->setBuddy(LblTitle);
 
     Checkwrap = new QCheckBox(QStringLiteral("Nezalamovat, zkrátit na "), Panel1);

@@ -1,5 +1,9 @@
 #include "Cp1250Validator.h"
 #include "AnsiFile.h"
+#include "AppError.h"
+
+#include <QLineEdit>
+#include <QToolTip>
 
 namespace {
 // The input made storable; `pos` follows the characters before it.
@@ -47,4 +51,16 @@ QValidator::State Cp1250Validator::validate(QString &input, int &pos) const
     if (!dropped.isEmpty())
         emit charactersDropped(dropped);
     return Acceptable;
+}
+
+void keepStorable(QLineEdit *edit)
+{
+    auto *validator = new Cp1250Validator(edit);
+    edit->setValidator(validator);
+    QObject::connect(validator, &Cp1250Validator::charactersDropped, edit, [edit](const QString &characters) {
+        QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())),
+                           QStringLiteral("Znaky %1 nelze uložit (kódování Windows-1250), byly vynechány.")
+                               .arg(excerpt(characters, 20)),
+                           edit);
+    });
 }

@@ -16,3 +16,8 @@ signals:
     // The characters just left out of an input, each once.
     void charactersDropped(const QString &characters) const;
 };
+
+class QLineEdit;
+// Gives a line edit a Cp1250Validator that says in a tooltip below the
+// field which characters it left out.
+void keepStorable(QLineEdit *edit);
