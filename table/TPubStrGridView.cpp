@@ -98,6 +98,15 @@ public:
             drawRaisedEdge(painter, r, pal);
     }
 
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (editor && m_view->OnEditorCreated)
+            m_view->OnEditorCreated(editor);
+        return editor;
+    }
+
 private:
     TPubStrGridView *m_view;
 };

@@ -46,6 +46,9 @@ public:
 
     TGridColorEvent OnGetCellColor;
     TDrawCellEvent OnDrawCell;
+    // Called with every in-place editor the view makes (a QLineEdit for
+    // text), before it is shown: the owner may restrict what it takes.
+    std::function<void(QWidget *editor)> OnEditorCreated;
 
     // Re-applies the grid's options, sizes and headings.
     void syncFromGrid();

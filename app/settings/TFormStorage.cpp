@@ -82,7 +82,8 @@ struct StoredProperty
 
 // "Component.Property" on the window: the component by its name, the
 // property by its name in any letter case. Only integers and Booleans are
-// kept.
+// kept. A writable property goes before a read-only one of the same name
+// (a panel's own "Width" before QWidget's "width").
 StoredProperty resolve(QWidget *window, const QString &entry)
 {
     StoredProperty sp;
@@ -100,10 +101,12 @@ StoredProperty resolve(QWidget *window, const QString &entry)
         const int type = p.metaType().id();
         if (QString::fromLatin1(p.name()).compare(name, Qt::CaseInsensitive) == 0
             && (type == QMetaType::Bool || type == QMetaType::Int)) {
-            sp.object = object;
-            sp.property = p;
-            sp.key = component + u'_' + name;
-            break;
+            const bool better = !sp.object || (p.isWritable() && !sp.property.isWritable());
+            if (better) {
+                sp.object = object;
+                sp.property = p;
+                sp.key = component + u'_' + name;
+            }
         }
     }
     return sp;
