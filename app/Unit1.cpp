@@ -1,4 +1,5 @@
 #include "Unit1.h"
+#include "UnitEdit.h"
 #include "UnitHTML.h"
 #include "AnsiFile.h"
 #include "AppError.h"
@@ -419,8 +420,6 @@ QWidget *TForm1::buildEditorPanel()
     Btn_edittrasa->setObjectName(QStringLiteral("Btn_edittrasa"));
     Btn_edittrasa->setFocusPolicy(Qt::ClickFocus);
     Btn_edittrasa->setFixedWidth(70);
-    // The waypoint editor arrives with the waypoint list.
-    Btn_edittrasa->setEnabled(false);
 
     for (QWidget *w : {static_cast<QWidget *>(Edit_km), static_cast<QWidget *>(edit_cas),
                        static_cast<QWidget *>(Edit_prumer)}) {
@@ -447,6 +446,7 @@ QWidget *TForm1::buildEditorPanel()
     courseRow->setSpacing(6);
     courseRow->addWidget(Edit_Trasa);
     courseRow->addWidget(Btn_edittrasa);
+    connect(Btn_edittrasa, &QPushButton::clicked, this, [this] { runGuarded([this] { Btn_edittrasaClick(); }); });
     courseRow->addStretch(1);
     grid->addLayout(courseRow, 3, 0, 1, 7);
     grid->setColumnStretch(6, 1);
@@ -1211,6 +1211,15 @@ void TForm1::Npovda1Click()
 void TForm1::Oaplikaci1Click()
 {
     Messages::instance().info(kTitle + QStringLiteral("   ") + kMakerNotice + u'\n');
+}
+
+void TForm1::Btn_edittrasaClick()
+{
+    // A new editor for every opening; it reads the course field and, on
+    // "OK", writes it back and commits it into the current ride.
+    auto *window = new TFormEdit(Edit_Trasa, [this] { Edit_TrasaExit(); }, m_programFolder, this);
+    window->exec();
+    delete window;
 }
 
 void TForm1::ExportdoHTML1Click()

@@ -150,6 +150,8 @@ public slots:
     void Npovda1Click();
     void Oaplikaci1Click();
     void ExportdoHTML1Click();
+    // The waypoint editor for the course field.
+    void Btn_edittrasaClick();
 
     // Heading clicks: a press in the grid arms, the release on a heading sorts.
     void pbsMouseDown(Qt::MouseButton button, const QPoint &pos);

@@ -2,6 +2,7 @@
 #include "FontColorDialog.h"
 #include "HtmlPage.h"
 #include "MessageRecorder.h"
+#include "Modal.h"
 #include "RideLogFile.h"
 #include "SpinEdit.h"
 #include "TPubStrGrid.h"
@@ -36,22 +37,6 @@
 namespace {
 const QStringList kRide = {u"3.5.2005"_qs, u"Brno <-> Praha"_qs, u"Lhota - Ves - Hora - Brod - Les - Lhota"_qs,
                            u"42,5"_qs, u"01:55"_qs, u"22,2"_qs, u"3"_qs};
-
-// Runs `act` once on the first modal window of type T that opens.
-template <class T>
-void onModal(std::function<void(T *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto *d = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(d);
-        }
-    });
-    timer->start();
-}
 
 QString text(const QByteArray &cp1250)
 {

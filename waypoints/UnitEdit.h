@@ -1,0 +1,103 @@
+#pragma once
+#include <QDialog>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+
+class QAction;
+class QFileDialog;
+class QFrame;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QToolBar;
+class PanelSplitter;
+class SidePanel;
+class TFormStorage;
+class TPubSortStrGrid;
+class TPubStrGrid;
+class WaypointTable;
+
+// "Editace trasy": composes a ride's course from the waypoint list kept in
+// "default.tvb". The course field's text is split into the course list
+// when the window opens; "OK" joins the list back into the field and
+// commits it. The waypoint list is saved whenever the window closes.
+class TFormEdit : public QDialog
+{
+    Q_OBJECT
+public:
+    // courseEdit: the main window's course field; commitCourse stores its
+    // text into the current ride. programFolder ends with a separator.
+    TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, const QString &programFolder,
+              QWidget *parent = nullptr);
+    ~TFormEdit() override;
+
+    // The waypoint list shown by pbse.
+    TPubStrGrid *waypointList() const { return m_list; }
+    QString waypointFilePath() const;
+    // The course list's entries in order.
+    QStringList courseEntries() const;
+    // The selected course entry, or -1.
+    int selectedCourseEntry() const;
+
+    // Controls, named as in the window's description.
+    SidePanel *Panel1 = nullptr;
+    QToolBar *ToolBar1 = nullptr;
+    QAction *tb_novy = nullptr;
+    QAction *tb_smazat = nullptr;
+    QAction *tb_export = nullptr;
+    QAction *tb_import = nullptr;
+    QAction *tb_seradit = nullptr;
+    WaypointTable *pbse = nullptr;
+    PanelSplitter *Splitter1 = nullptr;
+    QFrame *Panel3 = nullptr;
+    QPushButton *btn_Pridat = nullptr;
+    QPushButton *btn_odebrat = nullptr;
+    QPushButton *btn_hotovo = nullptr;
+    QFrame *Panel2 = nullptr;
+    QListWidget *lb = nullptr;
+    QFileDialog *OpenDialog1 = nullptr;
+    QFileDialog *SaveDialog1 = nullptr;
+    TPubSortStrGrid *PbSort = nullptr;
+    TFormStorage *FormStorage2 = nullptr;
+
+public slots:
+    // Opening: placement, the waypoint list, the course list.
+    void FormShow();
+    void tb_novyClick();
+    void tb_smazatClick();
+    void tb_exportClick();
+    void tb_importClick();
+    void tb_seraditClick();
+    void btn_PridatClick();
+    void pbseDblClick();
+    void btn_odebratClick();
+    void btn_hotovoClick();
+    void Panel1Resize();
+
+public:
+    // Closing: saves the placement and the waypoint list. False when the
+    // rider chose to keep the window open after a failure.
+    bool FormClose();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void done(int result) override;
+
+private:
+    void loadWaypoints();
+    bool saveWaypoints();
+    void setSelectedCourseEntry(int entry);
+
+    QPointer<QLineEdit> m_courseEdit;
+    std::function<void()> m_commitCourse;
+    QString m_programFolder;
+    TPubStrGrid *m_list = nullptr;
+    bool m_shown = false;
+    // "default.tvb" was there at opening but could not be read: it is
+    // not written over, so that what it holds is not lost.
+    bool m_keepUnreadFile = false;
+    QStringList m_namesAtOpening;
+};

@@ -1,0 +1,46 @@
+#pragma once
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+class TPubStrGrid;
+
+// The waypoint list is column 0 of a one-column table that never has
+// fewer than one row: the empty list is one row with empty text.
+//
+// Its file holds one name per line in Windows-1250, CR LF after every
+// line; reading also takes a lone LF or CR, a final line end does not
+// make another entry, and a NUL byte ends the text.
+
+// The names a waypoint list file holds.
+QStringList waypointNames(QByteArrayView file);
+// The bytes of a waypoint list file. Throws AppError when a name holds a
+// character that Windows-1250 cannot.
+QByteArray waypointFileBytes(const QStringList &names);
+
+// Replaces the whole list by the file's lines. Throws
+// AppError("Cannot open file <path>") and leaves the list as it was when
+// the file cannot be read.
+void LoadWaypointFile(TPubStrGrid &list, const QString &path);
+// Writes the list whole and atomically. Throws AppError("Cannot create
+// file <path>") (or "Unable to write to <path>" when the disk fails).
+void SaveWaypointFile(const TPubStrGrid &list, const QString &path);
+
+// Waypoints of a course are separated by " - ".
+inline constexpr QStringView kCourseSeparator = u" - ";
+// "Brno - Tišnov" gives "Brno", "Tišnov". A hyphen without both spaces
+// does not separate; spaces beside a separator stay in the names; an
+// ending separator gives no empty last entry.
+QStringList SplitCourse(const QString &course);
+QString JoinCourse(const QStringList &waypoints);
+
+// True when an entry equals the name ignoring case, as the user's locale
+// compares texts.
+bool HasWaypoint(const TPubStrGrid &list, const QString &name);
+// Adds a name: into the single empty row of the empty list, otherwise as
+// a new last row. Returns that row, or -1 (list unchanged) when an entry
+// equals the name ignoring case.
+int AddWaypoint(TPubStrGrid &list, const QString &name);
+// Removes a row; the only row is emptied instead.
+void DeleteWaypoint(TPubStrGrid &list, int row);
