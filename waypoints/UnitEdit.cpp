@@ -416,6 +416,8 @@ void TFormEdit::done(int result)
 
 bool TFormEdit::FormClose()
 {
+    // A name still being typed into the table counts.
+    pbse->commitEditing();
     const QString failure = failureOf([this] { FormStorage2->SavePlacement(); });
     if (!failure.isEmpty())
         Messages::instance().failure(failure);

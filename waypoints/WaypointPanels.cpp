@@ -88,6 +88,18 @@ void WaypointTable::setWaypointGrid(TPubStrGrid *grid)
     connect(grid, &TPubStrGrid::appearanceChanged, this, clickToEdit);
 }
 
+void WaypointTable::commitEditing()
+{
+    if (state() != EditingState)
+        return;
+    for (QWidget *editor : viewport()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (editor->isVisible()) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+}
+
 bool WaypointTable::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 {
     if (trigger == DoubleClicked)

@@ -68,6 +68,9 @@ public:
     void setWaypointGrid(TPubStrGrid *grid);
 
     bool isDraggingRow() const { return m_dragRow >= 0; }
+    // Takes what an open in-place editor holds into the table and closes
+    // the editor.
+    void commitEditing();
 
 protected:
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;

@@ -240,9 +240,14 @@ private slots:
             QCOMPARE(d->PbSort->SortDirection(), TPubSortStrGrid::Ascending);
             clickTool(d, d->tb_seradit);
             QCOMPARE(d->PbSort->SortDirection(), TPubSortStrGrid::Descending);
+            // Typing edits the cell in place; closing takes what is typed.
+            QTest::keyClick(d->pbse, Qt::Key_L);
+            auto *cell = d->pbse->viewport()->findChild<QLineEdit *>();
+            QVERIFY(cell);
+            QTest::keyClicks(cell, "ipuvka");
             d->close();
         });
-        QCOMPARE(fileBytes(file(u"default.tvb"_qs)), QByteArray("\r\n"));
+        QCOMPARE(fileBytes(file(u"default.tvb"_qs)), QByteArray("lipuvka\r\n"));
         QVERIFY(msgs->shown.isEmpty());
     }
 
