@@ -237,15 +237,19 @@ void TFormEdit::showEvent(QShowEvent *event)
 {
     if (!m_shown) {
         m_shown = true;
-        runGuarded([this] { FormShow(); });
+        FormShow();
     }
     QDialog::showEvent(event);
 }
 
 void TFormEdit::FormShow()
 {
-    FormStorage2->setIniFileName(m_programFolder + QStringLiteral("store.ini"));
-    FormStorage2->RestorePlacement();
+    // Each step runs whatever happened in the one before, so that the
+    // course list is always filled and "OK" never loses the course.
+    runGuarded([this] {
+        FormStorage2->setIniFileName(m_programFolder + QStringLiteral("store.ini"));
+        FormStorage2->RestorePlacement();
+    });
     // A stored width that leaves no room for the course list is narrowed.
     const int room = width() - Splitter1->width() - kButtonPanelWidth - kCourseListKeep;
     if (Panel1->Width() > room)

@@ -16,8 +16,6 @@ void SidePanel::setWidth(int width)
         return;
     m_width = width;
     updateGeometry();
-    if (!isVisible())
-        resize(width, height());
 }
 
 QSize SidePanel::sizeHint() const
