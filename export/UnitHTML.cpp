@@ -234,24 +234,21 @@ void TFormHTML::buildControls()
     SaveDialog1->setDefaultSuffix(QStringLiteral("htm"));
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
 
-    const auto guarded = [this](void (TFormHTML::*handler)()) {
-        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
-    };
-    connect(BtnFontTable, &QPushButton::clicked, this, guarded(&TFormHTML::BtnFontTableClick));
-    connect(BtnFontTitle, &QPushButton::clicked, this, guarded(&TFormHTML::BtnFontTitleClick));
-    connect(BtnBodyColor, &QPushButton::clicked, this, guarded(&TFormHTML::BtnBodyColorClick));
-    connect(BtnCellColor, &QPushButton::clicked, this, guarded(&TFormHTML::BtnCellColorClick));
-    connect(BtnBorderColor, &QPushButton::clicked, this, guarded(&TFormHTML::BtnBorderColorClick));
+    connect(BtnFontTable, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnFontTableClick));
+    connect(BtnFontTitle, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnFontTitleClick));
+    connect(BtnBodyColor, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnBodyColorClick));
+    connect(BtnCellColor, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnCellColorClick));
+    connect(BtnBorderColor, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnBorderColorClick));
     connect(BtnBorderSize, &QPushButton::clicked, this, &TFormHTML::BtnBorderSizeClick);
-    connect(SpinBorder, &SpinEdit::textValueChanged, this, guarded(&TFormHTML::SpinBorderChange));
-    connect(LblTitle, &QLineEdit::textChanged, this, guarded(&TFormHTML::rebuild));
-    connect(Checkwrap, &QCheckBox::toggled, this, guarded(&TFormHTML::CheckwrapClick));
-    connect(spinwrap, &SpinEdit::textValueChanged, this, guarded(&TFormHTML::rebuild));
-    connect(btnReset, &QPushButton::clicked, this, guarded(&TFormHTML::btnResetClick));
-    connect(Button1, &QPushButton::clicked, this, guarded(&TFormHTML::Button1Click));
-    connect(BtnSave, &QPushButton::clicked, this, guarded(&TFormHTML::BtnSaveClick));
-    connect(BtnTisk, &QPushButton::clicked, this, guarded(&TFormHTML::BtnTiskClick));
-    connect(btnVzhled, &QPushButton::clicked, this, guarded(&TFormHTML::btnVzhledClick));
+    connect(SpinBorder, &SpinEdit::textValueChanged, this, guardedSlot(this, &TFormHTML::SpinBorderChange));
+    connect(LblTitle, &QLineEdit::textChanged, this, guardedSlot(this, &TFormHTML::rebuild));
+    connect(Checkwrap, &QCheckBox::toggled, this, guardedSlot(this, &TFormHTML::CheckwrapClick));
+    connect(spinwrap, &SpinEdit::textValueChanged, this, guardedSlot(this, &TFormHTML::rebuild));
+    connect(btnReset, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::btnResetClick));
+    connect(Button1, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::Button1Click));
+    connect(BtnSave, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnSaveClick));
+    connect(BtnTisk, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnTiskClick));
+    connect(btnVzhled, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::btnVzhledClick));
     connect(btnStorno, &QPushButton::clicked, this, &QWidget::close);
     connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &, bool ok) { printDone(ok); });
     connect(WebBrowser1, &QWebEngineView::printFinished, this, &TFormHTML::printDone);

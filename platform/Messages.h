@@ -41,3 +41,10 @@ bool runGuarded(const std::function<void()> &action);
 // Runs an action without showing anything: the text the error box would
 // show for its failure, or an empty text when it finished.
 QString failureOf(const std::function<void()> &action);
+
+// A slot that runs a member function of `object` under runGuarded.
+template <class T>
+std::function<void()> guardedSlot(T *object, void (T::*handler)())
+{
+    return [object, handler] { runGuarded([object, handler] { (object->*handler)(); }); };
+}

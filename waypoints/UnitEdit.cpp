@@ -183,17 +183,14 @@ TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, 
     FormStorage2->setIniSection(QStringLiteral("formEdit"));
     FormStorage2->setStoredProps({QStringLiteral("Panel1.Width")});
 
-    const auto guarded = [this](void (TFormEdit::*handler)()) {
-        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
-    };
-    connect(tb_novy, &QAction::triggered, this, guarded(&TFormEdit::tb_novyClick));
-    connect(tb_smazat, &QAction::triggered, this, guarded(&TFormEdit::tb_smazatClick));
-    connect(tb_export, &QAction::triggered, this, guarded(&TFormEdit::tb_exportClick));
-    connect(tb_import, &QAction::triggered, this, guarded(&TFormEdit::tb_importClick));
-    connect(tb_seradit, &QAction::triggered, this, guarded(&TFormEdit::tb_seraditClick));
-    connect(btn_Pridat, &QPushButton::clicked, this, guarded(&TFormEdit::btn_PridatClick));
-    connect(btn_odebrat, &QPushButton::clicked, this, guarded(&TFormEdit::btn_odebratClick));
-    connect(btn_hotovo, &QPushButton::clicked, this, guarded(&TFormEdit::btn_hotovoClick));
+    connect(tb_novy, &QAction::triggered, this, guardedSlot(this, &TFormEdit::tb_novyClick));
+    connect(tb_smazat, &QAction::triggered, this, guardedSlot(this, &TFormEdit::tb_smazatClick));
+    connect(tb_export, &QAction::triggered, this, guardedSlot(this, &TFormEdit::tb_exportClick));
+    connect(tb_import, &QAction::triggered, this, guardedSlot(this, &TFormEdit::tb_importClick));
+    connect(tb_seradit, &QAction::triggered, this, guardedSlot(this, &TFormEdit::tb_seraditClick));
+    connect(btn_Pridat, &QPushButton::clicked, this, guardedSlot(this, &TFormEdit::btn_PridatClick));
+    connect(btn_odebrat, &QPushButton::clicked, this, guardedSlot(this, &TFormEdit::btn_odebratClick));
+    connect(btn_hotovo, &QPushButton::clicked, this, guardedSlot(this, &TFormEdit::btn_hotovoClick));
     connect(Panel1, &SidePanel::resized, this, &TFormEdit::Panel1Resize);
 
     resize(433, 244);
@@ -270,12 +267,9 @@ void TFormEdit::loadWaypoints()
 {
     const QString path = waypointFilePath();
     m_keepUnreadFile = false;
-    if (!QFileInfo::exists(path) && AnsiFile::whatIsInTheWay(path).isEmpty()) {
-        m_namesAtOpening = m_list->Cols(0);
+    if (!QFileInfo::exists(path) && AnsiFile::whatIsInTheWay(path).isEmpty())
         return;
-    }
     const QString failure = failureOf([&] { LoadWaypointFile(*m_list, path); });
-    m_namesAtOpening = m_list->Cols(0);
     if (failure.isEmpty())
         return;
     m_keepUnreadFile = true;
@@ -432,7 +426,8 @@ bool TFormEdit::saveWaypoints()
 {
     const QString path = waypointFilePath();
     if (m_keepUnreadFile && (QFileInfo::exists(path) || !AnsiFile::whatIsInTheWay(path).isEmpty())) {
-        if (m_list->Cols(0) == m_namesAtOpening)
+        // The list the failed loading left is the empty one: nothing to lose.
+        if (m_list->RowCount() == 1 && m_list->cellView(0, 0).isEmpty())
             return true;
         const int answer = Messages::instance().choose(
             QStringLiteral("Soubor %1 se při otevření okna nepodařilo přečíst, proto se do něj změněný seznam "

@@ -99,5 +99,4 @@ private:
     // "default.tvb" was there at opening but could not be read: it is
     // not written over, so that what it holds is not lost.
     bool m_keepUnreadFile = false;
-    QStringList m_namesAtOpening;
 };
