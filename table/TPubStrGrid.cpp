@@ -76,7 +76,7 @@ QStringView TPubStrGrid::cellView(int ACol, int ARow) const
 {
     if (ARow < 0 || ARow >= m_rowCount || ACol < 0)
         return QStringView();
-    return m_rows[size_t(ARow)].text(ACol);
+    return m_rows.texts(ARow).text(ACol);
 }
 
 QString TPubStrGrid::Cells(int ACol, int ARow) const
@@ -88,10 +88,9 @@ void TPubStrGrid::setCells(int ACol, int ARow, const QString &text)
 {
     if (ARow < 0 || ARow >= m_rowCount || ACol < 0 || ACol >= m_colCount)
         return;
-    RowTexts &row = m_rows[size_t(ARow)];
-    if (text.isEmpty() && row.text(ACol).isEmpty())
+    if (text.isEmpty() && m_rows.texts(ARow).text(ACol).isEmpty())
         return;
-    row.set(ACol, text);
+    m_rows.textsForWrite(ARow).set(ACol, text);
     notifyCell(ACol, ARow);
 }
 
@@ -123,16 +122,14 @@ void TPubStrGrid::notifyCell(int ACol, int ARow)
 
 void TPubStrGrid::resizeRows(int count)
 {
-    m_rows.resize(size_t(count));
-    m_rowHeights.resize(size_t(count), -1);
+    m_rows.resize(count);
     m_rowCount = count;
 }
 
 void TPubStrGrid::resizeCols(int count)
 {
     if (count < m_colCount) {
-        for (auto &row : m_rows)
-            row.truncate(count);
+        m_rows.forEachRow([count](int, RowTexts &row) { row.truncate(count); });
     }
     m_colWidths.resize(size_t(count), -1);
     m_colCount = count;
@@ -225,7 +222,7 @@ void TPubStrGrid::setFixedCols(int count)
 void TPubStrGrid::setDefaultRowHeight(int height)
 {
     m_defaultRowHeight = clampSize(height);
-    std::fill(m_rowHeights.begin(), m_rowHeights.end(), -1);
+    m_rows.clearHeights();
     if (!m_bulk)
         emit sizesChanged();
 }
@@ -239,9 +236,8 @@ void TPubStrGrid::setDefaultColWidth(int width)
 
 int TPubStrGrid::RowHeights(int row) const
 {
-    if (row < 0 || row >= m_rowCount || m_rowHeights[size_t(row)] < 0)
-        return m_defaultRowHeight;
-    return m_rowHeights[size_t(row)];
+    const int h = row < 0 || row >= m_rowCount ? -1 : m_rows.height(row);
+    return h < 0 ? m_defaultRowHeight : h;
 }
 
 int TPubStrGrid::ColWidths(int col) const
@@ -256,9 +252,9 @@ void TPubStrGrid::setRowHeights(int row, int height)
     if (row < 0 || row >= m_rowCount)
         throw gridIndexError();
     height = clampSize(height);
-    if (m_rowHeights[size_t(row)] == height)
+    if (m_rows.height(row) == height)
         return;
-    m_rowHeights[size_t(row)] = height;
+    m_rows.setHeight(row, height);
     if (!m_bulk)
         emit rowHeightChanged(row);
 }
@@ -321,7 +317,7 @@ void TPubStrGrid::clearRow(int row)
 {
     if (row < 0 || row >= m_rowCount)
         return;
-    m_rows[size_t(row)].clear();
+    m_rows.put(row, RowTexts());
     if (!m_bulk) {
         if (row >= m_fixedRows) {
             const int v = row - m_fixedRows;
@@ -352,15 +348,12 @@ void TPubStrGrid::MoveRow(int from, int to)
         // One past the last row: the texts go to a position that exists
         // only for this step, and the rows after `from` move up.
         beginBulkUpdate();
-        std::rotate(m_rows.begin() + from, m_rows.begin() + from + 1, m_rows.end());
-        m_rows.back().clear();
+        m_rows.moveTexts(from, m_rowCount - 1);
+        m_rows.put(m_rowCount - 1, RowTexts());
         endBulkUpdate();
     } else {
         beginBulkUpdate();
-        if (from < to)
-            std::rotate(m_rows.begin() + from, m_rows.begin() + from + 1, m_rows.begin() + to + 1);
-        else
-            std::rotate(m_rows.begin() + to, m_rows.begin() + from, m_rows.begin() + from + 1);
+        m_rows.moveTexts(from, to);
         endBulkUpdate();
     }
     emit rowMoved(from, to);
@@ -376,11 +369,11 @@ void TPubStrGrid::permuteRows(int first, const std::vector<int> &sources)
     std::vector<RowTexts> moved(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k) {
         const int src = sources[size_t(k)];
-        moved[size_t(k)] = std::move(m_rows[size_t(src)]);
+        moved[size_t(k)] = m_rows.take(src);
     }
     beginBulkUpdate();
     for (int k = 0; k < n; ++k)
-        m_rows[size_t(first + k)] = std::move(moved[size_t(k)]);
+        m_rows.put(first + k, std::move(moved[size_t(k)]));
     endBulkUpdate();
 }
 
@@ -398,9 +391,7 @@ void TPubStrGrid::permuteCols(int first, const std::vector<int> &sources)
         target[size_t(sources[size_t(k)] - first)] = first + k;
     beginBulkUpdate();
     std::vector<RowTexts::Cell> cells;
-    for (auto &row : m_rows) {
-        if (row.isEmpty())
-            continue;
+    m_rows.forEachRow([&](int, RowTexts &row) {
         cells = row.cells();
         bool moved = false;
         for (auto &c : cells) {
@@ -410,12 +401,12 @@ void TPubStrGrid::permuteCols(int first, const std::vector<int> &sources)
             }
         }
         if (!moved)
-            continue;
+            return;
         std::sort(cells.begin(), cells.end(), [](const RowTexts::Cell &a, const RowTexts::Cell &b) {
             return a.col < b.col;
         });
         row.assign(cells.data(), qsizetype(cells.size()));
-    }
+    });
     endBulkUpdate();
 }
 
@@ -431,12 +422,11 @@ void TPubStrGrid::RemoveRow(int ARow)
     if (simple) {
         const int v = ARow - fixed;
         beginRemoveRows(QModelIndex(), v, v);
-        m_rows.erase(m_rows.begin() + ARow);
-        m_rows.emplace_back();
+        m_rows.moveTexts(ARow, count - 1);
         resizeRows(count - 1);
         endRemoveRows();
         // Rows below moved up: their heights did not.
-        if (std::any_of(m_rowHeights.begin() + ARow, m_rowHeights.end(), [](int h) { return h >= 0; }))
+        if (m_rows.anyHeightFrom(ARow))
             emit sizesChanged();
         emit rowMoved(ARow, count);
         return;
@@ -546,9 +536,10 @@ QString TPubStrGrid::tableFileText() const
     const QLatin1String crlf("\r\n");
 
     qsizetype estimate = 64 + m_caption1.size() + m_caption2.size();
-    for (const auto &row : m_rows)
+    m_rows.forEachRow([&](int, const RowTexts &row) {
         for (int k = 0, n = row.count(); k < n; ++k)
             estimate += row.cell(k).text.size() + 16;
+    });
     QString out;
     out.reserve(estimate);
 
@@ -566,8 +557,7 @@ QString TPubStrGrid::tableFileText() const
     out += crlf;
     out += m_caption2Placement == cpTop ? QLatin1String("Top") : QLatin1String("Bottom");
     out += crlf;
-    for (int i = 0; i < rows; ++i) {
-        const int h = RowHeights(i);
+    m_rows.forEachHeight([&](int i, int h) {
         if (h != defaultHeight) {
             out += QLatin1String("Row ");
             out += QString::number(i);
@@ -575,7 +565,7 @@ QString TPubStrGrid::tableFileText() const
             out += QString::number(h);
             out += crlf;
         }
-    }
+    });
     for (int i = 0; i < cols; ++i) {
         const int w = ColWidths(i);
         if (w != defaultWidth) {
@@ -586,8 +576,7 @@ QString TPubStrGrid::tableFileText() const
             out += crlf;
         }
     }
-    for (int r = 0; r < rows; ++r) {
-        const RowTexts &row = m_rows[size_t(r)];
+    m_rows.forEachRow([&](int r, const RowTexts &row) {
         for (int k = 0, n = row.count(); k < n; ++k) {
             const RowTexts::Cell c = row.cell(k);
             out += QString::number(c.col);
@@ -597,7 +586,7 @@ QString TPubStrGrid::tableFileText() const
             out += c.text;
             out += crlf;
         }
-    }
+    });
     out += crlf;
     return out;
 }
@@ -755,7 +744,7 @@ private:
 class CellLoader
 {
 public:
-    CellLoader(std::vector<RowTexts> &rows, std::string_view bytes, LeftOut &leftOut)
+    CellLoader(RowStore &rows, std::string_view bytes, LeftOut &leftOut)
         : m_rows(rows), m_bytes(bytes), m_leftOut(leftOut)
     {
     }
@@ -784,8 +773,8 @@ private:
     void buildWaitingRow()
     {
         const int row = m_waiting.front().row;
-        if (!m_rows[size_t(row)].isEmpty())
-            m_before.emplace_back(row, m_rows[size_t(row)]);
+        if (!m_rows.texts(row).isEmpty())
+            m_before.emplace_back(row, m_rows.texts(row));
         m_built.push_back(row);
         m_lastBuilt = row;
         build(m_waiting, false);
@@ -826,11 +815,13 @@ private:
                 }
                 m_fresh.push_back(RowTexts::EncodedCell{c.col, textOf(c)});
             }
-            RowTexts &target = m_rows[size_t(row)];
-            if (target.isEmpty())
-                target.assign(m_fresh.data(), qsizetype(m_fresh.size()));
-            else
-                merge(target, row, checkBuilt, cells, i);
+            // A row whose lines give only empty texts stays without storage.
+            if (m_rows.texts(row).isEmpty()) {
+                if (std::any_of(m_fresh.begin(), m_fresh.end(), [](const auto &f) { return !f.text.empty(); }))
+                    m_rows.textsForWrite(row).assign(m_fresh.data(), qsizetype(m_fresh.size()));
+            } else {
+                merge(m_rows.textsForWrite(row), row, checkBuilt, cells, i);
+            }
             i = end;
         }
         cells.clear();
@@ -874,7 +865,7 @@ private:
         target.assign(m_merged.data(), qsizetype(m_merged.size()));
     }
 
-    std::vector<RowTexts> &m_rows;
+    RowStore &m_rows;
     std::string_view m_bytes;
     LeftOut &m_leftOut;
     std::vector<PendingCell> m_waiting; // the current row's cells, or all once gathering
@@ -1007,7 +998,13 @@ void TPubStrGrid::loadTableFileBytes(QByteArrayView file)
                 break;
             }
             case 3:
+                // The file's sizes replace the table's: rows without a height
+                // line get the default height, and columns without a width
+                // line the default width, as the saved table had them. (A
+                // column that kept its own width here would lose a width the
+                // rider set equal to the default.)
                 setDefaultRowHeight(toInt(line));
+                std::fill(m_colWidths.begin(), m_colWidths.end(), -1);
                 break;
             case 4:
                 m_caption1 = AnsiFile::decode(QByteArrayView(line.data(), qsizetype(line.size())));
@@ -1072,7 +1069,6 @@ void TPubStrGrid::takeContents(TPubStrGrid &other)
     beginBulkUpdate();
     other.beginBulkUpdate();
     std::swap(m_rows, other.m_rows);
-    std::swap(m_rowHeights, other.m_rowHeights);
     std::swap(m_colWidths, other.m_colWidths);
     std::swap(m_rowCount, other.m_rowCount);
     std::swap(m_colCount, other.m_colCount);

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "RowTexts.h"
+#include "RowStore.h"
 
 // The program's string table: rows and columns of text cells addressed
 // column first, with fixed heading rows/columns, row heights and column
@@ -50,7 +50,8 @@ public:
 
     // Bounds on what a table file may ask for; beyond them loading fails
     // with a clear error instead of exhausting memory. Only cells that
-    // hold text take memory, so rows and columns are bounded each alone.
+    // hold text and rows that hold text or a height take memory, so rows
+    // and columns are bounded each alone.
     static constexpr int kMaxRowCount = 2'000'000;
     static constexpr int kMaxColCount = 10'000;
     // Sizes in pixels that a row height or column width can take; a table
@@ -223,9 +224,7 @@ private:
     void resizeCols(int count);
     static int toInt(std::string_view text);
 
-    std::vector<RowTexts> m_rows;              // only cells within ColCount
-
-    std::vector<int> m_rowHeights;             // -1: default
+    RowStore m_rows;                           // only cells within ColCount; row heights
     std::vector<int> m_colWidths;              // -1: default
     int m_rowCount = 0;
     int m_colCount = 0;

@@ -20,6 +20,8 @@
 #include <QtTest>
 
 #include <memory>
+#include <numeric>
+#include <random>
 
 Q_DECLARE_METATYPE(TPubStrGrid::TCaption2Placement)
 
@@ -173,6 +175,7 @@ private slots:
     void lineBreakInsideCellText();
     void linesWithoutDelimiterSkipped();
     void loadingKeepsUnmentionedCells();
+    void widthEqualToDefaultComesBack();
     void shortFiles_data();
     void shortFiles();
     void oneRowFileLowersFixedRows();
@@ -213,6 +216,8 @@ private slots:
     void removeRowKeepsHeights();
     void removeOnlyRow();
     void removeRowDownToFixedRows();
+    void rowOperationsMatchAPlainList_data();
+    void rowOperationsMatchAPlainList();
     void applyHCol();
     void applyHRow();
     void setCellIfChanged();
@@ -490,7 +495,25 @@ void TestTable::loadingKeepsUnmentionedCells()
     QCOMPARE(g->Cells(0, 1), QStringLiteral("stará"));
     QCOMPARE(g->Cells(1, 1), QStringLiteral("nová"));
     QCOMPARE(g->Cells(4, 4), QStringLiteral("roh"));
-    QCOMPARE(g->ColWidths(3), 99); // no width line: the width stays
+    QCOMPARE(g->ColWidths(3), 64); // no width line: the default width, as saved
+}
+
+// A column whose width was set equal to the default has no width line; it
+// comes back at that width also into a table that starts with another.
+void TestTable::widthEqualToDefaultComesBack()
+{
+    auto g = plainGrid(); // column 0 starts at 21
+    g->setColWidths(0, g->DefaultColWidth());
+    g->setColWidths(2, 90);
+    const QString path = m_dir->filePath(QStringLiteral("w.tvl"));
+    g->SaveToFile(path);
+    auto h = plainGrid();
+    h->LoadFromFile(path);
+    QCOMPARE(h->ColWidths(0), g->DefaultColWidth());
+    QCOMPARE(h->ColWidths(2), 90);
+    const QByteArray saved = fileBytes(path);
+    h->SaveToFile(path);
+    QCOMPARE(fileBytes(path), saved);
 }
 
 void TestTable::shortFiles_data()
@@ -1156,6 +1179,102 @@ void TestTable::removeRowDownToFixedRows()
     QCOMPARE(g->FixedRows(), 0);
     QCOMPARE(g->Cells(0, 0), QStringLiteral("hlava"));
     QCOMPARE(g->rowCount(), 1);
+}
+
+void TestTable::rowOperationsMatchAPlainList_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("maxRows"); // rows are kept in blocks: cross their borders
+    QTest::newRow("few rows") << 7u << 20;
+    QTest::newRow("many rows") << 11u << 90;
+    QTest::newRow("many rows, other steps") << 12345u << 90;
+}
+
+// Random steps on the table and on plain lists of column 0's texts and
+// the row heights: after every step both hold the same.
+void TestTable::rowOperationsMatchAPlainList()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, maxRows);
+    QRandomGenerator random(seed);
+    const auto any = [&](int n) { return int(random.bounded(quint32(n))); };
+    auto g = plainGrid();
+    g->setRowCount(maxRows / 2);
+    QStringList texts(g->RowCount());
+    QList<int> heights(g->RowCount(), -1);
+    for (int step = 0; step < 3000; ++step) {
+        const int count = int(texts.size());
+        switch (any(7)) {
+        case 0: {
+            const int r = any(count);
+            texts[r] = any(3) == 0 ? QString() : QStringLiteral("t%1").arg(step);
+            g->setCells(0, r, texts[r]);
+            break;
+        }
+        case 1: {
+            const int r = any(count);
+            heights[r] = any(60);
+            g->setRowHeights(r, heights[r]);
+            break;
+        }
+        case 2: {
+            const int from = any(count);
+            const int to = any(count + 1);
+            g->MoveRow(from, to);
+            if (from == to)
+                break;
+            if (to == count) {
+                texts.removeAt(from);
+                texts.append(QString());
+            } else {
+                texts.move(from, to);
+            }
+            break;
+        }
+        case 3: {
+            const int r = any(count);
+            g->RemoveRow(r);
+            if (count > 1) {
+                texts.removeAt(r);
+                heights.removeLast();
+            } else {
+                texts[0].clear();
+            }
+            break;
+        }
+        case 4: {
+            const int n = 1 + any(maxRows);
+            g->setRowCount(n);
+            texts.resize(n);
+            heights.resize(n, -1);
+            if (n > count)
+                std::fill(heights.begin() + count, heights.end(), -1);
+            break;
+        }
+        case 5: {
+            const int first = any(count);
+            const int n = 1 + any(count - first);
+            std::vector<int> sources(static_cast<size_t>(n));
+            std::iota(sources.begin(), sources.end(), first);
+            std::shuffle(sources.begin(), sources.end(), random);
+            g->permuteRows(first, sources);
+            const QStringList before = texts;
+            for (int k = 0; k < n; ++k)
+                texts[first + k] = before[sources[size_t(k)]];
+            break;
+        }
+        default:
+            if (any(10) == 0) {
+                g->setDefaultRowHeight(21);
+                heights.fill(-1);
+            }
+            break;
+        }
+        QCOMPARE(g->RowCount(), texts.size());
+        QCOMPARE(g->Cols(0), texts);
+        for (int r = 0; r < g->RowCount(); ++r)
+            QCOMPARE(g->RowHeights(r), heights[r] < 0 ? 21 : heights[r]);
+    }
 }
 
 void TestTable::applyHCol()
