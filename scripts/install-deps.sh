@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Trasovník needs on Debian 12.
-# Does nothing when everything is already there.
+# Does nothing when everything is already there. Packages named on the
+# command line are installed as well (scripts/fuzz.sh asks for clang).
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,7 @@ packages=(
   xvfb xauth
   fonts-dejavu-core fonts-liberation
   locales
+  "$@"
 )
 
 missing=()

@@ -1,0 +1,260 @@
+#include "FileChecks.h"
+#include "AnsiFile.h"
+#include "AppError.h"
+#include "HeapMeter.h"
+#include "IniFile.h"
+#include "TPubStrGrid.h"
+#include "WaypointList.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace FileChecks {
+
+namespace {
+
+// Memory a table file may take while loading: its texts decoded and the
+// cells' bookkeeping grow with the file, the rest is fixed.
+constexpr qint64 kBytesPerInputByte = 64;
+constexpr qint64 kFixedBytes = 2 << 20;
+
+QString failure(const AppError &e)
+{
+    return excerpt(e.text(), 300);
+}
+
+QString firstDifference(const QByteArray &a, const QByteArray &b)
+{
+    qsizetype i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
+    return QStringLiteral("first difference at byte %1 of %2 / %3 (%4 / %5)")
+        .arg(i)
+        .arg(a.size())
+        .arg(b.size())
+        .arg(QString::fromLatin1(a.mid(i, 24).toPercentEncoding()),
+             QString::fromLatin1(b.mid(i, 24).toPercentEncoding()));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool putFile(const QString &path, QByteArrayView bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes.data(), bytes.size()) == bytes.size();
+}
+
+// The file's lines, each with its own line end.
+QList<QByteArray> linesOf(const QByteArray &bytes)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' || (bytes[i] == '\r' && !(i + 1 < bytes.size() && bytes[i + 1] == '\n'))) {
+            lines.append(bytes.mid(start, i + 1 - start));
+            start = i + 1;
+        }
+    }
+    if (start < bytes.size())
+        lines.append(bytes.mid(start));
+    return lines;
+}
+
+bool isSubsequence(const QList<QByteArray> &part, const QList<QByteArray> &whole)
+{
+    qsizetype k = 0;
+    for (const QByteArray &line : whole)
+        if (k < part.size() && part[k] == line)
+            ++k;
+    return k == part.size();
+}
+
+bool sameName(const QString &a, const QString &b)
+{
+    return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+QStringList without(QStringList names, const QString &name)
+{
+    names.removeIf([&](const QString &n) { return sameName(n, name); });
+    return names;
+}
+
+// Key names as the rider's file spells them: what stands before "=" on a
+// line that is no header or comment.
+QStringList keyNames(QByteArrayView input)
+{
+    QStringList keys;
+    for (const QString &line : AnsiFile::splitLines(AnsiFile::decode(input))) {
+        const QString t = line.trimmed();
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0 || t.startsWith(u'[') || t.startsWith(u';'))
+            continue;
+        const QString key = line.left(eq).trimmed();
+        if (!key.isEmpty() && !keys.contains(key, Qt::CaseInsensitive))
+            keys.append(key);
+        if (keys.size() == 8)
+            break;
+    }
+    return keys;
+}
+
+} // namespace
+
+QString tableFile(QByteArrayView input, const QString &)
+{
+    TPubStrGrid table;
+    table.setAutoSave(false);
+    {
+        const HeapMeter meter;
+        try {
+            table.loadTableFileBytes(input);
+        } catch (const AppError &) {
+            // Refused or partly loaded: what was read stays and is saved.
+        }
+        const qint64 used = meter.used();
+        if (used > kBytesPerInputByte * input.size() + kFixedBytes)
+            return QStringLiteral("loading %1 bytes took %2 bytes of memory (%3)")
+                .arg(input.size())
+                .arg(used)
+                .arg(QString::fromLatin1(HeapMeter::kind()));
+    }
+    QByteArray saved;
+    try {
+        saved = AnsiFile::encode(table.tableFileText());
+    } catch (const AppError &e) {
+        return QStringLiteral("the loaded table cannot be saved: ") + failure(e);
+    }
+    TPubStrGrid again;
+    again.setAutoSave(false);
+    try {
+        again.loadTableFileBytes(saved);
+    } catch (const AppError &e) {
+        return QStringLiteral("the saved file cannot be read back: ") + failure(e);
+    }
+    const QByteArray resaved = AnsiFile::encode(again.tableFileText());
+    if (resaved != saved)
+        return QStringLiteral("saving what was read back changes the file: ") + firstDifference(saved, resaved);
+    return {};
+}
+
+QString iniFile(QByteArrayView input, const QString &folder)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("store.ini"));
+    if (!putFile(path, input))
+        return QStringLiteral("cannot prepare %1").arg(path);
+
+    // Everything reads.
+    const QStringList sections = IniFile::sections(path);
+    QStringList keys = keyNames(input);
+    for (const QString &section : sections.mid(0, 8)) {
+        IniFile::hasKeys(path, section);
+        for (const QString &key : keys) {
+            const QString value = IniFile::readString(path, section, key);
+            if (value != value.trimmed() || value.contains(u'\n') || value.contains(u'\r'))
+                return QStringLiteral("value of [%1] %2 is not one trimmed line").arg(section, key);
+        }
+    }
+
+    // A key written reads back, and only its own line changes. The last
+    // byte of the input picks a section and key of the file or new ones.
+    const int choice = input.isEmpty() ? 0 : uchar(input.back()) % 4;
+    QStringList usable = sections;
+    usable.removeIf([](const QString &s) { return !IniFile::isUsableSectionName(s); });
+    const QString section = choice == 1 || usable.isEmpty()
+        ? QStringLiteral("Nová trasa – Říčany")
+        : usable.at(choice == 3 ? usable.size() - 1 : 0);
+    const QString key = choice == 2 || keys.isEmpty() ? QStringLiteral("Trasa") : keys.first();
+    const QString value = QStringLiteral(" Brno - Tišnov\r\n[x] ; a=b\t");
+    const QString expected = QStringLiteral("Brno - Tišnov  [x] ; a=b");
+
+    const QByteArray before = readFile(path);
+    try {
+        IniFile::writeString(path, section, key, value);
+    } catch (const AppError &e) {
+        return QStringLiteral("writing [%1] %2 failed: %3").arg(section, key, failure(e));
+    }
+    const QByteArray after = readFile(path);
+    const QString read = IniFile::readString(path, section, key);
+    if (read != expected)
+        return QStringLiteral("[%1] %2 was written and reads back as \"%3\"").arg(section, key, read);
+    qsizetype same = 0;
+    while (same < before.size() && same < after.size() && before[same] == after[same])
+        ++same;
+    qsizetype tail = 0;
+    while (tail < before.size() - same && tail < after.size() - same
+           && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    const QByteArray removed = before.mid(same, before.size() - same - tail);
+    const QByteArray added = after.mid(same, after.size() - same - tail);
+    if (removed.contains('\n') || removed.contains('\r'))
+        return QStringLiteral("writing [%1] %2 changed more than one line: ").arg(section, key)
+            + firstDifference(before, after);
+    if (added.count("\r\n") > 3)
+        return QStringLiteral("writing [%1] %2 added more than a header and a key: ").arg(section, key)
+            + firstDifference(before, after);
+    const QStringList sectionsAfter = IniFile::sections(path);
+    if (without(sectionsAfter, section) != without(sections, section))
+        return QStringLiteral("writing [%1] %2 changed the other sections").arg(section, key);
+
+    // A section erased is gone with its lines; every other line stays.
+    try {
+        IniFile::eraseSection(path, section);
+    } catch (const AppError &e) {
+        return QStringLiteral("erasing [%1] failed: %2").arg(section, failure(e));
+    }
+    const QByteArray erased = readFile(path);
+    if (!isSubsequence(linesOf(erased), linesOf(after)))
+        return QStringLiteral("erasing [%1] changed lines it kept: ").arg(section) + firstDifference(after, erased);
+    if (IniFile::sections(path) != without(sectionsAfter, section))
+        return QStringLiteral("erasing [%1] left it or took another section").arg(section);
+    if (!IniFile::readString(path, section, key, QStringLiteral("<none>")).startsWith(u'<'))
+        return QStringLiteral("erasing [%1] left its key %2").arg(section, key);
+    return {};
+}
+
+QString waypointFile(QByteArrayView input, const QString &folder)
+{
+    const QDir dir(folder);
+    const QString first = dir.filePath(QStringLiteral("import.tvb"));
+    const QString second = dir.filePath(QStringLiteral("default.tvb"));
+    if (!putFile(first, input))
+        return QStringLiteral("cannot prepare %1").arg(first);
+
+    const auto newList = [] {
+        auto list = std::make_unique<TPubStrGrid>();
+        list->setAutoSave(false);
+        list->setColCount(1);
+        list->setRowCount(1);
+        return list;
+    };
+    const auto list = newList();
+    try {
+        LoadWaypointFile(*list, first);
+    } catch (const AppError &e) {
+        return QStringLiteral("loading failed: ") + failure(e);
+    }
+    const QStringList names = list->Cols(0);
+    try {
+        SaveWaypointFile(*list, second);
+    } catch (const AppError &e) {
+        return QStringLiteral("saving what was loaded failed: ") + failure(e);
+    }
+    const auto again = newList();
+    try {
+        LoadWaypointFile(*again, second);
+    } catch (const AppError &e) {
+        return QStringLiteral("loading what was saved failed: ") + failure(e);
+    }
+    if (again->Cols(0) != names)
+        return QStringLiteral("the list changed on its way through the file: %1 names before, %2 after")
+            .arg(names.size())
+            .arg(again->RowCount());
+    return {};
+}
+
+} // namespace FileChecks

@@ -1,0 +1,37 @@
+#pragma once
+#include <QByteArrayView>
+#include <QString>
+
+#include <array>
+
+// What must hold for any bytes that stand in one of the program's data
+// files, however damaged or hostile. Each check reads the bytes as the
+// program reads that file and returns what went wrong, or an empty text.
+// The fuzz targets and the corpus replay in the regular tests share them.
+namespace FileChecks {
+
+// `folder` is a scratch folder for the checks that need real files.
+using Check = QString (*)(QByteArrayView input, const QString &folder);
+
+// The table file: loading keeps within a bounded multiple of the input's
+// size in memory, and what is loaded saves, loads back and saves again
+// to the same bytes.
+QString tableFile(QByteArrayView input, const QString &folder);
+// The INI layer: every section and key reads; a key written reads back;
+// a section erased is gone; bytes outside what changed stay.
+QString iniFile(QByteArrayView input, const QString &folder);
+// The waypoint list file: load, save and load again gives the same list.
+QString waypointFile(QByteArrayView input, const QString &folder);
+
+struct Target
+{
+    const char *name; // also the name of its corpus folder
+    Check check;
+};
+inline constexpr std::array<Target, 3> targets{{
+    {"tablefile", tableFile},
+    {"inifile", iniFile},
+    {"waypointfile", waypointFile},
+}};
+
+} // namespace FileChecks
