@@ -2,6 +2,7 @@
 #include "RowTexts.h"
 
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 // The rows of a table: each row's texts and its own height. Rows are kept
@@ -50,23 +51,9 @@ public:
 
     // Calls f(row, texts) for each row that holds text, rows ascending.
     template <typename F>
-    void forEachRow(F f)
-    {
-        for (size_t b = 0; b < m_blocks.size(); ++b)
-            if (Block *block = m_blocks[b].get())
-                for (int k = 0; k < kBlockRows; ++k)
-                    if (!block->texts[k].isEmpty())
-                        f(int(b) * kBlockRows + k, block->texts[k]);
-    }
+    void forEachRow(F f) { eachRow(*this, f); }
     template <typename F>
-    void forEachRow(F f) const
-    {
-        for (size_t b = 0; b < m_blocks.size(); ++b)
-            if (const Block *block = m_blocks[b].get())
-                for (int k = 0; k < kBlockRows; ++k)
-                    if (!block->texts[k].isEmpty())
-                        f(int(b) * kBlockRows + k, block->texts[k]);
-    }
+    void forEachRow(F f) const { eachRow(*this, f); }
 
     // Calls f(row, height) for each row that has its own height, rows
     // ascending.
@@ -88,6 +75,15 @@ private:
         int heights[kBlockRows];
     };
     static const RowTexts &empty();
+    template <typename Self, typename F>
+    static void eachRow(Self &self, F f)
+    {
+        for (size_t b = 0; b < self.m_blocks.size(); ++b)
+            if (std::conditional_t<std::is_const_v<Self>, const Block, Block> *block = self.m_blocks[b].get())
+                for (int k = 0; k < kBlockRows; ++k)
+                    if (!block->texts[k].isEmpty())
+                        f(int(b) * kBlockRows + k, block->texts[k]);
+    }
     Block &block(int row);
 
     std::vector<std::unique_ptr<Block>> m_blocks;

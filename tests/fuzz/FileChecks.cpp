@@ -157,6 +157,7 @@ QString iniFile(QByteArrayView input, const QString &folder)
             const QString value = IniFile::readString(path, section, key);
             if (value != value.trimmed() || value.contains(u'\n') || value.contains(u'\r'))
                 return QStringLiteral("value of [%1] %2 is not one trimmed line").arg(section, key);
+            IniFile::parseInteger(value, 0);
         }
     }
 
