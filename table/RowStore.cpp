@@ -23,21 +23,16 @@ RowStore::Block &RowStore::block(int row)
 
 void RowStore::resize(int count)
 {
-    const size_t blocks = size_t((count + kBlockRows - 1) / kBlockRows);
-    if (count < m_size) {
-        m_blocks.resize(blocks);
-        // The rest of the last block is cleared, so that rows that come
-        // back later are empty.
-        if (count % kBlockRows != 0) {
-            if (Block *last = m_blocks.back().get()) {
-                for (int k = count % kBlockRows; k < kBlockRows; ++k) {
-                    last->texts[k].clear();
-                    last->heights[k] = -1;
-                }
+    m_blocks.resize(size_t((count + kBlockRows - 1) / kBlockRows));
+    // On shrinking, the rest of the last block is cleared, so that rows
+    // that come back later are empty.
+    if (count < m_size && count % kBlockRows != 0) {
+        if (Block *last = m_blocks.back().get()) {
+            for (int k = count % kBlockRows; k < kBlockRows; ++k) {
+                last->texts[k].clear();
+                last->heights[k] = -1;
             }
         }
-    } else {
-        m_blocks.resize(blocks);
     }
     m_size = count;
 }
