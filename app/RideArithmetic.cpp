@@ -87,9 +87,7 @@ Totals totals(const TPubStrGrid &log)
         h += m / 60;
         m %= 60;
     }
-    const QString hourText = QString::number(h);
-    const int places = std::max<int>(4, int(hourText.size()));
-    t.time = TimeText::zeroFilled(TimeText::placeIntoMask(hourText + u':' + QString::number(m), places));
+    t.time = TimeText::formatTotal(h, m);
     if (averageCount > 0)
         t.average = NumberText::format(RoundTo2(averageSum / averageCount));
     // The sum of the distances, "0" when none is a number; empty only for

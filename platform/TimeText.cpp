@@ -1,4 +1,5 @@
 #include "TimeText.h"
+#include <algorithm>
 
 namespace TimeText {
 
@@ -98,6 +99,13 @@ QString zeroFilled(QString text)
 }
 
 } // namespace TimeText
+
+QString TimeText::formatTotal(qint64 hours, qint64 minutes)
+{
+    const QString hourText = QString::number(hours);
+    const int places = std::max<int>(4, int(hourText.size()));
+    return zeroFilled(placeIntoMask(hourText + u':' + QString::number(minutes), places));
+}
 
 double TimeTextToHours(QStringView text)
 {

@@ -32,6 +32,10 @@ QString placeIntoMask(QStringView text, int hourPlaces);
 // Replaces every blank by "0".
 QString zeroFilled(QString text);
 
+// A sum of times as the totals show it: hours with at least four places,
+// ":", two minute places, all zero-filled ("0025:05").
+QString formatTotal(qint64 hours, qint64 minutes);
+
 } // namespace TimeText
 
 // Hours of a time text; 0 when it is not a valid time.

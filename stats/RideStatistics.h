@@ -1,0 +1,70 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class TPubStrGrid;
+
+// Sums of a ride log per year and month. The cells are read as the totals
+// and the sorter read them: distances as number texts (a text that is not
+// a number counts 0), times as time texts (an invalid one counts 0), dates
+// with the locale's date parsing.
+namespace RideStatistics {
+
+struct Sums
+{
+    int rides = 0;
+    double km = 0;
+    qint64 minutes = 0;
+    // Distance and time of the rides that have both a number and a valid
+    // time: what the average speed is worked out from.
+    double timedKm = 0;
+    qint64 timedMinutes = 0;
+    // The longest distance among the rides whose distance is a number.
+    std::optional<double> longest;
+    // The route name ridden most often; of equally frequent names the one
+    // whose latest ride is newer. Empty when no ride has a name.
+    QString route;
+
+    // km/h; nullopt when no ride has both a distance and a time.
+    std::optional<double> averageSpeed() const;
+};
+
+struct Month
+{
+    int month = 0; // 1..12
+    Sums sums;
+};
+
+struct Year
+{
+    int year = 0;
+    Sums sums;
+    std::vector<Month> months; // the months with rides, January first
+};
+
+struct Statistics
+{
+    std::vector<Year> years; // newest first
+    Sums undated;            // rides whose date does not read as a date
+    Sums total;
+
+    const Year *findYear(int year) const;
+    // Distance per month of a year, January first; zeros for a year
+    // without rides.
+    std::array<double, 12> kmPerMonth(int year) const;
+};
+
+// The data rows 1..RowCount-1 of a ride log. A row with nothing in it (an
+// empty new ride) is not a ride.
+Statistics compute(const TPubStrGrid &log);
+
+// The texts of the columns after the first, as the window shows them:
+// rides, km, time ("HHHH:MM" as the totals), average km/h, longest ride,
+// most ridden route.
+QStringList columnTexts(const Sums &sums);
+
+} // namespace RideStatistics
