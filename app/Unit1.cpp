@@ -3,6 +3,7 @@
 #include "UnitHTML.h"
 #include "AnsiFile.h"
 #include "AppError.h"
+#include "CsvFile.h"
 #include "Cp1250Validator.h"
 #include "FavouriteRoutes.h"
 #include "HelpWindow.h"
@@ -13,6 +14,7 @@
 #include "RideArithmetic.h"
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
+#include "StatisticsWindow.h"
 #include "TFormStorage.h"
 #include "TFormZeptat.h"
 #include "TPubSortStrGrid.h"
@@ -43,6 +45,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
@@ -278,7 +281,9 @@ void TForm1::buildMenus()
     zaznamy->addAction(Novzznam1);
     zaznamy->addAction(Odstranitzznam1);
     zaznamy->addSeparator();
+    ExportdoCSV1 = action(QStringLiteral("ExportdoCSV1"), QStringLiteral("Export do CSV…"), &TForm1::ExportdoCSV1Click);
     zaznamy->addAction(ExportdoHTML1);
+    zaznamy->addAction(ExportdoCSV1);
 
     QMenu *trasy = menuBar()->addMenu(QStringLiteral("&Trasy"));
     trasy->setObjectName(QStringLiteral("Trasy1"));
@@ -301,6 +306,9 @@ void TForm1::buildMenus()
     vypocty->addAction(Dlka1);
     vypocty->addAction(as1);
     vypocty->addAction(Prmr1);
+    Statistika1 = action(QStringLiteral("Statistika1"), QStringLiteral("Statistika…"), &TForm1::Statistika1Click);
+    vypocty->addSeparator();
+    vypocty->addAction(Statistika1);
 
     QMenu *moznosti = menuBar()->addMenu(QStringLiteral("&Možnosti"));
     moznosti->setObjectName(QStringLiteral("Monosti1"));
@@ -1230,4 +1238,31 @@ void TForm1::ExportdoHTML1Click()
     FormHTML = window;
     window->exec();
     delete window;
+}
+
+void TForm1::ExportdoCSV1Click()
+{
+    QFileDialog dialog(this, QStringLiteral("Export do CSV"));
+    dialog.setObjectName(QStringLiteral("SaveCsvDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("CSV soubor (*.csv)"));
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (m_lastCsvName.isEmpty()) {
+        dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        dialog.selectFile(QFileInfo(m_rideLogPath).completeBaseName() + QStringLiteral(".csv"));
+    } else {
+        dialog.selectFile(m_lastCsvName);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    if (runGuarded([&] { CsvFile::write(path, *m_log); }))
+        m_lastCsvName = path;
+}
+
+void TForm1::Statistika1Click()
+{
+    StatisticsWindow window(*m_log, this);
+    window.exec();
 }

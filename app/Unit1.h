@@ -100,12 +100,14 @@ public:
     QAction *Novzznam1 = nullptr;
     QAction *Odstranitzznam1 = nullptr;
     QAction *ExportdoHTML1 = nullptr;
+    QAction *ExportdoCSV1 = nullptr;
     QAction *UlozitTrasuItem = nullptr;
     QAction *OdstranitTrasuItem = nullptr;
     QAction *Pepoetcelkovchhodnot1 = nullptr;
     QAction *Dlka1 = nullptr;
     QAction *as1 = nullptr;
     QAction *Prmr1 = nullptr;
+    QAction *Statistika1 = nullptr;
     QAction *item_op_novy = nullptr;
     QAction *Npovda1 = nullptr;
     QAction *Oaplikaci1 = nullptr;
@@ -150,6 +152,10 @@ public slots:
     void Npovda1Click();
     void Oaplikaci1Click();
     void ExportdoHTML1Click();
+    // The ride log as a CSV file for spreadsheets, to a file the rider picks.
+    void ExportdoCSV1Click();
+    // The statistics window over the committed cells.
+    void Statistika1Click();
     // The waypoint editor for the course field.
     void Btn_edittrasaClick();
 
@@ -218,4 +224,6 @@ private:
     QPointer<HelpWindow> m_help;
     // The look of the exported page, for the whole run.
     HtmlSettings m_htmlSettings;
+    // The CSV file last written, offered again by the next export.
+    QString m_lastCsvName;
 };

@@ -9,7 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6
   qt6-translations-l10n
   qt6-webengine-dev libqt6webenginewidgets6 libqt6webenginecore6-bin
-  poppler-utils
+  qt6-charts-dev libqt6charts6
+  poppler-utils python3
   libgl-dev libbenchmark-dev
   xvfb xauth
   fonts-dejavu-core fonts-liberation

@@ -1,4 +1,5 @@
 #include "AnsiFile.h"
+#include "CsvFile.h"
 #include "FontColorDialog.h"
 #include "HtmlPage.h"
 #include "MessageRecorder.h"
@@ -249,6 +250,62 @@ private slots:
         msgs->answers = {0};
         w->close();
         QVERIFY(!w->isVisible());
+    }
+
+    // "Export do CSV…" asks for a file and writes the whole ride log there;
+    // a file that cannot be written is told and nothing is left behind.
+    void csvFromTheMenu_data()
+    {
+        QTest::addColumn<bool>("byMouse");
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("mouse") << true << true;
+        QTest::newRow("Alt+Z") << false << true;
+        QTest::newRow("unwritable folder") << false << false;
+    }
+    void csvFromTheMenu()
+    {
+        QFETCH(bool, byMouse);
+        QFETCH(bool, writable);
+        putFile(file(u"default.tvl"_qs), rideLogFile({kRide, {u"4.5.2005"_qs, u"Okruh; tam a zp\u011bt"_qs}}));
+        TForm1 main(m_dir->path());
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        // The system's own /proc takes no new file, not even from root.
+        const QString target = writable ? file(u"jizdy"_qs) : u"/proc/trasovnik-jizdy"_qs;
+        QStringList filters;
+        QString suffix;
+        onModal<QFileDialog>([&](QFileDialog *d) {
+            filters = d->nameFilters();
+            suffix = d->defaultSuffix();
+            auto *name = d->findChild<QLineEdit *>(u"fileNameEdit"_qs);
+            name->setText(target);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        QMenuBar *bar = main.menuBar();
+        QMenu *zaznamy = bar->actions().first()->menu();
+        if (byMouse) {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions().first()).center());
+            QTRY_VERIFY(zaznamy->isVisible());
+            QTest::mouseClick(zaznamy, Qt::LeftButton, {}, zaznamy->actionGeometry(main.ExportdoCSV1).center());
+        } else {
+            QTest::keyClick(&main, Qt::Key_Z, Qt::AltModifier);
+            QCOMPARE(QApplication::activePopupWidget(), zaznamy);
+            for (int i = 0; i < 3; ++i)
+                QTest::keyClick(zaznamy, Qt::Key_Down);
+            QTest::keyClick(zaznamy, Qt::Key_Return);
+        }
+        QTRY_VERIFY(!filters.isEmpty());
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(filters, QStringList{u"CSV soubor (*.csv)"_qs});
+        QCOMPARE(suffix, u"csv"_qs);
+        if (writable) {
+            QVERIFY(msgs->shown.isEmpty());
+            QCOMPARE(fileBytes(target + u".csv"_qs), CsvFile::bytes(*main.rideLog()));
+            QVERIFY(fileBytes(target + u".csv"_qs).contains(";\"Okruh; tam a zp\xC4\x9Bt\";"));
+        } else {
+            QCOMPARE(msgs->texts(), QStringList{u"Cannot create file /proc/trasovnik-jizdy.csv"_qs});
+            QVERIFY(!QFile::exists(target + u".csv"_qs));
+        }
     }
 
     void saveCopiesThePage()

@@ -1,10 +1,14 @@
+#include "CsvFile.h"
 #include "HtmlPage.h"
 #include "HtmlSettings.h"
 #include "TPubStrGrid.h"
 #include "TestFiles.h"
 
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPalette>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -49,6 +53,7 @@ private slots:
     void colorToHtml();
     void settingsFile();
     void unwritablePreviewIsPassedOver();
+    void csvReadsBackInAnotherParser();
 };
 
 void TestHtmlExport::exampleTable_data()
@@ -289,6 +294,45 @@ void TestHtmlExport::unwritablePreviewIsPassedOver()
     BuildHtmlPage(HtmlSettings(), g, notAFolder + u'/', [&](const QString &p) { shown = p; });
     QCOMPARE(shown, notAFolder + u"/temp.html"_qs);
     QCOMPARE(fileBytes(notAFolder), QByteArray("x"));
+}
+
+// The CSV of a log with awkward texts, read by Python's csv module (the
+// parser spreadsheets' import follows), gives back every cell.
+void TestHtmlExport::csvReadsBackInAnotherParser()
+{
+    TPubStrGrid g;
+    g.setAutoSave(false);
+    fillLog(g, {{u"3.5.2005"_qs, u"Brno; Tišnov"_qs, u"Řekl \"jeď\"; pak \"\""_qs, u"25,5"_qs, u"01:05"_qs, u"23,54"_qs,
+                 u"2"_qs},
+                {u"4.5.2005"_qs, u" Žďár nad Sázavou "_qs, u"dva\r\nřádky"_qs, u""_qs, u"  :  "_qs, u"="_qs, u"\""_qs},
+                {u""_qs, u"jen\nLF"_qs, u"jen\rCR"_qs, u"-1"_qs, u""_qs, u"'x'"_qs, u";"_qs}});
+    const QByteArray csv = CsvFile::bytes(g);
+    QVERIFY(csv.startsWith("\xEF\xBB\xBF" "Datum;N\xC3\xA1zev;Pr\xC5\xAF" "b\xC4\x9Bh trasy;Km;\xC4\x8C" "as;km/h;1-5\r\n"));
+    // Fields without ";", quotes or line breaks stay bare.
+    QVERIFY(csv.contains("\r\n3.5.2005;\"Brno; Ti\xC5\xA1nov\";"));
+    QVERIFY(csv.contains(";25,5;01:05;23,54;2\r\n"));
+    QVERIFY(csv.endsWith(";\"jen\rCR\";-1;;'x';\";\"\r\n"));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"jizdy.csv"_qs);
+    CsvFile::write(path, g);
+    QCOMPARE(fileBytes(path), csv);
+    QProcess python;
+    python.start(u"python3"_qs,
+                 {u"-c"_qs, u"import csv, json, sys\n"
+                            "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                            "    rows = list(csv.reader(f, delimiter=';', lineterminator='\\r\\n', strict=True))\n"
+                            "sys.stdout.write(json.dumps(rows))\n"_qs,
+                  path});
+    QVERIFY2(python.waitForFinished(30000) && python.exitCode() == 0, python.readAllStandardError().constData());
+    const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    QCOMPARE(rows.size(), g.RowCount());
+    for (int r = 0; r < g.RowCount(); ++r) {
+        QStringList read;
+        for (const auto &v : rows[r].toArray())
+            read << v.toString();
+        QCOMPARE(read, g.Rows(r));
+    }
 }
 
 QTEST_MAIN(TestHtmlExport)

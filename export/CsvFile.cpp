@@ -1,0 +1,48 @@
+#include "CsvFile.h"
+#include "AnsiFile.h"
+#include "TPubStrGrid.h"
+
+#include <QStringConverter>
+
+namespace CsvFile {
+
+namespace {
+void appendField(QString &out, QStringView field)
+{
+    const bool quote = field.contains(u';') || field.contains(u'"') || field.contains(u'\n')
+                       || field.contains(u'\r');
+    if (!quote) {
+        out += field;
+        return;
+    }
+    out += u'"';
+    for (QChar c : field) {
+        if (c == u'"')
+            out += u'"';
+        out += c;
+    }
+    out += u'"';
+}
+} // namespace
+
+QByteArray bytes(const TPubStrGrid &table)
+{
+    QString text;
+    for (int r = 0; r < table.RowCount(); ++r) {
+        for (int c = 0; c < table.ColCount(); ++c) {
+            if (c > 0)
+                text += u';';
+            appendField(text, table.cellView(c, r));
+        }
+        text += u"\r\n";
+    }
+    QStringEncoder toUtf8(QStringConverter::Utf8, QStringConverter::Flag::WriteBom);
+    return toUtf8.encode(text);
+}
+
+void write(const QString &path, const TPubStrGrid &table)
+{
+    AnsiFile::writeBytes(path, bytes(table));
+}
+
+} // namespace CsvFile
