@@ -223,8 +223,8 @@ std::optional<QDate> LocaleService::parseDate(QStringView text) const
     if (i != text.size())
         return std::nullopt;
 
-    const int currentYear = LocaleService::currentYear();
-    int day = 0, month = 0, year = currentYear;
+    // Today's year only where the text leaves the century or the year out.
+    int day = 0, month = 0, year = 0;
     if (count == 3) {
         if (after[0] != m_sep[0] || after[1] != m_sep[1])
             return std::nullopt;
@@ -238,7 +238,7 @@ std::optional<QDate> LocaleService::parseDate(QStringView text) const
             case Part::Year:
                 year = values[k];
                 if (digits[k] <= 2)
-                    year = widenYear(year, currentYear);
+                    year = widenYear(year, currentYear());
                 break;
             }
         }
@@ -249,6 +249,7 @@ std::optional<QDate> LocaleService::parseDate(QStringView text) const
             return std::nullopt;
         if (!after[1].isEmpty() && after[1] != m_pairTail && after[1] != m_pairSep)
             return std::nullopt;
+        year = currentYear();
         int k = 0;
         for (Part p : m_order) {
             if (p == Part::Year)
@@ -264,14 +265,13 @@ std::optional<QDate> LocaleService::parseDate(QStringView text) const
     return d;
 }
 
-std::optional<double> LocaleService::parseDateTime(QStringView text) const
+std::optional<LocaleService::DateAndTime> LocaleService::parseDateAndTime(QStringView text) const
 {
-    static const QDate epoch(1899, 12, 30);
     const QStringView t = text.trimmed();
     if (t.isEmpty())
         return std::nullopt;
     if (auto time = TimeText::parseClock(t))
-        return *time;
+        return DateAndTime{std::nullopt, *time};
     // A date, then optionally a blank and a time.
     qsizetype cut = -1;
     for (qsizetype i = 0; i < t.size(); ++i) {
@@ -291,10 +291,21 @@ std::optional<double> LocaleService::parseDateTime(QStringView text) const
     const auto date = parseDate(datePart);
     if (!date)
         return std::nullopt;
-    const double days = double(epoch.daysTo(*date));
+    return DateAndTime{date, fraction};
+}
+
+std::optional<double> LocaleService::parseDateTime(QStringView text) const
+{
+    static const QDate epoch(1899, 12, 30);
+    const auto parts = parseDateAndTime(text);
+    if (!parts)
+        return std::nullopt;
+    if (!parts->date)
+        return parts->time;
+    const double days = double(epoch.daysTo(*parts->date));
     // Before the epoch the fraction counts away from zero, as in the
     // day-count representation this format comes from.
-    return days < 0 ? days - fraction : days + fraction;
+    return days < 0 ? days - parts->time : days + parts->time;
 }
 
 int LocaleService::compareText(const QString &a, const QString &b) const

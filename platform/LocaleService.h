@@ -31,6 +31,14 @@ public:
     // A short date followed by an optional time, or a time alone, as days
     // since 30 December 1899 with the time of day as fraction.
     std::optional<double> parseDateTime(QStringView text) const;
+    // The same text in its parts: the date (none for a time alone) and
+    // the time of day as a fraction of a day.
+    struct DateAndTime
+    {
+        std::optional<QDate> date;
+        double time = 0;
+    };
+    std::optional<DateAndTime> parseDateAndTime(QStringView text) const;
 
     // Collation of the user's locale, ignoring case.
     int compareText(const QString &a, const QString &b) const;

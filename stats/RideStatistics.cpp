@@ -8,7 +8,6 @@
 #include <QHash>
 
 #include <algorithm>
-#include <cmath>
 
 namespace RideStatistics {
 
@@ -89,13 +88,8 @@ void addSums(Sums &to, const Sums &from)
 // time); a time alone has no day.
 std::optional<QDate> rideDay(QStringView text)
 {
-    static const QDate epoch(1899, 12, 30);
-    if (TimeText::parseClock(text.trimmed()))
-        return std::nullopt;
-    const auto days = LocaleService::instance().parseDateTime(text);
-    if (!days)
-        return std::nullopt;
-    return epoch.addDays(qint64(std::trunc(*days)));
+    const auto parts = LocaleService::instance().parseDateAndTime(text);
+    return parts ? parts->date : std::nullopt;
 }
 
 bool isBlankRow(const TPubStrGrid &log, int row)
@@ -144,32 +138,45 @@ Statistics compute(const TPubStrGrid &log)
     // Group 0 is "no date"; the months follow in the order met.
     std::vector<Accumulator> groups(1);
     QHash<int, int> groupOfMonth;
-    int lastMonthKey = -1, lastGroup = 0;
     Accumulator total;
 
     // Route names by number, and how often each group rode each of them.
     QHash<QStringView, int> routeIds;
     QHash<quint64, Tally> monthTallies;
 
+    // Rides of one day usually stand together: the last date text read.
+    QStringView lastDateText;
+    bool lastDated = false;
+    int lastGroup = 0;
+    qint64 lastDay = 0;
+
     for (int r = 1; r < log.RowCount(); ++r) {
-        int group = 0;
-        Recency recency = r;
-        if (const auto day = rideDay(log.cellView(Datum, r))) {
-            const int key = day->year() * 12 + day->month() - 1;
-            if (key != lastMonthKey) {
-                auto it = groupOfMonth.find(key);
-                if (it == groupOfMonth.end()) {
+        const QStringView dateText = log.cellView(Datum, r);
+        if (r == 1 || dateText != lastDateText) {
+            lastDateText = dateText;
+            const auto day = rideDay(dateText);
+            lastDated = day.has_value();
+            if (lastDated) {
+                int year = 0, month = 0;
+                day->getDate(&year, &month, nullptr);
+                const int key = year * 12 + month - 1;
+                auto it = groupOfMonth.constFind(key);
+                if (it == groupOfMonth.cend()) {
                     it = groupOfMonth.insert(key, int(groups.size()));
                     Accumulator a;
-                    a.year = day->year();
-                    a.month = day->month();
+                    a.year = year;
+                    a.month = month;
                     groups.push_back(a);
                 }
-                lastMonthKey = key;
                 lastGroup = *it;
+                lastDay = day->toJulianDay() + 1;
             }
+        }
+        int group = 0;
+        Recency recency = r;
+        if (lastDated) {
             group = lastGroup;
-            recency = ((day->toJulianDay() + 1) << kRowBits) | r;
+            recency = (lastDay << kRowBits) | r;
         } else if (isBlankRow(log, r)) {
             continue;
         }

@@ -9,6 +9,9 @@
 #include "Unit1.h"
 
 #include <QBarSet>
+#include <QChartView>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -209,6 +212,43 @@ private slots:
         QCOMPARE(shown(), y2024);
         QCOMPARE(tree->topLevelItem(4)->text(0), u"Celkem"_qs);
         QCOMPARE(tree->topLevelItem(4)->text(2), u"164,5"_qs);
+    }
+
+    void chartSavedAsPng_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("new file") << true;
+        QTest::newRow("unwritable folder") << false;
+    }
+    void chartSavedAsPng()
+    {
+        QFETCH(bool, writable);
+        QTemporaryDir dir;
+        MessageRecorder msgs;
+        const auto log = logOf({ride("3.1.2023", "", "10", "")});
+        StatisticsWindow w(*log);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        // The system's own /proc takes no new file, not even from root.
+        const QString target = writable ? dir.filePath(u"graf"_qs) : u"/proc/trasovnik-graf"_qs;
+        bool asked = false;
+        onModal<QFileDialog>([&](QFileDialog *d) {
+            auto *name = d->findChild<QLineEdit *>(u"fileNameEdit"_qs);
+            name->setText(target);
+            QTest::keyClick(name, Qt::Key_Return);
+            asked = true;
+        });
+        QTest::keyClick(&w, Qt::Key_U, Qt::AltModifier);
+        QTRY_VERIFY(asked);
+        QTRY_COMPARE(QApplication::activeModalWidget(), &w);
+        const QImage saved(target + u".png"_qs, "PNG");
+        if (writable) {
+            QVERIFY(msgs.shown.isEmpty());
+            QCOMPARE(saved.size(), w.ChartView->size() * w.ChartView->devicePixelRatio());
+        } else {
+            QCOMPARE(msgs.texts(), QStringList{u"Cannot create file /proc/trasovnik-graf.png"_qs});
+            QVERIFY(saved.isNull());
+        }
     }
 
     // Opened from the main window's menu, by mouse and by Alt+V, over the
