@@ -14,6 +14,7 @@
 #include "RideArithmetic.h"
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
+#include "SaveDialog.h"
 #include "StatisticsWindow.h"
 #include "TFormStorage.h"
 #include "TFormZeptat.h"
@@ -45,8 +46,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -1244,10 +1245,7 @@ void TForm1::ExportdoCSV1Click()
 {
     QFileDialog dialog(this, QStringLiteral("Export do CSV"));
     dialog.setObjectName(QStringLiteral("SaveCsvDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("CSV soubor (*.csv)"));
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    setUpSaveDialog(dialog, QStringLiteral("CSV soubor (*.csv)"), QStringLiteral("csv"));
     if (m_lastCsvName.isEmpty()) {
         dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
         dialog.selectFile(QFileInfo(m_rideLogPath).completeBaseName() + QStringLiteral(".csv"));

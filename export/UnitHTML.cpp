@@ -5,6 +5,7 @@
 #include "FontColorDialog.h"
 #include "HtmlPage.h"
 #include "Messages.h"
+#include "SaveDialog.h"
 #include "SpinEdit.h"
 #include "TPubStrGrid.h"
 
@@ -228,10 +229,7 @@ void TFormHTML::buildControls()
     ColorDialog1->setWindowTitle(QStringLiteral("Barva"));
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1->setFileMode(QFileDialog::AnyFile);
-    SaveDialog1->setNameFilter(QStringLiteral("Html soubor (*.htm *.html)"));
-    SaveDialog1->setDefaultSuffix(QStringLiteral("htm"));
+    setUpSaveDialog(*SaveDialog1, QStringLiteral("Html soubor (*.htm *.html)"), QStringLiteral("htm"));
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
 
     connect(BtnFontTable, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnFontTableClick));

@@ -2,6 +2,7 @@
 #include "AnsiFile.h"
 #include "LocaleService.h"
 #include "Messages.h"
+#include "SaveDialog.h"
 #include "TPubStrGrid.h"
 
 #include <QBarCategoryAxis>
@@ -51,7 +52,6 @@ StatisticsWindow::StatisticsWindow(const TPubStrGrid &log, QWidget *parent)
         Tree->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
 
     auto *chart = new QChart;
-    m_chart = chart;
     chart->setTitle(QStringLiteral("Kilometry po měsících"));
     chart->setLocalizeNumbers(true);
     chart->setLocale(LocaleService::instance().locale());
@@ -108,10 +108,7 @@ StatisticsWindow::StatisticsWindow(const TPubStrGrid &log, QWidget *parent)
     SaveChartDialog = new QFileDialog(this);
     SaveChartDialog->setObjectName(QStringLiteral("SaveChartDialog"));
     SaveChartDialog->setWindowTitle(QStringLiteral("Uložit graf"));
-    SaveChartDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveChartDialog->setFileMode(QFileDialog::AnyFile);
-    SaveChartDialog->setNameFilter(QStringLiteral("Obrázek PNG (*.png)"));
-    SaveChartDialog->setDefaultSuffix(QStringLiteral("png"));
+    setUpSaveDialog(*SaveChartDialog, QStringLiteral("Obrázek PNG (*.png)"), QStringLiteral("png"));
     SaveChartDialog->setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
 
     connect(BtnUlozitGraf, &QPushButton::clicked, this, guardedSlot(this, &StatisticsWindow::BtnUlozitGrafClick));

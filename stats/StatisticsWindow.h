@@ -5,7 +5,6 @@
 
 class QBarSet;
 class QBarSeries;
-class QChart;
 class QChartView;
 class QFileDialog;
 class QPushButton;
@@ -48,6 +47,5 @@ private:
 
     RideStatistics::Statistics m_stats;
     int m_chartYear = 0;
-    QChart *m_chart = nullptr;
     QValueAxis *m_axisKm = nullptr;
 };
