@@ -4,6 +4,7 @@
 #include "AnsiFile.h"
 #include "AppError.h"
 #include "CsvFile.h"
+#include "BackupWindow.h"
 #include "Cp1250Validator.h"
 #include "FavouriteRoutes.h"
 #include "HelpWindow.h"
@@ -12,6 +13,7 @@
 #include "Messages.h"
 #include "ProgramFolder.h"
 #include "RideArithmetic.h"
+#include "RideLogFiles.h"
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
 #include "SaveDialog.h"
@@ -142,13 +144,11 @@ TForm1::TForm1(const QString &programFolder, QWidget *parent)
 {
 }
 
-QString TForm1::rescueListName()
-{
-    return QStringLiteral("zachranene-kopie.txt");
-}
-
 TForm1::~TForm1()
 {
+    // Destroying the window moves the focus among its controls: nothing
+    // may be committed from a half-destroyed window.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // Ended by another way than closing the window (a signal, the end of
     // the session): the placement is kept all the same.
     FormStorage1->saveIfNotSaved();
@@ -176,7 +176,6 @@ void TForm1::FormCreate()
         m_programFolder += u'/';
     if (m_where.userFolder.isEmpty())
         m_where.userFolder = m_programFolder;
-    m_rideLogPath = m_programFolder + QStringLiteral("default.tvl");
     openWithDesktop = openWithDesktopProgram;
 
     QFont f(QStringLiteral("MS Sans Serif"));
@@ -191,17 +190,10 @@ void TForm1::FormCreate()
     m_log = new TPubStrGrid(this);
     m_log->setObjectName(QStringLiteral("pbsData"));
     setUpRideLogTable(*m_log);
-    const auto changed = [this] { ++m_changes; };
-    connect(m_log, &TPubStrGrid::dataChanged, this, changed);
-    connect(m_log, &TPubStrGrid::headerDataChanged, this, changed);
-    connect(m_log, &TPubStrGrid::rowsInserted, this, changed);
-    connect(m_log, &TPubStrGrid::rowsRemoved, this, changed);
-    connect(m_log, &TPubStrGrid::columnsInserted, this, changed);
-    connect(m_log, &TPubStrGrid::columnsRemoved, this, changed);
-    connect(m_log, &TPubStrGrid::modelReset, this, changed);
-    connect(m_log, &TPubStrGrid::rowHeightChanged, this, changed);
-    connect(m_log, &TPubStrGrid::colWidthChanged, this, changed);
-    connect(m_log, &TPubStrGrid::sizesChanged, this, changed);
+    ProgramFolder::Location where = m_where;
+    where.folder = m_programFolder;
+    m_files = new RideLogFiles(*m_log, where, this);
+    m_rideLogPath = m_files->logPath();
 
     buildMenus();
     buildToolBar();
@@ -279,12 +271,21 @@ void TForm1::buildMenus()
                              &TForm1::Odstranitzznam1Click);
     ExportdoHTML1 = action(QStringLiteral("ExportdoHTML1"), QStringLiteral("Export do HTML a Tisk"),
                            &TForm1::ExportdoHTML1Click);
+    VratitZaznam1 = action(QStringLiteral("VratitZaznam1"), QStringLiteral("Vrátit odstraněný záznam"),
+                           &TForm1::VratitZaznam1Click);
+    VratitZaznam1->setShortcut(QKeySequence::Undo);
+    VratitZaznam1->setEnabled(false);
+    ObnovitZalohu1 = action(QStringLiteral("ObnovitZalohu1"), QStringLiteral("Obnovit ze zálohy…"),
+                            &TForm1::ObnovitZalohu1Click);
     zaznamy->addAction(Novzznam1);
     zaznamy->addAction(Odstranitzznam1);
+    zaznamy->addAction(VratitZaznam1);
     zaznamy->addSeparator();
     ExportdoCSV1 = action(QStringLiteral("ExportdoCSV1"), QStringLiteral("Export do CSV…"), &TForm1::ExportdoCSV1Click);
     zaznamy->addAction(ExportdoHTML1);
     zaznamy->addAction(ExportdoCSV1);
+    zaznamy->addSeparator();
+    zaznamy->addAction(ObnovitZalohu1);
 
     QMenu *trasy = menuBar()->addMenu(QStringLiteral("&Trasy"));
     trasy->setObjectName(QStringLiteral("Trasy1"));
@@ -626,11 +627,11 @@ void TForm1::setVisible(bool visible)
 
 void TForm1::zeptat()
 {
-    if (m_ending || !item_op_novy->isChecked())
+    if (isEnding() || !item_op_novy->isChecked())
         return;
     if (!FormZeptat)
         FormZeptat = new TFormZeptat(item_op_novy, this);
-    if (FormZeptat->exec() == QDialog::Accepted && !m_ending)
+    if (FormZeptat->exec() == QDialog::Accepted && !isEnding())
         Novzznam1Click();
 }
 
@@ -658,89 +659,54 @@ void TForm1::FormShow()
     else
         RecalcTotals();
     announceDataFolder();
-    reportRescuedCopies();
+    const QString rescued = m_files->keeper().takeRescueReport();
+    if (!rescued.isEmpty())
+        Messages::instance().info(rescued);
+    m_files->backUpDaily(QDate::currentDate());
+    offerUnsavedChanges();
 }
 
 void TForm1::loadRideLog()
 {
-    const QString inTheWay = AnsiFile::whatIsInTheWay(m_rideLogPath);
-    if (!inTheWay.isEmpty()) {
-        // Nothing to read and nothing to keep: say what is there instead.
-        Messages::instance().failure(
-            QStringLiteral("Na místě souboru s jízdami „%1“ je %2. Jízdy z něj nelze načíst; program "
-                           "začíná s prázdnou knihou jízd a při zavření se ji pokusí uložit na totéž místo.")
-                .arg(m_rideLogPath, inTheWay));
-    } else if (m_prefetch && m_prefetch->path() == m_rideLogPath) {
-        // Read while the program started.
-        m_log->takeContents(m_prefetch->table());
-        m_prefetched = true;
-        if (!m_prefetch->error().isEmpty())
-            keepDamagedRideLog(m_prefetch->error());
-    } else {
-        try {
-            m_log->LoadFromFile(m_rideLogPath);
-        } catch (const AppError &e) {
-            keepDamagedRideLog(e.text());
-        }
+    const QString said = m_files->load(m_prefetch, &m_prefetched);
+    if (!said.isEmpty())
+        Messages::instance().failure(said);
+}
+
+void TForm1::offerUnsavedChanges()
+{
+    const auto unsaved = m_files->unsavedChanges();
+    if (!unsaved) {
+        // Older than the log: the log was written after it. Kept all the
+        // same, among the copies.
+        m_files->putAwayStaleUnsavedChanges();
+        return;
     }
-    // Whatever the file held, the log keeps its heading row and its seven
-    // columns, so that no commit can fall outside the table.
-    if (m_log->ColCount() < kColumns)
-        m_log->setColCount(kColumns);
-    if (m_log->RowCount() < 2)
-        m_log->setRowCount(2);
-    if (m_log->FixedRows() != 1)
-        m_log->setFixedRows(1);
-}
-
-namespace {
-// A file name that is not taken yet: base + "-" + stamp (+ "-n") + suffix.
-QString freeName(const QString &folder, const QString &base, const QString &suffix)
-{
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
-    QString name = folder + base + u'-' + stamp + suffix;
-    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
-        name = folder + base + u'-' + stamp + u'-' + QString::number(n) + suffix;
-    return name;
-}
-
-// Where a copy that must not be lost can go: the given folders, then the
-// system's temporary folder.
-QStringList safeFolders(const QStringList &preferred)
-{
-    QStringList folders;
-    for (QString f : preferred + QStringList{QDir::tempPath()}) {
-        if (!f.endsWith(u'/'))
-            f += u'/';
-        if (!folders.contains(f))
-            folders.append(f);
-    }
-    return folders;
-}
-} // namespace
-
-void TForm1::keepDamagedRideLog(const QString &error)
-{
-    // The table holds only what was read; closing would write that over
-    // the whole file. Keep the original first, beside it if possible.
-    const QFileInfo info(m_rideLogPath);
-    for (const QString &folder : safeFolders({info.absolutePath(), m_where.userFolder})) {
-        QDir().mkpath(folder);
-        const QString copy = freeName(folder, info.completeBaseName() + QStringLiteral("-poskozeny"),
-                                      u'.' + info.suffix());
-        if (QFile::copy(m_rideLogPath, copy)) {
-            Messages::instance().failure(
-                QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo načíst celý. Jeho původní obsah "
-                               "byl uložen do souboru „%3“; při zavření programu se do „%2“ zapíše jen to, "
-                               "co se podařilo načíst.")
-                    .arg(error, m_rideLogPath, copy));
+    const QString when = LocaleService::instance().formatDate(unsaved->written.date()) + u' '
+                         + unsaved->written.time().toString(QStringLiteral("H:mm"));
+    const int answer = Messages::instance().choose(QStringLiteral("Obnovit neuložené změny z %1?").arg(when),
+                                                   {QStringLiteral("Ano"), QStringLiteral("Ne")}, 0, 1);
+    if (isEnding())
+        return;
+    if (answer == 0) {
+        const QString failure = failureOf([this] { m_files->takeUnsavedChanges(); });
+        if (failure.isEmpty()) {
+            showRow(m_log->RowCount() - 1);
             return;
         }
+        Messages::instance().failure(failure);
     }
-    Messages::instance().failure(
-        QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo načíst celý a jeho kopii se nepodařilo "
-                       "nikam uložit. Před zavřením programu si soubor zazálohujte.")
-            .arg(error, m_rideLogPath));
+    const QString kept = m_files->keepUnsavedChanges();
+    if (!kept.isEmpty())
+        StatusBar1->showMessage(
+            QStringLiteral("Neuložené změny jsou uloženy v záloze „%1“.").arg(QDir::toNativeSeparators(kept)));
+}
+
+void TForm1::showRow(int row)
+{
+    pbs->setRow(row);
+    pbsSelectCell(0, pbs->Row());
+    RecalcTotals();
 }
 
 void TForm1::announceDataFolder()
@@ -758,71 +724,31 @@ void TForm1::announceDataFolder()
     StatusBar1->setToolTip(text);
 }
 
-void TForm1::reportRescuedCopies()
+bool TForm1::isEnding() const
 {
-    const QString list = m_where.userFolder + rescueListName();
-    QFile f(list);
-    if (!f.open(QIODevice::ReadOnly))
-        return;
-    const QString paths = QString::fromUtf8(f.readAll()).trimmed();
-    f.close();
-    if (!paths.isEmpty())
-        Messages::instance().info(
-            QStringLiteral("Při minulém ukončení programu se nepodařilo uložit soubor s jízdami „%1“. "
-                           "Jízdy z té chvíle jsou v záložní kopii:\n%2")
-                .arg(m_rideLogPath, paths));
-    QFile::remove(list);
-}
-
-bool TForm1::saveRideLogTo(const QString &path, QString *error)
-{
-    *error = failureOf([&] { m_log->SaveToFile(path); });
-    return error->isEmpty();
-}
-
-QString TForm1::rescueRideLog()
-{
-    QString error;
-    for (const QString &folder : safeFolders({m_where.userFolder})) {
-        QDir().mkpath(folder);
-        const QString copy = freeName(folder, QStringLiteral("default-zachrana"), QStringLiteral(".tvl"));
-        if (!saveRideLogTo(copy, &error))
-            continue;
-        // The next start says where the rides went.
-        QFile list(m_where.userFolder + rescueListName());
-        if (list.open(QIODevice::WriteOnly | QIODevice::Append))
-            list.write(copy.toUtf8() + '\n');
-        return copy;
-    }
-    return QString();
-}
-
-void TForm1::saveOrRescue()
-{
-    QString error;
-    if (saveRideLogTo(m_rideLogPath, &error)) {
-        m_rescuedAt = ~quint64(0);
-        return;
-    }
-    // This state is kept already.
-    if (m_rescuedAt == m_changes)
-        return;
-    if (!rescueRideLog().isEmpty())
-        m_rescuedAt = m_changes;
+    return m_files->isEnding();
 }
 
 void TForm1::endSession()
 {
-    if (m_ending)
-        return;
-    m_ending = true;
-    saveOrRescue();
+    m_files->end();
 }
 
 void TForm1::commitSession()
 {
-    if (!m_ending)
-        saveOrRescue();
+    m_files->commit();
+}
+
+void TForm1::bringToFront()
+{
+    QWidget *front = QApplication::activeModalWidget();
+    if (!front)
+        front = this;
+    if (front->isMinimized())
+        front->setWindowState((front->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    front->show();
+    front->raise();
+    front->activateWindow();
 }
 
 bool TForm1::saveRideLogElsewhere()
@@ -835,7 +761,7 @@ bool TForm1::saveRideLogElsewhere()
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".tvl");
     QString error;
-    if (saveRideLogTo(path, &error))
+    if (m_files->saveAs(path, &error))
         return true;
     Messages::instance().failure(error);
     return false;
@@ -844,13 +770,13 @@ bool TForm1::saveRideLogElsewhere()
 void TForm1::closeEvent(QCloseEvent *event)
 {
     // The placement first; a failure is told and the closing goes on.
-    if (!m_ending)
+    if (!isEnding())
         runGuarded([this] { FormStorage1->SavePlacement(); });
     QString error;
-    while (!m_ending && !saveRideLogTo(m_rideLogPath, &error)) {
+    while (!isEnding() && !m_files->save(&error)) {
         // This very state is in a rescue copy already (the session asked
         // to keep the data): nothing is lost by closing.
-        if (m_rescuedAt == m_changes)
+        if (m_files->isRescued())
             break;
         const int choice = Messages::instance().choose(
             QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo uložit.\n\n"
@@ -863,7 +789,7 @@ void TForm1::closeEvent(QCloseEvent *event)
             {QStringLiteral("Zkusit znovu"), QStringLiteral("Uložit jinam…"), QStringLiteral("Zavřít bez uložení"),
              QStringLiteral("Zrušit")},
             0, 3);
-        if (m_ending)
+        if (isEnding())
             break;
         if (choice == 0)
             continue;
@@ -1005,15 +931,43 @@ void TForm1::Odstranitzznam1Click()
 {
     int row = pbs->Row();
     if (dataRowCount() == 1) {
+        m_deleted.push(1, m_log->Rows(1));
         m_log->clearRow(1);
         row = 1;
     } else {
+        m_deleted.push(row, m_log->Rows(row));
         m_log->RemoveRow(row);
         row = std::min(row, m_log->RowCount() - 1);
         pbs->setRow(row);
     }
     pbsSelectCell(0, row);
     RecalcTotals();
+    VratitZaznam1->setEnabled(!m_deleted.isEmpty());
+}
+
+void TForm1::VratitZaznam1Click()
+{
+    // What the rider was typing belongs to the ride shown now.
+    if (m_activeEditor)
+        onCommitLeave(m_activeEditor);
+    const int row = m_deleted.restoreLast(*m_log);
+    VratitZaznam1->setEnabled(!m_deleted.isEmpty());
+    if (row >= 0)
+        showRow(row);
+}
+
+void TForm1::ObnovitZalohu1Click()
+{
+    if (m_activeEditor)
+        onCommitLeave(m_activeEditor);
+    BackupWindow window(*m_files, this);
+    if (window.exec() != QDialog::Accepted)
+        return;
+    // The rides deleted before belong to the log that was replaced.
+    m_deleted.clear();
+    VratitZaznam1->setEnabled(false);
+    showRow(m_log->RowCount() - 1);
+    StatusBar1->showMessage(QStringLiteral("Kniha jízd byla obnovena ze zálohy; dosavadní stav je uložen mezi zálohami."));
 }
 
 // ---------------------------------------------------------------- sorting

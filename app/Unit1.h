@@ -1,6 +1,7 @@
 #pragma once
 #include "ProgramFolder.h"
 #include "HtmlSettings.h"
+#include "DeletedRides.h"
 #include "RideArithmetic.h"
 
 #include <QMainWindow>
@@ -20,6 +21,7 @@ class QStatusBar;
 class QToolBar;
 class MaskedTimeEdit;
 class HelpWindow;
+class RideLogFiles;
 class RideLogPrefetch;
 class RouteNameBox;
 class TFormStorage;
@@ -50,15 +52,18 @@ public:
     TPubStrGrid *rideLog() const { return m_log; }
 
     // The program is told to end (a signal, the session's end): the ride
-    // log is written, or when that fails kept in a rescue copy in the
-    // per-user data folder, without a question. Closing then asks nothing.
+    // log and whatever the open windows hold are written, or when that
+    // fails kept in rescue copies in the per-user data folder, without a
+    // question. Closing then asks nothing.
     void endSession();
-    bool isEnding() const { return m_ending; }
+    bool isEnding() const;
     // The session asks to keep the data: the same without ending.
     void commitSession();
-    // Name of the file in the per-user data folder that lists rescue
-    // copies not yet reported; the next start reports and removes it.
-    static QString rescueListName();
+    // The ride log's files and the keeper of every data file.
+    RideLogFiles *files() const { return m_files; }
+    // Brings the window (or the window open over it) to the front; a
+    // second start of the program asks for it.
+    void bringToFront();
 
     // After the window is shown: asks whether to add a ride, when the
     // option says so.
@@ -99,6 +104,8 @@ public:
 
     QAction *Novzznam1 = nullptr;
     QAction *Odstranitzznam1 = nullptr;
+    QAction *VratitZaznam1 = nullptr;
+    QAction *ObnovitZalohu1 = nullptr;
     QAction *ExportdoHTML1 = nullptr;
     QAction *ExportdoCSV1 = nullptr;
     QAction *UlozitTrasuItem = nullptr;
@@ -132,6 +139,10 @@ public slots:
 
     void Novzznam1Click();
     void Odstranitzznam1Click();
+    // Brings back the ride deleted last.
+    void VratitZaznam1Click();
+    // Lists the copies of the ride log and restores one.
+    void ObnovitZalohu1Click();
 
     void RecalcTotals();
     void RecalcDistance();
@@ -178,13 +189,12 @@ private:
     QWidget *buildEditorPanel();
     QWidget *buildTotalsPanel();
     void loadRideLog();
-    void keepDamagedRideLog(const QString &error);
-    void reportRescuedCopies();
+    void offerUnsavedChanges();
     void announceDataFolder();
-    bool saveRideLogTo(const QString &path, QString *error);
     bool saveRideLogElsewhere();
-    void saveOrRescue();
-    QString rescueRideLog();
+    // Shows the current row in the editors and the totals after the log
+    // was replaced or a ride came back.
+    void showRow(int row);
     void fitTotalsWidth(QLineEdit *field);
     void showTotals(const RideArithmetic::Totals &totals);
     void showDroppedCharacters(const QString &characters);
@@ -203,13 +213,9 @@ private:
     bool m_prefetched = false;
     QString m_programFolder;
     QString m_rideLogPath;
-    // Counts the changes of the ride log (cells, rows, sizes), so that a
-    // state already kept in a rescue copy is not kept again.
-    quint64 m_changes = 0;
-    quint64 m_rescuedAt = ~quint64(0);
-    // Set once the program is told to end: nothing asks any more.
-    bool m_ending = false;
     TPubStrGrid *m_log = nullptr;
+    RideLogFiles *m_files = nullptr;
+    DeletedRides m_deleted;
     // False only while the editors are being loaded from a row.
     bool m_editorLoading = true;
     // Set while the picker's date is being set by the program.

@@ -1,4 +1,5 @@
 #include "AnsiFile.h"
+#include "DataKeeper.h"
 #include "MaskedTimeEdit.h"
 #include "MessageRecorder.h"
 #include "NumberText.h"
@@ -1318,7 +1319,7 @@ private slots:
         const QStringList copies = rescue.entryList({QStringLiteral("default-zachrana-*.tvl")});
         QCOMPARE(copies.size(), 1);
         verifySaved(fileBytes(rescue.filePath(copies[0])));
-        QVERIFY(fileBytes(rescue.filePath(TForm1::rescueListName())).contains(copies[0].toUtf8()));
+        QVERIFY(fileBytes(rescue.filePath(DataKeeper::rescueListName())).contains(copies[0].toUtf8()));
     }
 
     void pipeAtTheLogPathDoesNotBlock()

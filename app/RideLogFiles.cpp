@@ -1,0 +1,223 @@
+#include "RideLogFiles.h"
+#include "AnsiFile.h"
+#include "AppError.h"
+#include "Messages.h"
+#include "RideLogBackups.h"
+#include "RideLogTable.h"
+#include "TPubStrGrid.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+const QString kUnsavedName = QStringLiteral("default-obnova.tvl");
+constexpr int kColumns = 7;
+} // namespace
+
+RideLogFiles::RideLogFiles(TPubStrGrid &log, const ProgramFolder::Location &where, QObject *parent)
+    : QObject(parent), m_log(log), m_where(where), m_logPath(where.folder + QStringLiteral("default.tvl")),
+      m_keeper(where.folder, where.userFolder)
+{
+    m_unsavedTimer.setSingleShot(true);
+    m_unsavedTimer.setInterval(kUnsavedDelayMs);
+    connect(&m_unsavedTimer, &QTimer::timeout, this, &RideLogFiles::writeUnsavedNow);
+
+    const auto count = [this] { changed(); };
+    connect(&m_log, &TPubStrGrid::dataChanged, this, count);
+    connect(&m_log, &TPubStrGrid::headerDataChanged, this, count);
+    connect(&m_log, &TPubStrGrid::rowsInserted, this, count);
+    connect(&m_log, &TPubStrGrid::rowsRemoved, this, count);
+    connect(&m_log, &TPubStrGrid::columnsInserted, this, count);
+    connect(&m_log, &TPubStrGrid::columnsRemoved, this, count);
+    connect(&m_log, &TPubStrGrid::modelReset, this, count);
+    connect(&m_log, &TPubStrGrid::rowHeightChanged, this, count);
+    connect(&m_log, &TPubStrGrid::colWidthChanged, this, count);
+    connect(&m_log, &TPubStrGrid::sizesChanged, this, count);
+}
+
+QString RideLogFiles::unsavedPath() const
+{
+    return m_where.folder + kUnsavedName;
+}
+
+DataKeeper::Data RideLogFiles::logData() const
+{
+    DataKeeper::Data data;
+    data.path = m_logPath;
+    data.write = [this](const QString &target) { m_log.SaveToFile(target); };
+    data.version = [this] { return m_version; };
+    return data;
+}
+
+void RideLogFiles::changed()
+{
+    ++m_version;
+    // Gathered: a run of keystrokes writes the file once.
+    if (!m_unsavedTimer.isActive())
+        m_unsavedTimer.start();
+}
+
+QString RideLogFiles::load(RideLogPrefetch *prefetch, bool *prefetched)
+{
+    *prefetched = false;
+    QString error;
+    const QString inTheWay = AnsiFile::whatIsInTheWay(m_logPath);
+    QString said;
+    if (!inTheWay.isEmpty()) {
+        // Nothing to read and nothing to keep: say what is there instead.
+        said = QStringLiteral("Na místě souboru s jízdami „%1“ je %2. Jízdy z něj nelze načíst; program "
+                              "začíná s prázdnou knihou jízd a při zavření se ji pokusí uložit na totéž místo.")
+                   .arg(m_logPath, inTheWay);
+    } else if (prefetch && prefetch->path() == m_logPath) {
+        // Read while the program started.
+        m_log.takeContents(prefetch->table());
+        *prefetched = true;
+        error = prefetch->error();
+    } else {
+        error = failureOf([this] { m_log.LoadFromFile(m_logPath); });
+    }
+    if (!error.isEmpty())
+        said = m_keeper.keepDamagedAndSay(m_logPath, error, QStringLiteral("při zavření programu"));
+    keepShape();
+    // The table now is what the file holds: nothing unsaved.
+    m_unsavedTimer.stop();
+    m_savedVersion = m_version;
+    return said;
+}
+
+void RideLogFiles::keepShape()
+{
+    // Whatever a file held, the log keeps its heading row and its seven
+    // columns, so that no commit can fall outside the table.
+    if (m_log.ColCount() < kColumns)
+        m_log.setColCount(kColumns);
+    if (m_log.RowCount() < 2)
+        m_log.setRowCount(2);
+    if (m_log.FixedRows() != 1)
+        m_log.setFixedRows(1);
+}
+
+bool RideLogFiles::save(QString *error)
+{
+    *error = failureOf([this] { m_log.SaveToFile(m_logPath); });
+    if (!error->isEmpty())
+        return false;
+    m_savedVersion = m_version;
+    m_unsavedTimer.stop();
+    QFile::remove(unsavedPath());
+    return true;
+}
+
+bool RideLogFiles::writeLog(QString *error)
+{
+    if (!m_keeper.writeOrRescue(logData(), error)) {
+        // The rescue copy may be missed; the file of unsaved changes is
+        // read by the next start all the same.
+        writeUnsavedNow();
+        return false;
+    }
+    m_savedVersion = m_version;
+    m_unsavedTimer.stop();
+    QFile::remove(unsavedPath());
+    return true;
+}
+
+bool RideLogFiles::saveAs(const QString &path, QString *error)
+{
+    *error = failureOf([&] { m_log.SaveToFile(path); });
+    return error->isEmpty();
+}
+
+bool RideLogFiles::isRescued() const
+{
+    return m_keeper.isRescued(logData());
+}
+
+void RideLogFiles::commit()
+{
+    if (isEnding())
+        return;
+    QString error;
+    writeLog(&error);
+    m_keeper.writeHeld();
+}
+
+void RideLogFiles::end()
+{
+    if (isEnding())
+        return;
+    commit();
+    m_keeper.setEnding();
+}
+
+void RideLogFiles::writeUnsavedNow()
+{
+    m_unsavedTimer.stop();
+    if (m_version == m_savedVersion || m_version == m_unsavedVersion)
+        return;
+    // Written whole and atomically, but not waited for on the disk: this
+    // happens after every change, and the log's own file is written at
+    // closing as always.
+    const QString failure = failureOf(
+        [this] { AnsiFile::writeScratchBytes(unsavedPath(), AnsiFile::encode(m_log.tableFileText())); });
+    if (failure.isEmpty())
+        m_unsavedVersion = m_version;
+}
+
+void RideLogFiles::backUpDaily(const QDate &today)
+{
+    RideLogBackups::makeDaily(m_logPath, today);
+}
+
+std::optional<RideLogFiles::Unsaved> RideLogFiles::unsavedChanges() const
+{
+    const QFileInfo unsaved(unsavedPath());
+    if (!unsaved.isFile())
+        return std::nullopt;
+    const QFileInfo log(m_logPath);
+    if (log.isFile() && log.lastModified() >= unsaved.lastModified())
+        return std::nullopt;
+    return Unsaved{unsaved.absoluteFilePath(), unsaved.lastModified()};
+}
+
+QString RideLogFiles::putAwayStaleUnsavedChanges()
+{
+    if (!QFileInfo(unsavedPath()).isFile() || unsavedChanges())
+        return QString();
+    return RideLogBackups::keepFile(unsavedPath(), m_logPath, RideLogBackups::Entry::UnsavedChanges, true);
+}
+
+void RideLogFiles::replaceFrom(const QString &path, const std::function<void()> &keepFirst)
+{
+    // Read first: a file that cannot be read whole replaces nothing.
+    TPubStrGrid table;
+    setUpRideLogTable(table);
+    table.LoadFromFile(path);
+    keepFirst();
+    m_log.takeContents(table);
+    keepShape();
+}
+
+void RideLogFiles::takeUnsavedChanges()
+{
+    replaceFrom(unsavedPath(), [this] {
+        // The log file as it is becomes a copy; when there is none, there
+        // is nothing to keep.
+        if (QFileInfo(m_logPath).isFile()
+            && RideLogBackups::keepFile(m_logPath, m_logPath, RideLogBackups::Entry::BeforeReplacing, false)
+                   .isEmpty())
+            throw AppError(QStringLiteral("Soubor s jízdami „%1“ se nepodařilo zazálohovat.").arg(m_logPath));
+    });
+    // The file of unsaved changes holds what the table now holds.
+    m_unsavedVersion = m_version;
+}
+
+QString RideLogFiles::keepUnsavedChanges()
+{
+    return RideLogBackups::keepFile(unsavedPath(), m_logPath, RideLogBackups::Entry::UnsavedChanges, true);
+}
+
+void RideLogFiles::restore(const QString &backupPath)
+{
+    replaceFrom(backupPath, [this] { RideLogBackups::keep(m_log, m_logPath, RideLogBackups::Entry::BeforeReplacing); });
+}

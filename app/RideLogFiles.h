@@ -1,0 +1,112 @@
+#pragma once
+#include "DataKeeper.h"
+#include "ProgramFolder.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+class RideLogPrefetch;
+class TPubStrGrid;
+
+// The files of the ride log and who writes them: the log "default.tvl",
+// written when the main window closes (or the program is told to end);
+// "default-obnova.tvl", the log as it stands after the rider's latest
+// changes, written a moment after each change so that a crash, a killed
+// program or a lost display loses nothing; and the copies in "zalohy".
+// Every data file goes through one keeper (see DataKeeper), so that the
+// windows that hold other data (the waypoint list, the export's look) are
+// written at the end too.
+class RideLogFiles : public QObject
+{
+    Q_OBJECT
+public:
+    // How long changes are gathered before the file of unsaved changes is
+    // written.
+    static constexpr int kUnsavedDelayMs = 2000;
+
+    RideLogFiles(TPubStrGrid &log, const ProgramFolder::Location &where, QObject *parent = nullptr);
+
+    DataKeeper &keeper() { return m_keeper; }
+    const QString &logPath() const { return m_logPath; }
+    QString unsavedPath() const;
+
+    // Reads the log into the table, from the prefetch when it read the
+    // same file. A file that could not be read whole is kept first; the
+    // text to tell the rider is returned (empty when all went well).
+    // *prefetched tells whether the prefetch's table was taken.
+    QString load(RideLogPrefetch *prefetch, bool *prefetched);
+
+    // Counts every change of the table.
+    quint64 version() const { return m_version; }
+
+    // Writes the log to its file; the file of unsaved changes goes then.
+    // False with the error's text when it cannot be written.
+    bool save(QString *error);
+    // Writes the log to another file (nothing else changes).
+    bool saveAs(const QString &path, QString *error);
+    // True when the present state of the log is in a rescue copy.
+    bool isRescued() const;
+
+    // The program is told to end: the log and whatever the open windows
+    // hold are written, or kept in rescue copies. Nothing asks afterwards.
+    void end();
+    // The desktop session asks to keep the data: the same without ending.
+    void commit();
+    bool isEnding() const { return m_keeper.isEnding(); }
+
+    // ---- at start
+
+    // A daily copy of the log file when today has none.
+    void backUpDaily(const QDate &today);
+    // The file of unsaved changes when an earlier run left one that is
+    // newer than the log file.
+    struct Unsaved
+    {
+        QString path;
+        QDateTime written;
+    };
+    std::optional<Unsaved> unsavedChanges() const;
+    // Takes the unsaved changes back: the log file becomes a copy first,
+    // then the table is loaded from them. Throws AppError; the table stays
+    // as it was then.
+    void takeUnsavedChanges();
+    // Keeps the unsaved changes as a copy instead; its path.
+    QString keepUnsavedChanges();
+    // A file of unsaved changes older than the log: kept as a copy too,
+    // so that nothing it holds is lost. Its path or empty.
+    QString putAwayStaleUnsavedChanges();
+
+    // ---- copies
+
+    // Replaces the log by a copy: the log as it stands becomes a copy
+    // first. Throws AppError, leaving the table as it was.
+    void restore(const QString &backupPath);
+
+    // Writes the file of unsaved changes now, when there are any.
+    void writeUnsavedNow();
+
+private:
+    DataKeeper::Data logData() const;
+    void changed();
+    // Loads a file into a new table; only when the whole file was read,
+    // runs keepFirst and then takes the new table over.
+    void replaceFrom(const QString &path, const std::function<void()> &keepFirst);
+    // The log has its heading row and seven columns whatever a file held.
+    void keepShape();
+    // Writes the log, or keeps it in a rescue copy; the bookkeeping of a
+    // save.
+    bool writeLog(QString *error);
+
+    TPubStrGrid &m_log;
+    ProgramFolder::Location m_where;
+    QString m_logPath;
+    DataKeeper m_keeper;
+    QTimer m_unsavedTimer;
+    quint64 m_version = 0;
+    // The versions that the log file and the file of unsaved changes hold.
+    quint64 m_savedVersion = 0;
+    quint64 m_unsavedVersion = 0;
+};
