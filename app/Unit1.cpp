@@ -1181,6 +1181,7 @@ void TForm1::Btn_edittrasaClick()
     // A new editor for every opening; it reads the course field and, on
     // "OK", writes it back and commits it into the current ride.
     auto *window = new TFormEdit(Edit_Trasa, [this] { Edit_TrasaExit(); }, m_programFolder, this);
+    window->setDataKeeper(&m_files->keeper());
     window->exec();
     delete window;
 }
@@ -1190,6 +1191,7 @@ void TForm1::ExportdoHTML1Click()
     // The window is made for this opening only and shows the committed
     // cells of the ride log.
     auto *window = new TFormHTML(*m_log, m_htmlSettings, m_programFolder, this);
+    window->setDataKeeper(&m_files->keeper());
     FormHTML = window;
     window->exec();
     delete window;
@@ -1209,8 +1211,10 @@ void TForm1::ExportdoCSV1Click()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
-    if (runGuarded([&] { CsvFile::write(path, *m_log); }))
+    if (runGuarded([&] { CsvFile::write(path, *m_log); })) {
         m_lastCsvName = path;
+        StatusBar1->showMessage(QStringLiteral("Jízdy jsou uloženy do souboru „%1“.").arg(QDir::toNativeSeparators(path)));
+    }
 }
 
 void TForm1::Statistika1Click()

@@ -1,4 +1,6 @@
 #include "RideLogTable.h"
+#include "SingleInstance.h"
+#include "TerminationSignals.h"
 #include "Unit1.h"
 #include "LocaleService.h"
 #include "Messages.h"
@@ -7,59 +9,16 @@
 #include "WidgetMessages.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSessionManager>
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-int g_signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
-
-// SIGTERM and SIGHUP end the program: the ride log is saved, or kept in
-// a rescue copy when it cannot be, and nothing asks. The handlers are in
-// place before anything else, so a signal that comes early waits in the
-// pipe until the log is loaded.
-void catchTerminationSignals()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        return;
-    struct sigaction sa = {};
-    sa.sa_handler = onTerminationSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-}
-
-void watchTerminationSignals(TForm1 &window)
-{
-    if (g_signalPipe[0] < 0)
-        return;
-    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
-        char c;
-        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
-        notifier->setEnabled(false);
-        window.endSession();
-        // Ends every event loop, a modal box's too.
-        QApplication::exit(0);
-    });
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
-    catchTerminationSignals();
+    TerminationSignals::install();
     // The data folder is known before the toolkit starts, and the ride log
     // is read meanwhile: a long log does not keep the window waiting.
     const ProgramFolder::Location where = ProgramFolder::locate(
@@ -76,15 +35,37 @@ int main(int argc, char *argv[])
     // in the rider's language: Czech unless the desktop sets another.
     installToolkitTranslation(LocaleService::instance().locale());
 
+    // One program per data folder: a later start hands its arguments to
+    // the running one, which comes to the front.
+    SingleInstance single(where.folder);
+    if (!single.acquire()) {
+        if (single.handOver(QApplication::arguments().mid(1)))
+            return 0;
+        // Held, but nobody answers: a program that hangs, or one on another
+        // computer that shares the folder. The rider decides.
+        QMessageBox box(QMessageBox::Warning, QString::fromUtf16(kAppTitle),
+                        QStringLiteral("Trasovník s daty ve složce „%1“ už běží (možná na jiném počítači), ale "
+                                       "neodpovídá.\n\nKdyž ho spustíte přesto a ten druhý opravdu běží, zapíše "
+                                       "při zavření své jízdy přes vaše.")
+                            .arg(QDir::toNativeSeparators(where.folder)));
+        QPushButton *start = box.addButton(QStringLiteral("Spustit přesto"), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("Ukončit"), QMessageBox::RejectRole);
+        box.exec();
+        if (box.clickedButton() != start || !single.takeOver())
+            return 1;
+    }
+
     WidgetMessages messages;
     Messages::install(&messages);
 
     TForm1 window(where, &prefetch);
+    single.listen();
+    QObject::connect(&single, &SingleInstance::argumentsReceived, &window, [&window] { window.bringToFront(); });
     // The desktop session is ending: keep the rides even if the window
     // never gets to close.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager &) { window.commitSession(); });
-    watchTerminationSignals(window);
+    TerminationSignals::watch(window);
 
     window.show();
     // Told to end while the window was being opened (a box at start): the

@@ -1,6 +1,8 @@
 #include "HtmlSettings.h"
 #include "IniFile.h"
 
+#include <QHash>
+
 namespace HtmlSettingsFile {
 
 namespace {
@@ -72,3 +74,10 @@ void erase(const QString &iniPath)
 }
 
 } // namespace HtmlSettingsFile
+
+size_t qHash(const HtmlSettings &s, size_t seed)
+{
+    return qHashMulti(seed, s.FontTableName, s.FontTableSize, s.FontTableColor, s.FontTitleName, s.FontTitleSize,
+                      s.FontTitleColor, s.BorderSize, s.BorderColor, s.TableColor, s.BodyColor, s.Title, s.usewrap,
+                      s.zkraceni);
+}

@@ -27,6 +27,8 @@ struct HtmlSettings
     bool operator==(const HtmlSettings &) const = default;
 };
 
+size_t qHash(const HtmlSettings &s, size_t seed = 0);
+
 namespace HtmlSettingsFile {
 
 inline constexpr QStringView kSection = u"HtmlSet";

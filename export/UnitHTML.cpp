@@ -2,6 +2,7 @@
 #include "AnsiFile.h"
 #include "AppError.h"
 #include "Cp1250Validator.h"
+#include "DataKeeper.h"
 #include "FontColorDialog.h"
 #include "HtmlPage.h"
 #include "Messages.h"
@@ -91,6 +92,8 @@ TFormHTML::TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const QString &pr
 
 TFormHTML::~TFormHTML()
 {
+    if (m_keeper)
+        m_keeper->letGo(QStringLiteral("export look"));
     // The page goes before its profile.
     delete WebBrowser1;
     if (FormHTML == this)
@@ -284,7 +287,24 @@ void TFormHTML::FormShow()
         LoadHtmlSettings();
         putBorderSize();
     }
+    if (m_keeper) {
+        DataKeeper::Data data;
+        data.path = m_iniPath;
+        data.partOfFile = true;
+        data.write = [this](const QString &target) { HtmlSettingsFile::save(target, lookShown()); };
+        data.version = [this] { return quint64(qHash(lookShown())); };
+        m_keeper->hold(QStringLiteral("export look"), data);
+    }
     BuildPage();
+}
+
+HtmlSettings TFormHTML::lookShown() const
+{
+    HtmlSettings s = m_settings;
+    s.Title = LblTitle->text();
+    s.usewrap = Checkwrap->isChecked();
+    s.zkraceni = spinwrap->textValue();
+    return s;
 }
 
 void TFormHTML::LoadHtmlSettings()
@@ -299,9 +319,7 @@ void TFormHTML::LoadHtmlSettings()
 
 void TFormHTML::SaveHtmlSettings()
 {
-    m_settings.Title = LblTitle->text();
-    m_settings.usewrap = Checkwrap->isChecked();
-    m_settings.zkraceni = spinwrap->textValue();
+    m_settings = lookShown();
     HtmlSettingsFile::save(m_iniPath, m_settings);
 }
 
@@ -313,10 +331,7 @@ void TFormHTML::putBorderSize()
 
 void TFormHTML::BuildPage()
 {
-    HtmlSettings s = m_settings;
-    s.Title = LblTitle->text();
-    s.usewrap = Checkwrap->isChecked();
-    s.zkraceni = spinwrap->textValue();
+    const HtmlSettings s = lookShown();
     m_page = BuildHtmlPage(s, m_log, m_programFolder, [this](const QString &path) { showPreview(path); });
 }
 
@@ -487,7 +502,8 @@ void TFormHTML::done(int result)
         return;
     }
     const QString failure = failureOf([this] { SaveHtmlSettings(); });
-    if (!failure.isEmpty()) {
+    // The program is ending: the keeper has written the look (or kept it).
+    if (!failure.isEmpty() && !(m_keeper && m_keeper->isEnding())) {
         Messages::instance().failure(failure);
         // The window stays open so that the look is not lost, but the
         // rider is never kept in it.

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <memory>
 
+class DataKeeper;
 class FontColorDialog;
 class QCheckBox;
 class QColorDialog;
@@ -32,6 +33,10 @@ public:
     // reloaded from store.ini at every opening.
     TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder, QWidget *parent = nullptr);
     ~TFormHTML() override;
+
+    // While the window is open, the keeper knows the page's look, so that
+    // the program writes it when it is told to end.
+    void setDataKeeper(DataKeeper *keeper) { m_keeper = keeper; }
 
     // The printer that "Tisk" prints on and "Vzhled stránky" sets up.
     QPrinter *printer() const { return m_printer.get(); }
@@ -92,6 +97,8 @@ private:
     void btnVzhledClick();
 
     void buildControls();
+    // The stored look with what the title, cutting and its length show.
+    HtmlSettings lookShown() const;
     void chooseFont(QString &name, qint32 &size, qint32 &color);
     void chooseColor(qint32 &color);
     void putBorderSize();
@@ -114,6 +121,7 @@ private:
     bool m_previewWaiting = false; // a page built while printing
     bool m_closeAfterPrint = false;
     QString m_lastSaveName;
+    DataKeeper *m_keeper = nullptr;
 };
 
 // The one export window while it is open.

@@ -70,16 +70,19 @@ QString DataKeeper::keepDamaged(const QString &path) const
     return QString();
 }
 
-QString DataKeeper::keepDamagedAndSay(const QString &path, const QString &error, const QString &what) const
+QString DataKeeper::keepDamagedAndSay(const QString &path, const QString &error, const QString &when,
+                                      bool *kept) const
 {
     const QString copy = keepDamaged(path);
+    if (kept)
+        *kept = !copy.isEmpty();
     if (!copy.isEmpty())
         return QStringLiteral("%1\n\nSoubor „%2“ se nepodařilo načíst celý. Jeho původní obsah byl uložen do "
                               "souboru „%3“; %4 se do „%2“ zapíše jen to, co se podařilo načíst.")
-            .arg(error, path, copy, what);
+            .arg(error, path, copy, when);
     return QStringLiteral("%1\n\nSoubor „%2“ se nepodařilo načíst celý a jeho kopii se nepodařilo nikam uložit. "
                           "Soubor si zazálohujte dřív, než %3 do něj zapíše jen to, co se podařilo načíst.")
-        .arg(error, path, what);
+        .arg(error, path, when);
 }
 
 bool DataKeeper::isRescued(const Data &data) const

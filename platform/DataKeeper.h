@@ -49,9 +49,10 @@ public:
     // folder. The copy's path, or empty when no copy could be made.
     QString keepDamaged(const QString &path) const;
     // keepDamaged and the text that tells the rider: what failed, where
-    // the original is kept, and that `what` will be written with only
-    // what could be read.
-    QString keepDamagedAndSay(const QString &path, const QString &error, const QString &what) const;
+    // the original is kept, and that `when` the file will be written with
+    // only what could be read. *kept tells whether the copy was made.
+    QString keepDamagedAndSay(const QString &path, const QString &error, const QString &when,
+                              bool *kept = nullptr) const;
 
     // ---- data that cannot be written
 

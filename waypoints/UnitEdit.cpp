@@ -1,6 +1,8 @@
 #include "UnitEdit.h"
 #include "AnsiFile.h"
+#include "AppError.h"
 #include "Cp1250Validator.h"
+#include "DataKeeper.h"
 #include "Messages.h"
 #include "TFormStorage.h"
 #include "TPubSortStrGrid.h"
@@ -192,11 +194,20 @@ TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, 
     connect(btn_odebrat, &QPushButton::clicked, this, guardedSlot(this, &TFormEdit::btn_odebratClick));
     connect(btn_hotovo, &QPushButton::clicked, this, guardedSlot(this, &TFormEdit::btn_hotovoClick));
     connect(Panel1, &SidePanel::resized, this, &TFormEdit::Panel1Resize);
+    connect(m_list, &TPubStrGrid::dataChanged, this, [this] { ++m_listVersion; });
+    connect(m_list, &TPubStrGrid::modelReset, this, [this] { ++m_listVersion; });
+    connect(m_list, &TPubStrGrid::rowsInserted, this, [this] { ++m_listVersion; });
+    connect(m_list, &TPubStrGrid::rowsRemoved, this, [this] { ++m_listVersion; });
+    connect(m_list, &TPubStrGrid::rowMoved, this, [this] { ++m_listVersion; });
 
     resize(433, 244);
 }
 
-TFormEdit::~TFormEdit() = default;
+TFormEdit::~TFormEdit()
+{
+    if (m_keeper)
+        m_keeper->letGo(QStringLiteral("waypoints"));
+}
 
 QString TFormEdit::waypointFilePath() const
 {
@@ -257,6 +268,13 @@ void TFormEdit::FormShow()
         move(qMax(0, over.center().x() - outer.width() / 2), qMax(0, over.center().y() - outer.height() / 2));
     }
     loadWaypoints();
+    if (m_keeper) {
+        DataKeeper::Data data;
+        data.path = waypointFilePath();
+        data.write = [this](const QString &target) { writeWaypoints(target); };
+        data.version = [this] { return m_listVersion; };
+        m_keeper->hold(QStringLiteral("waypoints"), data);
+    }
     lb->clear();
     if (m_courseEdit)
         lb->addItems(SplitCourse(m_courseEdit->text()));
@@ -272,14 +290,19 @@ void TFormEdit::loadWaypoints()
     const QString failure = failureOf([&] { LoadWaypointFile(*m_list, path); });
     if (failure.isEmpty())
         return;
-    m_keepUnreadFile = true;
+    // What the file holds is kept before the list is ever written over
+    // it; when not even a copy can be made, the file is not written.
+    const DataKeeper local(m_programFolder, m_programFolder);
+    bool kept = false;
+    QString said = (m_keeper ? *m_keeper : local).keepDamagedAndSay(path, failure, QStringLiteral("při zavření okna"), &kept);
+    if (!kept) {
+        m_keepUnreadFile = true;
+        said = failure
+               + QStringLiteral("\n\nSeznam průjezdních bodů se nepodařilo načíst. Soubor zůstane, jak je: "
+                                "při zavření okna se do něj nic nezapíše.");
+    }
     // Told once the window is on screen.
-    QTimer::singleShot(0, this, [failure] {
-        Messages::instance().failure(
-            failure
-            + QStringLiteral("\n\nSeznam průjezdních bodů se nepodařilo načíst. Soubor zůstane, jak je: "
-                             "při zavření okna se do něj nic nezapíše."));
-    });
+    QTimer::singleShot(0, this, [said] { Messages::instance().failure(said); });
 }
 
 // ---------------------------------------------------------------- waypoint list
@@ -422,8 +445,26 @@ bool TFormEdit::FormClose()
     return saveWaypoints();
 }
 
+void TFormEdit::writeWaypoints(const QString &target)
+{
+    pbse->commitEditing();
+    if (target == waypointFilePath() && m_keepUnreadFile
+        && (QFileInfo::exists(target) || !AnsiFile::whatIsInTheWay(target).isEmpty())) {
+        // The list the failed loading left is the empty one: nothing to lose.
+        if (m_list->RowCount() == 1 && m_list->cellView(0, 0).isEmpty())
+            return;
+        throw AppError(QStringLiteral("Soubor %1 se nepodařilo přečíst, proto se do něj seznam průjezdních bodů "
+                                      "neuloží.")
+                           .arg(QDir::toNativeSeparators(target)));
+    }
+    SaveWaypointFile(*m_list, target);
+}
+
 bool TFormEdit::saveWaypoints()
 {
+    // The program is ending: the keeper has written the list already.
+    if (m_keeper && m_keeper->isEnding())
+        return true;
     const QString path = waypointFilePath();
     if (m_keepUnreadFile && (QFileInfo::exists(path) || !AnsiFile::whatIsInTheWay(path).isEmpty())) {
         // The list the failed loading left is the empty one: nothing to lose.

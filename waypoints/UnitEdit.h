@@ -11,6 +11,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QToolBar;
+class DataKeeper;
 class PanelSplitter;
 class SidePanel;
 class TFormStorage;
@@ -39,6 +40,9 @@ public:
     QStringList courseEntries() const;
     // The selected course entry, or -1.
     int selectedCourseEntry() const;
+    // While the window is open, the keeper knows the waypoint list, so
+    // that the program writes it when it is told to end.
+    void setDataKeeper(DataKeeper *keeper) { m_keeper = keeper; }
 
     // Controls, named as in the window's description.
     SidePanel *Panel1 = nullptr;
@@ -89,6 +93,8 @@ protected:
 private:
     void loadWaypoints();
     bool saveWaypoints();
+    // The list as the keeper writes it: a name being typed counts.
+    void writeWaypoints(const QString &target);
     void setSelectedCourseEntry(int entry);
 
     QPointer<QLineEdit> m_courseEdit;
@@ -96,7 +102,10 @@ private:
     QString m_programFolder;
     TPubStrGrid *m_list = nullptr;
     bool m_shown = false;
-    // "default.tvb" was there at opening but could not be read: it is
-    // not written over, so that what it holds is not lost.
+    // "default.tvb" was there at opening but could not be read, nor
+    // copied: it is not written over, so that what it holds is not lost.
     bool m_keepUnreadFile = false;
+    DataKeeper *m_keeper = nullptr;
+    // Counts the changes of the list, for the keeper.
+    quint64 m_listVersion = 0;
 };

@@ -4,9 +4,11 @@
 #include "LocaleService.h"
 #include "TPubStrGrid.h"
 
-QStringList waypointNames(QByteArrayView file)
+QStringList waypointNames(QByteArrayView file, bool *whole)
 {
     const qsizetype nul = file.indexOf('\0');
+    if (whole)
+        *whole = nul < 0;
     if (nul >= 0)
         file = file.first(nul);
     return AnsiFile::splitLines(AnsiFile::decode(file));
@@ -28,7 +30,9 @@ QByteArray waypointFileBytes(const QStringList &names)
 
 void LoadWaypointFile(TPubStrGrid &list, const QString &path)
 {
-    const QStringList names = waypointNames(AnsiFile::readBytes(path));
+    const QByteArray bytes = AnsiFile::readBytes(path);
+    bool whole = true;
+    const QStringList names = waypointNames(bytes, &whole);
     // More names than a table can hold would be cut off and then lost at
     // the next saving.
     if (names.size() > TPubStrGrid::kMaxRowCount)
@@ -39,6 +43,11 @@ void LoadWaypointFile(TPubStrGrid &list, const QString &path)
     if (names.isEmpty())
         list.setCells(0, 0, QString());
     list.endBulkUpdate();
+    if (!whole)
+        throw AppError(QStringLiteral("Soubor %1 obsahuje nulový bajt (na pozici %2): seznam průjezdních bodů "
+                                      "byl načten jen po něj.")
+                           .arg(path)
+                           .arg(bytes.indexOf('\0')));
 }
 
 void SaveWaypointFile(const TPubStrGrid &list, const QString &path)

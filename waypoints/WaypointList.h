@@ -13,15 +13,18 @@ class TPubStrGrid;
 // line; reading also takes a lone LF or CR, a final line end does not
 // make another entry, and a NUL byte ends the text.
 
-// The names a waypoint list file holds.
-QStringList waypointNames(QByteArrayView file);
+// The names a waypoint list file holds. *whole is set false when a NUL
+// byte ended the text before the end of the file.
+QStringList waypointNames(QByteArrayView file, bool *whole = nullptr);
 // The bytes of a waypoint list file. Throws AppError when a name holds a
 // character that Windows-1250 cannot.
 QByteArray waypointFileBytes(const QStringList &names);
 
 // Replaces the whole list by the file's lines. Throws
 // AppError("Cannot open file <path>") and leaves the list as it was when
-// the file cannot be read.
+// the file cannot be read. A file with a NUL byte gives the names before
+// it, and then an AppError says that the rest was not read, so that the
+// caller can keep the file before the shorter list is written over it.
 void LoadWaypointFile(TPubStrGrid &list, const QString &path);
 // Writes the list whole and atomically. Throws AppError("Cannot create
 // file <path>") (or "Unable to write to <path>" when the disk fails).

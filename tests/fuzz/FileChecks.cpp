@@ -236,8 +236,12 @@ QString waypointFile(QByteArrayView input, const QString &folder)
     const auto list = newList();
     try {
         LoadWaypointFile(*list, first);
+        // The names after a NUL byte are not read: that must be said.
+        if (input.contains('\0'))
+            return QStringLiteral("a NUL byte ended the list without a word");
     } catch (const AppError &e) {
-        return QStringLiteral("loading failed: ") + failure(e);
+        if (!input.contains('\0'))
+            return QStringLiteral("loading failed: ") + failure(e);
     }
     const QStringList names = list->Cols(0);
     try {

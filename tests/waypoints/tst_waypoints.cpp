@@ -56,7 +56,9 @@ private slots:
         const QString path = m_dir.filePath(u"list.tvb"_qs);
         putFile(path, bytes);
         List list({u"old"_qs, u"older"_qs, u"oldest"_qs});
-        LoadWaypointFile(list.grid, path);
+        // The names after a NUL byte are not read, and that is said.
+        const bool whole = !bytes.contains('\0');
+        QCOMPARE(failureOf([&] { LoadWaypointFile(list.grid, path); }).contains(u"nulový bajt"_qs), !whole);
         QCOMPARE(list.grid.RowCount(), qMax(1, int(names.size())));
         QCOMPARE(list.names(), names.isEmpty() ? QStringList{QString()} : names);
         // Saved and read again, the list stays the same.

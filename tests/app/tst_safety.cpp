@@ -1,0 +1,443 @@
+#include "AnsiFile.h"
+#include "DataKeeper.h"
+#include "IniFile.h"
+#include "MessageRecorder.h"
+#include "Modal.h"
+#include "RideLogBackups.h"
+#include "RideLogFile.h"
+#include "RideLogFiles.h"
+#include "SingleInstance.h"
+#include "TPubStrGrid.h"
+#include "TPubStrGridView.h"
+#include "TerminationSignals.h"
+#include "TestFiles.h"
+#include "TestLocale.h"
+#include "Unit1.h"
+#include "UnitEdit.h"
+#include "UnitHTML.h"
+#include "WaypointList.h"
+#include "WebEngineSetup.h"
+#include "BackupWindow.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <csignal>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+const QList<QStringList> kRides = {{u"1.5.2025"_qs, u"A"_qs, QString(), u"10"_qs},
+                                   {u"2.5.2025"_qs, u"B"_qs, QString(), u"20"_qs},
+                                   {u"3.5.2025"_qs, u"C"_qs, QString(), u"30"_qs},
+                                   {u"4.5.2025"_qs, u"D"_qs, QString(), u"40"_qs}};
+
+QStringList names(const TPubStrGrid &log)
+{
+    QStringList n;
+    for (int row = 1; row < log.RowCount(); ++row)
+        n.append(log.Cells(1, row));
+    return n;
+}
+
+// Opens a menu of the main window by Alt+letter and clicks one of its items.
+void chooseFromMenu(TForm1 *w, Qt::Key letter, QAction *item)
+{
+    QTest::keyClick(w, letter, Qt::AltModifier);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QVERIFY(menu->actions().contains(item));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+}
+} // namespace
+
+// The main window's data safety: deleted rides come back, the log has
+// daily copies and can be restored from them, unsaved changes survive a
+// crash, and ending the program keeps what every open window holds.
+class TestDataSafety : public QObject
+{
+    Q_OBJECT
+    TestLocale m_locale;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MessageRecorder> msgs;
+    TForm1 *w = nullptr;
+
+    QString file(const QString &name) const { return m_dir->filePath(name); }
+    void open()
+    {
+        w = new TForm1(m_dir->path());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+    }
+    // Ends the window as a killed program would: no closing step runs.
+    void crash()
+    {
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+        delete w;
+        w = nullptr;
+    }
+    void close()
+    {
+        QVERIFY(w->close());
+        delete w;
+        w = nullptr;
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        msgs = std::make_unique<MessageRecorder>();
+    }
+    void cleanup()
+    {
+        // A signal ended every event loop, and none starts again until the
+        // application's own loop has run once more.
+        if (w && w->isEnding()) {
+            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+            QCoreApplication::exec();
+        }
+        delete w;
+        w = nullptr;
+        msgs.reset();
+        m_dir.reset();
+    }
+
+    // Two rides deleted come back one by one, each at its row: the last
+    // one by Ctrl+Z in the table, the one before from the menu.
+    void deletedRidesComeBack()
+    {
+        putFile(file(u"default.tvl"_qs), rideLogFile(kRides));
+        open();
+        QVERIFY(!w->VratitZaznam1->isEnabled());
+        w->pbs->setRow(2);
+        w->tb_odstranit->trigger();
+        w->pbs->setRow(3);
+        w->tb_odstranit->trigger();
+        QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"C"_qs}));
+        w->pbs->setFocus();
+        QTest::keyClick(w->pbs, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"C"_qs, u"D"_qs}));
+        QCOMPARE(w->pbs->Row(), 3);
+        chooseFromMenu(w, Qt::Key_Z, w->VratitZaznam1);
+        QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"B"_qs, u"C"_qs, u"D"_qs}));
+        QCOMPARE(w->rideLog()->Cells(3, 2), u"20"_qs);
+        QCOMPARE(w->Edit_km->text(), u"20"_qs);
+        QVERIFY(!w->VratitZaznam1->isEnabled());
+        QCOMPARE(w->Edit_celkem_km->text(), u"100"_qs);
+    }
+
+    // The only ride is emptied by deleting; it comes back into its row,
+    // without an empty row beside it.
+    void theOnlyRideComesBack()
+    {
+        putFile(file(u"default.tvl"_qs), rideLogFile({kRides[0]}));
+        open();
+        w->Odstranitzznam1->trigger();
+        QCOMPARE(names(*w->rideLog()), QStringList{QString()});
+        w->VratitZaznam1->trigger();
+        QCOMPARE(names(*w->rideLog()), QStringList{u"A"_qs});
+        QCOMPARE(w->rideLog()->Cells(0, 1), u"1.5.2025"_qs);
+    }
+
+    // The first start of a day copies the log as it is; a later one that
+    // day does not copy again.
+    void dailyCopy()
+    {
+        const QByteArray first = rideLogFile(kRides);
+        putFile(file(u"default.tvl"_qs), first);
+        open();
+        const QString copy = file(u"zalohy/default-"_qs + QDate::currentDate().toString(u"yyyy-MM-dd"_qs) + u".tvl"_qs);
+        QCOMPARE(fileBytes(copy), first);
+        close();
+        putFile(file(u"default.tvl"_qs), rideLogFile({kRides[0]}));
+        open();
+        QCOMPARE(fileBytes(copy), first);
+        QCOMPARE(QDir(file(u"zalohy"_qs)).entryList(QDir::Files).size(), 1);
+    }
+
+    // Of the daily copies, the newest 30 stay and then the newest of each
+    // of the last 12 months; copies made on purpose always stay.
+    void oldCopiesArePruned()
+    {
+        const QString log = file(u"default.tvl"_qs);
+        QDir().mkpath(file(u"zalohy"_qs));
+        const QDate today(2026, 12, 8);
+        QStringList made;
+        for (int d = 0; d <= 40; ++d)
+            made.append(today.addDays(-d).toString(u"yyyy-MM-dd"_qs));
+        made += {u"2026-03-15"_qs, u"2026-03-01"_qs, u"2026-01-05"_qs, u"2025-12-20"_qs, u"2024-01-01-120000"_qs};
+        for (const QString &stamp : made)
+            putFile(file(u"zalohy/default-"_qs + stamp + u".tvl"_qs), "x");
+        RideLogBackups::prune(log, today);
+        QStringList kept;
+        for (const RideLogBackups::Entry &e : RideLogBackups::list(log))
+            kept.append(QFileInfo(e.path).completeBaseName().mid(8));
+        QStringList expected = made.mid(0, 30); // 8.12. back to 9.11.
+        expected += {u"2026-10-31"_qs, u"2026-03-15"_qs, u"2026-01-05"_qs, u"2024-01-01-120000"_qs};
+        QCOMPARE(kept, expected);
+    }
+
+    // "Obnovit ze zálohy…" lists the copies with their rides and km; the
+    // chosen one replaces the log after a question, and the log as it
+    // stood becomes a copy first.
+    void restoreFromACopy()
+    {
+        QDir().mkpath(file(u"zalohy"_qs));
+        putFile(file(u"zalohy/default-2025-05-01.tvl"_qs), rideLogFile(kRides.mid(0, 2)));
+        putFile(file(u"default.tvl"_qs), rideLogFile(kRides));
+        open();
+        w->rideLog()->setCells(1, 4, u"D upraveno"_qs);
+        msgs->answers = {0};
+        BackupWindow *window = nullptr;
+        QStringList row;
+        onModal<BackupWindow>([&](BackupWindow *d) {
+            window = d;
+            QTreeWidgetItem *oldest = d->Seznam->topLevelItem(d->Seznam->topLevelItemCount() - 1);
+            for (int c = 0; c < 4; ++c)
+                row.append(oldest->text(c));
+            d->Seznam->setCurrentItem(oldest);
+            QTest::mouseClick(d->BtnObnovit, Qt::LeftButton);
+        });
+        chooseFromMenu(w, Qt::Key_Z, w->ObnovitZalohu1);
+        QTRY_VERIFY(window && !QApplication::activeModalWidget());
+        QCOMPARE(row, (QStringList{u"1.5.2025"_qs, u"denní záloha"_qs, u"2"_qs, u"30"_qs}));
+        QVERIFY(msgs->questions.value(0).startsWith(u"Nahradit knihu jízd zálohou z 1.5.2025?"_qs));
+        QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"B"_qs}));
+        QCOMPARE(w->Edit_celkem_km->text(), u"30"_qs);
+        // The log as it stood, with the change not yet saved, is a copy.
+        bool kept = false;
+        for (const RideLogBackups::Entry &e : RideLogBackups::list(file(u"default.tvl"_qs)))
+            kept = kept || (e.kind == RideLogBackups::Entry::BeforeReplacing
+                            && AnsiFile::decode(fileBytes(e.path)).contains(u"1|4|D upraveno"_qs));
+        QVERIFY(kept);
+    }
+
+    // Changes are written to default-obnova.tvl a moment after they are
+    // made; a start after a crash offers them back. "Ano" takes them (the
+    // log file becomes a copy), "Ne" keeps them as a copy.
+    void unsavedChangesAfterACrash_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Ano") << 0;
+        QTest::newRow("Ne") << 1;
+    }
+    void unsavedChangesAfterACrash()
+    {
+        QFETCH(int, answer);
+        const QByteArray before = rideLogFile(kRides);
+        putFile(file(u"default.tvl"_qs), before);
+        open();
+        w->Edit_km->setFocus();
+        w->Edit_km->setText(u"99"_qs);
+        QTest::keyClick(w->Edit_km, Qt::Key_Tab);
+        QCOMPARE(w->rideLog()->Cells(3, 4), u"99"_qs);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(file(u"default-obnova.tvl"_qs)), 5000);
+        crash();
+        QCOMPARE(fileBytes(file(u"default.tvl"_qs)), before);
+
+        msgs->answers = {answer};
+        open();
+        QCOMPARE(msgs->questions.size(), 1);
+        QVERIFY(msgs->questions[0].startsWith(u"Obnovit neuložené změny z "_qs));
+        QCOMPARE(w->rideLog()->Cells(3, 4), answer == 0 ? u"99"_qs : u"40"_qs);
+        const QList<RideLogBackups::Entry> copies = RideLogBackups::list(file(u"default.tvl"_qs));
+        QCOMPARE(copies.size(), 2); // today's daily copy and the one of this choice
+        const RideLogBackups::Entry &copy = copies[0].kind == RideLogBackups::Entry::Daily ? copies[1] : copies[0];
+        if (answer == 0) {
+            QCOMPARE(copy.kind, RideLogBackups::Entry::BeforeReplacing);
+            QCOMPARE(fileBytes(copy.path), before);
+        } else {
+            QCOMPARE(copy.kind, RideLogBackups::Entry::UnsavedChanges);
+            QVERIFY(fileBytes(copy.path).contains("3|4|99\r\n"));
+            QVERIFY(!QFileInfo::exists(file(u"default-obnova.tvl"_qs)));
+        }
+        close();
+        // A normal close writes the log and leaves no unsaved changes.
+        QVERIFY(!QFileInfo::exists(file(u"default-obnova.tvl"_qs)));
+        QCOMPARE(fileBytes(file(u"default.tvl"_qs)).contains("3|4|99\r\n"), answer == 0);
+    }
+
+    // SIGTERM while the waypoint editor or the export window is open: the
+    // list and the page's look are written as the ride log is, or kept in
+    // a rescue copy that the next start names.
+    void endingWithAWindowOpen_data()
+    {
+        QTest::addColumn<bool>("editor");
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("Editace trasy") << true << true;
+        QTest::newRow("Editace trasy, file in the way") << true << false;
+        QTest::newRow("HTML výstup") << false << true;
+        QTest::newRow("HTML výstup, file in the way") << false << false;
+    }
+    void endingWithAWindowOpen()
+    {
+        QFETCH(bool, editor);
+        QFETCH(bool, writable);
+        putFile(file(u"default.tvl"_qs), rideLogFile(kRides));
+        const QString target = file(editor ? u"default.tvb"_qs : u"store.ini"_qs);
+        open();
+        TerminationSignals::install();
+        TerminationSignals::watch(*w);
+        bool seen = false;
+        const auto endNow = [&] {
+            seen = true;
+            if (!writable) {
+                // Something other than a file takes the data file's place.
+                QFile::remove(target);
+                QVERIFY(QDir().mkdir(target));
+            }
+            ::kill(::getpid(), SIGTERM);
+        };
+        if (editor) {
+            onModal<TFormEdit>([&](TFormEdit *d) {
+                AddWaypoint(*d->waypointList(), u"Nová Ves"_qs);
+                endNow();
+            });
+            QTest::mouseClick(w->Btn_edittrasa, Qt::LeftButton);
+        } else {
+            onModal<TFormHTML>([&](TFormHTML *d) {
+                d->LblTitle->setText(u"Jízdy 2026"_qs);
+                endNow();
+            });
+            chooseFromMenu(w, Qt::Key_Z, w->ExportdoHTML1);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(seen && !QApplication::activeModalWidget(), 20000);
+        QVERIFY(w->isEnding());
+        QString written = target;
+        if (!writable) {
+            const QFileInfo t(target);
+            const QStringList copies = QDir(m_dir->path()).entryList(
+                {t.completeBaseName() + u"-zachrana-*."_qs + t.suffix()});
+            QCOMPARE(copies.size(), 1);
+            written = file(copies[0]);
+        }
+        if (editor)
+            QVERIFY(fileBytes(written).contains("Nov\xe1 Ves\r\n"));
+        else
+            QCOMPARE(IniFile::readString(written, u"HtmlSet", u"Title"), u"Jízdy 2026"_qs);
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+        crash();
+        if (!writable) {
+            QDir(target).removeRecursively();
+            open();
+            QCOMPARE(msgs->texts().filter(u"-zachrana-"_qs).size(), 1);
+            QVERIFY(msgs->texts().filter(u"-zachrana-"_qs)[0].contains(written));
+        }
+    }
+
+    // A NUL byte in default.tvb ends the list there: the file is kept as
+    // it was and the rider told, before the shorter list is written.
+    void waypointFileWithANulByte()
+    {
+        const QByteArray original("Brno\r\nTi\x9anov\0Kn\xECž\r\nJihlava\r\n", 27);
+        putFile(file(u"default.tvb"_qs), original);
+        open();
+        QStringList shown;
+        onModal<TFormEdit>([&](TFormEdit *d) {
+            QTRY_VERIFY(!msgs->texts().isEmpty());
+            shown = d->waypointList()->Cols(0);
+            QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->Btn_edittrasa, Qt::LeftButton);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(shown, (QStringList{u"Brno"_qs, u"Tišnov"_qs}));
+        const QStringList kept = QDir(m_dir->path()).entryList({u"default-poskozeny-*.tvb"_qs});
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(fileBytes(file(kept[0])), original);
+        QCOMPARE(msgs->texts().size(), 1);
+        QVERIFY(msgs->texts()[0].contains(kept[0]));
+        QCOMPARE(fileBytes(file(u"default.tvb"_qs)), QByteArray("Brno\r\nTi\x9anov\r\n"));
+    }
+};
+
+// One program per data folder.
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A later start hands its arguments to the program of the folder.
+    void argumentsReachTheRunningProgram()
+    {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path()), later(dir.path());
+        QVERIFY(first.acquire());
+        QVERIFY(first.listen());
+        QVERIFY(!later.acquire());
+        QSignalSpy received(&first, &SingleInstance::argumentsReceived);
+        const QStringList args = {u"jízda 1.fit"_qs, u"/tmp/ráno.gpx"_qs, QString()};
+        bool taken = false;
+        std::thread other([&] { taken = later.handOver(args); });
+        QTRY_COMPARE(received.size(), 1);
+        other.join();
+        QVERIFY(taken);
+        QCOMPARE(received[0][0].toStringList(), args);
+    }
+
+    // The real program: a second start on the same folder ends at once and
+    // the first goes on; a lock left by a program that no longer runs is
+    // taken over.
+    void secondStartEnds()
+    {
+        QTemporaryDir dir, data;
+        const QString exe = dir.filePath(u"trasovnik"_qs);
+        QVERIFY(QFile::copy(QStringLiteral(TRASOVNIK_EXE), exe));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+        env.insert(u"XDG_DATA_HOME"_qs, data.path());
+        const auto start = [&](QProcess &p, const QStringList &args) {
+            p.setProcessEnvironment(env);
+            p.start(exe, args);
+            QVERIFY(p.waitForStarted());
+        };
+        // A lock whose program has ended.
+        QProcess ended;
+        ended.start(u"true"_qs, {});
+        const qint64 endedPid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        putFile(dir.filePath(SingleInstance::lockFileName()),
+                QByteArray::number(endedPid) + "\ntrasovnik\n" + QSysInfo::machineHostName().toUtf8() + '\n');
+        QProcess first, second;
+        start(first, {});
+        QTRY_VERIFY_WITH_TIMEOUT(fileBytes(dir.filePath(SingleInstance::lockFileName()))
+                                     .startsWith(QByteArray::number(first.processId()) + '\n'),
+                                 10000);
+        start(second, {u"jizda.gpx"_qs});
+        QVERIFY(second.waitForFinished(15000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.state(), QProcess::Running);
+        ::kill(pid_t(first.processId()), SIGTERM);
+        QVERIFY(first.waitForFinished(10000));
+        QCOMPARE(first.exitCode(), 0);
+        QVERIFY(fileBytes(dir.filePath(u"default.tvl"_qs)).contains("0|0|Datum\r\n"));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    prepareWebEngine();
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        TestDataSafety t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestSingleInstance t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    return status;
+}
+
+#include "tst_safety.moc"
