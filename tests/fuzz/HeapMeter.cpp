@@ -12,7 +12,18 @@
 #endif
 
 #ifdef TRASOVNIK_HEAP_HOOKS
+#if __has_include(<sanitizer/allocator_interface.h>)
 #include <sanitizer/allocator_interface.h>
+#else
+// g++ ships the sanitizer's runtime without this header; the runtime has
+// the functions all the same.
+#include <cstddef>
+extern "C" {
+int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void *, size_t),
+                                              void (*free_hook)(const volatile void *));
+size_t __sanitizer_get_allocated_size(const volatile void *p);
+}
+#endif
 
 namespace {
 std::atomic<qint64> live{0};
