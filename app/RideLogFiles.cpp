@@ -169,7 +169,7 @@ void RideLogFiles::backUpDaily(const QDate &today)
     RideLogBackups::makeDaily(m_logPath, today);
 }
 
-std::optional<RideLogFiles::Unsaved> RideLogFiles::unsavedChanges() const
+std::optional<RideLogFiles::Unsaved> RideLogFiles::unsavedChanges()
 {
     const QFileInfo unsaved(unsavedPath());
     if (!unsaved.isFile())
@@ -177,6 +177,19 @@ std::optional<RideLogFiles::Unsaved> RideLogFiles::unsavedChanges() const
     const QFileInfo log(m_logPath);
     if (log.isFile() && log.lastModified() >= unsaved.lastModified())
         return std::nullopt;
+    // Nothing to take back when it holds what the log file holds (a
+    // change undone, or only the program's own setting up).
+    if (log.isFile() && unsaved.size() == log.size()) {
+        bool same = false;
+        try {
+            same = AnsiFile::readBytes(unsavedPath()) == AnsiFile::readBytes(m_logPath);
+        } catch (const AppError &) {
+        }
+        if (same) {
+            QFile::remove(unsavedPath());
+            return std::nullopt;
+        }
+    }
     return Unsaved{unsaved.absoluteFilePath(), unsaved.lastModified()};
 }
 

@@ -62,13 +62,14 @@ public:
     // A daily copy of the log file when today has none.
     void backUpDaily(const QDate &today);
     // The file of unsaved changes when an earlier run left one that is
-    // newer than the log file.
+    // newer than the log file. One that holds just what the log file
+    // holds is removed: there is nothing to take back.
     struct Unsaved
     {
         QString path;
         QDateTime written;
     };
-    std::optional<Unsaved> unsavedChanges() const;
+    std::optional<Unsaved> unsavedChanges();
     // Takes the unsaved changes back: the log file becomes a copy first,
     // then the table is loaded from them. Throws AppError; the table stays
     // as it was then.
