@@ -94,16 +94,16 @@ QString routesPath(int routes, const char *kind)
     return g_dir->filePath(QStringLiteral("trasy-%1-%2.ini").arg(routes).arg(QLatin1String(kind)));
 }
 
-void BM_ReadFile(benchmark::State &state)
+void BM_ReadFile(benchmark::State &state, int routes)
 {
-    const QString path = routesPath(int(state.range(0)), "changed");
+    const QString path = routesPath(routes, "changed");
     for (auto _ : state)
         benchmark::DoNotOptimize(AnsiFile::readBytes(path).size());
 }
 
-void BM_Names(benchmark::State &state)
+void BM_Names(benchmark::State &state, int routes)
 {
-    const QString path = routesPath(int(state.range(0)), "changed");
+    const QString path = routesPath(routes, "changed");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         std::abort();
@@ -119,9 +119,9 @@ void BM_Names(benchmark::State &state)
     }
 }
 
-void BM_NamesUnchanged(benchmark::State &state)
+void BM_NamesUnchanged(benchmark::State &state, int routes)
 {
-    const QString path = routesPath(int(state.range(0)), "unchanged");
+    const QString path = routesPath(routes, "unchanged");
     for (auto _ : state)
         benchmark::DoNotOptimize(FavouriteRoutes::names(path).size());
 }
@@ -219,11 +219,11 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     g_self = QCoreApplication::applicationFilePath().toStdString();
     prepare();
-    for (int routes : {kFew, kMany}) {
-        benchmark::RegisterBenchmark("BM_ReadFile", BM_ReadFile)->Arg(routes)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark("BM_Names", BM_Names)->Arg(routes)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark("BM_NamesUnchanged", BM_NamesUnchanged)->Arg(routes)->Unit(benchmark::kMillisecond);
-    }
+    for (int routes : {kFew, kMany})
+        for (const auto &[name, run] : {std::pair{"BM_ReadFile", &BM_ReadFile}, std::pair{"BM_Names", &BM_Names},
+                                        std::pair{"BM_NamesUnchanged", &BM_NamesUnchanged}})
+            benchmark::RegisterBenchmark((std::string(name) + "/" + std::to_string(routes)).c_str(), run, routes)
+                ->Unit(benchmark::kMillisecond);
     for (int i = 0; i < 2; ++i)
         benchmark::RegisterBenchmark("BM_Start", BM_Start)
             ->Arg(i)
