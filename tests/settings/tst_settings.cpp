@@ -209,6 +209,7 @@ private slots:
             << u"TForm1"_qs << u"NormPos=%1,100,%2,500\r\n"_qs.arg(area.right() - 99).arg(area.right() + 501)
             << QSize(600, 400);
         QTest::newRow("editor, a point") << u"formEdit"_qs << u"NormPos=5,5,6,6\r\n"_qs << QSize();
+        QTest::newRow("editor, huge panel") << u"formEdit"_qs << u"Panel1_Width=1000000000\r\n"_qs << QSize();
     }
     void absurdPlacementStaysOnScreen()
     {
