@@ -9,6 +9,7 @@
 
 #include <array>
 #include <climits>
+#include <cstring>
 #include <ctime>
 #include <list>
 #include <memory>
@@ -114,10 +115,19 @@ void forEachLine(QByteArrayView bytes, F f)
 {
     const char *data = bytes.data();
     const qsizetype size = bytes.size();
+    // The next CR and the next LF, each looked for with memchr (a line of
+    // 100 MB is one quick search) and only again once passed.
+    qsizetype cr = -1;
+    qsizetype lf = -1;
+    const auto find = [&](char c, qsizetype &at, qsizetype from) {
+        if (at < from) {
+            const void *found = std::memchr(data + from, c, size_t(size - from));
+            at = found ? static_cast<const char *>(found) - data : size;
+        }
+        return at;
+    };
     for (qsizetype start = 0; start < size;) {
-        qsizetype stop = start;
-        while (stop < size && data[stop] != '\r' && data[stop] != '\n')
-            ++stop;
+        const qsizetype stop = qMin(find('\r', cr, start), find('\n', lf, start));
         qsizetype next = stop;
         if (next < size)
             next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
