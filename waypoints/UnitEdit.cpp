@@ -256,7 +256,7 @@ void TFormEdit::FormShow()
         const QRect over = owner->frameGeometry();
         const QSize outer = frameGeometry().size();
         // Centred over the main window, but on its screen.
-        const QRect area = owner->screen()->availableGeometry();
+        const QRect area = owner->screen() ? owner->screen()->availableGeometry() : over;
         move(qMax(area.left(), qMin(over.center().x() - outer.width() / 2, area.right() + 1 - outer.width())),
              qMax(area.top(), qMin(over.center().y() - outer.height() / 2, area.bottom() + 1 - outer.height())));
     }

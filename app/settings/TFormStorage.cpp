@@ -205,7 +205,8 @@ void TFormStorage::RestorePlacement()
                 edges[2] = edges[0] + w->width();
                 edges[3] = edges[1] + w->height();
             }
-            w->setGeometry(ontoScreen(edges, minimumOf(w), frameOf(w)));
+            if (const QRect fitted = ontoScreen(edges, minimumOf(w), frameOf(w)); fitted.isValid())
+                w->setGeometry(fitted);
         }
         if (m_options & fpState) {
             Qt::WindowStates state = w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
