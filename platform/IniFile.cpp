@@ -2,9 +2,19 @@
 #include "AnsiFile.h"
 #include "AppError.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 
+#include <array>
 #include <climits>
+#include <cstring>
+#include <ctime>
+#include <list>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
 
 namespace IniFile {
 
@@ -14,13 +24,15 @@ const QByteArray crLf = QByteArrayLiteral("\r\n");
 
 // One line of the file: its own bytes and line end, kept as they were
 // so that a write puts back every line it does not change, and what the
-// parser made of it.
+// parser made of it. The bytes of a line read from a file point into the
+// file's bytes (see Parsed); a line the layer writes or changes holds its
+// own.
 struct Line
 {
     enum Kind { Other, Header, Key };
 
     QByteArray body;        // the line without its end
-    QByteArray end;         // CR LF, LF, CR, or nothing at the end of the file
+    QByteArrayView end;     // CR LF, LF, CR, or nothing at the end of the file
     Kind kind = Other;
     bool blank = true;      // nothing but blanks
     QString name;           // section or key name, trimmed
@@ -29,57 +41,244 @@ struct Line
 
 using Lines = QList<Line>;
 
-// Windows-1250 has one byte per character, so a position in the decoded
-// line is the same position in its bytes. A "key" above the first header
-// belongs to no section, so no lookup ever meets it.
-void classify(Line &line, QStringView text)
+// A file's bytes and its lines. The lines' bytes are no copies: they point
+// into `bytes`, so a huge file is held once, and `bytes` must outlive every
+// copy of the lines (hold the pointer while using them).
+struct Parsed
 {
-    const QStringView trimmed = text.trimmed();
-    line.blank = trimmed.isEmpty();
-    if (trimmed.startsWith(u'[')) {
+    QByteArray bytes;
+    Lines lines;
+};
+using ParsedPtr = std::shared_ptr<const Parsed>;
+
+// Blanks as the decoded text has them: Windows-1250 has one byte per
+// character, so a byte is a blank when its character is one (the no-break
+// space too), and trimming the bytes trims the text.
+bool isBlank(char byte)
+{
+    static const std::array<bool, 256> blanks = [] {
+        std::array<bool, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[size_t(b)] = AnsiFile::decodeByte(uchar(b)).isSpace();
+        return t;
+    }();
+    return blanks[uchar(byte)];
+}
+
+QByteArrayView trimmed(QByteArrayView bytes)
+{
+    qsizetype from = 0;
+    qsizetype to = bytes.size();
+    while (from < to && isBlank(bytes[from]))
+        ++from;
+    while (to > from && isBlank(bytes[to - 1]))
+        --to;
+    return bytes.sliced(from, to - from);
+}
+
+// "[", "]", ";" and "=" are the same bytes in Windows-1250 as in ASCII and
+// no other byte decodes to them, so a line is classified on its bytes and
+// only the names are decoded. A "key" above the first header belongs to no
+// section, so no lookup ever meets it.
+void classify(Line &line)
+{
+    const QByteArrayView body(line.body);
+    const QByteArrayView text = trimmed(body);
+    line.blank = text.isEmpty();
+    if (text.startsWith('[')) {
         // "[name" without "]" is no header: it neither opens a section nor
         // is a key of the one it stands in.
-        const qsizetype close = trimmed.indexOf(u']', 1);
+        const qsizetype close = text.indexOf(']', 1);
         if (close > 0) {
             line.kind = Line::Header;
-            line.name = trimmed.mid(1, close - 1).trimmed().toString();
+            line.name = AnsiFile::decode(trimmed(text.sliced(1, close - 1)));
         }
         return;
     }
-    if (trimmed.startsWith(u';'))
+    if (text.startsWith(';'))
         return;
-    const qsizetype equals = text.indexOf(u'=');
+    const qsizetype equals = body.indexOf('=');
     if (equals < 0)
         return;
-    const QStringView name = text.left(equals).trimmed();
+    const QByteArrayView name = trimmed(body.first(equals));
     if (name.isEmpty())
         return;
     line.kind = Line::Key;
-    line.name = name.toString();
+    line.name = AnsiFile::decode(name);
     line.equals = equals;
 }
 
-Lines parse(const QByteArray &bytes)
+// Calls `f(start, stop, next)` for each line: its body from start to stop,
+// its end from stop to next.
+template<class F>
+void forEachLine(QByteArrayView bytes, F f)
 {
-    Lines lines;
-    const QString text = AnsiFile::decode(bytes);
-    const char *data = bytes.constData();
+    const char *data = bytes.data();
     const qsizetype size = bytes.size();
+    // The next CR and the next LF, each looked for with memchr (a line of
+    // 100 MB is one quick search) and only again once passed.
+    qsizetype cr = -1;
+    qsizetype lf = -1;
+    const auto find = [&](char c, qsizetype &at, qsizetype from) {
+        if (at < from) {
+            const void *found = std::memchr(data + from, c, size_t(size - from));
+            at = found ? static_cast<const char *>(found) - data : size;
+        }
+        return at;
+    };
     for (qsizetype start = 0; start < size;) {
-        qsizetype stop = start;
-        while (stop < size && data[stop] != '\r' && data[stop] != '\n')
-            ++stop;
+        const qsizetype stop = qMin(find('\r', cr, start), find('\n', lf, start));
         qsizetype next = stop;
         if (next < size)
             next += (data[next] == '\r' && next + 1 < size && data[next + 1] == '\n') ? 2 : 1;
-        Line line;
-        line.body = bytes.mid(start, stop - start);
-        line.end = bytes.mid(stop, next - stop);
-        classify(line, QStringView(text).mid(start, stop - start));
-        lines.append(std::move(line));
+        f(start, stop, next);
         start = next;
     }
-    return lines;
+}
+
+ParsedPtr parse(QByteArray bytes)
+{
+    auto parsed = std::make_shared<Parsed>();
+    parsed->bytes = std::move(bytes);
+    const char *data = parsed->bytes.constData();
+    Lines &lines = parsed->lines;
+    // Counted first, so that the list of a large file is not moved as it grows.
+    qsizetype count = 0;
+    forEachLine(parsed->bytes, [&count](qsizetype, qsizetype, qsizetype) { ++count; });
+    lines.reserve(count);
+    forEachLine(parsed->bytes, [&](qsizetype start, qsizetype stop, qsizetype next) {
+        Line &line = lines.emplace_back();
+        line.body = QByteArray::fromRawData(data + start, stop - start);
+        line.end = QByteArrayView(data + stop, next - stop);
+        classify(line);
+    });
+    return parsed;
+}
+
+// What tells one state of a file from another: which file stands at the
+// path (an atomic replace puts another one there), its size, and its
+// change time, which every write, rename, permission change or setting of
+// the modification time moves on to the present.
+struct Stamp
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool sameFile(const Stamp &o) const { return device == o.device && inode == o.inode; }
+    bool operator==(const Stamp &o) const
+    {
+        const auto same = [](const timespec &a, const timespec &b) {
+            return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+        };
+        return sameFile(o) && size == o.size && same(modified, o.modified) && same(changed, o.changed);
+    }
+};
+
+// A regular file's stamp; none for anything else.
+std::optional<Stamp> stampOf(const QString &path)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// The file system stamps a change with a clock that moves in ticks (a few
+// milliseconds, two seconds on FAT), so a second change within the tick of
+// the first can leave the stamp as it was. A file changed that recently is
+// therefore read again each time; one that has stood still for longer
+// shows every later change in its stamp.
+bool settled(const Stamp &stamp)
+{
+    constexpr time_t kTick = 2;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return stamp.changed.tv_sec + kTick < now.tv_sec;
+}
+
+// The files read last, kept parsed while their stamps stay the same, so
+// that reading one key after another does not read and parse a large file
+// each time. Whatever changes a file (this layer or another program) gives
+// it another stamp, and the next call reads it again: callers see what
+// reading the file each time would show. The program uses a few INI files
+// (store.ini, trasy.ini); a few more are kept, each once.
+class Cache
+{
+public:
+    ParsedPtr find(const QString &path, const Stamp &stamp)
+    {
+        const QMutexLocker lock(&m_mutex);
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            if (it->path != path)
+                continue;
+            if (!(it->stamp == stamp)) {
+                m_entries.erase(it);
+                return nullptr;
+            }
+            m_entries.splice(m_entries.begin(), m_entries, it);
+            return it->parsed;
+        }
+        return nullptr;
+    }
+
+    void keep(const QString &path, const Stamp &stamp, const ParsedPtr &parsed)
+    {
+        const QMutexLocker lock(&m_mutex);
+        // One entry per file, also when another path leads to it.
+        m_entries.remove_if([&](const Entry &e) { return e.path == path || e.stamp.sameFile(stamp); });
+        m_entries.push_front({path, stamp, parsed});
+        if (m_entries.size() > kFiles)
+            m_entries.pop_back();
+    }
+
+    void drop(const QString &path)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_entries.remove_if([&](const Entry &e) { return e.path == path; });
+    }
+
+private:
+    static constexpr size_t kFiles = 4;
+    struct Entry
+    {
+        QString path;
+        Stamp stamp;
+        ParsedPtr parsed;
+    };
+    QMutex m_mutex;
+    std::list<Entry> m_entries;
+};
+
+Cache &cache()
+{
+    static Cache c;
+    return c;
+}
+
+const ParsedPtr &noLines()
+{
+    static const ParsedPtr none = std::make_shared<Parsed>();
+    return none;
+}
+
+// The file's lines, from the cache when the file has not changed since it
+// was read. The stamp is taken before the bytes are read: a change in
+// between gives the file another stamp, so the next call reads it again.
+// Throws what AnsiFile::readBytes throws.
+ParsedPtr load(const QString &path)
+{
+    const std::optional<Stamp> stamp = stampOf(path);
+    if (stamp) {
+        if (ParsedPtr parsed = cache().find(path, *stamp))
+            return parsed;
+    }
+    ParsedPtr parsed = parse(AnsiFile::readBytes(path));
+    if (stamp && settled(*stamp))
+        cache().keep(path, *stamp, parsed);
+    return parsed;
 }
 
 AppError unableToWrite(const QString &path)
@@ -89,32 +288,34 @@ AppError unableToWrite(const QString &path)
 
 // For reading, a file that is missing, unreadable or no regular file at
 // all is simply empty: settings then take their defaults.
-Lines linesToRead(const QString &path)
+ParsedPtr linesToRead(const QString &path)
 {
     try {
-        return parse(AnsiFile::readBytes(path));
+        return load(path);
     } catch (const AppError &) {
-        return {};
+        return noLines();
     }
 }
 
 // For writing, only a missing file is empty. Whatever stands at the path
 // and cannot be read (a folder, a file without read access, a dangling
 // link) is never replaced: its contents would be lost.
-Lines linesToChange(const QString &path)
+ParsedPtr linesToChange(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
-        return {};
+        return noLines();
     try {
-        return parse(AnsiFile::readBytes(path));
+        return load(path);
     } catch (const AppError &) {
         throw unableToWrite(path);
     }
 }
 
+// The file is written anew; what was kept of it goes, failure or not.
 void writeLines(const QString &path, const Lines &lines)
 {
+    cache().drop(path);
     qsizetype size = 0;
     for (const Line &line : lines)
         size += line.body.size() + line.end.size();
@@ -236,17 +437,26 @@ int hexDigit(char16_t c)
 
 QStringList sections(const QString &path)
 {
+    // Names match as sameName matches them: case folding one character at
+    // a time, which is what a case-insensitive comparison does.
+    const ParsedPtr parsed = linesToRead(path);
     QStringList names;
-    for (const Line &line : linesToRead(path))
-        if (line.kind == Line::Header && !line.name.isEmpty()
-            && !names.contains(line.name, Qt::CaseInsensitive))
+    QSet<QString> seen;
+    for (const Line &line : parsed->lines) {
+        if (line.kind != Line::Header || line.name.isEmpty())
+            continue;
+        const qsizetype before = seen.size();
+        seen.insert(line.name.toCaseFolded());
+        if (seen.size() > before)
             names.append(line.name);
+    }
     return names;
 }
 
 QString readString(const QString &path, QStringView section, QStringView key, const QString &fallback)
 {
-    const Lines lines = linesToRead(path);
+    const ParsedPtr parsed = linesToRead(path);
+    const Lines &lines = parsed->lines;
     const qsizetype at = findKey(lines, section, key);
     if (at < 0)
         return fallback;
@@ -256,7 +466,8 @@ QString readString(const QString &path, QStringView section, QStringView key, co
 
 bool hasKeys(const QString &path, QStringView section)
 {
-    const Lines lines = linesToRead(path);
+    const ParsedPtr parsed = linesToRead(path);
+    const Lines &lines = parsed->lines;
     const qsizetype header = findSection(lines, section);
     if (header < 0)
         return false;
@@ -321,7 +532,8 @@ void writeStrings(const QString &path, QStringView section, const Entries &entri
         return;
 
     const QString sectionName = section.trimmed().toString();
-    Lines lines = linesToChange(path);
+    const ParsedPtr parsed = linesToChange(path);
+    Lines lines = parsed->lines;
     for (const auto &[key, value] : entries) {
         QString flat = value;
         flat.replace(u'\r', u' ').replace(u'\n', u' ');
@@ -332,7 +544,8 @@ void writeStrings(const QString &path, QStringView section, const Entries &entri
 
 void eraseSection(const QString &path, QStringView section)
 {
-    const Lines lines = linesToChange(path);
+    const ParsedPtr parsed = linesToChange(path);
+    const Lines &lines = parsed->lines;
     Lines kept;
     kept.reserve(lines.size());
     bool inErased = false;

@@ -7,10 +7,21 @@
 // Settings and favourites files: Windows-style INI files in Windows-1250.
 // A line "[name]" opens a section; a line "key=value" inside a section is
 // a key. Section and key names match without regard to letter case and to
-// blanks around them. Every call opens the file, does its work and closes
-// it: nothing is kept in memory between calls. Every byte the call does
-// not change (comments, unknown lines, line ends, other sections) stays as
-// it was, and a write replaces the file whole and atomically.
+// blanks around them. Every byte the call does not change (comments,
+// unknown lines, line ends, other sections) stays as it was, and a write
+// replaces the file whole and atomically.
+//
+// Every call gives what reading the file at that moment gives: a change by
+// another program between two calls is always seen. So that reading one key
+// after another does not read and parse a large file each time, the last
+// few files read stay parsed in memory (each file once, its bytes not
+// copied line by line) while the file keeps its identity, size, and
+// modification and change times; a file changed within the last seconds is
+// read again at every call, since the file system's clock may not have
+// moved on yet. A write through this layer drops what was kept of the file.
+// The calls may come from any thread (the program makes them on the GUI
+// thread only). Two writes of one file at the same moment, from two threads
+// or two programs, are not merged: one of them may be lost.
 namespace IniFile {
 
 using Entries = QList<std::pair<QString, QString>>;

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -265,7 +266,10 @@ void TFormEdit::FormShow()
     if (QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr) {
         const QRect over = owner->frameGeometry();
         const QSize outer = frameGeometry().size();
-        move(qMax(0, over.center().x() - outer.width() / 2), qMax(0, over.center().y() - outer.height() / 2));
+        // Centred over the main window, but on its screen.
+        const QRect area = owner->screen() ? owner->screen()->availableGeometry() : over;
+        move(qMax(area.left(), qMin(over.center().x() - outer.width() / 2, area.right() + 1 - outer.width())),
+             qMax(area.top(), qMin(over.center().y() - outer.height() / 2, area.bottom() + 1 - outer.height())));
     }
     loadWaypoints();
     if (m_keeper) {

@@ -25,7 +25,6 @@ struct WindowPlacement
     std::array<int, 4> normalRect{0, 0, 0, 0};
 
     static std::array<int, 4> edges(const QRect &r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
-    QRect rect() const { return QRect(normalRect[0], normalRect[1], normalRect[2] - normalRect[0], normalRect[3] - normalRect[1]); }
 };
 
 // Reading and writing one window's section of the settings file.

@@ -7,6 +7,7 @@
 #include <QMetaProperty>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 PlacementFile::Screen screenNow(const QWidget *window)
@@ -50,27 +51,58 @@ WindowPlacement placementOf(const QWidget *w, bool forSaving)
     return p;
 }
 
-// A rectangle that lies off every screen (a monitor that is gone, a
-// smaller resolution) is moved onto the primary screen, no larger than
-// it, so that its title bar can be reached.
-QRect ontoScreen(QRect rect)
+// The window's smallest size: its own minimum, and its layout's when it
+// has one.
+QSize minimumOf(const QWidget *w)
 {
-    const int needWidth = qMin(rect.width(), 64);
-    const int needHeight = qMin(rect.height(), 32);
+    return w->minimumSize().expandedTo(w->minimumSizeHint());
+}
+
+// The frame the desktop puts around the window: its own once the platform
+// knows it, else what Qt itself assumes when it places a dialog (a title
+// bar of 40 pixels and borders of 10).
+QMargins frameOf(const QWidget *w)
+{
+    const QMargins own = w->windowHandle() ? w->windowHandle()->frameMargins() : QMargins();
+    return own.isNull() ? QMargins(10, 40, 10, 10) : own;
+}
+
+// However absurd the stored rectangle (a monitor that is gone, a smaller
+// resolution, a hand-edited file), the window lies on a screen. A rectangle
+// within a screen's free area is taken as it is. Any other goes onto the
+// screen it covers most (the primary screen when it covers none): with its
+// frame no larger than that screen's free area, though not below the
+// window's minimum size, and wholly on it where it fits. Edges are 64-bit
+// numbers, so that no width of two stored ints overflows.
+QRect ontoScreen(const std::array<qint64, 4> &e, QSize minimum, const QMargins &frame)
+{
+    const auto within = [&e](const QRect &a) {
+        return e[0] >= a.x() && e[1] >= a.y() && e[2] <= qint64(a.x()) + a.width() && e[3] <= qint64(a.y()) + a.height();
+    };
+    const QScreen *best = QGuiApplication::primaryScreen();
+    qint64 bestCover = 0;
     for (const QScreen *s : QGuiApplication::screens()) {
-        const QRect area = s->availableGeometry();
-        const QRect shown = rect.intersected(area);
-        if (shown.width() >= needWidth && shown.height() >= needHeight && rect.top() >= area.top())
-            return rect;
+        const QRect a = s->availableGeometry();
+        if (within(a))
+            return QRect(int(e[0]), int(e[1]), int(e[2] - e[0]), int(e[3] - e[1]));
+        const qint64 w = qMax<qint64>(0, qMin<qint64>(e[2], a.x() + a.width()) - qMax<qint64>(e[0], a.x()));
+        const qint64 h = qMax<qint64>(0, qMin<qint64>(e[3], a.y() + a.height()) - qMax<qint64>(e[1], a.y()));
+        if (w * h > bestCover) {
+            bestCover = w * h;
+            best = s;
+        }
     }
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    if (!primary)
-        return rect;
-    const QRect area = primary->availableGeometry();
-    rect.setSize(rect.size().boundedTo(area.size()));
-    rect.moveLeft(qBound(area.left(), rect.left(), area.right() + 1 - rect.width()));
-    rect.moveTop(qBound(area.top(), rect.top(), area.bottom() + 1 - rect.height()));
-    return rect;
+    if (!best)
+        return QRect();
+    const QRect area = best->availableGeometry().marginsRemoved(frame);
+    const QSize size = QSize(int(qMin<qint64>(e[2] - e[0], area.width())), int(qMin<qint64>(e[3] - e[1], area.height())))
+                           .expandedTo(minimum);
+    const auto place = [](qint64 stored, int from, int room, int length) {
+        return int(qMax<qint64>(from, qMin<qint64>(stored, qint64(from) + room - length)));
+    };
+    return QRect(QPoint(place(e[0], area.x(), area.width(), size.width()),
+                        place(e[1], area.y(), area.height(), size.height())),
+                 size);
 }
 
 struct StoredProperty
@@ -164,19 +196,29 @@ void TFormStorage::RestorePlacement()
     const PlacementFile::Restored r =
         PlacementFile::read(m_iniFileName, section(), m_version, placementOf(w, false), screenNow(w));
     if (r.versionFits) {
-        if ((m_options & fpPosition) && r.hasPosition) {
-            QRect rect = r.placement.rect();
-            if (w->minimumSize() == w->maximumSize())
-                rect.setSize(w->size());
-            if (r.placement.normalRect[0] < r.placement.normalRect[2])
-                w->setGeometry(ontoScreen(rect));
+        const std::array<int, 4> &n = r.placement.normalRect;
+        // A rectangle without area is no placement.
+        if ((m_options & fpPosition) && r.hasPosition && n[0] < n[2] && n[1] < n[3]) {
+            std::array<qint64, 4> edges = {n[0], n[1], n[2], n[3]};
+            // A window of fixed size keeps it and takes the stored place.
+            if (w->minimumSize() == w->maximumSize()) {
+                edges[2] = edges[0] + w->width();
+                edges[3] = edges[1] + w->height();
+            }
+            if (const QRect fitted = ontoScreen(edges, minimumOf(w), frameOf(w)); fitted.isValid())
+                w->setGeometry(fitted);
         }
         if (m_options & fpState) {
             Qt::WindowStates state = w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
-            if (r.showCmd == WindowPlacement::Minimized)
+            if (r.showCmd == WindowPlacement::Minimized) {
+                // Left maximized, then minimized: restoring it brings it
+                // back maximized.
                 state |= Qt::WindowMinimized;
-            else if (r.showCmd == WindowPlacement::Maximized)
+                if (r.placement.flags & WindowPlacement::kRestoreToMaximized)
+                    state |= Qt::WindowMaximized;
+            } else if (r.showCmd == WindowPlacement::Maximized) {
                 state |= Qt::WindowMaximized;
+            }
             w->setWindowState(state);
         }
         for (const QString &entry : m_storedProps) {

@@ -12,10 +12,23 @@
 #include <QtTest>
 
 #include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 template<qsizetype N> // keeps NUL bytes
 QByteArray raw(const char (&s)[N]) { return QByteArray(s, N - 1); }
+
+// What another program does to a file between two reads, each leaving
+// the size and the modification time as they were.
+const char *const kChanges[] = {"rewritten in place", "replaced by a rename", "removed"};
+
+void setTimes(const QString &path, const struct stat &st)
+{
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
 } // namespace
 
 class TestIniFile : public QObject
@@ -39,6 +52,14 @@ class TestIniFile : public QObject
     }
 
 private slots:
+    void initTestCase()
+    {
+        for (const char *change : kChanges)
+            putFile(m_dir.filePath(QString::fromLatin1(change)), "[a]\r\nk=1\r\n");
+        // Past the file system's clock tick.
+        QTest::qSleep(3100);
+    }
+
     void reading_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -69,6 +90,56 @@ private slots:
     {
         const QString path = prepare(AnsiFile::encode(u"k=1\r\n[b]\r\n[ A ] x\r\n[B]\r\n[a\r\n[Ř]\r\n[ř]\r\n[]"));
         QCOMPARE(IniFile::sections(path), QStringList({u"b"_qs, u"A"_qs, u"Ř"_qs}));
+    }
+
+    // Every case-insensitive pair of Windows-1250 characters is one name,
+    // as Qt's own comparison of texts has it, whose first spelling stays.
+    void sectionListFoldsAsTextsCompare()
+    {
+        QByteArray file;
+        for (int b = 0x21; b < 0x100; ++b)
+            if (b != '[' && b != ']' && b != ';' && b != 0xa0)
+                file += "[" + QByteArray(1, char(b)) + "]\r\n[" + QByteArray(1, char(b)) + "x]\r\n";
+        QStringList expected;
+        for (const QString &name : AnsiFile::decode(file).remove(u'[').split(u"]\r\n"_qs, Qt::SkipEmptyParts))
+            if (!expected.contains(name, Qt::CaseInsensitive))
+                expected.append(name);
+        QCOMPARE(IniFile::sections(prepare(file)), expected);
+    }
+
+    // The parsed file may be kept between calls, but a change by another
+    // program is always seen, even one that keeps the size and the
+    // modification time. The files are older than the file system's clock
+    // tick (see initTestCase), as a file that was kept would be.
+    void changeBetweenReadsIsSeen_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow(kChanges[0]) << u"2"_qs;
+        QTest::newRow(kChanges[1]) << u"2"_qs;
+        QTest::newRow(kChanges[2]) << u"-"_qs;
+    }
+    void changeBetweenReadsIsSeen()
+    {
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        QCOMPARE(IniFile::readString(path, u"a", u"k", u"-"_qs), u"1"_qs);
+        struct stat before = {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+        const QByteArray changed("[a]\r\nk=2\r\n");
+        if (QTest::currentDataTag() == QLatin1String(kChanges[0])) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QCOMPARE(f.write(changed), changed.size());
+            f.close();
+            setTimes(path, before);
+        } else if (QTest::currentDataTag() == QLatin1String(kChanges[1])) {
+            putFile(path + u".new"_qs, changed);
+            setTimes(path + u".new"_qs, before);
+            QCOMPARE(std::rename(QFile::encodeName(path + u".new"_qs).constData(), QFile::encodeName(path).constData()), 0);
+        } else {
+            QVERIFY(QFile::remove(path));
+        }
+        QTEST(IniFile::readString(path, u"a", u"k", u"-"_qs), "value");
+        QCOMPARE(IniFile::sections(path).isEmpty(), QTest::currentDataTag() == QLatin1String(kChanges[2]));
     }
 
     void parseInteger_data()

@@ -1,13 +1,21 @@
 #include "AnsiFile.h"
 #include "AppError.h"
+#include "IniFile.h"
+#include "MessageRecorder.h"
+#include "Modal.h"
 #include "PlacementFile.h"
+#include "RideLogFile.h"
 #include "TFormStorage.h"
 #include "TestFiles.h"
+#include "Unit1.h"
+#include "UnitEdit.h"
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <QWidget>
 #include <QtTest>
 
@@ -143,6 +151,11 @@ private slots:
         QTest::newRow("hexadecimal numbers") << QStringLiteral("ShowCmd=0x3\r\nPixelsPerInch=0x%1\r\nNormPos=40,50,340,250\r\n")
                                                     .arg(screenPpi(), 0, 16)
                                              << QRect(40, 50, 300, 200) << true << false;
+        QTest::newRow("hexadecimal pixels per inch of another screen")
+            << QStringLiteral("PixelsPerInch=0x%1\r\nNormPos=40,50,340,250\r\n").arg(screenPpi() + 1, 0, 16) << designed
+            << false << false;
+        QTest::newRow("bottom above top is not applied") << QStringLiteral("NormPos=40,250,340,50\r\n") << designed
+                                                         << false << false;
         QTest::newRow("bad words take their defaults")
             << QStringLiteral("NormPos=40, x 250\r\nShowCmd=abc\r\n") << QRect(40, 80, 210, 342) << false
             << false;
@@ -176,6 +189,106 @@ private slots:
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY2(area.contains(w->geometry()), qPrintable(QStringLiteral("%1,%2").arg(w->x()).arg(w->y())));
         QCOMPARE(w->size(), QSize(400, 300));
+    }
+
+    // However large, small or far off the stored rectangle, the program's
+    // windows open on the screen, and what they save is what they showed.
+    void absurdPlacementStaysOnScreen_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QSize>("size"); // empty: nearly the screen's free area; invalid: any from the minimum up
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QString huge = QStringLiteral("NormPos=0,0,1000000000,1000000000\r\n");
+        QTest::newRow("main window, huge") << u"TForm1"_qs << huge << QSize(0, 0);
+        QTest::newRow("editor, huge") << u"formEdit"_qs << huge << QSize(0, 0);
+        QTest::newRow("main window, maximized, huge") << u"TForm1"_qs << u"ShowCmd=3\r\n"_qs + huge << QSize(0, 0);
+        QTest::newRow("main window, widest ints")
+            << u"TForm1"_qs << u"NormPos=-2147483648,-2147483648,2147483647,2147483647\r\n"_qs << QSize(0, 0);
+        QTest::newRow("main window, mostly off to the right")
+            << u"TForm1"_qs << u"NormPos=%1,100,%2,500\r\n"_qs.arg(area.right() - 99).arg(area.right() + 501)
+            << QSize(600, 400);
+        QTest::newRow("editor, a point") << u"formEdit"_qs << u"NormPos=5,5,6,6\r\n"_qs << QSize();
+        QTest::newRow("editor, huge panel") << u"formEdit"_qs << u"Panel1_Width=1000000000\r\n"_qs << QSize();
+    }
+    void absurdPlacementStaysOnScreen()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, keys);
+        QFETCH(QSize, size);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const MessageRecorder msgs;
+        putFile(m_dir.filePath(u"default.tvl"_qs), rideLogFile({{u"3.5.2005"_qs, u"Okruh"_qs}}));
+        putFile(ini(), AnsiFile::encode(u"["_qs + section + u"]\r\n"_qs + keys));
+        QRect shown;
+        const auto check = [&](QWidget *window) {
+            shown = window->isMaximized() ? window->normalGeometry() : window->geometry();
+            // With the frame the desktop puts around it.
+            const QRect frame = shown.marginsAdded(window->windowHandle()->frameMargins());
+            QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y())
+                                                           .arg(frame.width()).arg(frame.height())));
+            if (size == QSize(0, 0))
+                QVERIFY(shown.width() > area.width() * 9 / 10 && shown.height() > area.height() * 9 / 10);
+            else if (size.isValid())
+                QCOMPARE(shown.size(), size);
+            QCOMPARE(shown.size().expandedTo(window->minimumSizeHint()).expandedTo(window->minimumSize()),
+                     shown.size());
+        };
+        {
+            TForm1 w(m_dir.path());
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            if (section == u"TForm1") {
+                check(&w);
+                QCOMPARE(w.isMaximized(), keys.contains(u"ShowCmd=3"));
+            } else {
+                bool opened = false;
+                onModal<TFormEdit>([&](TFormEdit *d) {
+                    opened = true;
+                    check(d);
+                    QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
+                    if (d->isVisible())
+                        d->QDialog::done(0);
+                });
+                QTest::mouseClick(w.Btn_edittrasa, Qt::LeftButton);
+                QVERIFY(opened);
+            }
+            w.close();
+        }
+        // The absurd value is not written back.
+        const auto saved = PlacementFile::positionWords(IniFile::readString(ini(), section, u"NormPos"), {});
+        QCOMPARE(QRect(QPoint(saved[0], saved[1]), QPoint(saved[2] - 1, saved[3] - 1)), shown);
+        QVERIFY(msgs.shown.isEmpty());
+    }
+
+    // A window closed minimized opens minimized; restored by the rider, it
+    // comes back as it was before it was minimized.
+    void restoredFromMinimized_data()
+    {
+        QTest::addColumn<bool>("wasMaximized");
+        QTest::newRow("minimized from maximized") << true;
+        QTest::newRow("minimized from normal") << false;
+    }
+    void restoredFromMinimized()
+    {
+        QFETCH(bool, wasMaximized);
+        const QRect normal(150, 110, 500, 300);
+        {
+            TestWindow w(ini());
+            w.storage->RestorePlacement();
+            w.setGeometry(normal);
+            w.show();
+            if (wasMaximized)
+                w.showMaximized();
+            w.showMinimized();
+            w.storage->SavePlacement();
+        }
+        QVERIFY(AnsiFile::decode(fileBytes(ini())).contains(wasMaximized ? u"Flags=2\r\nShowCmd=2" : u"Flags=0\r\nShowCmd=2"));
+        auto w = restored();
+        QVERIFY(w->isMinimized());
+        w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+        QCOMPARE(w->isMaximized(), wasMaximized);
+        QCOMPARE(wasMaximized ? w->normalGeometry() : w->geometry(), normal);
     }
 
     void nothingIsSavedBeforeRestoring()
