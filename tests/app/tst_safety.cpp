@@ -236,13 +236,15 @@ private slots:
         QFETCH(int, answer);
         const QByteArray before = rideLogFile(kRides);
         putFile(file(u"default.tvl"_qs), before);
-        open();
-        w->Edit_km->setFocus();
-        w->Edit_km->setText(u"99"_qs);
-        QTest::keyClick(w->Edit_km, Qt::Key_Tab);
-        QCOMPARE(w->rideLog()->Cells(3, 4), u"99"_qs);
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(file(u"default-obnova.tvl"_qs)), 5000);
-        crash();
+        // Another process edits the log and is killed (SIGKILL).
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {u"--edit-and-wait"_qs, m_dir->path()});
+        QVERIFY(child.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("ready"), 20000);
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         QCOMPARE(fileBytes(file(u"default.tvl"_qs)), before);
 
         msgs->answers = {answer};
@@ -291,6 +293,8 @@ private slots:
         bool seen = false;
         const auto endNow = [&] {
             seen = true;
+            // A signal that never ends the window fails the test, not hangs it.
+            QTimer::singleShot(15000, QApplication::activeModalWidget(), &QWidget::close);
             if (!writable) {
                 // Something other than a file takes the data file's place.
                 QFile::remove(target);
@@ -424,10 +428,34 @@ private slots:
     }
 };
 
+// The child of unsavedChangesAfterACrash: types a distance into the last
+// ride of the log in `folder`, leaves the field, and once the unsaved
+// changes are on the disk says so and waits to be killed.
+int editAndWait(const QString &folder)
+{
+    TestLocale locale;
+    TForm1 w(folder);
+    w.show();
+    if (!QTest::qWaitForWindowActive(&w))
+        return 1;
+    w.Edit_km->setFocus();
+    QTest::keyClick(w.Edit_km, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w.Edit_km, u"99"_qs);
+    QTest::keyClick(w.Edit_km, Qt::Key_Tab);
+    while (!QFileInfo::exists(folder + u"/default-obnova.tvl"_qs))
+        QTest::qWait(50);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;)
+        QTest::qWait(1000);
+}
+
 int main(int argc, char **argv)
 {
     prepareWebEngine();
     QApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--edit-and-wait") == 0)
+        return editAndWait(QString::fromLocal8Bit(argv[2]));
     int status = 0;
     {
         TestDataSafety t;
