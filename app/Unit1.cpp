@@ -1037,6 +1037,10 @@ void TForm1::pbsMouseUp(Qt::MouseButton, const QPoint &pos)
         TPubSortStrGrid::Numeric};
     if (col < 0 || col >= kColumns)
         return;
+    // One ride or none: nothing to sort, nothing to say, and the direction
+    // stays for the next sort.
+    if (dataRowCount() < 2)
+        return;
     PbsSort->setSortType(kinds[col]);
     if (col == m_lastSortColumn)
         PbsSort->setSortDirection(PbsSort->SortDirection() == TPubSortStrGrid::Ascending
