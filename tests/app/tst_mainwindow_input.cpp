@@ -1,0 +1,198 @@
+#include "AnsiFile.h"
+#include "MessageRecorder.h"
+#include "Modal.h"
+#include "NumberText.h"
+#include "RideArithmetic.h"
+#include "RideLogFile.h"
+#include "RouteNameBox.h"
+#include "TPubStrGrid.h"
+#include "TPubStrGridView.h"
+#include "TestFiles.h"
+#include "TestLocale.h"
+#include "Unit1.h"
+#include "UnitEdit.h"
+
+#include <QAbstractButton>
+#include <QCalendarWidget>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The main window at the keyboard: the route name box, the date picker,
+// the table and the buttons, driven by the keys a rider presses; and the
+// numbers and widths the window shows.
+class InputFixture : public QObject
+{
+    Q_OBJECT
+protected:
+    TestLocale m_locale;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MessageRecorder> msgs;
+    std::unique_ptr<TForm1> w;
+
+    const QStringList kRide = {"3.5.2005", "Okruh", "Lhota - Ves", "42,5", "01:55", "22,2", "3"};
+
+    QString file(const QString &name) const { return m_dir->filePath(name); }
+    TPubStrGrid *log() const { return w->rideLog(); }
+    QString cell(int col) const { return log()->Cells(col, w->pbs->Row()); }
+
+    void open(const QList<QStringList> &rides)
+    {
+        putFile(file(QStringLiteral("default.tvl")), rideLogFile(rides));
+        w = std::make_unique<TForm1>(m_dir->path());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    }
+    void focus(QWidget *target)
+    {
+        target->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY2(target->hasFocus(), qPrintable(target->objectName()));
+    }
+
+protected slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        msgs = std::make_unique<MessageRecorder>();
+    }
+    void cleanup()
+    {
+        w.reset();
+        msgs.reset();
+        m_dir.reset();
+    }
+};
+
+// ---------------------------------------------------------------- total km
+
+class TestTotalKm : public InputFixture
+{
+    Q_OBJECT
+    // The exact sums, by Python's decimal module, in the window's form:
+    // one sum for each list of numbers.
+    static QStringList decimalSums(const QList<QStringList> &lists)
+    {
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import sys, decimal\n"
+                                     "decimal.getcontext().prec = 1000\n"
+                                     "for numbers in sys.stdin.read().split('\\n\\n'):\n"
+                                     "    s = sum(decimal.Decimal(n.strip().replace(',', '.')) for n in numbers.split('\\n'))\n"
+                                     "    print(format(s, 'f'))")});
+        QStringList groups;
+        for (const QStringList &numbers : lists)
+            groups << numbers.join(u'\n');
+        python.write(groups.join(QStringLiteral("\n\n")).toUtf8());
+        python.closeWriteChannel();
+        if (!python.waitForFinished(60000) || python.exitCode() != 0)
+            return {QStringLiteral("python3 failed: ") + QString::fromUtf8(python.readAllStandardError())};
+        QStringList sums = QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        for (QString &sum : sums) {
+            if (sum.contains(u'.')) {
+                while (sum.endsWith(u'0'))
+                    sum.chop(1);
+                if (sum.endsWith(u'.'))
+                    sum.chop(1);
+            }
+            sum = sum == QStringLiteral("-0") ? QStringLiteral("0") : sum.replace(u'.', u',');
+        }
+        return sums;
+    }
+    static int significantDigits(QString number)
+    {
+        number.remove(u'-').remove(u',');
+        while (number.startsWith(u'0'))
+            number.remove(0, 1);
+        while (number.endsWith(u'0'))
+            number.chop(1);
+        return int(number.size());
+    }
+    // Rides of 0,20 to 150,19 km, as a rider's log might hold.
+    static QStringList rides(int count)
+    {
+        QStringList km;
+        quint32 x = 1;
+        for (int i = 0; i < count; ++i) {
+            x = (x * 1103515245u + 12345u) & 0x7fffffffu;
+            const quint32 cents = x % 15000 + 20;
+            km << QString::asprintf("%u,%02u", cents / 100, cents % 100);
+        }
+        return km;
+    }
+
+private slots:
+    void totalKm_data()
+    {
+        QTest::addColumn<QStringList>("km");
+        QTest::addColumn<QString>("exact");
+        const QList<QPair<const char *, QStringList>> cases = {
+            {"3,000 rides of two decimals", rides(3000)},
+            {"decimals of every length and form",
+             {"0,1", "0,02", "0,003", "1E1", "2,5e-1", " +7 ", "-0,1", "0010,50", "0,0000001"}},
+            {"more decimals than the exact sum carries", {"0,1234567890123456789", "1"}},
+            {"past the exact range", QStringList(3000, QStringLiteral("1E35"))},
+            {"mixed with a huge one", {"9E30", "1,5", "1,5E300"}},
+            {"a big log of long rides", QStringList(20000, QStringLiteral("99999999,99"))},
+        };
+        QList<QStringList> lists;
+        for (const auto &c : cases)
+            lists << c.second;
+        const QStringList sums = decimalSums(lists);
+        QCOMPARE(sums.size(), cases.size());
+        for (int i = 0; i < cases.size(); ++i)
+            QTest::newRow(cases[i].first) << cases[i].second << sums[i];
+    }
+    void totalKm()
+    {
+        QFETCH(QStringList, km);
+        QFETCH(QString, exact);
+        TPubStrGrid grid;
+        grid.setAutoSave(false);
+        grid.setColCount(7);
+        grid.setRowCount(int(km.size()) + 1);
+        for (int r = 0; r < km.size(); ++r)
+            grid.setCells(3, r + 1, km[r]);
+        const QString total = RideArithmetic::totals(grid).km;
+        const double expected = *NumberText::parse(exact, u',');
+        if (significantDigits(exact) <= 15) {
+            // The exact sum in the general format (scientific past 15
+            // integer digits).
+            QCOMPARE(total, NumberText::format(expected, u','));
+        } else {
+            // More digits than the general format shows: the nearest.
+            QVERIFY2(qAbs(*NumberText::parse(total, u',') - expected) <= 1e-14 * qAbs(expected),
+                     qPrintable(total + QStringLiteral(" / ") + exact));
+        }
+    }
+
+    void totalKmInTheWindow()
+    {
+        const QStringList km = rides(3000);
+        QList<QStringList> log;
+        for (const QString &k : km)
+            log.append({"3.5.2005", "Okruh", "", k, "01:00", "", "3"});
+        open(log);
+        QCOMPARE(w->Edit_celkem_km->text(), decimalSums({km}).value(0));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        TestTotalKm t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    return status;
+}
+
+#include "tst_mainwindow_input.moc"
