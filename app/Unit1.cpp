@@ -397,8 +397,9 @@ QWidget *TForm1::buildEditorPanel()
     Combo_Nazev->setFixedWidth(182);
     Combo_Nazev->lineEdit()->setValidator(validator);
     connect(Combo_Nazev, &RouteNameBox::aboutToShowPopup, this, &TForm1::Combo_NazevDropDown);
-    // A name picked with the mouse, or with the arrow keys in the box.
-    connect(Combo_Nazev, &QComboBox::activated, this, [this] { runGuarded([this] { Combo_NazevSelect(); }); });
+    // A name picked from the list with the mouse or the arrow keys; a name
+    // typed and finished by Enter fills in nothing.
+    connect(Combo_Nazev, &RouteNameBox::picked, this, [this] { runGuarded([this] { Combo_NazevSelect(); }); });
 
     Edit_km = new QLineEdit(Panel1);
     Edit_km->setObjectName(QStringLiteral("Edit_km"));

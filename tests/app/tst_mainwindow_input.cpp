@@ -70,6 +70,64 @@ protected slots:
     }
 };
 
+// ---------------------------------------------------------------- route name
+
+class TestRouteNameEnter : public InputFixture
+{
+    Q_OBJECT
+private slots:
+    // A name typed and finished by Enter, or by leaving the box, is the
+    // ride's name; the favourite or placeholder of that name fills in
+    // nothing.
+    void typedNameFillsInNothing_data()
+    {
+        QTest::addColumn<bool>("dropDown"); // favourites are listed from the first drop-down
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("finish");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("favourite in other letter case, Enter") << true << "brno" << int(Qt::Key_Return) << "brno";
+        QTest::newRow("favourite as listed, Enter") << true << "Brno" << int(Qt::Key_Enter) << "Brno";
+        QTest::newRow("favourite, Tab") << true << "BRNO" << int(Qt::Key_Tab) << "BRNO";
+        QTest::newRow("completed by the completer, Enter") << true << "Br" << int(Qt::Key_Return) << "Brno";
+        QTest::newRow("placeholder, Enter") << false << "třetí" << int(Qt::Key_Return) << "třetí";
+        QTest::newRow("placeholder in capitals, Enter") << false << "DRUHÁ" << int(Qt::Key_Return) << "DRUHÁ";
+    }
+    void typedNameFillsInNothing()
+    {
+        QFETCH(bool, dropDown);
+        QFETCH(QString, typed);
+        QFETCH(int, finish);
+        QFETCH(QString, name);
+        putFile(file(QStringLiteral("trasy.ini")), "[Brno]\r\npopis=Brno - Tisnov\r\ndelka=25,5\r\nnaroc=5\r\n");
+        open({kRide});
+        RouteNameBox *box = w->Combo_Nazev;
+        if (dropDown) {
+            box->showPopup();
+            box->hidePopup();
+        }
+        QVERIFY(box->findText(name, Qt::MatchFixedString) >= 0);
+        focus(box);
+        box->lineEdit()->selectAll();
+        if (typed.toLatin1() == typed.toUtf8())
+            QTest::keyClicks(box, typed);
+        else
+            box->lineEdit()->insert(typed); // key events carry ASCII only here
+        QCOMPARE(box->currentText(), name); // with the completer's part
+        QTest::keyClick(box, Qt::Key(finish));
+
+        QVERIFY(w->Edit_km->hasFocus());
+        QCOMPARE(cell(1), name);
+        QCOMPARE(box->currentText(), name);
+        const QStringList kept = kRide.mid(2);
+        QCOMPARE(QStringList({cell(2), cell(3), cell(4), cell(5), cell(6)}), kept);
+        QCOMPARE(w->Edit_km->text(), kRide[3]);
+        QCOMPARE(w->Edit_Trasa->text(), kRide[2]);
+        QCOMPARE(w->Edit_prumer->text(), kRide[5]);
+        QCOMPARE(w->Spin_Naroc->value(), 3);
+        QVERIFY(msgs->shown.isEmpty());
+    }
+};
+
 // ---------------------------------------------------------------- total km
 
 class TestTotalKm : public InputFixture
@@ -188,6 +246,10 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     int status = 0;
+    {
+        TestRouteNameEnter t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
     {
         TestTotalKm t;
         status |= QTest::qExec(&t, argc, argv);
