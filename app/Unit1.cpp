@@ -5,6 +5,7 @@
 #include "AppError.h"
 #include "CsvFile.h"
 #include "Cp1250Validator.h"
+#include "DatePicker.h"
 #include "FavouriteRoutes.h"
 #include "HelpWindow.h"
 #include "LocaleService.h"
@@ -378,7 +379,8 @@ QWidget *TForm1::buildEditorPanel()
     auto *validator = new Cp1250Validator(this);
     connect(validator, &Cp1250Validator::charactersDropped, this, &TForm1::showDroppedCharacters);
 
-    DateTimePicker1 = new QDateEdit(Panel1);
+    auto *datePicker = new DatePicker(Panel1);
+    DateTimePicker1 = datePicker;
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setDisplayFormat(LocaleService::instance().shortDateFormat());
@@ -468,9 +470,10 @@ QWidget *TForm1::buildEditorPanel()
                        static_cast<QWidget *>(Edit_Trasa)})
         w->installEventFilter(this);
 
-    connect(DateTimePicker1, &QDateEdit::dateChanged, this, [this] {
+    connect(datePicker, &DatePicker::dateChosen, this, [this] {
         // Only while the rider is in the picker (its calendar open counts):
         // a date taken as the picker is left must not pull the focus back.
+        // Parts of a date being typed are no choice yet.
         if (!m_settingDate && focusWidget() == DateTimePicker1)
             DateTimePicker1Change();
     });

@@ -128,6 +128,87 @@ private slots:
     }
 };
 
+// ---------------------------------------------------------------- date picker
+
+class TestDateTyping : public InputFixture
+{
+    Q_OBJECT
+    // A new ride: the picker has the focus, its first part selected.
+    void newRide()
+    {
+        open({kRide});
+        QTest::keyClick(w.get(), Qt::Key_N, Qt::ControlModifier);
+        QTRY_VERIFY(w->DateTimePicker1->hasFocus());
+        QCOMPARE(w->pbs->Row(), 2);
+    }
+    QString thisYear(QString date) const
+    {
+        return date.replace(QStringLiteral("YYYY"), QString::number(QDate::currentDate().year()));
+    }
+
+private slots:
+    void typedDate_data()
+    {
+        QTest::addColumn<QString>("keys"); // "\n" stands for Enter
+        QTest::addColumn<QString>("date"); // the date cell afterwards
+        QTest::addColumn<bool>("movedOn");
+        QTest::newRow("whole date") << "15.11.2025" << "15.11.2025" << true;
+        QTest::newRow("one-digit day and month") << "3.5.2005" << "3.5.2005" << true;
+        QTest::newRow("parts that take no second digit") << "4.7.2024" << "4.7.2024" << true;
+        QTest::newRow("the year not complete yet") << "15.11.202" << "" << false;
+        QTest::newRow("Enter takes what is typed") << "1.2\n" << "1.2.YYYY" << true;
+    }
+    void typedDate()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, date);
+        QFETCH(bool, movedOn);
+        newRide();
+        // Each key goes where the focus is, as from a keyboard.
+        for (QChar c : keys) {
+            if (c == u'\n')
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            else
+                QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        }
+        QCOMPARE(cell(0), thisYear(date));
+        QCOMPARE(w->Combo_Nazev->hasFocus(), movedOn);
+        QCOMPARE(w->DateTimePicker1->hasFocus(), !movedOn);
+        QCOMPARE(w->Combo_Nazev->currentText(), QString());
+        QCOMPARE(cell(1), QString());
+    }
+
+    // The calendar opens from the keyboard; walking through it chooses
+    // nothing, Enter on a day does.
+    void calendarByKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("F4") << int(Qt::Key_F4) << int(Qt::NoModifier);
+        QTest::newRow("Alt+Down") << int(Qt::Key_Down) << int(Qt::AltModifier);
+    }
+    void calendarByKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        newRide();
+        QDateEdit *picker = w->DateTimePicker1;
+        const QDate start = picker->date();
+        QTest::keyClick(picker, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCalendarWidget *calendar = picker->calendarWidget();
+        QTRY_VERIFY(calendar->isVisible());
+        QWidget *days = calendar->focusProxy() ? calendar->focusProxy() : calendar;
+        QTest::keyClick(days, Qt::Key_Right);
+        QVERIFY(calendar->isVisible());
+        QCOMPARE(w->focusWidget(), picker);
+        QCOMPARE(cell(0), QString());
+        QTest::keyClick(days, Qt::Key_Return);
+        QTRY_VERIFY(!calendar->isVisible());
+        QTRY_VERIFY(w->Combo_Nazev->hasFocus());
+        QCOMPARE(cell(0), LocaleService::instance().formatDate(start.addDays(1)));
+    }
+};
+
 // ---------------------------------------------------------------- total km
 
 class TestTotalKm : public InputFixture
@@ -248,6 +329,10 @@ int main(int argc, char **argv)
     int status = 0;
     {
         TestRouteNameEnter t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestDateTyping t;
         status |= QTest::qExec(&t, argc, argv);
     }
     {
