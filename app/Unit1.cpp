@@ -428,7 +428,8 @@ QWidget *TForm1::buildEditorPanel()
     Edit_Trasa->setFixedWidth(452);
     Edit_Trasa->setValidator(validator);
 
-    Btn_edittrasa = new QPushButton(QStringLiteral("Editovat"), Panel1);
+    // Alt+E opens the waypoint editor from anywhere in the window.
+    Btn_edittrasa = new QPushButton(QStringLiteral("&Editovat"), Panel1);
     Btn_edittrasa->setObjectName(QStringLiteral("Btn_edittrasa"));
     Btn_edittrasa->setFocusPolicy(Qt::ClickFocus);
     Btn_edittrasa->setFixedWidth(70);

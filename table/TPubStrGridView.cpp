@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -17,6 +18,18 @@ void drawRaisedEdge(QPainter *p, const QRect &r, const QPalette &pal)
     p->setPen(pal.color(QPalette::HighlightedText));
     p->drawLine(r.left(), r.bottom(), r.left(), r.top());
     p->drawLine(r.left(), r.top(), r.right(), r.top());
+    p->restore();
+}
+
+// The focused cell's mark: a dotted frame in the cell's text colour, seen
+// on a highlighted row as well as on a plain one, and however the focus
+// came (the style's own focus frame shows after keyboard use only).
+void drawFocusMark(QPainter *p, const QRect &r, const QColor &colour)
+{
+    p->save();
+    p->setPen(QPen(colour, 1, Qt::DotLine));
+    p->setBrush(Qt::NoBrush);
+    p->drawRect(r.adjusted(1, 1, -2, -2));
     p->restore();
 }
 
@@ -85,12 +98,9 @@ public:
                                   | Qt::TextShowMnemonic | Qt::TextExpandTabs | Qt::TextSingleLine,
                               g->cellView(col, row).toString());
             painter->restore();
-            if (focused && !opts.testFlag(TPubStrGrid::goRowSelect)) {
-                QStyleOptionFocusRect fr;
-                fr.initFrom(m_view);
-                fr.rect = r;
-                m_view->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &fr, painter, m_view);
-            }
+            // Also in whole-row selection: Tab moves from cell to cell.
+            if (focused)
+                drawFocusMark(painter, r, cell.textColor);
         } else if (m_view->OnDrawCell) {
             m_view->OnDrawCell(m_view, row, col, r, state, painter);
         }
@@ -221,6 +231,20 @@ void TPubStrGridView::syncFromGrid()
 {
     applyOptions();
     applySizes();
+}
+
+void TPubStrGridView::keyPressEvent(QKeyEvent *event)
+{
+    // Tab and Shift+Tab may move from cell to cell; Ctrl+Tab and
+    // Ctrl+Shift+Tab always leave the table for the next or previous control.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
+        && (event->modifiers() & Qt::ControlModifier)) {
+        const bool forward = event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+        event->accept();
+        QAbstractScrollArea::focusNextPrevChild(forward);
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void TPubStrGridView::applyOptions()

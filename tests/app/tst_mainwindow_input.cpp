@@ -209,6 +209,96 @@ private slots:
     }
 };
 
+// ---------------------------------------------------------------- keys of the window
+
+class TestWindowKeys : public InputFixture
+{
+    Q_OBJECT
+    const QStringList kRide2 = {"7.5.2005", "Do práce", "", "12", "00:40", "18", "1"};
+
+private slots:
+    void editButtonByAltE()
+    {
+        open({kRide});
+        QCOMPARE(w->Btn_edittrasa->text(), QStringLiteral("&Editovat"));
+        // Each Alt+letter of the window reaches one control only.
+        QString letters;
+        QStringList texts;
+        for (const QLabel *l : w->findChildren<QLabel *>())
+            texts << l->text();
+        for (const QAbstractButton *b : w->findChildren<QAbstractButton *>())
+            texts << b->text();
+        for (const QAction *a : w->menuBar()->actions())
+            texts << a->text();
+        for (const QString &t : texts) {
+            const qsizetype i = t.indexOf(u'&');
+            if (i >= 0 && i + 1 < t.size() && t[i + 1] != u'&')
+                letters += t[i + 1].toLower();
+        }
+        for (QChar c : letters)
+            QVERIFY2(letters.count(c) == 1, qPrintable(letters));
+
+        focus(w->Edit_km);
+        bool opened = false;
+        onModal<TFormEdit>([&](TFormEdit *d) {
+            opened = true;
+            d->reject();
+        });
+        QTest::keyClick(w.get(), Qt::Key_E, Qt::AltModifier);
+        QTRY_VERIFY(opened);
+    }
+
+    // The focused cell carries a mark while the table has the focus; Tab
+    // moves it from cell to cell.
+    void tableShowsTheFocusedCell()
+    {
+        open({kRide, kRide2});
+        TPubStrGridView *pbs = w->pbs;
+        focus(pbs);
+        const QModelIndex current = pbs->currentIndex();
+        QVERIFY(current.isValid());
+        const int col = current.column();
+        const auto part = [&](const QImage &image, int column) {
+            return image.copy(pbs->visualRect(log()->index(current.row(), column)));
+        };
+        const QImage focused = pbs->viewport()->grab().toImage();
+        focus(w->Edit_km);
+        const QImage away = pbs->viewport()->grab().toImage();
+        QVERIFY(part(focused, col) != part(away, col));
+        QVERIFY(part(focused, col + 1) == part(away, col + 1));
+
+        focus(pbs);
+        QTest::keyClick(pbs, Qt::Key_Tab);
+        QCOMPARE(pbs->currentIndex().column(), col + 1);
+        const QImage moved = pbs->viewport()->grab().toImage();
+        QVERIFY(part(moved, col + 1) != part(away, col + 1));
+        QVERIFY(part(moved, col) == part(away, col));
+    }
+
+    // Tab moves within the table; Ctrl+Tab and Ctrl+Shift+Tab leave it.
+    void ctrlTabLeavesTheTable_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("next");
+        QTest::newRow("Ctrl+Tab") << int(Qt::ControlModifier) << "Edit_celkem_km";
+        QTest::newRow("Ctrl+Shift+Tab") << int(Qt::ControlModifier | Qt::ShiftModifier) << "Edit_Trasa";
+    }
+    void ctrlTabLeavesTheTable()
+    {
+        QFETCH(int, modifiers);
+        QFETCH(QString, next);
+        open({kRide2, kRide});
+        focus(w->pbs);
+        QTest::keyClick(w->pbs, Qt::Key_Tab, Qt::KeyboardModifiers(modifiers));
+        auto *now = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(now);
+        QCOMPARE(now->objectName(), next);
+        // It shows the focus as after Tab: its text selected.
+        QVERIFY(!now->text().isEmpty());
+        QCOMPARE(now->selectedText(), now->text());
+    }
+};
+
 // ---------------------------------------------------------------- total km
 
 class TestTotalKm : public InputFixture
@@ -333,6 +423,10 @@ int main(int argc, char **argv)
     }
     {
         TestDateTyping t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestWindowKeys t;
         status |= QTest::qExec(&t, argc, argv);
     }
     {
