@@ -217,6 +217,10 @@ void TForm1::FormCreate()
     pbs->setObjectName(QStringLiteral("pbs"));
     pbs->setAccessibleName(QStringLiteral("Jízdy"));
     pbs->setGrid(m_log);
+    // The file's widths are the old program's: dates, distances and the
+    // headings show whole, and the last column takes what room is left.
+    pbs->setWidthsInOldUnits(true, rideLogWidthSamples());
+    pbs->setLastColumnFills(true);
     pbs->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(pbs, 1);
     layout->addWidget(buildTotalsPanel());

@@ -413,6 +413,53 @@ private slots:
     }
 };
 
+// ---------------------------------------------------------------- columns
+
+class TestColumns : public InputFixture
+{
+    Q_OBJECT
+private slots:
+    // The file's widths are the old program's: shown wider with this
+    // font, so that dates, distances and headings show whole, and the last
+    // column fills the window; the file keeps them as they were.
+    void columnsHoldTheirTexts()
+    {
+        QByteArray original = rideLogFile({{"28.12.2025", "Okruh", "", "1234,56", "01:55", "22,2", "3"}});
+        original.replace("Column 0 Width: 62\r\n", "Column 0 Width: 62\r\nColumn 2 Width: 150\r\n");
+        putFile(file(QStringLiteral("default.tvl")), original);
+        w = std::make_unique<TForm1>(m_dir->path());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+
+        QHeaderView *hh = w->pbs->horizontalHeader();
+        const QFontMetrics cells(w->pbs->font());
+        const QFontMetrics headings(hh->font());
+        const int margin = hh->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, hh);
+        for (int c = 0; c < 7; ++c) {
+            const int text = std::max(headings.horizontalAdvance(log()->Cells(c, 0)) + 2 * margin,
+                                      cells.horizontalAdvance(log()->Cells(c, 1)) + 5);
+            QVERIFY2(hh->sectionSize(c) >= text, qPrintable(log()->Cells(c, 0)));
+        }
+        // The rider's wide column stays as wide against the others.
+        QVERIFY(hh->sectionSize(2) > 2 * hh->sectionSize(1));
+
+        const auto total = [hh] {
+            int sum = 0;
+            for (int c = 0; c < hh->count(); ++c)
+                sum += hh->sectionSize(c);
+            return sum;
+        };
+        w->resize(900, 500);
+        QTRY_COMPARE(total(), w->pbs->viewport()->width());
+        // In a narrow window the last column keeps its own width.
+        w->resize(560, 342);
+        QTRY_VERIFY(total() > w->pbs->viewport()->width());
+        QCOMPARE(hh->sectionSize(6), hh->sectionSize(5));
+        QVERIFY(w->close());
+        QCOMPARE(fileBytes(file(QStringLiteral("default.tvl"))), original);
+    }
+};
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -431,6 +478,10 @@ int main(int argc, char **argv)
     }
     {
         TestTotalKm t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestColumns t;
         status |= QTest::qExec(&t, argc, argv);
     }
     return status;
