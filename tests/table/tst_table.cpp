@@ -226,7 +226,6 @@ private slots:
     // View
     void viewHeaderShowsHeadings();
     void viewColumnWidths();
-    void viewWidthsInOldUnits();
     void viewCurrentRow();
     void viewMouseToCell();
     void viewAccessibility();
@@ -1430,51 +1429,6 @@ void TestTable::viewColumnWidths()
     QCOMPARE(hh->sectionSize(0), 62);
     QCOMPARE(hh->sectionSize(2), 64);
     QCOMPARE(log.view.verticalHeader()->sectionSize(0), 18);
-}
-
-void TestTable::viewWidthsInOldUnits()
-{
-    ShownLog log;
-    QVERIFY(QTest::qWaitForWindowExposed(&log.view));
-    log.view.setWidthsInOldUnits(true, {QStringLiteral("28.12.2025"), QStringLiteral("1234,56")});
-    log.view.setLastColumnFills(true);
-    QHeaderView *hh = log.view.horizontalHeader();
-    const double scale = log.view.widthScale();
-    QVERIFY(scale >= 1);
-    QVERIFY(hh->sectionSize(0) > log.view.fontMetrics().horizontalAdvance(QStringLiteral("28.12.2025")));
-    for (int c = 0; c < 6; ++c)
-        QCOMPARE(hh->sectionSize(c), qRound(log.grid->ColWidths(c) * scale));
-
-    // The last column takes the rest of the view; the grid keeps its width.
-    const auto total = [hh] {
-        int sum = 0;
-        for (int c = 0; c < hh->count(); ++c)
-            sum += hh->sectionSize(c);
-        return sum;
-    };
-    for (int width : {1200, 800}) {
-        log.view.resize(width, 300);
-        QCOMPARE(total(), log.view.viewport()->width());
-    }
-    QCOMPARE(log.grid->ColWidths(6), 64);
-
-    // A border dragged by the mouse goes back into the grid in its units.
-    const int border = hh->sectionViewportPosition(1) + hh->sectionSize(1) - 1;
-    QTest::mousePress(hh->viewport(), Qt::LeftButton, {}, QPoint(border, 5));
-    QMouseEvent move(QEvent::MouseMove, QPointF(border + 40, 5), hh->viewport()->mapToGlobal(QPointF(border + 40, 5)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(hh->viewport(), &move);
-    QTest::mouseRelease(hh->viewport(), Qt::LeftButton, {}, QPoint(border + 40, 5));
-    QVERIFY(log.grid->ColWidths(1) > 64);
-    QCOMPARE(log.grid->ColWidths(1), qRound(hh->sectionSize(1) / scale));
-    QCOMPARE(total(), log.view.viewport()->width());
-
-    // Only the dragged width differs from what the table held.
-    const QString path = m_dir->filePath(QStringLiteral("w.tvl"));
-    log.grid->SaveToFile(path);
-    QVERIFY(fileBytes(path).contains(QStringLiteral("\r\nColumn 0 Width: 62\r\nColumn 1 Width: %1\r\n0|0|")
-                                         .arg(log.grid->ColWidths(1))
-                                         .toLatin1()));
 }
 
 void TestTable::viewCurrentRow()
