@@ -1,4 +1,6 @@
 #include "RideArithmetic.h"
+#include "DecimalSum.h"
+#include "LocaleService.h"
 #include "NumberText.h"
 #include "TPubStrGrid.h"
 #include "TimeText.h"
@@ -64,14 +66,16 @@ std::optional<QString> average(QStringView km, QStringView timeText)
 
 Totals totals(const TPubStrGrid &log)
 {
-    double km = 0, averageSum = 0, hours = 0;
+    // The distances are added as the decimals they are written as: a sum
+    // of doubles would show its drift in the general format's 15 digits.
+    DecimalSum km;
+    const QChar separator = LocaleService::instance().decimalSeparator();
+    double averageSum = 0, hours = 0;
     int averageCount = 0;
     bool anyKm = false;
     for (int r = 1; r < log.RowCount(); ++r) {
-        if (const auto v = NumberText::parse(log.cellView(3, r))) {
-            km += *v;
+        if (km.add(log.cellView(3, r), separator))
             anyKm = true;
-        }
         if (const auto v = NumberText::parse(log.cellView(5, r))) {
             averageSum += *v;
             ++averageCount;
@@ -93,7 +97,7 @@ Totals totals(const TPubStrGrid &log)
     // The sum of the distances, "0" when none is a number; empty only for
     // a log with neither a distance nor an average.
     if (anyKm || averageCount > 0)
-        t.km = NumberText::format(km);
+        t.km = NumberText::format(km.value());
     return t;
 }
 

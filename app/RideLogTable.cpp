@@ -1,5 +1,7 @@
 #include "RideLogTable.h"
+#include "LocaleService.h"
 #include "Messages.h"
+#include "NumberText.h"
 #include "TPubStrGrid.h"
 
 #include <QFileInfo>
@@ -22,6 +24,11 @@ void setUpRideLogTable(TPubStrGrid &log)
     log.setHCol({QStringLiteral("Datum"), QStringLiteral("Název"), QStringLiteral("Průběh trasy"),
                  QStringLiteral("Km"), QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("1-5")});
     log.Loaded();
+}
+
+QStringList rideLogWidthSamples()
+{
+    return {LocaleService::instance().formatDate(QDate(2025, 12, 28)), NumberText::format(1234.56)};
 }
 
 RideLogPrefetch::RideLogPrefetch(const QString &path)

@@ -2,6 +2,7 @@
 #include "RideArithmetic.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <thread>
@@ -12,6 +13,10 @@ class TPubStrGrid;
 // seven columns with their headings in a heading row, one empty ride, row
 // height 18, the date column 62 pixels wide, no automatic saving.
 void setUpRideLogTable(TPubStrGrid &log);
+
+// Texts that a ride log column of the default width shows whole: a date
+// and a distance as the user's locale writes them.
+QStringList rideLogWidthSamples();
 
 // Reads the ride log file in a thread of its own while the toolkit and the
 // main window start, into a table set up as the window's own. The window

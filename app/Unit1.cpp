@@ -6,6 +6,7 @@
 #include "CsvFile.h"
 #include "BackupWindow.h"
 #include "Cp1250Validator.h"
+#include "DatePicker.h"
 #include "FavouriteRoutes.h"
 #include "HelpWindow.h"
 #include "LocaleService.h"
@@ -208,6 +209,10 @@ void TForm1::FormCreate()
     pbs->setObjectName(QStringLiteral("pbs"));
     pbs->setAccessibleName(QStringLiteral("Jízdy"));
     pbs->setGrid(m_log);
+    // The file's widths are the old program's: dates, distances and the
+    // headings show whole, and the last column takes what room is left.
+    pbs->setWidthsInOldUnits(true, rideLogWidthSamples());
+    pbs->setLastColumnFills(true);
     pbs->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(pbs, 1);
     layout->addWidget(buildTotalsPanel());
@@ -379,7 +384,8 @@ QWidget *TForm1::buildEditorPanel()
     auto *validator = new Cp1250Validator(this);
     connect(validator, &Cp1250Validator::charactersDropped, this, &TForm1::showDroppedCharacters);
 
-    DateTimePicker1 = new QDateEdit(Panel1);
+    auto *datePicker = new DatePicker(Panel1);
+    DateTimePicker1 = datePicker;
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setDisplayFormat(LocaleService::instance().shortDateFormat());
@@ -398,8 +404,9 @@ QWidget *TForm1::buildEditorPanel()
     Combo_Nazev->setFixedWidth(182);
     Combo_Nazev->lineEdit()->setValidator(validator);
     connect(Combo_Nazev, &RouteNameBox::aboutToShowPopup, this, &TForm1::Combo_NazevDropDown);
-    // A name picked with the mouse, or with the arrow keys in the box.
-    connect(Combo_Nazev, &QComboBox::activated, this, [this] { runGuarded([this] { Combo_NazevSelect(); }); });
+    // A name picked from the list with the mouse or the arrow keys; a name
+    // typed and finished by Enter fills in nothing.
+    connect(Combo_Nazev, &RouteNameBox::picked, this, [this] { runGuarded([this] { Combo_NazevSelect(); }); });
 
     Edit_km = new QLineEdit(Panel1);
     Edit_km->setObjectName(QStringLiteral("Edit_km"));
@@ -426,7 +433,8 @@ QWidget *TForm1::buildEditorPanel()
     Edit_Trasa->setFixedWidth(452);
     Edit_Trasa->setValidator(validator);
 
-    Btn_edittrasa = new QPushButton(QStringLiteral("Editovat"), Panel1);
+    // Alt+E opens the waypoint editor from anywhere in the window.
+    Btn_edittrasa = new QPushButton(QStringLiteral("&Editovat"), Panel1);
     Btn_edittrasa->setObjectName(QStringLiteral("Btn_edittrasa"));
     Btn_edittrasa->setFocusPolicy(Qt::ClickFocus);
     Btn_edittrasa->setFixedWidth(70);
@@ -468,9 +476,10 @@ QWidget *TForm1::buildEditorPanel()
                        static_cast<QWidget *>(Edit_Trasa)})
         w->installEventFilter(this);
 
-    connect(DateTimePicker1, &QDateEdit::dateChanged, this, [this] {
+    connect(datePicker, &DatePicker::dateChosen, this, [this] {
         // Only while the rider is in the picker (its calendar open counts):
         // a date taken as the picker is left must not pull the focus back.
+        // Parts of a date being typed are no choice yet.
         if (!m_settingDate && focusWidget() == DateTimePicker1)
             DateTimePicker1Change();
     });
@@ -990,6 +999,10 @@ void TForm1::pbsMouseUp(Qt::MouseButton, const QPoint &pos)
         TPubSortStrGrid::Numeric,  TPubSortStrGrid::DateTime,  TPubSortStrGrid::Numeric,
         TPubSortStrGrid::Numeric};
     if (col < 0 || col >= kColumns)
+        return;
+    // One ride or none: nothing to sort, nothing to say, and the direction
+    // stays for the next sort.
+    if (dataRowCount() < 2)
         return;
     PbsSort->setSortType(kinds[col]);
     if (col == m_lastSortColumn)

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -19,6 +20,21 @@ void drawRaisedEdge(QPainter *p, const QRect &r, const QPalette &pal)
     p->drawLine(r.left(), r.top(), r.right(), r.top());
     p->restore();
 }
+
+// The focused cell's mark: a dotted frame in the cell's text colour, seen
+// on a highlighted row as well as on a plain one, and however the focus
+// came (the style's own focus frame shows after keyboard use only).
+void drawFocusMark(QPainter *p, const QRect &r, const QColor &colour)
+{
+    p->save();
+    p->setPen(QPen(colour, 1, Qt::DotLine));
+    p->setBrush(Qt::NoBrush);
+    p->drawRect(r.adjusted(1, 1, -2, -2));
+    p->restore();
+}
+
+// Room the cell text leaves on each side (the text band of the painting).
+constexpr int kTextMargin = 2;
 
 int alignmentFlags(TPubStrGrid::TAlignment a)
 {
@@ -78,19 +94,16 @@ public:
             QRect band = r;
             band.setTop((r.top() + r.bottom() + 1 - h) / 2);
             band.setHeight(h);
-            band.adjust(2, 0, -2, 0);
+            band.adjust(kTextMargin, 0, -kTextMargin, 0);
             painter->setClipRect(band);
             painter->drawText(band,
                               alignmentFlags(g->cellAlignment(col, row)) | Qt::AlignVCenter
                                   | Qt::TextShowMnemonic | Qt::TextExpandTabs | Qt::TextSingleLine,
                               g->cellView(col, row).toString());
             painter->restore();
-            if (focused && !opts.testFlag(TPubStrGrid::goRowSelect)) {
-                QStyleOptionFocusRect fr;
-                fr.initFrom(m_view);
-                fr.rect = r;
-                m_view->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &fr, painter, m_view);
-            }
+            // Also in whole-row selection: Tab moves from cell to cell.
+            if (focused)
+                drawFocusMark(painter, r, cell.textColor);
         } else if (m_view->OnDrawCell) {
             m_view->OnDrawCell(m_view, row, col, r, state, painter);
         }
@@ -160,8 +173,10 @@ TPubStrGridView::TPubStrGridView(QWidget *parent)
             return;
         const int col = m_grid->gridCol(section);
         if (col < m_grid->ColCount())
-            m_grid->setColWidths(col, size);
+            m_grid->setColWidths(col, gridWidth(size));
+        fitLastColumn();
     });
+    connect(horizontalHeader(), &QHeaderView::sectionCountChanged, this, [this] { fitLastColumn(); });
     connect(verticalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (m_syncing || !m_grid)
             return;
@@ -220,7 +235,125 @@ void TPubStrGridView::setGrid(TPubStrGrid *grid)
 void TPubStrGridView::syncFromGrid()
 {
     applyOptions();
+    updateWidthScale();
     applySizes();
+}
+
+void TPubStrGridView::setWidthsInOldUnits(bool on, const QStringList &samples)
+{
+    m_oldUnits = on;
+    m_widthSamples = samples;
+    updateWidthScale();
+    applySizes();
+}
+
+void TPubStrGridView::setLastColumnFills(bool on)
+{
+    m_lastColumnFills = on;
+    if (on) {
+        fitLastColumn();
+    } else if (m_grid) {
+        const int last = horizontalHeader()->logicalIndex(horizontalHeader()->count() - 1);
+        if (last >= 0)
+            applyColWidth(m_grid->gridCol(last));
+    }
+}
+
+int TPubStrGridView::shownWidth(int gridWidth) const
+{
+    return qRound(gridWidth * m_widthScale);
+}
+
+int TPubStrGridView::gridWidth(int shownWidth) const
+{
+    return std::clamp(int(qRound(shownWidth / m_widthScale)), 0, TPubStrGrid::kMaxSize);
+}
+
+void TPubStrGridView::updateWidthScale()
+{
+    double scale = 1;
+    const int defaultWidth = m_grid ? m_grid->DefaultColWidth() : 0;
+    if (m_oldUnits && defaultWidth > 0) {
+        // What a text needs in a cell: the painted band's margins, the
+        // grid line, and a pixel to spare.
+        const int lines = showGrid() ? 1 : 0;
+        const QFontMetrics cellFont(font());
+        int cell = 0;
+        for (const QString &sample : m_widthSamples)
+            cell = std::max(cell, cellFont.horizontalAdvance(sample) + 2 * kTextMargin + lines + 1);
+        // And a heading in the header, with the style's margins and two
+        // pixels to spare.
+        QHeaderView *hh = horizontalHeader();
+        const QFontMetrics headingFont(hh->font());
+        const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, hh);
+        int heading = 0;
+        if (m_grid->FixedRows() > 0)
+            for (int v = 0; v < m_grid->columnCount(); ++v)
+                heading = std::max(heading, headingFont.horizontalAdvance(
+                                                m_grid->headerData(v, Qt::Horizontal, Qt::DisplayRole).toString())
+                                                + 2 * margin + 3);
+        scale = std::max({1.0, cell / (defaultWidth * 15.0 / 16.0), heading / double(defaultWidth)});
+    }
+    if (scale == m_widthScale)
+        return;
+    m_widthScale = scale;
+    // A drag never makes a size that the table file could not bring back.
+    horizontalHeader()->setMaximumSectionSize(int(TPubStrGrid::kMaxSize * scale));
+}
+
+void TPubStrGridView::fitLastColumn()
+{
+    if (!m_grid || !m_lastColumnFills || m_syncing)
+        return;
+    QHeaderView *hh = horizontalHeader();
+    const int count = hh->count();
+    if (count == 0)
+        return;
+    const int last = hh->logicalIndex(count - 1);
+    int others = 0;
+    for (int v = 0; v < count; ++v)
+        if (v != last && !hh->isSectionHidden(v))
+            others += hh->sectionSize(v);
+    const int own = shownWidth(m_grid->ColWidths(m_grid->gridCol(last)));
+    const int width = std::max(own, viewport()->width() - others);
+    if (hh->sectionSize(last) == width)
+        return;
+    m_syncing = true;
+    hh->resizeSection(last, width);
+    m_syncing = false;
+}
+
+void TPubStrGridView::resizeEvent(QResizeEvent *event)
+{
+    // The view's own resizes and its viewport's (a scroll bar that comes
+    // or goes) both come here.
+    QTableView::resizeEvent(event);
+    fitLastColumn();
+}
+
+void TPubStrGridView::changeEvent(QEvent *event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        const double before = m_widthScale;
+        updateWidthScale();
+        if (m_widthScale != before)
+            applySizes();
+    }
+}
+
+void TPubStrGridView::keyPressEvent(QKeyEvent *event)
+{
+    // Tab and Shift+Tab may move from cell to cell; Ctrl+Tab and
+    // Ctrl+Shift+Tab always leave the table for the next or previous control.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
+        && (event->modifiers() & Qt::ControlModifier)) {
+        const bool forward = event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+        event->accept();
+        QAbstractScrollArea::focusNextPrevChild(forward);
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void TPubStrGridView::applyOptions()
@@ -256,9 +389,9 @@ void TPubStrGridView::applySizes()
     const bool vhUpdates = vh->updatesEnabled();
     hh->setUpdatesEnabled(false);
     vh->setUpdatesEnabled(false);
-    horizontalHeader()->setDefaultSectionSize(m_grid->DefaultColWidth());
+    horizontalHeader()->setDefaultSectionSize(shownWidth(m_grid->DefaultColWidth()));
     for (int v = 0; v < m_grid->columnCount(); ++v)
-        horizontalHeader()->resizeSection(v, m_grid->ColWidths(m_grid->gridCol(v)));
+        horizontalHeader()->resizeSection(v, shownWidth(m_grid->ColWidths(m_grid->gridCol(v))));
     verticalHeader()->setDefaultSectionSize(m_grid->DefaultRowHeight());
     const int def = m_grid->DefaultRowHeight();
     for (int r = m_grid->FixedRows(); r < m_grid->RowCount(); ++r) {
@@ -269,10 +402,11 @@ void TPubStrGridView::applySizes()
     if (m_grid->FixedRows() > 0)
         horizontalHeader()->setFixedHeight(m_grid->RowHeights(m_grid->FixedRows() - 1));
     if (m_grid->FixedCols() > 0)
-        verticalHeader()->setFixedWidth(m_grid->ColWidths(m_grid->FixedCols() - 1));
+        verticalHeader()->setFixedWidth(shownWidth(m_grid->ColWidths(m_grid->FixedCols() - 1)));
     hh->setUpdatesEnabled(hhUpdates);
     vh->setUpdatesEnabled(vhUpdates);
     m_syncing = false;
+    fitLastColumn();
 }
 
 void TPubStrGridView::applyColWidth(int col)
@@ -280,11 +414,18 @@ void TPubStrGridView::applyColWidth(int col)
     if (!m_grid)
         return;
     m_syncing = true;
-    if (col >= m_grid->FixedCols())
-        horizontalHeader()->resizeSection(col - m_grid->FixedCols(), m_grid->ColWidths(col));
-    else if (col == m_grid->FixedCols() - 1)
-        verticalHeader()->setFixedWidth(m_grid->ColWidths(col));
+    const int width = m_grid->ColWidths(col);
+    if (col >= m_grid->FixedCols()) {
+        // A width the rider is dragging stays as dragged while it stands
+        // for the same grid width.
+        const int v = col - m_grid->FixedCols();
+        if (gridWidth(horizontalHeader()->sectionSize(v)) != width)
+            horizontalHeader()->resizeSection(v, shownWidth(width));
+    } else if (col == m_grid->FixedCols() - 1) {
+        verticalHeader()->setFixedWidth(shownWidth(width));
+    }
     m_syncing = false;
+    fitLastColumn();
 }
 
 void TPubStrGridView::applyRowHeight(int row)

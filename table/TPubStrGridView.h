@@ -53,6 +53,21 @@ public:
     // Re-applies the grid's options, sizes and headings.
     void syncFromGrid();
 
+    // Column widths in the grid (and in its table file) are in the old
+    // program's units, pixels of its smaller 8-point font. When on, they
+    // are shown scaled to this view's font: a column of the default width
+    // holds each of `samples` (cell texts such as a date) and every
+    // heading, and a column a sixteenth narrower still holds the samples.
+    // A border the rider drags goes back into the grid in the same units;
+    // nothing else changes the grid's widths. Off (the default): widths
+    // are this view's pixels.
+    void setWidthsInOldUnits(bool on, const QStringList &samples = {});
+    // Shown width = grid width × widthScale(); 1 when the units are off.
+    double widthScale() const { return m_widthScale; }
+    // The last column also takes the room the viewport leaves; its width
+    // in the grid stays as it is.
+    void setLastColumnFills(bool on);
+
 signals:
     // The row (and column) that has just become current.
     void selectCell(int ACol, int ARow);
@@ -68,6 +83,9 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
@@ -78,8 +96,16 @@ private:
     void applyColWidth(int col);
     void applyRowHeight(int row);
     void applyOptions();
+    void updateWidthScale();
+    void fitLastColumn();
+    int shownWidth(int gridWidth) const;
+    int gridWidth(int shownWidth) const;
 
     TPubStrGrid *m_grid = nullptr;
+    bool m_oldUnits = false;
+    QStringList m_widthSamples;
+    double m_widthScale = 1;
+    bool m_lastColumnFills = false;
     bool m_syncing = false;
     bool m_restoring = false;
     int m_keptRow = -1;

@@ -7,6 +7,7 @@
 #include "RideLogFile.h"
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
+#include "TPubSortStrGrid.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
 #include "TestFiles.h"
@@ -1176,14 +1177,24 @@ private slots:
         QCOMPARE(names(), QStringList({"B", "C", "A"}));
     }
 
-    void oneRideShowsTheSorterMessage()
+    // With one ride, or none, there is nothing to sort and nothing to say.
+    void fewerThanTwoRidesAreNotSorted_data()
     {
-        open({kRides[0]});
-        clickHeading(3);
-        QCOMPARE(msgs->shown.size(), 1);
-        QCOMPARE(msgs->shown[0].first, Messages::Kind::ErrorDialog);
-        QCOMPARE(msgs->shown[0].second, QStringLiteral("StartIndex je větší či roven EndIndex"));
-        QCOMPARE(w->rideLog()->Rows(1), kRides[0]);
+        QTest::addColumn<QList<QStringList>>("rides");
+        QTest::newRow("one ride") << QList<QStringList>{kRides[0]};
+        QTest::newRow("no ride yet") << QList<QStringList>{};
+    }
+    void fewerThanTwoRidesAreNotSorted()
+    {
+        QFETCH(QList<QStringList>, rides);
+        open(rides);
+        const QStringList before = w->rideLog()->Rows(1);
+        for (int col : {3, 0, 0})
+            clickHeading(col);
+        QCOMPARE(msgs->shown.size(), 0);
+        QCOMPARE(w->rideLog()->Rows(1), before);
+        // Nothing changed: not even the direction of the next sort.
+        QCOMPARE(w->PbsSort->SortDirection(), TPubSortStrGrid::Ascending);
     }
 
     void releaseWithoutPressDoesNotSort()
