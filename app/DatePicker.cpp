@@ -6,34 +6,15 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
-#include <utility>
 
 DatePicker::DatePicker(QWidget *parent) : QDateEdit(parent)
 {
     setCalendarPopup(true);
-    connect(this, &QDateEdit::dateChanged, this, [this] {
-        if (!m_typing && !calendarShown())
-            emit dateChosen();
-    });
     // After the calendar's own handling, which has set the date and closed it.
     if (QCalendarWidget *calendar = calendarWidget()) {
         connect(calendar, &QCalendarWidget::clicked, this, &DatePicker::dateChosen);
         connect(calendar, &QCalendarWidget::activated, this, &DatePicker::dateChosen);
     }
-}
-
-bool DatePicker::calendarShown() const
-{
-    const QCalendarWidget *calendar = calendarPopup() ? calendarWidget() : nullptr;
-    return calendar && calendar->isVisible();
-}
-
-void DatePicker::stepBy(int steps)
-{
-    // The arrow keys step through keyPressEvent; a step is a choice.
-    const bool typing = std::exchange(m_typing, false);
-    QDateEdit::stepBy(steps);
-    m_typing = typing;
 }
 
 void DatePicker::openCalendar()
@@ -74,9 +55,7 @@ void DatePicker::keyPressEvent(QKeyEvent *event)
     // Digits, separators and moves between the parts take what was typed
     // so far into the date: no choice yet.
     const int part = currentSectionIndex();
-    m_typing = true;
     QDateEdit::keyPressEvent(event);
-    m_typing = false;
     if (!typed || !text[0].isDigit())
         return;
     if (currentSectionIndex() != part)

@@ -6,11 +6,11 @@
 // next editor. Typing a date is not choosing it part by part: "15.11.2025"
 // typed whole is one date, taken when its last part is complete.
 //
-// A date is chosen by a pick in the calendar (a click, or Enter on a day),
-// by a step of the arrow keys or the wheel, by typing the last part of the
-// date in full (the year's four digits), or by the program setting it.
-// Walking through the open calendar and typing the other parts choose
-// nothing. F4 and Alt+Down open the calendar. A separator typed right
+// A date is chosen by a pick in the calendar (a click, or Enter on a day)
+// or by typing the last part of the date in full (the year's four
+// digits); Enter moves on as in every editor. Steps of the arrow keys or
+// the wheel, walking through the open calendar, typing the other parts and
+// dates set by the program choose nothing: the rider stays in the picker. F4 and Alt+Down open the calendar. A separator typed right
 // after a part that the picker completed and left by itself (a two-digit
 // day) moves no further.
 class DatePicker : public QDateEdit
@@ -19,7 +19,6 @@ class DatePicker : public QDateEdit
 public:
     explicit DatePicker(QWidget *parent = nullptr);
 
-    void stepBy(int steps) override;
     // Opens the calendar, as a click on the drop-down arrow does.
     void openCalendar();
 
@@ -31,10 +30,7 @@ protected:
 
 private:
     bool lastPartComplete() const;
-    bool calendarShown() const;
 
-    // Set while a key is being typed into the date.
-    bool m_typing = false;
     // The last digit completed a part and the picker moved on by itself.
     bool m_movedOn = false;
 };

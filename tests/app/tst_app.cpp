@@ -480,8 +480,8 @@ private slots:
         // The date when the picker is left.
         focus(w->DateTimePicker1);
         w->DateTimePicker1->setDate(QDate(2006, 7, 9));
-        QVERIFY(w->Combo_Nazev->hasFocus()); // a date change moves on
-        QCOMPARE(cell(0, 1), QStringLiteral("9.7.2006"));
+        QCOMPARE(cell(0, 1), QStringLiteral("3.5.2005")); // not before leaving
+        focus(w->Combo_Nazev);
         QCOMPARE(cell(0, 1), QStringLiteral("9.7.2006"));
     }
 
@@ -647,9 +647,12 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             QVERIFY2(to->hasFocus(), qPrintable(from->objectName()));
         }
-        // A date change moves on to the route name.
+        // A step of the arrow keys stays in the picker; Enter moves on.
         focus(w->DateTimePicker1);
         QTest::keyClick(w->DateTimePicker1, Qt::Key_Up);
+        QTest::keyClick(w->DateTimePicker1, Qt::Key_Up);
+        QVERIFY(w->DateTimePicker1->hasFocus());
+        QTest::keyClick(w->DateTimePicker1, Qt::Key_Return);
         QVERIFY(w->Combo_Nazev->hasFocus());
         // Typing a two-digit day does not move on after its first digit.
         focus(w->DateTimePicker1);
