@@ -47,7 +47,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -1247,7 +1246,6 @@ void TForm1::ExportdoCSV1Click()
     dialog.setObjectName(QStringLiteral("SaveCsvDialog"));
     setUpSaveDialog(dialog, QStringLiteral("CSV soubor (*.csv)"), QStringLiteral("csv"));
     if (m_lastCsvName.isEmpty()) {
-        dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
         dialog.selectFile(QFileInfo(m_rideLogPath).completeBaseName() + QStringLiteral(".csv"));
     } else {
         dialog.selectFile(m_lastCsvName);
@@ -1255,8 +1253,10 @@ void TForm1::ExportdoCSV1Click()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
-    if (runGuarded([&] { CsvFile::write(path, *m_log); }))
+    if (runGuarded([&] { CsvFile::write(path, *m_log); })) {
         m_lastCsvName = path;
+        rememberFolder(dialog.defaultSuffix(), path);
+    }
 }
 
 void TForm1::Statistika1Click()

@@ -2,6 +2,7 @@
 #include "AnsiFile.h"
 #include "Cp1250Validator.h"
 #include "Messages.h"
+#include "SaveDialog.h"
 #include "TFormStorage.h"
 #include "TPubSortStrGrid.h"
 #include "TPubStrGrid.h"
@@ -29,6 +30,8 @@ constexpr int kButtonPanelWidth = 113;
 // What the splitter leaves to the course list.
 constexpr int kCourseListKeep = 30;
 const QString kFilter = QStringLiteral("Seznam bodů pro Trasovník (*.tvb);;Textové soubory (*.txt)");
+// Exported and imported lists share their dialogs' folder.
+const QString kListFiles = QStringLiteral("tvb");
 } // namespace
 
 TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, const QString &programFolder,
@@ -174,7 +177,7 @@ TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, 
         d->setAcceptMode(mode);
         d->setFileMode(QFileDialog::AnyFile);
         d->setNameFilter(kFilter);
-        d->setDirectory(QDir::homePath());
+        followLastFolder(*d, kListFiles);
         return d;
     };
     OpenDialog1 = fileDialog("OpenDialog1", QFileDialog::AcceptOpen);
@@ -333,6 +336,7 @@ void TFormEdit::tb_exportClick()
     if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
         return;
     SaveWaypointFile(*m_list, SaveDialog1->selectedFiles().constFirst());
+    rememberFolder(kListFiles, SaveDialog1->selectedFiles().constFirst());
 }
 
 void TFormEdit::tb_importClick()
@@ -342,6 +346,7 @@ void TFormEdit::tb_importClick()
     if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
         return;
     LoadWaypointFile(*m_list, OpenDialog1->selectedFiles().constFirst());
+    rememberFolder(kListFiles, OpenDialog1->selectedFiles().constFirst());
 }
 
 void TFormEdit::tb_seraditClick()

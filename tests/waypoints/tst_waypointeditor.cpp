@@ -37,10 +37,13 @@ void clickTool(TFormEdit *d, QAction *tool)
 {
     QTest::mouseClick(d->ToolBar1->widgetForAction(tool), Qt::LeftButton);
 }
-// Answers the next file dialog with a name, or cancels it.
-void answerFileDialog(const QString &name)
+// Answers the next file dialog with a name, or cancels it; tells the
+// folder it started in.
+void answerFileDialog(const QString &name, QString *startedIn = nullptr)
 {
-    onModal<QFileDialog>([name](QFileDialog *f) {
+    onModal<QFileDialog>([name, startedIn](QFileDialog *f) {
+        if (startedIn)
+            *startedIn = f->directory().absolutePath();
         if (name.isEmpty())
             return f->reject();
         auto *edit = f->findChild<QLineEdit *>(u"fileNameEdit"_qs);
@@ -362,12 +365,17 @@ private slots:
         edit([&](TFormEdit *d) {
             QCOMPARE(d->OpenDialog1->nameFilters(),
                      (QStringList{u"Seznam bodů pro Trasovník (*.tvb)"_qs, u"Textové soubory (*.txt)"_qs}));
-            answerFileDialog(file(u"copy"_qs));
+            // The folders of earlier tests are gone: the dialogs start at
+            // home, then where a list was last written or read.
+            QString startedIn;
+            answerFileDialog(file(u"copy"_qs), &startedIn);
             clickTool(d, d->tb_export);
+            QCOMPARE(startedIn, QDir::homePath());
             answerFileDialog(missing);
             clickTool(d, d->tb_export);
-            answerFileDialog(file(u"absent.tvb"_qs));
+            answerFileDialog(file(u"absent.tvb"_qs), &startedIn);
             clickTool(d, d->tb_import);
+            QCOMPARE(startedIn, m_dir->path());
             QCOMPARE(d->waypointList()->RowCount(), 3);
             answerFileDialog(file(u"three.txt"_qs));
             clickTool(d, d->tb_import);
