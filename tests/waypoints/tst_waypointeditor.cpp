@@ -266,7 +266,6 @@ private slots:
         QTest::newRow("sort, click") << "tb_seradit" << click << true << QStringList{adamov, brno, kurim};
         QTest::newRow("sort, Ctrl+S") << "tb_seradit" << QKeySequence(u"Ctrl+S"_qs) << true
                                       << QStringList{adamov, brno, kurim};
-        QTest::newRow("delete, click") << "tb_smazat" << click << true << QStringList{brno, kurim};
         QTest::newRow("delete, Delete") << "tb_smazat" << QKeySequence(Qt::Key_Delete) << false
                                         << QStringList{brno, kurim};
         QTest::newRow("import, click") << "tb_import" << click << true << QStringList{u"X"_qs, u"Y"_qs};
@@ -275,7 +274,6 @@ private slots:
         QTest::newRow("export, click") << "tb_export" << click << true << QStringList{brno, adamov, kurim};
         QTest::newRow("export, Ctrl+E") << "tb_export" << QKeySequence(u"Ctrl+E"_qs) << false
                                         << QStringList{brno, tisnov, kurim};
-        QTest::newRow("new, click") << "tb_novy" << click << true << QStringList{brno, adamov, kurim, u"Vranov"_qs};
         QTest::newRow("new, Insert") << "tb_novy" << QKeySequence(Qt::Key_Insert) << false
                                      << QStringList{brno, tisnov, kurim, u"Vranov"_qs};
     }
