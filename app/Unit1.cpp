@@ -50,7 +50,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -1216,7 +1215,6 @@ void TForm1::ExportdoCSV1Click()
     dialog.setObjectName(QStringLiteral("SaveCsvDialog"));
     setUpSaveDialog(dialog, QStringLiteral("CSV soubor (*.csv)"), QStringLiteral("csv"));
     if (m_lastCsvName.isEmpty()) {
-        dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
         dialog.selectFile(QFileInfo(m_rideLogPath).completeBaseName() + QStringLiteral(".csv"));
     } else {
         dialog.selectFile(m_lastCsvName);
@@ -1226,6 +1224,7 @@ void TForm1::ExportdoCSV1Click()
     const QString path = dialog.selectedFiles().constFirst();
     if (runGuarded([&] { CsvFile::write(path, *m_log); })) {
         m_lastCsvName = path;
+        rememberFolder(dialog.defaultSuffix(), path);
         StatusBar1->showMessage(QStringLiteral("Jízdy jsou uloženy do souboru „%1“.").arg(QDir::toNativeSeparators(path)));
     }
 }

@@ -1,5 +1,5 @@
 #include "FontColorDialog.h"
-#include "AnsiFile.h"
+#include "HtmlSettings.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QToolTip>
+#include <QValidator>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,6 +32,34 @@ constexpr NamedColor kColors[] = {
 };
 constexpr int kSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
 
+// Refuses, as they are typed or pasted, the characters that a font family
+// name cannot hold; the rest of the input stays.
+class FontNameValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &pos) const override
+    {
+        QString kept;
+        int keptPos = pos;
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            if (isFontNameCharacter(input.at(i)))
+                kept += input.at(i);
+            else if (i < pos)
+                --keptPos;
+        }
+        if (kept.size() != input.size()) {
+            input = kept;
+            pos = keptPos;
+            if (auto *edit = qobject_cast<QLineEdit *>(parent()))
+                QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())),
+                                   QStringLiteral("Název písma může mít jen písmena, číslice, mezery, „-“ a „_“."),
+                                   edit);
+        }
+        return Acceptable;
+    }
+};
+
 QIcon swatch(QRgb rgb)
 {
     QPixmap pm(16, 12);
@@ -47,10 +77,11 @@ FontColorDialog::FontColorDialog(QWidget *parent) : QDialog(parent)
 
     m_familyEdit = new QLineEdit(this);
     m_familyEdit->setObjectName(QStringLiteral("family"));
+    m_familyEdit->setValidator(new FontNameValidator(m_familyEdit));
     m_families = new QListWidget(this);
     m_families->setObjectName(QStringLiteral("families"));
     for (const QString &f : QFontDatabase::families())
-        if (AnsiFile::isEncodable(f) && !QFontDatabase::isPrivateFamily(f))
+        if (cleanFontName(f) == f && !QFontDatabase::isPrivateFamily(f))
             m_families->addItem(f);
     m_families->setMinimumWidth(180);
 
@@ -133,7 +164,7 @@ void FontColorDialog::setColor(QRgb rgb)
 
 QString FontColorDialog::family() const
 {
-    return m_familyEdit->text().trimmed();
+    return cleanFontName(m_familyEdit->text());
 }
 
 int FontColorDialog::pointSize() const

@@ -7,8 +7,9 @@ class QLineEdit;
 class QListWidget;
 
 // Font family, size in points and colour chosen together, with a sample.
-// Only families whose names Windows-1250 can hold are offered, so that the
-// choice can be stored in store.ini and written into the page.
+// A family name holds only what a CSS family name can (cleanFontName):
+// only such families are offered and other characters cannot be typed, so
+// that the choice can be stored in store.ini and written into the page.
 class FontColorDialog : public QDialog
 {
     Q_OBJECT

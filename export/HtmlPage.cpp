@@ -37,7 +37,7 @@ namespace HtmlPage {
 namespace {
 // Writes every line of the page into the sink.
 template <class Sink>
-void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out)
+void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out, int maxRides = kAllRides)
 {
     log.setUseTdWrap(!s.usewrap);
     log.setZkraceni(s.zkraceni);
@@ -50,6 +50,11 @@ void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out)
         out.markup(name);
         out.markup(value);
         line(end);
+    };
+    const auto fontFamily = [&](const QString &name) {
+        out.markup(u"        font-family: '");
+        out.markup(cleanFontName(name));
+        line(u"';");
     };
     const auto border = [&](QStringView side) {
         out.markup(side);
@@ -73,13 +78,13 @@ void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out)
     line(u" <META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"CS\">");
     line(u"<STYLE>");
     line(u" body {");
-    style(u"        font-family: ", s.FontTitleName, u";");
+    fontFamily(s.FontTitleName);
     style(u"        font-size: ", QString::number(s.FontTitleSize), u"pt;");
     style(u"        background: ", ColorToHtml(s.BodyColor), u";");
     style(u"        color: ", ColorToHtml(s.FontTitleColor), u";");
     line(u"}");
     line(u" table {");
-    style(u"        font-family: ", s.FontTableName, u";");
+    fontFamily(s.FontTableName);
     style(u"        font-size: ", QString::number(s.FontTableSize), u"pt;");
     style(u"        background: ", ColorToHtml(s.TableColor), u";");
     style(u"        color: ", ColorToHtml(s.FontTableColor), u";");
@@ -95,7 +100,7 @@ void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out)
     line(u"</head>");
     line(u"<body>");
     title(u"<center>", u"<br><br>");
-    HtmlTable::write(log, out);
+    HtmlTable::write(log, out, maxRides);
     line(u"</center></body></html>");
 }
 } // namespace
@@ -113,29 +118,31 @@ QStringList lines(const HtmlSettings &settings, TPubStrGrid &log)
     return all;
 }
 
-QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log)
+QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log, int maxRides)
 {
     QByteArray page;
+    const int rows = maxRides == kAllRides ? log.RowCount() : std::min(log.RowCount(), maxRides + 1);
     // About 30 bytes per cell line.
-    page.reserve(2048 + qsizetype(log.RowCount()) * (log.ColCount() + 2) * 32);
+    page.reserve(2048 + qsizetype(rows) * (log.ColCount() + 2) * 32);
     HtmlText::Cp1250Sink sink(page);
-    writePage(settings, log, sink);
+    writePage(settings, log, sink, maxRides);
     return page;
 }
 
 } // namespace HtmlPage
 
-QByteArray BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
-                   const std::function<void(const QString &path)> &show)
+BuiltPage BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
+                        const std::function<void(const QString &path)> &show, int maxRides)
 {
     const QString path = HtmlPage::previewPath(programFolder);
-    QByteArray page = HtmlPage::bytes(settings, log);
+    BuiltPage built{HtmlPage::bytes(settings, log, maxRides), QString()};
     try {
-        AnsiFile::writeScratchBytes(path, page);
-    } catch (const AppError &) {
-        // The preview keeps the page it showed; nothing to tell the rider.
+        AnsiFile::writeScratchBytes(path, built.bytes);
+    } catch (const AppError &e) {
+        built.failure = e.text();
+        return built;
     }
     if (show)
         show(path);
-    return page;
+    return built;
 }

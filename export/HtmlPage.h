@@ -23,17 +23,29 @@ namespace HtmlPage {
 // trailing separator), rebuilt at every build.
 QString previewPath(const QString &programFolder);
 
+// A page with every ride of the log.
+inline constexpr int kAllRides = -1;
+
 // Both set the table's UseTdWrap and zkraceni from the settings (the table
 // keeps them). The page's lines:
 QStringList lines(const HtmlSettings &settings, TPubStrGrid &log);
-// The page in Windows-1250 as the file holds it, CR LF after every line.
-QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log);
+// The page in Windows-1250 as the file holds it, CR LF after every line;
+// with only the first `maxRides` rides unless that is kAllRides.
+QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log, int maxRides = kAllRides);
 
 } // namespace HtmlPage
 
-// Builds the page, writes it to temp.html in the program folder (a file
-// that cannot be written is passed over in silence: the preview keeps
-// what it showed) and hands the file's full path to `show`. Gives the
-// page's bytes.
-QByteArray BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
-                   const std::function<void(const QString &path)> &show);
+// A page built and what became of its file.
+struct BuiltPage
+{
+    QByteArray bytes;
+    // Why temp.html could not be written; empty when it was.
+    QString failure;
+};
+
+// Builds the page (the first `maxRides` rides unless that is kAllRides),
+// writes it to temp.html in the program folder and hands the file's full
+// path to `show`. A file that cannot be written is not shown: the failure
+// says why, and the caller decides what the preview shows instead.
+BuiltPage BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
+                        const std::function<void(const QString &path)> &show, int maxRides = HtmlPage::kAllRides);

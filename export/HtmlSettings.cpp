@@ -1,7 +1,25 @@
 #include "HtmlSettings.h"
+#include "AnsiFile.h"
 #include "IniFile.h"
 
 #include <QHash>
+
+bool isFontNameCharacter(QChar c)
+{
+    if (c == u' ' || c == u'-' || c == u'_')
+        return true;
+    return (c.isLetter() || c.isDigit()) && AnsiFile::encodeChar(c) >= 0;
+}
+
+QString cleanFontName(QStringView name)
+{
+    QString kept;
+    kept.reserve(name.size());
+    for (QChar c : name)
+        if (isFontNameCharacter(c))
+            kept += c;
+    return kept.trimmed();
+}
 
 namespace HtmlSettingsFile {
 
@@ -21,7 +39,7 @@ const QString kUsewrap = QStringLiteral("usewrap");
 const QString kZkraceni = QStringLiteral("zkraceni");
 } // namespace
 
-HtmlSettings load(const QString &iniPath)
+HtmlSettings load(const QString &iniPath, QStringList *cleaned)
 {
     const HtmlSettings factory;
     HtmlSettings s;
@@ -31,10 +49,17 @@ HtmlSettings load(const QString &iniPath)
     const auto number = [&](const QString &key, qint32 fallback) {
         return IniFile::readInteger(iniPath, kSection, key, fallback);
     };
-    s.FontTableName = text(kFontTableName, factory.FontTableName);
+    const auto fontName = [&](const QString &key, const QString &fallback) {
+        const QString stored = text(key, fallback);
+        const QString name = cleanFontName(stored);
+        if (cleaned && name != stored.trimmed())
+            cleaned->append(stored);
+        return name;
+    };
+    s.FontTableName = fontName(kFontTableName, factory.FontTableName);
     s.FontTableSize = number(kFontTableSize, factory.FontTableSize);
     s.FontTableColor = number(kFontTableColor, factory.FontTableColor);
-    s.FontTitleName = text(kFontTitleName, factory.FontTitleName);
+    s.FontTitleName = fontName(kFontTitleName, factory.FontTitleName);
     s.FontTitleSize = number(kFontTitleSize, factory.FontTitleSize);
     s.FontTitleColor = number(kFontTitleColor, factory.FontTitleColor);
     s.BorderSize = number(kBorderSize, factory.BorderSize);

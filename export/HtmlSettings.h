@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // The look of the exported HTML page, kept in section HtmlSet of
@@ -29,13 +30,24 @@ struct HtmlSettings
 
 size_t qHash(const HtmlSettings &s, size_t seed = 0);
 
+// A font family name holds only what a CSS family name can: letters (those
+// Windows-1250 has, Czech ones included), digits, blanks, "-" and "_". So
+// it is always storable in store.ini, and quoted in the page's style sheet
+// it can never end the quote, the rule or the <STYLE> element.
+bool isFontNameCharacter(QChar c);
+// The name with every other character left out and the blanks at its
+// ends trimmed.
+QString cleanFontName(QStringView name);
+
 namespace HtmlSettingsFile {
 
 inline constexpr QStringView kSection = u"HtmlSet";
 
 // The thirteen keys of the section; a missing key or an integer key that
-// is not a whole number gives the factory value.
-HtmlSettings load(const QString &iniPath);
+// is not a whole number gives the factory value. Font names are cleaned
+// (cleanFontName); each stored name that lost characters that way is
+// added to `cleaned` as it was stored.
+HtmlSettings load(const QString &iniPath, QStringList *cleaned = nullptr);
 // Writes all thirteen keys in one write of the file. Throws
 // AppError("Unable to write to <path>").
 void save(const QString &iniPath, const HtmlSettings &settings);

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFrame>
@@ -20,12 +21,15 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTemporaryFile>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -52,6 +56,35 @@ protected:
         return isMainFrame && url.adjusted(QUrl::RemoveFragment) == allowed;
     }
 };
+
+PreviewPage *previewPage(QWebEngineProfile *profile, QWebEngineView *view)
+{
+    auto *page = new PreviewPage(profile, view);
+    QWebEngineSettings *ws = page->settings();
+    ws->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    ws->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    ws->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    ws->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    view->setPage(page);
+    return page;
+}
+
+// A page file of the program's own outside the program folder, deleted
+// with the object.
+std::unique_ptr<QTemporaryFile> temporaryPage(const char *name, const QByteArray &page)
+{
+    auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + u'/' + QLatin1String(name)
+                                                 + QStringLiteral("-XXXXXX.html"));
+    if (!file->open() || file->write(page) != page.size() || !file->flush())
+        return nullptr;
+    file->close();
+    return file;
+}
+
+QString ridesText(qsizetype n)
+{
+    return QLocale(QLocale::Czech).toString(n);
+}
 
 QPushButton *button(const QString &name, const QString &text, int width, QWidget *parent)
 {
@@ -94,8 +127,9 @@ TFormHTML::~TFormHTML()
 {
     if (m_keeper)
         m_keeper->letGo(QStringLiteral("export look"));
-    // The page goes before its profile.
+    // The pages go before their profile.
     delete WebBrowser1;
+    delete m_printView.data();
     if (FormHTML == this)
         FormHTML = nullptr;
 }
@@ -108,13 +142,7 @@ void TFormHTML::buildControls()
     m_profile = new QWebEngineProfile(this); // off the record: nothing kept on disk
     WebBrowser1 = new QWebEngineView(Panel2);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    auto *page = new PreviewPage(m_profile, WebBrowser1);
-    QWebEngineSettings *ws = page->settings();
-    ws->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    ws->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    ws->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-    ws->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    WebBrowser1->setPage(page);
+    PreviewPage *page = previewPage(m_profile, WebBrowser1);
     WebBrowser1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(WebBrowser1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         QMenu menu(this);
@@ -122,9 +150,24 @@ void TFormHTML::buildControls()
         menu.addAction(WebBrowser1->pageAction(QWebEnginePage::SelectAll));
         menu.exec(WebBrowser1->mapToGlobal(pos));
     });
+    LblNahled = new QLabel(Panel2);
+    LblNahled->setObjectName(QStringLiteral("LblNahled"));
+    // Names from store.ini and error texts are shown, never read as markup.
+    LblNahled->setTextFormat(Qt::PlainText);
+    LblNahled->setWordWrap(true);
+    LblNahled->setContentsMargins(4, 2, 4, 2);
+    LblNahled->setAutoFillBackground(true);
+    LblNahled->setPalette(withBackground(palette(), qRgb(0xFF, 0xFF, 0xE1)));
+    LblNahled->hide();
     auto *previewLayout = new QVBoxLayout(Panel2);
     previewLayout->setContentsMargins(0, 0, 0, 0);
-    previewLayout->addWidget(WebBrowser1);
+    previewLayout->setSpacing(0);
+    previewLayout->addWidget(WebBrowser1, 1);
+    previewLayout->addWidget(LblNahled);
+    m_rebuildTimer = new QTimer(this);
+    m_rebuildTimer->setSingleShot(true);
+    m_rebuildTimer->setInterval(kRebuildPauseMs);
+    connect(m_rebuildTimer, &QTimer::timeout, this, guardedSlot(this, &TFormHTML::BuildPage));
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -251,8 +294,11 @@ void TFormHTML::buildControls()
     connect(BtnTisk, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnTiskClick));
     connect(btnVzhled, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::btnVzhledClick));
     connect(btnStorno, &QPushButton::clicked, this, &QWidget::close);
-    connect(page, &QWebEnginePage::pdfPrintingFinished, this, [this](const QString &, bool ok) { printDone(ok); });
-    connect(WebBrowser1, &QWebEngineView::printFinished, this, &TFormHTML::printDone);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    previewRendererEnded();
+            });
 }
 
 bool TFormHTML::eventFilter(QObject *watched, QEvent *event)
@@ -291,27 +337,24 @@ void TFormHTML::FormShow()
         DataKeeper::Data data;
         data.path = m_iniPath;
         data.partOfFile = true;
-        data.write = [this](const QString &target) { HtmlSettingsFile::save(target, lookShown()); };
-        data.version = [this] { return quint64(qHash(lookShown())); };
+        data.write = [this](const QString &target) { HtmlSettingsFile::save(target, currentSettings()); };
+        data.version = [this] { return quint64(qHash(currentSettings())); };
         m_keeper->hold(QStringLiteral("export look"), data);
     }
     BuildPage();
-}
-
-HtmlSettings TFormHTML::lookShown() const
-{
-    HtmlSettings s = m_settings;
-    s.Title = LblTitle->text();
-    s.usewrap = Checkwrap->isChecked();
-    s.zkraceni = spinwrap->textValue();
-    return s;
 }
 
 void TFormHTML::LoadHtmlSettings()
 {
     // The last three are held by their controls; building and saving take
     // them from there.
-    m_settings = HtmlSettingsFile::load(m_iniPath);
+    QStringList cleaned;
+    m_settings = HtmlSettingsFile::load(m_iniPath, &cleaned);
+    m_fontNote = cleaned.isEmpty()
+                     ? QString()
+                     : QStringLiteral("Název písma „%1“ ze souboru store.ini obsahoval znaky, které název písma "
+                                      "mít nemůže; byly vynechány.")
+                           .arg(excerpt(cleaned.constFirst(), 40));
     LblTitle->setText(m_settings.Title);
     Checkwrap->setChecked(m_settings.usewrap);
     spinwrap->setTextValue(m_settings.zkraceni);
@@ -319,7 +362,7 @@ void TFormHTML::LoadHtmlSettings()
 
 void TFormHTML::SaveHtmlSettings()
 {
-    m_settings = lookShown();
+    m_settings = currentSettings();
     HtmlSettingsFile::save(m_iniPath, m_settings);
 }
 
@@ -329,13 +372,43 @@ void TFormHTML::putBorderSize()
     SpinBorder->setTextValue(m_settings.BorderSize);
 }
 
-void TFormHTML::BuildPage()
+HtmlSettings TFormHTML::currentSettings() const
 {
-    const HtmlSettings s = lookShown();
-    m_page = BuildHtmlPage(s, m_log, m_programFolder, [this](const QString &path) { showPreview(path); });
+    HtmlSettings s = m_settings;
+    s.Title = LblTitle->text();
+    s.usewrap = Checkwrap->isChecked();
+    s.zkraceni = spinwrap->textValue();
+    return s;
 }
 
-void TFormHTML::rebuild()
+void TFormHTML::BuildPage()
+{
+    m_rebuildTimer->stop();
+    const BuiltPage built = BuildHtmlPage(currentSettings(), m_log, m_programFolder,
+                                          [this](const QString &path) { showPreview(path); }, kPreviewRides);
+    if (built.failure.isEmpty()) {
+        m_fileNote.clear();
+        m_unwrittenPreview.reset();
+    } else {
+        showUnwrittenPreview(built.bytes, built.failure);
+    }
+    const int rides = std::max(0, m_log.RowCount() - 1);
+    m_rideNote = rides <= kPreviewRides
+                     ? QString()
+                     : QStringLiteral("Náhled ukazuje prvních %1 z %2 jízd. Uložená a vytištěná stránka "
+                                      "obsahuje všech %2 jízd.")
+                           .arg(ridesText(kPreviewRides), ridesText(rides));
+    m_previewRestarts = 0;
+    m_rendererNote.clear();
+    updateNote();
+}
+
+bool TFormHTML::isRebuildPending() const
+{
+    return m_rebuildTimer->isActive();
+}
+
+void TFormHTML::rebuildNow()
 {
     // While the settings load, the controls change one after another; one
     // build follows at the end with all of them.
@@ -343,17 +416,65 @@ void TFormHTML::rebuild()
         BuildPage();
 }
 
+void TFormHTML::rebuild()
+{
+    // Each keystroke starts the pause again.
+    if (!m_loading)
+        m_rebuildTimer->start();
+}
+
+void TFormHTML::flushRebuild()
+{
+    if (isRebuildPending())
+        BuildPage();
+}
+
 void TFormHTML::showPreview(const QString &path)
 {
-    const QUrl url = QUrl::fromLocalFile(path);
-    static_cast<PreviewPage *>(WebBrowser1->page())->allowed = url;
-    // A page that is being printed is not replaced under the printer; the
-    // newest page follows when the print is done.
-    if (m_printing) {
-        m_previewWaiting = true;
-        return;
+    m_previewUrl = QUrl::fromLocalFile(path);
+    static_cast<PreviewPage *>(WebBrowser1->page())->allowed = m_previewUrl;
+    WebBrowser1->load(m_previewUrl);
+}
+
+void TFormHTML::showUnwrittenPreview(const QByteArray &page, const QString &failure)
+{
+    // The preview still shows the new page, from a file of its own.
+    m_unwrittenPreview = temporaryPage("trasovnik-nahled", page);
+    if (m_unwrittenPreview) {
+        m_fileNote = QStringLiteral("Soubor náhledu nelze zapsat (%1). Náhled se zobrazuje z dočasného souboru.")
+                         .arg(failure);
+        showPreview(m_unwrittenPreview->fileName());
+    } else {
+        m_fileNote = QStringLiteral("Soubor náhledu nelze zapsat (%1). Náhled nelze zobrazit.").arg(failure);
     }
-    WebBrowser1->load(url);
+}
+
+void TFormHTML::previewRendererEnded()
+{
+    // Said in the window, and the page loaded again in a new renderer; a
+    // renderer that keeps ending is not restarted for ever.
+    if (m_previewRestarts < 2) {
+        ++m_previewRestarts;
+        m_rendererNote = QStringLiteral("Zobrazování náhledu selhalo (proces prohlížeče skončil). Náhled se "
+                                        "načítá znovu.");
+        QTimer::singleShot(0, this, [this] {
+            if (!m_previewUrl.isEmpty())
+                WebBrowser1->load(m_previewUrl);
+        });
+    } else {
+        m_rendererNote = QStringLiteral("Náhled nelze zobrazit: proces prohlížeče opakovaně skončil.");
+    }
+    updateNote();
+}
+
+void TFormHTML::updateNote()
+{
+    QStringList lines;
+    for (const QString *note : {&m_rendererNote, &m_fileNote, &m_fontNote, &m_rideNote})
+        if (!note->isEmpty())
+            lines.append(*note);
+    LblNahled->setText(lines.join(u'\n'));
+    LblNahled->setVisible(!lines.isEmpty());
 }
 
 void TFormHTML::chooseFont(QString &name, qint32 &size, qint32 &color)
@@ -417,7 +538,7 @@ void TFormHTML::SpinBorderChange()
 void TFormHTML::CheckwrapClick()
 {
     spinwrap->setEnabled(Checkwrap->isChecked());
-    rebuild();
+    rebuildNow();
 }
 
 void TFormHTML::btnResetClick()
@@ -433,21 +554,23 @@ void TFormHTML::Button1Click()
 
 void TFormHTML::BtnSaveClick()
 {
+    flushRebuild();
     SaveHtmlSettings();
     if (!m_lastSaveName.isEmpty())
         SaveDialog1->selectFile(m_lastSaveName);
     if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
         return;
     m_lastSaveName = SaveDialog1->selectedFiles().constFirst();
-    // The page last built: the bytes that temp.html holds, also when the
-    // program folder would not take them.
-    AnsiFile::writeBytes(m_lastSaveName, m_page);
+    // The whole page, however many rides the preview leaves out.
+    AnsiFile::writeBytes(m_lastSaveName, HtmlPage::bytes(currentSettings(), m_log));
+    rememberFolder(SaveDialog1->defaultSuffix(), m_lastSaveName);
 }
 
 void TFormHTML::BtnTiskClick()
 {
     if (m_printing)
         return;
+    flushRebuild();
     QPrintDialog dialog(m_printer.get(), this);
     dialog.setWindowTitle(QStringLiteral("Tisk"));
     if (dialog.exec() != QDialog::Accepted)
@@ -455,13 +578,50 @@ void TFormHTML::BtnTiskClick()
     m_printing = true;
     BtnTisk->setEnabled(false);
     btnVzhled->setEnabled(false);
-    if (m_printer->outputFormat() == QPrinter::PdfFormat && !m_printer->outputFileName().isEmpty()) {
-        // Straight from the engine: a PDF whose text can be searched and copied.
-        WebBrowser1->page()->printToPdf(m_printer->outputFileName(), m_printer->pageLayout(),
-                                        m_printer->pageRanges());
-    } else {
-        WebBrowser1->print(m_printer.get());
+    startPrint();
+}
+
+void TFormHTML::startPrint()
+{
+    // The whole page, which may hold far more rides than the preview, is
+    // loaded into a view of its own that is never shown.
+    m_printFile = temporaryPage("trasovnik-tisk", HtmlPage::bytes(currentSettings(), m_log));
+    if (!m_printFile) {
+        printDone(false);
+        return;
     }
+    m_printView = new QWebEngineView(this);
+    m_printView->setObjectName(QStringLiteral("PrintView"));
+    m_printView->setAttribute(Qt::WA_DontShowOnScreen);
+    PreviewPage *page = previewPage(m_profile, m_printView);
+    page->allowed = QUrl::fromLocalFile(m_printFile->fileName());
+    connect(m_printView, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (ok)
+            sendToPrinter();
+        else
+            printDone(false);
+    }, Qt::SingleShotConnection);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this] { printDone(false); });
+    connect(m_printView, &QWebEngineView::printFinished, this, &TFormHTML::printDone);
+    m_printView->load(page->allowed);
+}
+
+void TFormHTML::sendToPrinter()
+{
+    if (m_printer->outputFormat() != QPrinter::PdfFormat || m_printer->outputFileName().isEmpty()) {
+        m_printView->print(m_printer.get());
+        return;
+    }
+    // Straight from the engine: a PDF whose text can be searched and
+    // copied. The program writes the file itself, like every file it
+    // makes (the engine's own writer would make it readable by its owner
+    // only).
+    const QString target = m_printer->outputFileName();
+    m_printView->page()->printToPdf(
+        [this, target](const QByteArray &pdf) {
+            printDone(!pdf.isEmpty() && failureOf([&] { AnsiFile::writeBytes(target, pdf); }).isEmpty());
+        },
+        m_printer->pageLayout(), m_printer->pageRanges());
 }
 
 void TFormHTML::printDone(bool ok)
@@ -471,10 +631,10 @@ void TFormHTML::printDone(bool ok)
     m_printing = false;
     BtnTisk->setEnabled(true);
     btnVzhled->setEnabled(true);
-    if (m_previewWaiting) {
-        m_previewWaiting = false;
-        WebBrowser1->load(QUrl::fromLocalFile(HtmlPage::previewPath(m_programFolder)));
-    }
+    // The view goes once its signal has returned; its renderer with it.
+    if (m_printView)
+        m_printView->deleteLater();
+    m_printFile.reset();
     emit printingFinished(ok);
     if (!ok)
         Messages::instance().failure(QStringLiteral("Stránku se nepodařilo vytisknout."));

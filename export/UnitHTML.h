@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QPointer>
+#include <QUrl>
 #include <memory>
 
 class DataKeeper;
@@ -15,6 +17,8 @@ class QLabel;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
+class QTemporaryFile;
+class QTimer;
 class QWebEngineProfile;
 class QWebEngineView;
 class SpinEdit;
@@ -23,12 +27,21 @@ class TPubStrGrid;
 // "HTML výstup": the ride log as an HTML page in a live preview, the
 // page's look (fonts, colours, border, title, cutting of long texts) kept
 // in store.ini, and the page saved to a file or printed. Modal; made anew
-// for every opening. Every change rebuilds the page at once, and the look
-// is stored however the window is closed.
+// for every opening. The preview follows every change: at once for a
+// dialog, a button or the check box, after a pause in typing for the text
+// and number fields. It shows at most the first kPreviewRides rides;
+// "Uložit" and "Tisk" always take the whole page, built then from the
+// newest settings. The look is stored however the window is closed.
 class TFormHTML : public QDialog
 {
     Q_OBJECT
 public:
+    // The rides the preview shows at most: a page of tens of thousands of
+    // rides takes the browser seconds and, far enough, all its memory.
+    static constexpr int kPreviewRides = 500;
+    // The pause in typing after which the preview is rebuilt.
+    static constexpr int kRebuildPauseMs = 300;
+
     // `settings` is the program's one record of the page's look; it is
     // reloaded from store.ini at every opening.
     TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder, QWidget *parent = nullptr);
@@ -44,6 +57,8 @@ public:
 
     QFrame *Panel2 = nullptr;
     QWebEngineView *WebBrowser1 = nullptr;
+    // Under the preview: what it leaves out, and what went wrong with it.
+    QLabel *LblNahled = nullptr;
     QFrame *Panel1 = nullptr;
     QPushButton *BtnFontTable = nullptr;
     QPushButton *BtnFontTitle = nullptr;
@@ -71,8 +86,11 @@ public:
     void LoadHtmlSettings();
     // Writes all thirteen keys. Throws AppError("Unable to write to ...").
     void SaveHtmlSettings();
-    // Builds the page from the settings and the controls and shows it.
+    // Builds the preview page from the settings and the controls and
+    // shows it.
     void BuildPage();
+    // A change waits for the pause in typing.
+    bool isRebuildPending() const;
 
     void done(int result) override;
 
@@ -97,14 +115,23 @@ private:
     void btnVzhledClick();
 
     void buildControls();
-    // The stored look with what the title, cutting and its length show.
-    HtmlSettings lookShown() const;
     void chooseFont(QString &name, qint32 &size, qint32 &color);
     void chooseColor(qint32 &color);
     void putBorderSize();
+    // The stored look with what the title, cutting and its length show.
+    HtmlSettings currentSettings() const;
     void showPreview(const QString &path);
+    void showUnwrittenPreview(const QByteArray &page, const QString &failure);
+    void previewRendererEnded();
+    void updateNote();
+    void startPrint();
+    void sendToPrinter();
     void printDone(bool ok);
+    // Builds at once after a change that comes as a whole (a click), or
+    // once typing pauses; nothing while the settings load.
+    void rebuildNow();
     void rebuild();
+    void flushRebuild();
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -114,11 +141,18 @@ private:
     QString m_iniPath;
     QWebEngineProfile *m_profile = nullptr;
     std::unique_ptr<QPrinter> m_printer;
-    QByteArray m_page;   // the page last built, as temp.html holds it
+    QTimer *m_rebuildTimer = nullptr;
+    QUrl m_previewUrl;
+    // The preview page when temp.html cannot be written.
+    std::unique_ptr<QTemporaryFile> m_unwrittenPreview;
+    int m_previewRestarts = 0; // renderer restarts since the last build
+    QString m_rideNote, m_fileNote, m_rendererNote, m_fontNote;
+    // The whole page being printed, in a view that is never shown.
+    QPointer<QWebEngineView> m_printView;
+    std::unique_ptr<QTemporaryFile> m_printFile;
     bool m_shown = false;
     bool m_loading = false;
     bool m_printing = false;
-    bool m_previewWaiting = false; // a page built while printing
     bool m_closeAfterPrint = false;
     QString m_lastSaveName;
     DataKeeper *m_keeper = nullptr;

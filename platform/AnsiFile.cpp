@@ -209,14 +209,35 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     syncFolderOf(path);
 }
 
+namespace {
+// The process's file mode mask, read without changing it (umask() sets a
+// new mask while it reads the old one, and the browser engine's threads
+// create files meanwhile).
+mode_t fileModeMask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return mode_t(mask & 0777);
+            }
+        }
+    }
+    return 022;
+}
+} // namespace
+
 void writeScratchBytes(const QString &path, const QByteArray &bytes)
 {
     QTemporaryFile f(path + QStringLiteral(".XXXXXX"));
     if (!f.open())
         throw AppError(QStringLiteral("Cannot create file %1").arg(path));
-    // Readable like any other file of the program, not only by its owner.
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                     QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // A temporary file is made for its owner only; the page gets what
+    // any new file of the program gets, 0666 less the mask.
+    ::fchmod(f.handle(), 0666 & ~fileModeMask());
     // The new file takes the old one's name only once it is whole; rename
     // replaces the old file in one step.
     if (f.write(bytes) != bytes.size() || !f.flush()

@@ -21,3 +21,8 @@ AppError invalidIntegerError(QStringView text);
 // A piece of a text to quote in a message: at most `max` characters, with
 // "…" when it was cut, so that no message grows with the data it names.
 QString excerpt(QStringView text, qsizetype max = 60);
+
+// The text's first `max` UTF-16 units (none for `max` <= 0), one fewer
+// where the cut would fall inside a surrogate pair: a text is cut between
+// characters, never in the middle of one.
+QStringView leftCharacters(QStringView text, qsizetype max);

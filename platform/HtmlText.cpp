@@ -47,17 +47,14 @@ void appendEscaped(QString &out, QStringView text)
     out.append(text.mid(plainFrom));
 }
 
-char *Cp1250Sink::reserve(qsizetype bytes)
-{
-    if (m_out.size() - m_used < bytes)
-        m_out.resize(std::max(m_out.size() * 2, m_used + bytes));
-    return m_out.data() + m_used;
-}
-
 void Cp1250Sink::put(QStringView s, bool escape)
 {
-    // Room for the worst case, "&#65535;" per character.
-    char *const start = reserve(s.size() * 8);
+    // Room for the worst case, "&#65535;" per character, then cut back to
+    // what was written. Both resizes stay within the array's capacity,
+    // which grows geometrically: no copy per write.
+    const qsizetype used = m_out.size();
+    m_out.resize(used + s.size() * 8);
+    char *const start = m_out.data() + used;
     char *p = start;
     const char16_t *in = s.utf16();
     const qsizetype n = s.size();
@@ -82,7 +79,7 @@ void Cp1250Sink::put(QStringView s, bool escape)
         memcpy(p, ref.constData(), size_t(ref.size()));
         p += ref.size();
     }
-    m_used += p - start;
+    m_out.resize(used + (p - start));
 }
 
 } // namespace HtmlText

@@ -40,9 +40,10 @@ private:
 class Cp1250Sink
 {
 public:
-    // Appends to `out`; the bytes are all there once the sink is gone.
-    explicit Cp1250Sink(QByteArray &out) : m_out(out), m_used(out.size()) {}
-    ~Cp1250Sink() { m_out.resize(m_used); }
+    // Appends to `out`, which holds exactly the bytes written after every
+    // call: nothing is left to do when the sink goes, so the array can be
+    // returned or copied while the sink is still alive.
+    explicit Cp1250Sink(QByteArray &out) : m_out(out) {}
     Cp1250Sink(const Cp1250Sink &) = delete;
     Cp1250Sink &operator=(const Cp1250Sink &) = delete;
 
@@ -53,11 +54,7 @@ public:
 
 private:
     void put(QStringView s, bool escape);
-    // The array's size runs ahead of the bytes written (m_used), so that
-    // each write needs no resize of its own.
-    char *reserve(qsizetype bytes);
     QByteArray &m_out;
-    qsizetype m_used;
 };
 
 } // namespace HtmlText

@@ -12,15 +12,20 @@ SilentMessages g_silent;
 Messages *g_current = &g_silent;
 } // namespace
 
+QStringView leftCharacters(QStringView text, qsizetype max)
+{
+    if (max >= text.size())
+        return text;
+    if (max <= 0)
+        return text.first(0);
+    return text.first(text[max - 1].isHighSurrogate() && text[max].isLowSurrogate() ? max - 1 : max);
+}
+
 QString excerpt(QStringView text, qsizetype max)
 {
     if (text.size() <= max)
         return text.toString();
-    // Never cut a character made of two code units in half.
-    qsizetype cut = max;
-    if (text[cut - 1].isHighSurrogate())
-        --cut;
-    return text.left(cut).toString() + u'…';
+    return leftCharacters(text, max).toString() + u'…';
 }
 
 AppError invalidIntegerError(QStringView text)

@@ -16,7 +16,6 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -109,7 +108,6 @@ StatisticsWindow::StatisticsWindow(const TPubStrGrid &log, QWidget *parent)
     SaveChartDialog->setObjectName(QStringLiteral("SaveChartDialog"));
     SaveChartDialog->setWindowTitle(QStringLiteral("Uložit graf"));
     setUpSaveDialog(*SaveChartDialog, QStringLiteral("Obrázek PNG (*.png)"), QStringLiteral("png"));
-    SaveChartDialog->setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
 
     connect(BtnUlozitGraf, &QPushButton::clicked, this, guardedSlot(this, &StatisticsWindow::BtnUlozitGrafClick));
     connect(BtnZavrit, &QPushButton::clicked, this, &QDialog::reject);
@@ -201,4 +199,5 @@ void StatisticsWindow::BtnUlozitGrafClick()
     buffer.open(QIODevice::WriteOnly);
     ChartView->grab().save(&buffer, "PNG");
     AnsiFile::writeBytes(SaveChartDialog->selectedFiles().constFirst(), png);
+    rememberFolder(SaveChartDialog->defaultSuffix(), SaveChartDialog->selectedFiles().constFirst());
 }

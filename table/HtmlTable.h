@@ -1,4 +1,5 @@
 #pragma once
+#include "AppError.h"
 #include "TPubStrGrid.h"
 
 #include <algorithm>
@@ -8,11 +9,12 @@
 // column widths + 5 as widths, Caption1 above it when set, every other
 // row a body row. Body texts wrap when UseTdWrap is set; otherwise they
 // do not, and texts longer than zkraceni characters are cut to that
-// length and end with "...". Texts are cut first, then escaped.
+// length and end with "...". Texts are cut first, then escaped. A
+// non-negative maxBodyRows writes only that many body rows, the first.
 namespace HtmlTable {
 
 template <class Sink>
-void write(const TPubStrGrid &g, Sink &out)
+void write(const TPubStrGrid &g, Sink &out, int maxBodyRows = -1)
 {
     const auto line = [&out](QStringView markup) {
         out.markup(markup);
@@ -42,7 +44,8 @@ void write(const TPubStrGrid &g, Sink &out)
 
     const QStringView open = g.UseTdWrap() ? QStringView(u"<td>") : QStringView(u"<td nowrap>");
     const qsizetype cut = std::max(g.zkraceni(), 0);
-    for (int r = 1; r < g.RowCount(); ++r) {
+    const int rows = maxBodyRows < 0 ? g.RowCount() : std::min(g.RowCount(), maxBodyRows + 1);
+    for (int r = 1; r < rows; ++r) {
         line(u"<tr>");
         for (int c = 0; c < g.ColCount(); ++c) {
             out.markup(open);
@@ -52,7 +55,7 @@ void write(const TPubStrGrid &g, Sink &out)
             } else if (g.UseTdWrap() || t.size() <= cut) {
                 out.text(t);
             } else {
-                out.text(t.left(cut));
+                out.text(leftCharacters(t, cut));
                 out.markup(u"...");
             }
             line(u"</td>");

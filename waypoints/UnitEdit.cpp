@@ -4,6 +4,7 @@
 #include "Cp1250Validator.h"
 #include "DataKeeper.h"
 #include "Messages.h"
+#include "SaveDialog.h"
 #include "TFormStorage.h"
 #include "TPubSortStrGrid.h"
 #include "TPubStrGrid.h"
@@ -32,6 +33,8 @@ constexpr int kButtonPanelWidth = 113;
 // What the splitter leaves to the course list.
 constexpr int kCourseListKeep = 30;
 const QString kFilter = QStringLiteral("Seznam bodů pro Trasovník (*.tvb);;Textové soubory (*.txt)");
+// Exported and imported lists share their dialogs' folder.
+const QString kListFiles = QStringLiteral("tvb");
 } // namespace
 
 TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, const QString &programFolder,
@@ -74,25 +77,29 @@ TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, 
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    const auto tool = [this](const char *name, const char *icon, const QString &what) {
+    // Icons only; the tooltip names the tool and its key.
+    const auto tool = [this](const char *name, const char *icon, const QString &what, const QKeySequence &key,
+                             const QString &keyName) {
         QAction *a = ToolBar1->addAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))), QString());
         a->setObjectName(QLatin1String(name));
-        // Icons only, as the window always had; screen readers still get
-        // a name.
-        a->setToolTip(QString());
+        a->setShortcut(key);
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(what, keyName));
         QWidget *button = ToolBar1->widgetForAction(a);
         button->setObjectName(QLatin1String(name));
         button->setAccessibleName(what);
-        button->setToolTip(QString());
         return a;
     };
-    tb_novy = tool("tb_novy", "waypoint-new", QStringLiteral("Nový bod"));
-    tb_smazat = tool("tb_smazat", "waypoint-delete", QStringLiteral("Smazat bod"));
+    tb_novy = tool("tb_novy", "waypoint-new", QStringLiteral("Nový bod"), Qt::Key_Insert, QStringLiteral("Insert"));
+    tb_smazat = tool("tb_smazat", "waypoint-delete", QStringLiteral("Smazat bod"), Qt::Key_Delete,
+                     QStringLiteral("Delete"));
     ToolBar1->addSeparator();
-    tb_export = tool("tb_export", "waypoint-export", QStringLiteral("Export seznamu"));
-    tb_import = tool("tb_import", "waypoint-import", QStringLiteral("Import seznamu"));
+    tb_export = tool("tb_export", "waypoint-export", QStringLiteral("Export seznamu"), Qt::CTRL | Qt::Key_E,
+                     QStringLiteral("Ctrl+E"));
+    tb_import = tool("tb_import", "waypoint-import", QStringLiteral("Import seznamu"), Qt::CTRL | Qt::Key_O,
+                     QStringLiteral("Ctrl+O"));
     ToolBar1->addSeparator();
-    tb_seradit = tool("tb_seradit", "waypoint-sort", QStringLiteral("Seřadit seznam"));
+    tb_seradit = tool("tb_seradit", "waypoint-sort", QStringLiteral("Seřadit seznam"), Qt::CTRL | Qt::Key_S,
+                      QStringLiteral("Ctrl+S"));
     left->addWidget(ToolBar1);
 
     pbse = new WaypointTable(Panel1);
@@ -110,6 +117,10 @@ TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, 
             keepStorable(edit);
     };
     pbse->viewport()->installEventFilter(this);
+    // Delete removes a waypoint only from the table (an open in-place
+    // editor keeps the key for its text), not from the course list.
+    tb_smazat->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    pbse->addAction(tb_smazat);
     left->addWidget(pbse, 1);
     layout->addWidget(Panel1);
 
@@ -123,7 +134,8 @@ TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, 
     const auto button = [this](const char *name, const QString &caption) {
         auto *b = new QPushButton(caption, Panel3);
         b->setObjectName(QLatin1String(name));
-        // Neither Enter nor Esc runs any of them.
+        // Enter runs none of them; Esc closes the window like its close
+        // box.
         b->setAutoDefault(false);
         b->setDefault(false);
         return b;
@@ -168,7 +180,7 @@ TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, 
         d->setAcceptMode(mode);
         d->setFileMode(QFileDialog::AnyFile);
         d->setNameFilter(kFilter);
-        d->setDirectory(QDir::homePath());
+        followLastFolder(*d, kListFiles);
         return d;
     };
     OpenDialog1 = fileDialog("OpenDialog1", QFileDialog::AcceptOpen);
@@ -313,6 +325,8 @@ void TFormEdit::loadWaypoints()
 
 void TFormEdit::tb_novyClick()
 {
+    // A name still being typed into the table counts.
+    pbse->commitEditing();
     QInputDialog dialog(this);
     dialog.setObjectName(QStringLiteral("NewWaypointDialog"));
     dialog.setWindowTitle(QStringLiteral("Nový průjezdní bod"));
@@ -337,25 +351,35 @@ void TFormEdit::tb_novyClick()
 
 void TFormEdit::tb_smazatClick()
 {
+    // A name still being typed into the table counts.
+    pbse->commitEditing();
     DeleteWaypoint(*m_list, pbse->Row());
 }
 
 void TFormEdit::tb_exportClick()
 {
+    // A name still being typed into the table counts.
+    pbse->commitEditing();
     if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
         return;
     SaveWaypointFile(*m_list, SaveDialog1->selectedFiles().constFirst());
+    rememberFolder(kListFiles, SaveDialog1->selectedFiles().constFirst());
 }
 
 void TFormEdit::tb_importClick()
 {
+    // A name still being typed into the table counts.
+    pbse->commitEditing();
     if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
         return;
     LoadWaypointFile(*m_list, OpenDialog1->selectedFiles().constFirst());
+    rememberFolder(kListFiles, OpenDialog1->selectedFiles().constFirst());
 }
 
 void TFormEdit::tb_seraditClick()
 {
+    // A name still being typed into the table counts.
+    pbse->commitEditing();
     PbSort->setSortIndex(0);
     PbSort->setEndIndex(m_list->RowCount() - 1);
     PbSort->Sort();
@@ -421,16 +445,6 @@ void TFormEdit::btn_hotovoClick()
 }
 
 // ---------------------------------------------------------------- closing
-
-void TFormEdit::keyPressEvent(QKeyEvent *event)
-{
-    // No button is the cancel button: Esc does not close the window.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
 void TFormEdit::done(int result)
 {

@@ -22,7 +22,8 @@ class WaypointTable;
 // "Editace trasy": composes a ride's course from the waypoint list kept in
 // "default.tvb". The course field's text is split into the course list
 // when the window opens; "OK" joins the list back into the field and
-// commits it. The waypoint list is saved whenever the window closes.
+// commits it. The waypoint list is saved whenever the window closes
+// (Esc closes it like the close box).
 class TFormEdit : public QDialog
 {
     Q_OBJECT
@@ -86,7 +87,6 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void done(int result) override;
 

@@ -6,6 +6,7 @@
 #include "Modal.h"
 #include "RideLogFile.h"
 #include "SpinEdit.h"
+#include "StatisticsWindow.h"
 #include "TPubStrGrid.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
@@ -19,6 +20,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -29,11 +31,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QtTest>
 
 #include <functional>
 #include <memory>
+
+#include <csignal>
+#include <sys/stat.h>
 
 namespace {
 const QStringList kRide = {u"3.5.2005"_qs, u"Brno <-> Praha"_qs, u"Lhota - Ves - Hora - Brod - Les - Lhota"_qs,
@@ -58,6 +64,13 @@ class TestExportWindow : public QObject
     QString file(const QString &name) const { return m_dir->filePath(name); }
     QString page() const { return text(fileBytes(file(u"temp.html"_qs))); }
     QStringList pageLines() const { return page().split(u"\r\n"_qs); }
+    // The page once typing has paused.
+    QStringList settledLines()
+    {
+        if (!QTest::qWaitFor([this] { return !w->isRebuildPending(); }))
+            return {};
+        return pageLines();
+    }
 
     // Opens the window on the ride log and waits for the preview.
     void open()
@@ -69,6 +82,31 @@ class TestExportWindow : public QObject
         QVERIFY(loaded.wait(20000));
     }
     void click(QAbstractButton *b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2)); }
+    // What the preview shows as text.
+    QString shownText()
+    {
+        QString shown;
+        w->WebBrowser1->page()->toPlainText([&](const QString &t) { shown = t; });
+        return QTest::qWaitFor([&] { return !shown.isEmpty(); }, 20000) ? shown : QString();
+    }
+    // "Tisk" into a PDF file; true when the print ended well.
+    bool printToPdf(const QString &pdf)
+    {
+        w->printer()->setOutputFormat(QPrinter::PdfFormat);
+        w->printer()->setOutputFileName(pdf);
+        QSignalSpy finished(w.get(), &TFormHTML::printingFinished);
+        onModal<QPrintDialog>([](QPrintDialog *d) { d->accept(); });
+        click(w->BtnTisk);
+        return finished.wait(60000) && finished.first().first().toBool();
+    }
+    void answerSaveDialog(const QString &path)
+    {
+        onModal<QFileDialog>([path](QFileDialog *d) {
+            auto *name = d->findChild<QLineEdit *>(u"fileNameEdit"_qs);
+            name->setText(path);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+    }
 
 private slots:
     void initTestCase() { QVERIFY(QFile::exists(u"/usr/bin/pdftotext"_qs)); }
@@ -146,7 +184,10 @@ private slots:
         QTest::keyClicks(w->LblTitle, " & <B>");
         // What store.ini could not hold is left out as it is typed.
         w->LblTitle->insert(u"Ж"_qs);
-        QCOMPARE(pageLines()[1], u"<HTML><head><TITLE>Trasovník HTML výstup &amp; &lt;B&gt;</TITLE>"_qs);
+        // Rebuilt once typing pauses, not at every keystroke.
+        QVERIFY(w->isRebuildPending());
+        QCOMPARE(pageLines()[1], u"<HTML><head><TITLE>Trasovník HTML výstup</TITLE>"_qs);
+        QCOMPARE(settledLines()[1], u"<HTML><head><TITLE>Trasovník HTML výstup &amp; &lt;B&gt;</TITLE>"_qs);
 
         const QString whole = u"<td>Lhota - Ves - Hora - Brod - Les - Lhota</td>"_qs;
         const QString cut = u"<td nowrap>Lhota - Ves - Hora - Brod - Les - Lh...</td>"_qs;
@@ -163,19 +204,140 @@ private slots:
         QTest::keyClick(w->spinwrap, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(w->spinwrap, Qt::Key_Delete);
         QCOMPARE(w->spinwrap->text(), QString());
-        QVERIFY(pageLines().contains(u"<td nowrap>...</td>"_qs));
+        QVERIFY(settledLines().contains(u"<td nowrap>...</td>"_qs));
         QTest::keyClicks(w->spinwrap, "4");
-        QVERIFY(pageLines().contains(u"<td nowrap>Lhot...</td>"_qs));
+        QVERIFY(settledLines().contains(u"<td nowrap>Lhot...</td>"_qs));
 
         // The border button hands its field the focus with the text selected.
         click(w->BtnBorderSize);
         QVERIFY(w->SpinBorder->hasFocus());
         QTest::keyClicks(w->SpinBorder, "7");
         QCOMPARE(w->SpinBorder->text(), u"7"_qs);
-        QVERIFY(page().contains(u"border-left:7px solid"_qs));
+        QVERIFY(settledLines().contains(u"        border-left:7px solid #000000;"_qs));
         w->SpinBorder->setTextValue(25);
         QCOMPARE(w->SpinBorder->text(), u"10"_qs);
-        QVERIFY(page().contains(u"border-left:10px solid"_qs));
+        QVERIFY(settledLines().contains(u"        border-left:10px solid #000000;"_qs));
+    }
+
+    // A log longer than the preview: the preview shows the first rides and
+    // says so; "Uložit" and "Tisk" take the whole page with the newest
+    // settings, even while the rebuild still waits for typing to pause.
+    void longLogPreviewSaveAndPrint()
+    {
+        const int rides = TFormHTML::kPreviewRides + 100;
+        QList<QStringList> rows;
+        for (int i = 1; i <= rides; ++i)
+            rows.append({u"1.1.2020"_qs, u"Jízda %1"_qs.arg(i)});
+        log->loadTableFileBytes(rideLogFile(rows));
+        open();
+        QVERIFY(w->LblNahled->isVisible());
+        QCOMPARE(w->LblNahled->text(), u"Náhled ukazuje prvních 500 z 600 jízd. Uložená a vytištěná stránka "
+                                       "obsahuje všech 600 jízd."_qs);
+        const QString shown = shownText();
+        QVERIFY(shown.contains(u"Jízda 500"_qs) && !shown.contains(u"Jízda 501"_qs));
+
+        QTest::keyClick(w->LblTitle, Qt::Key_End);
+        QTest::keyClicks(w->LblTitle, " 2020");
+        QVERIFY(w->isRebuildPending());
+        answerSaveDialog(file(u"vse"_qs));
+        click(w->BtnSave);
+        const QString saved = text(fileBytes(file(u"vse.htm"_qs)));
+        QVERIFY(saved.contains(u"<TITLE>Trasovník HTML výstup 2020</TITLE>"_qs));
+        QVERIFY(saved.contains(u"<td nowrap>Jízda 600</td>"_qs));
+        // The preview has caught up.
+        QVERIFY(!w->isRebuildPending());
+        QCOMPARE(pageLines()[1], u"<HTML><head><TITLE>Trasovník HTML výstup 2020</TITLE>"_qs);
+
+        QTest::keyClicks(w->LblTitle, "!");
+        QVERIFY(printToPdf(file(u"vse.pdf"_qs)));
+        QProcess p;
+        p.start(u"pdftotext"_qs, {file(u"vse.pdf"_qs), u"-"_qs});
+        QVERIFY(p.waitForFinished(20000));
+        const QString printed = QString::fromUtf8(p.readAllStandardOutput());
+        for (const QString &t : {u"Trasovník HTML výstup 2020!"_qs, u"Jízda 1\n"_qs, u"Jízda 600"_qs})
+            QVERIFY2(printed.contains(t), qPrintable(t));
+    }
+
+    // The preview is never a grey or blank box without a word.
+    void previewTroublesAreSaid()
+    {
+        // temp.html cannot be written: the page is shown all the same.
+        QVERIFY(QDir().mkpath(file(u"temp.html/x"_qs)));
+        open();
+        QCOMPARE(w->LblNahled->text(), u"Soubor náhledu nelze zapsat (Unable to write to "_qs + file(u"temp.html"_qs)
+                                           + u"). Náhled se zobrazuje z dočasného souboru."_qs);
+        QVERIFY(w->LblNahled->isVisible());
+        QCOMPARE(w->WebBrowser1->title(), u"Trasovník HTML výstup"_qs);
+        QVERIFY(shownText().contains(u"Brno <-> Praha"_qs));
+
+        // The renderer ends (as when it runs out of memory): said, and the
+        // page loaded again in a new one.
+        QDir(file(u"temp.html"_qs)).removeRecursively();
+        click(w->Checkwrap);
+        QTRY_VERIFY(!w->LblNahled->isVisible());
+        const qint64 pid = w->WebBrowser1->page()->renderProcessPid();
+        QVERIFY(pid > 0);
+        QSignalSpy loaded(w->WebBrowser1, &QWebEngineView::loadFinished);
+        QVERIFY(::kill(pid_t(pid), SIGKILL) == 0);
+        QTRY_VERIFY(w->LblNahled->isVisible());
+        QCOMPARE(w->LblNahled->text(),
+                 u"Zobrazování náhledu selhalo (proces prohlížeče skončil). Náhled se načítá znovu."_qs);
+        QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && loaded.last().first().toBool(), 20000);
+        QVERIFY(w->WebBrowser1->page()->renderProcessPid() != pid);
+        QVERIFY(shownText().contains(u"Brno <-> Praha"_qs));
+    }
+
+    // Font names hold only what a CSS family name can: what is typed in the
+    // font dialog and what store.ini holds.
+    void fontNamesStayFamilyNames()
+    {
+        putFile(file(u"store.ini"_qs), "[HtmlSet]\r\nFontTitleName=Arial</STYLE><script>alert(1)</script>\r\n");
+        open();
+        QVERIFY(w->LblNahled->isVisible());
+        QCOMPARE(w->LblNahled->text(), u"Název písma „Arial</STYLE><script>alert(1)</script>“ ze souboru store.ini "
+                                       "obsahoval znaky, které název písma mít nemůže; byly vynechány."_qs);
+        QCOMPARE(pageLines()[9], u"        font-family: 'ArialSTYLEscriptalert1script';"_qs);
+
+        QString typed;
+        onModal<FontColorDialog>([&](FontColorDialog *d) {
+            auto *family = d->findChild<QLineEdit *>(u"family"_qs);
+            family->selectAll();
+            QTest::keyClicks(family, "Liberation Serif</STYLE><script>");
+            family->insert(u" Žluť Ж"_qs);
+            typed = family->text();
+            d->accept();
+        });
+        click(w->BtnFontTable);
+        QCOMPARE(typed, u"Liberation SerifSTYLEscript Žluť "_qs);
+        QCOMPARE(pageLines()[15], u"        font-family: 'Liberation SerifSTYLEscript Žluť';"_qs);
+        QVERIFY(!page().contains(u"<script>"_qs));
+        click(w->btnStorno);
+        QVERIFY(!w->isVisible());
+        QVERIFY(fileBytes(file(u"store.ini"_qs)).contains("\r\nFontTableName=Liberation SerifSTYLEscript \x8elu\x9d\r\n"));
+    }
+
+    // Files the window writes get 0666 less the umask, as any program's do,
+    // once the browser engine runs.
+    void filesGetTheUsualPermissions_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::newRow("umask 022") << 022;
+        QTest::newRow("umask 027") << 027;
+    }
+    void filesGetTheUsualPermissions()
+    {
+        QFETCH(int, mask);
+        const mode_t before = ::umask(mode_t(mask));
+        const auto restore = qScopeGuard([before] { ::umask(before); });
+        open();
+        answerSaveDialog(file(u"vystup"_qs));
+        click(w->BtnSave);
+        QVERIFY(printToPdf(file(u"jizdy.pdf"_qs)));
+        for (const QString &name : {u"temp.html"_qs, u"vystup.htm"_qs, u"jizdy.pdf"_qs}) {
+            struct stat st = {};
+            QVERIFY2(::stat(QFile::encodeName(file(name)).constData(), &st) == 0, qPrintable(name));
+            QCOMPARE(int(st.st_mode & 0777), 0666 & ~mask);
+        }
     }
 
     void resetAndFactory()
@@ -308,6 +470,61 @@ private slots:
         }
     }
 
+    // Each kind of file has its save dialog start where a file of that kind
+    // was last saved in this run, else in the home folder.
+    void saveDialogsStartInTheLastFolder_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"htm", "csv", "png"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+    }
+    void saveDialogsStartInTheLastFolder()
+    {
+        QFETCH(QString, kind);
+        putFile(file(u"default.tvl"_qs), rideLogFile({kRide}));
+        TForm1 main(m_dir->path());
+        main.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        // Saves a new file of the kind in the folder and tells where its
+        // dialog started.
+        int saved = 0;
+        const auto save = [&](const QString &kindToSave, const QString &folder) -> QString {
+            QString started;
+            const QString path = folder + u"/soubor"_qs + QString::number(++saved);
+            onModal<QFileDialog>([&](QFileDialog *d) {
+                started = d->directory().absolutePath();
+                auto *name = d->findChild<QLineEdit *>(u"fileNameEdit"_qs);
+                name->setText(path);
+                QTest::keyClick(name, Qt::Key_Return);
+            });
+            if (kindToSave == u"htm") {
+                open();
+                click(w->BtnSave);
+                w->close();
+            } else if (kindToSave == u"csv") {
+                main.ExportdoCSV1->trigger();
+            } else {
+                onModal<StatisticsWindow>([&](StatisticsWindow *s) {
+                    QTest::mouseClick(s->BtnUlozitGraf, Qt::LeftButton);
+                    s->close();
+                });
+                main.Statistika1->trigger();
+            }
+            if (!QTest::qWaitFor([&] { return !started.isEmpty(); }))
+                return u"<no dialog>"_qs;
+            return QFile::exists(path + u'.' + kindToSave) ? started : u"<not saved>"_qs;
+        };
+        const QString first = file(u"prvni"_qs), second = file(u"druha"_qs);
+        QVERIFY(QDir().mkdir(first) && QDir().mkdir(second));
+        // Never used in this run, or its folder gone with an earlier test.
+        QCOMPARE(save(kind, first), QDir::homePath());
+        QCOMPARE(save(kind, second), first);
+        QCOMPARE(save(kind, second), second);
+        // Another kind keeps its own folder.
+        const QString other = kind == u"csv" ? u"htm"_qs : u"csv"_qs;
+        QVERIFY(save(other, first) != second);
+    }
+
     void saveCopiesThePage()
     {
         open();
@@ -346,7 +563,7 @@ private slots:
         });
         click(w->BtnFontTable);
         QStringList lines = pageLines();
-        QCOMPARE(lines.mid(15, 4), (QStringList{u"        font-family: Liberation Serif;"_qs, u"        font-size: 12pt;"_qs,
+        QCOMPARE(lines.mid(15, 4), (QStringList{u"        font-family: 'Liberation Serif';"_qs, u"        font-size: 12pt;"_qs,
                                                u"        background: #FEFEF1;"_qs, u"        color: #FF0000;"_qs}));
         onModal<FontColorDialog>([](FontColorDialog *d) { d->reject(); });
         click(w->BtnFontTitle);

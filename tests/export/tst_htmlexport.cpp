@@ -1,6 +1,8 @@
+#include "AnsiFile.h"
 #include "CsvFile.h"
 #include "HtmlPage.h"
 #include "HtmlSettings.h"
+#include "HtmlText.h"
 #include "TPubStrGrid.h"
 #include "TestFiles.h"
 
@@ -49,10 +51,14 @@ private slots:
     void captionAndHeadings();
     void factoryPage();
     void pageFollowsSettings();
+    void pageBytesEscapeTexts_data();
+    void pageBytesEscapeTexts();
+    void fontNames_data();
+    void fontNames();
     void colorToHtml_data();
     void colorToHtml();
     void settingsFile();
-    void unwritablePreviewIsPassedOver();
+    void unwritablePreviewIsReported();
     void csvReadsBackInAnotherParser();
 };
 
@@ -100,6 +106,7 @@ void TestHtmlExport::bodyCells_data()
                                     << u"<td>Brno &lt;-&gt; Praha &amp; &lt;b&gt;</td>"_qs;
     QTest::newRow("cut before escaping") << false << 3 << u"a&b<c"_qs << u"<td nowrap>a&amp;b...</td>"_qs;
     QTest::newRow("outside the code page") << true << 9 << u"Ж😀"_qs << u"<td>&#1046;&#128512;</td>"_qs;
+    QTest::newRow("cut between characters") << false << 2 << u"a😀b"_qs << u"<td nowrap>a...</td>"_qs;
 }
 
 void TestHtmlExport::bodyCells()
@@ -147,13 +154,13 @@ void TestHtmlExport::factoryPage()
         u" <META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"CS\">"_qs,
         u"<STYLE>"_qs,
         u" body {"_qs,
-        u"        font-family: Arial;"_qs,
+        u"        font-family: 'Arial';"_qs,
         u"        font-size: 10pt;"_qs,
         u"        background: #FFFFFF;"_qs,
         u"        color: #000000;"_qs,
         u"}"_qs,
         u" table {"_qs,
-        u"        font-family: Arial;"_qs,
+        u"        font-family: 'Arial';"_qs,
         u"        font-size: 8pt;"_qs,
         u"        background: #FEFEF1;"_qs,
         u"        color: #000000;"_qs,
@@ -208,7 +215,7 @@ void TestHtmlExport::pageFollowsSettings()
     const QStringList lines = HtmlPage::lines(s, g);
     QCOMPARE(lines[1], u"<HTML><head><TITLE>A &amp; &lt;B&gt;</TITLE>"_qs);
     QCOMPARE(lines[2], u" <META NAME=\"TITLE\" CONTENT=\"Trasovník HTML výstup\">"_qs);
-    QCOMPARE(lines[9], u"        font-family: DejaVu Sans;"_qs);
+    QCOMPARE(lines[9], u"        font-family: 'DejaVu Sans';"_qs);
     QCOMPARE(lines[16], u"        font-size: -3pt;"_qs);
     for (int i : {19, 20, 24, 25})
         QVERIFY2(lines[i].endsWith(u":0px solid #FF0000;"), qPrintable(lines[i]));
@@ -217,6 +224,84 @@ void TestHtmlExport::pageFollowsSettings()
 
     s.Title.clear();
     QCOMPARE(HtmlPage::lines(s, g)[30], u"<center><br><br>"_qs);
+}
+
+// The page's own bytes (not only its lines) turn every text put into it
+// into character data: the title, the caption, the headings and the cells,
+// cut or whole.
+void TestHtmlExport::pageBytesEscapeTexts_data()
+{
+    QTest::addColumn<bool>("usewrap");
+    QTest::addColumn<QByteArray>("cell");
+    QTest::newRow("cells cut") << true << QByteArray("<td nowrap>a&lt;b&gt;&amp;c &#1046;&#128512;...</td>");
+    QTest::newRow("cells whole") << false << QByteArray("<td>a&lt;b&gt;&amp;c &#1046;&#128512;x</td>");
+}
+
+void TestHtmlExport::pageBytesEscapeTexts()
+{
+    QFETCH(bool, usewrap);
+    QFETCH(QByteArray, cell);
+    const QString text = u"a<b>&c Ж😀"_qs;
+    const QByteArray escaped = "a&lt;b&gt;&amp;c &#1046;&#128512;";
+    TPubStrGrid g;
+    fillLog(g, {{text + u'x'}});
+    g.setCells(1, 0, text);
+    g.setCaption1(text);
+    HtmlSettings s;
+    s.Title = text;
+    s.usewrap = usewrap;
+    s.zkraceni = int(text.size());
+    const QByteArray page = HtmlPage::bytes(s, g);
+    for (const QByteArray &where : {"<TITLE>" + escaped + "</TITLE>\r\n", "<center>" + escaped + "<br><br>\r\n",
+                                    "colspan=6>" + escaped + "</th></tr>\r\n", ">" + escaped + "</th>\r\n",
+                                    cell + "\r\n"})
+        QVERIFY2(page.contains(where), where.constData());
+    QVERIFY(!page.contains("<b>") && !page.contains("&c"));
+    QCOMPARE(page, AnsiFile::encode(HtmlPage::lines(s, g).join(u"\r\n"_qs) + u"\r\n"_qs));
+
+    // The sink's array holds exactly what was written while the sink is
+    // still alive: a page returned from under it is whole, copy elided or
+    // not.
+    QByteArray out("x");
+    HtmlText::Cp1250Sink sink(out);
+    sink.text(text);
+    sink.endLine();
+    QCOMPARE(out, "x" + escaped + "\r\n");
+}
+
+// Font names, from store.ini or given to the builder, keep only what a CSS
+// family name holds and are quoted in the style sheet.
+void TestHtmlExport::fontNames_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << QByteArray("DejaVu Sans") << u"DejaVu Sans"_qs;
+    QTest::newRow("Czech letters, digits, - and _") << QByteArray("\x8elu\x9dou\xe8k\xfd k\xf9\xf2-2_b")
+                                                    << u"Žluťoučký kůň-2_b"_qs;
+    QTest::newRow("end of the style sheet") << QByteArray("X</STYLE><script>alert(1)</script>")
+                                            << u"XSTYLEscriptalert1script"_qs;
+    QTest::newRow("end of the quote and rule") << QByteArray("A'; } body {color:red") << u"A  body colorred"_qs;
+    QTest::newRow("nothing left") << QByteArray("\"<>\"") << QString();
+}
+
+void TestHtmlExport::fontNames()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(u"store.ini"_qs);
+    putFile(ini, "[HtmlSet]\r\nFontTableName=" + stored + "\r\n");
+    QStringList cleaned;
+    const HtmlSettings read = HtmlSettingsFile::load(ini, &cleaned);
+    QCOMPARE(read.FontTableName, name);
+    QCOMPARE(cleaned, name == AnsiFile::decode(stored) ? QStringList() : QStringList{AnsiFile::decode(stored)});
+    TPubStrGrid g;
+    const QString line = u"        font-family: '"_qs + name + u"';"_qs;
+    QCOMPARE(HtmlPage::lines(read, g)[15], line);
+    // The builder quotes only what a family name holds, whatever it is given.
+    HtmlSettings given;
+    given.FontTableName = AnsiFile::decode(stored);
+    QCOMPARE(HtmlPage::lines(given, g)[15], line);
 }
 
 void TestHtmlExport::colorToHtml_data()
@@ -282,7 +367,7 @@ void TestHtmlExport::settingsFile()
     QCOMPARE(fileBytes(ini), QByteArray());
 }
 
-void TestHtmlExport::unwritablePreviewIsPassedOver()
+void TestHtmlExport::unwritablePreviewIsReported()
 {
     QTemporaryDir dir;
     TPubStrGrid g;
@@ -291,8 +376,10 @@ void TestHtmlExport::unwritablePreviewIsPassedOver()
     const QString notAFolder = dir.filePath(u"file"_qs);
     putFile(notAFolder, "x");
     QString shown;
-    BuildHtmlPage(HtmlSettings(), g, notAFolder + u'/', [&](const QString &p) { shown = p; });
-    QCOMPARE(shown, notAFolder + u"/temp.html"_qs);
+    const BuiltPage built = BuildHtmlPage(HtmlSettings(), g, notAFolder + u'/', [&](const QString &p) { shown = p; });
+    QCOMPARE(built.failure, u"Cannot create file "_qs + notAFolder + u"/temp.html"_qs);
+    QCOMPARE(built.bytes, HtmlPage::bytes(HtmlSettings(), g));
+    QCOMPARE(shown, QString());
     QCOMPARE(fileBytes(notAFolder), QByteArray("x"));
 }
 

@@ -37,10 +37,13 @@ void clickTool(TFormEdit *d, QAction *tool)
 {
     QTest::mouseClick(d->ToolBar1->widgetForAction(tool), Qt::LeftButton);
 }
-// Answers the next file dialog with a name, or cancels it.
-void answerFileDialog(const QString &name)
+// Answers the next file dialog with a name, or cancels it; tells the
+// folder it started in.
+void answerFileDialog(const QString &name, QString *startedIn = nullptr)
 {
-    onModal<QFileDialog>([name](QFileDialog *f) {
+    onModal<QFileDialog>([name, startedIn](QFileDialog *f) {
+        if (startedIn)
+            *startedIn = f->directory().absolutePath();
         if (name.isEmpty())
             return f->reject();
         auto *edit = f->findChild<QLineEdit *>(u"fileNameEdit"_qs);
@@ -148,8 +151,7 @@ private slots:
             clickRow(d->lb, d->lb->model()->index(1, 0));
             QTest::mouseClick(d->btn_odebrat, Qt::LeftButton);
             QCOMPARE(d->selectedCourseEntry(), 1);
-            // Neither Esc nor Enter closes the window.
-            QTest::keyClick(d->lb, Qt::Key_Escape);
+            // Enter does not close the window.
             QTest::keyClick(d->lb, Qt::Key_Return);
             QVERIFY(d->isVisible());
             QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
@@ -251,6 +253,109 @@ private slots:
         QVERIFY(msgs->shown.isEmpty());
     }
 
+    // Every tool, by its button or its key, takes a name still being typed
+    // into the table (an open in-place editor) first.
+    void toolsTakeTheTypedName_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QKeySequence>("key"); // none: the button is clicked
+        QTest::addColumn<bool>("typing");
+        QTest::addColumn<QStringList>("list");
+        const QString brno = u"Brno"_qs, adamov = u"Adamov"_qs, tisnov = u"Tišnov"_qs, kurim = u"Kuřim"_qs;
+        const QKeySequence click;
+        QTest::newRow("sort, click") << "tb_seradit" << click << true << QStringList{adamov, brno, kurim};
+        QTest::newRow("sort, Ctrl+S") << "tb_seradit" << QKeySequence(u"Ctrl+S"_qs) << true
+                                      << QStringList{adamov, brno, kurim};
+        QTest::newRow("delete, Delete") << "tb_smazat" << QKeySequence(Qt::Key_Delete) << false
+                                        << QStringList{brno, kurim};
+        QTest::newRow("import, click") << "tb_import" << click << true << QStringList{u"X"_qs, u"Y"_qs};
+        QTest::newRow("import, Ctrl+O") << "tb_import" << QKeySequence(u"Ctrl+O"_qs) << false
+                                        << QStringList{u"X"_qs, u"Y"_qs};
+        QTest::newRow("export, click") << "tb_export" << click << true << QStringList{brno, adamov, kurim};
+        QTest::newRow("export, Ctrl+E") << "tb_export" << QKeySequence(u"Ctrl+E"_qs) << false
+                                        << QStringList{brno, tisnov, kurim};
+        QTest::newRow("new, Insert") << "tb_novy" << QKeySequence(Qt::Key_Insert) << false
+                                     << QStringList{brno, tisnov, kurim, u"Vranov"_qs};
+    }
+    void toolsTakeTheTypedName()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QKeySequence, key);
+        QFETCH(bool, typing);
+        QFETCH(QStringList, list);
+        putFile(file(u"two.txt"_qs), "X\r\nY\r\n");
+        const QString exported = file(u"out.tvb"_qs);
+        edit([&](TFormEdit *d) {
+            auto *action = d->findChild<QAction *>(tool);
+            const QMap<QString, QString> tips = {{u"tb_novy"_qs, u"Nový bod (Insert)"_qs},
+                                                 {u"tb_smazat"_qs, u"Smazat bod (Delete)"_qs},
+                                                 {u"tb_export"_qs, u"Export seznamu (Ctrl+E)"_qs},
+                                                 {u"tb_import"_qs, u"Import seznamu (Ctrl+O)"_qs},
+                                                 {u"tb_seradit"_qs, u"Seřadit seznam (Ctrl+S)"_qs}};
+            QCOMPARE(d->ToolBar1->widgetForAction(action)->toolTip(), tips[tool]);
+            QTRY_COMPARE(QApplication::activeWindow(), d);
+            clickRow(d->pbse, d->waypointList()->index(1, 0));
+            if (typing) {
+                QTest::keyClick(d->pbse, 'A');
+                auto *cell = d->pbse->viewport()->findChild<QLineEdit *>();
+                QVERIFY(cell && cell->hasFocus());
+                QTest::keyClicks(cell, "damov");
+            }
+            if (tool == u"tb_novy") {
+                onModal<QInputDialog>([](QInputDialog *input) {
+                    input->findChild<QLineEdit *>()->insert(u"Vranov"_qs);
+                    input->accept();
+                });
+            } else if (tool != u"tb_seradit" && tool != u"tb_smazat") {
+                answerFileDialog(tool == u"tb_import" ? file(u"two.txt"_qs) : exported);
+            }
+            if (key.isEmpty())
+                clickTool(d, action);
+            else
+                QTest::keySequence(QApplication::focusWidget(), key);
+            QTRY_VERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == d);
+            QCOMPARE(d->waypointList()->Cols(0), list);
+            for (QLineEdit *cell : d->pbse->viewport()->findChildren<QLineEdit *>())
+                QVERIFY(!cell->isVisible());
+            d->close();
+        });
+        if (tool == u"tb_export")
+            QCOMPARE(fileBytes(exported), AnsiFile::encode(list.join(u"\r\n"_qs) + u"\r\n"_qs));
+        QCOMPARE(fileBytes(file(u"default.tvb"_qs)), AnsiFile::encode(list.join(u"\r\n"_qs) + u"\r\n"_qs));
+    }
+
+    // In an open in-place editor Delete and Esc are the editor's; outside
+    // it Esc closes the window like its close box.
+    void keysInAndOutOfTheEditor()
+    {
+        edit([&](TFormEdit *d) {
+            QTRY_COMPARE(QApplication::activeWindow(), d);
+            clickRow(d->pbse, d->waypointList()->index(1, 0));
+            QTest::keyClick(d->pbse, 'A');
+            auto *cell = d->pbse->viewport()->findChild<QLineEdit *>();
+            QVERIFY(cell);
+            QTest::keyClicks(cell, "damov");
+            QTest::keyClick(cell, Qt::Key_Home);
+            QTest::keyClick(cell, Qt::Key_Delete);
+            QCOMPARE(cell->text(), u"damov"_qs);
+            QCOMPARE(d->waypointList()->RowCount(), 3);
+            QTest::keyClick(cell, Qt::Key_Escape);
+            QVERIFY(d->isVisible());
+            QCOMPARE(d->waypointList()->Cols(0), (QStringList{u"Brno"_qs, u"Tišnov"_qs, u"Kuřim"_qs}));
+            QTest::keyClick(d->pbse, Qt::Key_Delete);
+            // Delete in the course list removes no waypoint.
+            QTest::mouseClick(d->btn_Pridat, Qt::LeftButton);
+            clickRow(d->lb, d->lb->model()->index(3, 0));
+            QTest::keyClick(d->lb, Qt::Key_Delete);
+            QCOMPARE(d->waypointList()->Cols(0), (QStringList{u"Brno"_qs, u"Kuřim"_qs}));
+            QTest::keyClick(d->lb, Qt::Key_Escape);
+            QVERIFY(!d->isVisible());
+        });
+        // Closed like the close box: the course stays, the list is saved.
+        QCOMPARE(w->Edit_Trasa->text(), kCourse);
+        QCOMPARE(fileBytes(file(u"default.tvb"_qs)), QByteArray("Brno\r\nKu\xf8im\r\n"));
+    }
+
     void importAndExport()
     {
         putFile(file(u"three.txt"_qs), "X\r\n\r\nY");
@@ -258,12 +363,17 @@ private slots:
         edit([&](TFormEdit *d) {
             QCOMPARE(d->OpenDialog1->nameFilters(),
                      (QStringList{u"Seznam bodů pro Trasovník (*.tvb)"_qs, u"Textové soubory (*.txt)"_qs}));
-            answerFileDialog(file(u"copy"_qs));
+            // The folders of earlier tests are gone: the dialogs start at
+            // home, then where a list was last written or read.
+            QString startedIn;
+            answerFileDialog(file(u"copy"_qs), &startedIn);
             clickTool(d, d->tb_export);
+            QCOMPARE(startedIn, QDir::homePath());
             answerFileDialog(missing);
             clickTool(d, d->tb_export);
-            answerFileDialog(file(u"absent.tvb"_qs));
+            answerFileDialog(file(u"absent.tvb"_qs), &startedIn);
             clickTool(d, d->tb_import);
+            QCOMPARE(startedIn, m_dir->path());
             QCOMPARE(d->waypointList()->RowCount(), 3);
             answerFileDialog(file(u"three.txt"_qs));
             clickTool(d, d->tb_import);
