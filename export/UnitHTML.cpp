@@ -350,11 +350,21 @@ void TFormHTML::LoadHtmlSettings()
     // them from there.
     QStringList cleaned;
     m_settings = HtmlSettingsFile::load(m_iniPath, &cleaned);
-    m_fontNote = cleaned.isEmpty()
-                     ? QString()
-                     : QStringLiteral("Název písma „%1“ ze souboru store.ini obsahoval znaky, které název písma "
-                                      "mít nemůže; byly vynechány.")
-                           .arg(excerpt(cleaned.constFirst(), 40));
+    if (cleaned.isEmpty()) {
+        m_fontNote.clear();
+    } else {
+        // The closing writes the cleaned name over the stored one: the file
+        // as it was is kept first.
+        if (m_keptSettingsCopy.isEmpty()) {
+            const DataKeeper local(m_programFolder, m_programFolder);
+            m_keptSettingsCopy = (m_keeper ? *m_keeper : local).keepDamaged(m_iniPath);
+        }
+        m_fontNote = QStringLiteral("Název písma „%1“ ze souboru store.ini obsahoval znaky, které název písma "
+                                    "mít nemůže; byly vynechány.")
+                         .arg(excerpt(cleaned.constFirst(), 40));
+        if (!m_keptSettingsCopy.isEmpty())
+            m_fontNote += QStringLiteral(" Původní soubor je uložen jako „%1“.").arg(m_keptSettingsCopy);
+    }
     LblTitle->setText(m_settings.Title);
     Checkwrap->setChecked(m_settings.usewrap);
     spinwrap->setTextValue(m_settings.zkraceni);

@@ -156,6 +156,8 @@ private:
     bool m_closeAfterPrint = false;
     QString m_lastSaveName;
     DataKeeper *m_keeper = nullptr;
+    // Where store.ini was kept before a font name it held was cleaned.
+    QString m_keptSettingsCopy;
 };
 
 // The one export window while it is open.

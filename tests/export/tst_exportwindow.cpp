@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -291,11 +293,17 @@ private slots:
     // font dialog and what store.ini holds.
     void fontNamesStayFamilyNames()
     {
-        putFile(file(u"store.ini"_qs), "[HtmlSet]\r\nFontTitleName=Arial</STYLE><script>alert(1)</script>\r\n");
+        const QByteArray stored = "[HtmlSet]\r\nFontTitleName=Arial</STYLE><script>alert(1)</script>\r\n";
+        putFile(file(u"store.ini"_qs), stored);
         open();
         QVERIFY(w->LblNahled->isVisible());
+        // The file as it was is kept before the cleaned name is written.
+        const QStringList kept = QDir(m_dir->path()).entryList({u"store-poskozeny-*.ini"_qs});
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(fileBytes(file(kept[0])), stored);
         QCOMPARE(w->LblNahled->text(), u"Název písma „Arial</STYLE><script>alert(1)</script>“ ze souboru store.ini "
-                                       "obsahoval znaky, které název písma mít nemůže; byly vynechány."_qs);
+                                       "obsahoval znaky, které název písma mít nemůže; byly vynechány. Původní "
+                                       "soubor je uložen jako „"_qs + file(kept[0]) + u"“."_qs);
         QCOMPARE(pageLines()[9], u"        font-family: 'ArialSTYLEscriptalert1script';"_qs);
 
         QString typed;
@@ -462,6 +470,8 @@ private slots:
         QCOMPARE(suffix, u"csv"_qs);
         if (writable) {
             QVERIFY(msgs->shown.isEmpty());
+            // The status bar says where the file went.
+            QVERIFY(main.StatusBar1->currentMessage().contains(target + u".csv"_qs));
             QCOMPARE(fileBytes(target + u".csv"_qs), CsvFile::bytes(*main.rideLog()));
             QVERIFY(fileBytes(target + u".csv"_qs).contains(";\"Okruh; tam a zp\xC4\x9Bt\";"));
         } else {
