@@ -17,6 +17,7 @@
 
 #include "AnsiFile.h"
 #include "FavouriteRoutes.h"
+#include "MainWindowStart.h"
 #include "RatioReporter.h"
 #include "RideLogTable.h"
 #include "Unit1.h"
@@ -25,7 +26,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -47,27 +47,7 @@ constexpr int kMany = 100'000;
 constexpr qsizetype kHugeValue = 100 * 1024 * 1024;
 
 QTemporaryDir *g_dir = nullptr;
-std::string g_self;
 std::map<std::string, double> g_startMs, g_startRssMb, g_startPeakMb;
-
-qint64 nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// "VmRSS" (now) or "VmHWM" (the peak) of this process, in kB.
-qint64 memoryKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -126,27 +106,6 @@ void BM_NamesUnchanged(benchmark::State &state, int routes)
         benchmark::DoNotOptimize(FavouriteRoutes::names(path).size());
 }
 
-// The child: starts the main window on the folder, as the program does, and
-// prints the moment it was shown, its memory then and its peak.
-int runChild(int argc, char **argv, const QString &folder)
-{
-    ProgramFolder::Location where;
-    where.folder = where.userFolder = where.programDir = folder + u'/';
-    RideLogPrefetch prefetch(where.folder + QStringLiteral("default.tvl"));
-    QApplication app(argc, argv);
-    TForm1 window(where, &prefetch);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return 1;
-    QCoreApplication::processEvents();
-    std::printf("%lld %lld %lld\n", static_cast<long long>(nowNs()), static_cast<long long>(memoryKb("VmRSS")),
-                static_cast<long long>(memoryKb("VmHWM")));
-    std::fflush(stdout);
-    // Ends without closing the window, whose closing would write store.ini
-    // anew for the next start.
-    std::_Exit(0);
-}
-
 const char *const kStarts[] = {"plain", "100 MB value"};
 
 QString startFolder(const char *name)
@@ -160,23 +119,15 @@ void BM_Start(benchmark::State &state)
     state.SetLabel(name);
     std::vector<double> ms, rss, peak;
     for (auto _ : state) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (!env.contains(QStringLiteral("DISPLAY")) && !env.contains(QStringLiteral("QT_QPA_PLATFORM")))
-            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        const qint64 start = nowNs();
-        p.start(QString::fromStdString(g_self), {QStringLiteral("--child"), startFolder(name)});
-        if (!p.waitForFinished(300000) || p.exitCode() != 0) {
+        const auto figures = MainWindowStart::start(startFolder(name));
+        if (!figures) {
             state.SkipWithError("the program did not start");
             return;
         }
-        const QList<QByteArray> out = p.readAllStandardOutput().trimmed().split(' ');
-        const double seconds = double(out.value(0).toLongLong() - start) / 1e9;
-        state.SetIterationTime(seconds);
-        ms.push_back(seconds * 1000);
-        rss.push_back(out.value(1).toDouble() / 1024);
-        peak.push_back(out.value(2).toDouble() / 1024);
+        state.SetIterationTime(figures->ms / 1000);
+        ms.push_back(figures->ms);
+        rss.push_back(figures->rssMb);
+        peak.push_back(figures->peakMb);
     }
     for (auto *v : {&ms, &rss, &peak})
         std::sort(v->begin(), v->end());
@@ -213,11 +164,8 @@ void prepare()
 
 int main(int argc, char **argv)
 {
-    if (argc == 3 && std::string(argv[1]) == "--child")
-        return runChild(1, argv, QString::fromLocal8Bit(argv[2]));
-
+    MainWindowStart::runIfChild(argc, argv);
     QCoreApplication app(argc, argv);
-    g_self = QCoreApplication::applicationFilePath().toStdString();
     prepare();
     for (int routes : {kFew, kMany})
         for (const auto &[name, run] : {std::pair{"BM_ReadFile", &BM_ReadFile}, std::pair{"BM_Names", &BM_Names},

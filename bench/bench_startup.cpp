@@ -11,14 +11,12 @@
 // start, and the memory over the empty start as a ratio to the file size.
 
 #include "AnsiFile.h"
-#include "RideLogTable.h"
+#include "MainWindowStart.h"
 #include "RideLogText.h"
-#include "Unit1.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -35,42 +33,6 @@ namespace {
 
 constexpr int kRides = 100'000;
 
-qint64 nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-qint64 residentKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-// The child: starts as the program does (the ride log read while the
-// toolkit starts), opens the main window on the data in `folder` and
-// prints the moment it was shown and the resident memory.
-int runChild(int argc, char **argv, const QString &folder)
-{
-    ProgramFolder::Location where;
-    where.folder = where.userFolder = where.programDir = folder + u'/';
-    RideLogPrefetch prefetch(where.folder + QStringLiteral("default.tvl"));
-    QApplication app(argc, argv);
-    TForm1 window(where, &prefetch);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return 1;
-    QCoreApplication::processEvents();
-    std::printf("%lld %lld\n", static_cast<long long>(nowNs()), static_cast<long long>(residentKb()));
-    return 0;
-}
-
 struct Scenario
 {
     const char *name;
@@ -79,7 +41,6 @@ struct Scenario
 };
 
 QTemporaryDir *g_dir = nullptr;
-std::string g_self;
 std::vector<Scenario> g_scenarios;
 // Median figures per scenario, kept for the ratios at the end.
 std::map<std::string, std::vector<double>> g_ms, g_rssMb;
@@ -128,24 +89,14 @@ void BM_Start(benchmark::State &state)
     state.SetLabel(s.name);
     std::vector<double> ms, rss;
     for (auto _ : state) {
-        QProcess p;
-        // On the display when there is one (xvfb-run gives one), else offscreen.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (!env.contains(QStringLiteral("DISPLAY")) && !env.contains(QStringLiteral("WAYLAND_DISPLAY"))
-            && !env.contains(QStringLiteral("QT_QPA_PLATFORM")))
-            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        const qint64 start = nowNs();
-        p.start(QString::fromStdString(g_self), {QStringLiteral("--child"), s.folder});
-        if (!p.waitForFinished(120000) || p.exitCode() != 0) {
+        const auto figures = MainWindowStart::start(s.folder);
+        if (!figures) {
             state.SkipWithError("the program did not start");
             return;
         }
-        const QList<QByteArray> out = p.readAllStandardOutput().trimmed().split(' ');
-        const double seconds = double(out.value(0).toLongLong() - start) / 1e9;
-        state.SetIterationTime(seconds);
-        ms.push_back(seconds * 1000);
-        rss.push_back(out.value(1).toDouble() / 1024);
+        state.SetIterationTime(figures->ms / 1000);
+        ms.push_back(figures->ms);
+        rss.push_back(figures->rssMb);
     }
     std::sort(ms.begin(), ms.end());
     std::sort(rss.begin(), rss.end());
@@ -164,11 +115,8 @@ double median(const std::vector<double> &v)
 
 int main(int argc, char **argv)
 {
-    if (argc == 3 && std::string(argv[1]) == "--child")
-        return runChild(1, argv, QString::fromLocal8Bit(argv[2]));
-
+    MainWindowStart::runIfChild(argc, argv);
     QCoreApplication app(argc, argv);
-    g_self = QCoreApplication::applicationFilePath().toStdString();
     prepare();
     for (size_t i = 0; i < g_scenarios.size(); ++i)
         benchmark::RegisterBenchmark("BM_Start", BM_Start)
