@@ -102,10 +102,15 @@ bool RideLogFiles::save(QString *error)
     *error = failureOf([this] { m_log.SaveToFile(m_logPath); });
     if (!error->isEmpty())
         return false;
+    written();
+    return true;
+}
+
+void RideLogFiles::written()
+{
     m_savedVersion = m_version;
     m_unsavedTimer.stop();
     QFile::remove(unsavedPath());
-    return true;
 }
 
 bool RideLogFiles::writeLog(QString *error)
@@ -116,9 +121,7 @@ bool RideLogFiles::writeLog(QString *error)
         writeUnsavedNow();
         return false;
     }
-    m_savedVersion = m_version;
-    m_unsavedTimer.stop();
-    QFile::remove(unsavedPath());
+    written();
     return true;
 }
 

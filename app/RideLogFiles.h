@@ -97,9 +97,10 @@ private:
     void replaceFrom(const QString &path, const std::function<void()> &keepFirst);
     // The log has its heading row and seven columns whatever a file held.
     void keepShape();
-    // Writes the log, or keeps it in a rescue copy; the bookkeeping of a
-    // save.
+    // Writes the log, or keeps it in a rescue copy.
     bool writeLog(QString *error);
+    // The log file holds the table now: no unsaved changes.
+    void written();
 
     TPubStrGrid &m_log;
     ProgramFolder::Location m_where;

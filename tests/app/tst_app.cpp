@@ -2,6 +2,7 @@
 #include "DataKeeper.h"
 #include "MaskedTimeEdit.h"
 #include "MessageRecorder.h"
+#include "Modal.h"
 #include "NumberText.h"
 #include "RideArithmetic.h"
 #include "RideLogFile.h"
@@ -880,11 +881,9 @@ private slots:
         QTimer fill;
         connect(&fill, &QTimer::timeout, this, [&] {
             if (auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-                auto *name = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-                if (!name)
-                    return;
-                name->setText(elsewhere);
-                QTest::keyClick(name, Qt::Key_Return);
+                fill.stop();
+                enterFileName(d, elsewhere);
+                fill.start(20);
             }
         });
         fill.start(20);

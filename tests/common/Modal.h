@@ -1,6 +1,9 @@
 #pragma once
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QTimer>
+#include <QtTest>
 #include <functional>
 
 // Runs `act` once on the first modal window of type T that opens.
@@ -17,4 +20,20 @@ void onModal(std::function<void(T *)> act)
         }
     });
     timer->start();
+}
+
+// Types a file name into a file dialog's name field and presses Enter, as
+// a rider does. The dialog must be active and the field must have the
+// focus first: only then does the dialog take a typed name over the file
+// it had selected before (else a slow start can save under the old name).
+inline void enterFileName(QFileDialog *dialog, const QString &name)
+{
+    auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit);
+    dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    edit->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(edit->hasFocus());
+    edit->setText(name);
+    QTest::keyClick(edit, Qt::Key_Return);
 }

@@ -104,9 +104,7 @@ class TestExportWindow : public QObject
     void answerSaveDialog(const QString &path)
     {
         onModal<QFileDialog>([path](QFileDialog *d) {
-            auto *name = d->findChild<QLineEdit *>(u"fileNameEdit"_qs);
-            name->setText(path);
-            QTest::keyClick(name, Qt::Key_Return);
+            enterFileName(d, path);
         });
     }
 
@@ -447,9 +445,7 @@ private slots:
         onModal<QFileDialog>([&](QFileDialog *d) {
             filters = d->nameFilters();
             suffix = d->defaultSuffix();
-            auto *name = d->findChild<QLineEdit *>(u"fileNameEdit"_qs);
-            name->setText(target);
-            QTest::keyClick(name, Qt::Key_Return);
+            enterFileName(d, target);
         });
         QMenuBar *bar = main.menuBar();
         QMenu *zaznamy = bar->actions().first()->menu();
@@ -503,9 +499,7 @@ private slots:
             const QString path = folder + u"/soubor"_qs + QString::number(++saved);
             onModal<QFileDialog>([&](QFileDialog *d) {
                 started = d->directory().absolutePath();
-                auto *name = d->findChild<QLineEdit *>(u"fileNameEdit"_qs);
-                name->setText(path);
-                QTest::keyClick(name, Qt::Key_Return);
+                enterFileName(d, path);
             });
             if (kindToSave == u"htm") {
                 open();
@@ -544,9 +538,7 @@ private slots:
             onModal<QFileDialog>([&](QFileDialog *d) {
                 if (!accept)
                     return d->reject();
-                auto *name = d->findChild<QLineEdit *>(u"fileNameEdit"_qs);
-                name->setText(target);
-                QTest::keyClick(name, Qt::Key_Return);
+                enterFileName(d, target);
             });
             click(w->BtnSave);
             // The settings are stored first, whether or not the page is saved.

@@ -226,9 +226,7 @@ private slots:
         const QString target = writable ? dir.filePath(u"graf"_qs) : u"/proc/trasovnik-graf"_qs;
         bool asked = false;
         onModal<QFileDialog>([&](QFileDialog *d) {
-            auto *name = d->findChild<QLineEdit *>(u"fileNameEdit"_qs);
-            name->setText(target);
-            QTest::keyClick(name, Qt::Key_Return);
+            enterFileName(d, target);
             asked = true;
         });
         QTest::keyClick(&w, Qt::Key_U, Qt::AltModifier);

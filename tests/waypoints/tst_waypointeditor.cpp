@@ -46,9 +46,7 @@ void answerFileDialog(const QString &name, QString *startedIn = nullptr)
             *startedIn = f->directory().absolutePath();
         if (name.isEmpty())
             return f->reject();
-        auto *edit = f->findChild<QLineEdit *>(u"fileNameEdit"_qs);
-        edit->setText(name);
-        QTest::keyClick(edit, Qt::Key_Return);
+        enterFileName(f, name);
     });
 }
 } // namespace
