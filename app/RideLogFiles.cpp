@@ -178,8 +178,6 @@ std::optional<RideLogFiles::Unsaved> RideLogFiles::unsavedChanges()
     if (!unsaved.isFile())
         return std::nullopt;
     const QFileInfo log(m_logPath);
-    if (log.isFile() && log.lastModified() >= unsaved.lastModified())
-        return std::nullopt;
     // Nothing to take back when it holds what the log file holds (a
     // change undone, or only the program's own setting up).
     if (log.isFile() && unsaved.size() == log.size()) {
@@ -193,14 +191,13 @@ std::optional<RideLogFiles::Unsaved> RideLogFiles::unsavedChanges()
             return std::nullopt;
         }
     }
+    // Older than the log: the log was written after it. Kept all the
+    // same, among the copies.
+    if (log.isFile() && log.lastModified() >= unsaved.lastModified()) {
+        RideLogBackups::keepFile(unsavedPath(), m_logPath, RideLogBackups::Entry::UnsavedChanges, true);
+        return std::nullopt;
+    }
     return Unsaved{unsaved.absoluteFilePath(), unsaved.lastModified()};
-}
-
-QString RideLogFiles::putAwayStaleUnsavedChanges()
-{
-    if (!QFileInfo(unsavedPath()).isFile() || unsavedChanges())
-        return QString();
-    return RideLogBackups::keepFile(unsavedPath(), m_logPath, RideLogBackups::Entry::UnsavedChanges, true);
 }
 
 void RideLogFiles::replaceFrom(const QString &path, const std::function<void()> &keepFirst)

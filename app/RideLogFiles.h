@@ -63,7 +63,8 @@ public:
     void backUpDaily(const QDate &today);
     // The file of unsaved changes when an earlier run left one that is
     // newer than the log file. One that holds just what the log file
-    // holds is removed: there is nothing to take back.
+    // holds is removed: there is nothing to take back; one older than the
+    // log file is moved among the copies, so that nothing it holds is lost.
     struct Unsaved
     {
         QString path;
@@ -76,9 +77,6 @@ public:
     void takeUnsavedChanges();
     // Keeps the unsaved changes as a copy instead; its path.
     QString keepUnsavedChanges();
-    // A file of unsaved changes older than the log: kept as a copy too,
-    // so that nothing it holds is lost. Its path or empty.
-    QString putAwayStaleUnsavedChanges();
 
     // ---- copies
 

@@ -684,12 +684,8 @@ void TForm1::loadRideLog()
 void TForm1::offerUnsavedChanges()
 {
     const auto unsaved = m_files->unsavedChanges();
-    if (!unsaved) {
-        // Older than the log: the log was written after it. Kept all the
-        // same, among the copies.
-        m_files->putAwayStaleUnsavedChanges();
+    if (!unsaved)
         return;
-    }
     const QString when = LocaleService::instance().formatDate(unsaved->written.date()) + u' '
                          + unsaved->written.time().toString(QStringLiteral("H:mm"));
     const int answer = Messages::instance().choose(QStringLiteral("Obnovit neuložené změny z %1?").arg(when),
