@@ -1,5 +1,5 @@
 #pragma once
-#include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -24,5 +24,15 @@ void runIfChild(int argc, char **argv);
 // Starts a child on the folder (on the display when there is one, else
 // offscreen) and waits for its figures; nothing when it failed.
 std::optional<Figures> start(const QString &folder);
+
+// Starts `program` (a benchmark that calls runIfChild) as a child that
+// opens the main window on the folder, then the export window, and waits
+// for the figures of that first opening: the time from the menu command
+// until the preview has loaded its page, and the memory then.
+std::optional<Figures> openExport(const QString &program, const QString &folder);
+
+// Starts another program that reports its figures the same way (the bare
+// window of bench/bare_window.cpp) and waits for them.
+std::optional<Figures> startProgram(const QString &program, const QStringList &arguments);
 
 } // namespace MainWindowStart

@@ -1,14 +1,21 @@
 // Starting the program on a large ride log, against starting it on none,
-// each start in a process of its own (offscreen): the time until the main
-// window is shown and the resident memory then.
+// each start in a process of its own (on the display when there is one,
+// else offscreen): the time until the main window is shown and the
+// resident memory then. Every start of the program follows a start of the
+// bare window (bench/bare_window.cpp), the baseline.
 //
 //   rides        a 100,000-ride log
 //   row heights  the same log with a "Row i Height" line for every row
 //   far column   a 2001 x 10000 table whose 2000 cells all lie in the
 //                last column (a small file that claims a wide table)
 //
-// Printed at the end: the start time of each log as a ratio to the empty
-// start, and the memory over the empty start as a ratio to the file size.
+// Then what each library the program could load at start costs the bare
+// window: the bare window built with it, started alternately with the
+// plain one.
+//
+// Printed at the end: the empty start against the bare window, each log's
+// start as a ratio to the bare window's start, the memory over the empty
+// start as a ratio to the file size, and the price of each library.
 
 #include "AnsiFile.h"
 #include "MainWindowStart.h"
@@ -42,8 +49,35 @@ struct Scenario
 
 QTemporaryDir *g_dir = nullptr;
 std::vector<Scenario> g_scenarios;
-// Median figures per scenario, kept for the ratios at the end.
+// Figures per scenario and per bare window, kept for the ratios at the end.
 std::map<std::string, std::vector<double>> g_ms, g_rssMb;
+const char *const kBare = "bare window";
+
+// The bare windows: the plain one and one for each library.
+const char *const kLibraries[] = {"svg", "network", "printsupport", "charts", "shared_gl", "webengine"};
+
+QString bareProgram(const std::string &library)
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/bench_bare_window")
+           + (library.empty() ? QString() : u'_' + QString::fromStdString(library));
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The bare window's start, kept with the other plain starts.
+bool startBare()
+{
+    const auto figures = MainWindowStart::startProgram(bareProgram({}), {});
+    if (!figures)
+        return false;
+    g_ms[kBare].push_back(figures->ms);
+    g_rssMb[kBare].push_back(figures->rssMb);
+    return true;
+}
 
 void writeLog(const QString &folder, const QString &text)
 {
@@ -89,6 +123,10 @@ void BM_Start(benchmark::State &state)
     state.SetLabel(s.name);
     std::vector<double> ms, rss;
     for (auto _ : state) {
+        if (!startBare()) {
+            state.SkipWithError("the bare window did not start");
+            return;
+        }
         const auto figures = MainWindowStart::start(s.folder);
         if (!figures) {
             state.SkipWithError("the program did not start");
@@ -98,17 +136,31 @@ void BM_Start(benchmark::State &state)
         ms.push_back(figures->ms);
         rss.push_back(figures->rssMb);
     }
-    std::sort(ms.begin(), ms.end());
-    std::sort(rss.begin(), rss.end());
     g_ms[s.name] = ms;
     g_rssMb[s.name] = rss;
-    state.counters["rss_MB"] = rss[rss.size() / 2];
+    state.counters["rss_MB"] = median(rss);
     state.counters["file_MB"] = double(s.fileSize) / (1024 * 1024);
 }
 
-double median(const std::vector<double> &v)
+void BM_Library(benchmark::State &state)
 {
-    return v.empty() ? 0 : v[v.size() / 2];
+    const std::string library = kLibraries[state.range(0)];
+    state.SetLabel(library);
+    bool bareFirst = false;
+    for (auto _ : state) {
+        // Which of the two starts first changes from turn to turn: the
+        // second start finds more of the libraries in the page cache.
+        bareFirst = !bareFirst;
+        const bool bareStarted = !bareFirst || startBare();
+        const auto figures = MainWindowStart::startProgram(bareProgram(library), {});
+        if (!bareStarted || (!bareFirst && !startBare()) || !figures) {
+            state.SkipWithError("a bare window did not start");
+            return;
+        }
+        state.SetIterationTime(figures->ms / 1000);
+        g_ms[library].push_back(figures->ms);
+        g_rssMb[library].push_back(figures->rssMb);
+    }
 }
 
 } // namespace
@@ -124,22 +176,44 @@ int main(int argc, char **argv)
             ->Iterations(15)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
+    for (size_t i = 0; i < std::size(kLibraries); ++i)
+        benchmark::RegisterBenchmark("BM_Library", BM_Library)
+            ->Arg(int(i))
+            ->Iterations(9)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
+    const double bareMs = median(g_ms[kBare]);
+    const double bareMb = median(g_rssMb[kBare]);
     const double emptyMs = median(g_ms["empty"]);
     const double emptyMb = median(g_rssMb["empty"]);
-    std::printf("\nempty start: %.0f ms, %.1f MB resident\n", emptyMs, emptyMb);
+    if (bareMs <= 0 || emptyMs <= 0)
+        return 1;
+    std::printf("\nbare window:  shown in %4.0f ms, %5.1f MB resident (%zu starts)\n", bareMs, bareMb,
+                g_ms[kBare].size());
+    std::printf("empty start:  shown in %4.0f ms = %.2fx the bare window (target 1.2x), "
+                "%5.1f MB = %.2fx the bare window (target 1.2x)\n",
+                emptyMs, emptyMs / bareMs, emptyMb, emptyMb / bareMb);
     for (const Scenario &s : g_scenarios) {
-        if (s.fileSize == 0 || emptyMs <= 0)
+        if (s.fileSize == 0)
             continue;
         const double fileMb = double(s.fileSize) / (1024 * 1024);
+        const double ms = median(g_ms[s.name]);
         const double overMb = median(g_rssMb[s.name]) - emptyMb;
-        std::printf("%-12s file %6.2f MB   shown in %6.0f ms = %.2fx the empty start   "
-                    "memory over the empty start %7.1f MB = %.2fx the file\n",
-                    s.name, fileMb, median(g_ms[s.name]), median(g_ms[s.name]) / emptyMs, overMb,
-                    overMb / fileMb);
+        std::printf("%-12s file %6.2f MB   shown in %5.0f ms = %.2fx the bare window (target 1.3x)   "
+                    "memory over the empty start %6.1f MB = %.2fx the file (target 2x)\n",
+                    s.name, fileMb, ms, ms / bareMs, overMb, overMb / fileMb);
+    }
+    std::printf("\nwhat a library linked into the bare window costs its start:\n");
+    for (const char *library : kLibraries) {
+        const auto ms = g_ms.find(library);
+        if (ms == g_ms.end())
+            continue;
+        std::printf("  %-13s %+5.0f ms  %+6.1f MB\n", library, median(ms->second) - bareMs,
+                    median(g_rssMb[library]) - bareMb);
     }
     delete g_dir;
     return 0;
