@@ -1,6 +1,6 @@
 #include "Unit1.h"
+#include "ExportWindowLoader.h"
 #include "UnitEdit.h"
-#include "UnitHTML.h"
 #include "AnsiFile.h"
 #include "AppError.h"
 #include "CsvFile.h"
@@ -1197,12 +1197,13 @@ void TForm1::Btn_edittrasaClick()
 void TForm1::ExportdoHTML1Click()
 {
     // The window is made for this opening only and shows the committed
-    // cells of the ride log.
-    auto *window = new TFormHTML(*m_log, m_htmlSettings, m_programFolder, this);
-    window->setDataKeeper(&m_files->keeper());
-    FormHTML = window;
-    window->exec();
-    delete window;
+    // cells of the ride log. It comes from the export module, loaded now
+    // if this is the first opening; when it cannot be loaded, a box has
+    // said why.
+    const std::unique_ptr<QDialog> window(
+        ExportWindowLoader::createWindow(*m_log, m_htmlSettings, m_programFolder, &m_files->keeper(), this));
+    if (window)
+        window->exec();
 }
 
 void TForm1::ExportdoCSV1Click()

@@ -5,7 +5,6 @@
 #include "LocaleService.h"
 #include "Messages.h"
 #include "ToolkitTranslation.h"
-#include "WebEngineSetup.h"
 #include "WidgetMessages.h"
 
 #include <QApplication>
@@ -25,7 +24,6 @@ int main(int argc, char *argv[])
         QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath(), ProgramFolder::userDataFolder());
     RideLogPrefetch prefetch(where.folder + QStringLiteral("default.tvl"));
 
-    prepareWebEngine();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trasovnik"));
     QApplication::setOrganizationName(QStringLiteral("trasovnik"));

@@ -1,4 +1,5 @@
 #include "MainWindowStart.h"
+#include "ExportWindowLoader.h"
 #include "RideLogTable.h"
 #include "Unit1.h"
 
@@ -86,6 +87,7 @@ public slots:
     int argc = 1;
     char *argv[] = {program, nullptr};
     QApplication app(argc, argv);
+    ExportWindowLoader::searchOnlyIn(exportModuleFolder());
     TForm1 window(where, &prefetch);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
@@ -126,6 +128,11 @@ void runIfChild(int argc, char **argv)
 std::optional<Figures> start(const QString &folder)
 {
     return startProgram(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), folder});
+}
+
+QString exportModuleFolder()
+{
+    return QStringLiteral(TRASOVNIK_MODULE_DIR);
 }
 
 std::optional<Figures> openExport(const QString &program, const QString &folder)

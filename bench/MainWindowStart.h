@@ -31,6 +31,9 @@ std::optional<Figures> start(const QString &folder);
 // until the preview has loaded its page, and the memory then.
 std::optional<Figures> openExport(const QString &program, const QString &folder);
 
+// The build folder of the export module.
+QString exportModuleFolder();
+
 // Starts another program that reports its figures the same way (the bare
 // window of bench/bare_window.cpp) and waits for them.
 std::optional<Figures> startProgram(const QString &program, const QStringList &arguments);

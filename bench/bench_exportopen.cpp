@@ -15,6 +15,7 @@
 // offscreen.
 
 #include "AnsiFile.h"
+#include "ExportWindowLoader.h"
 #include "HtmlPage.h"
 #include "MainWindowStart.h"
 #include "RatioReporter.h"
@@ -159,6 +160,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     prepareWebEngine();
     QApplication app(argc, argv);
+    ExportWindowLoader::searchOnlyIn(MainWindowStart::exportModuleFolder());
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;

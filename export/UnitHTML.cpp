@@ -111,6 +111,7 @@ TFormHTML::TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const QString &pr
         m_programFolder += u'/';
     m_iniPath = m_programFolder + QStringLiteral("store.ini");
     setObjectName(QStringLiteral("FormHTML"));
+    FormHTML = this;
     setWindowTitle(QStringLiteral("HTML výstup"));
     setModal(true);
     QFont f(QStringLiteral("MS Sans Serif"));

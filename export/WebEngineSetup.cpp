@@ -5,6 +5,13 @@
 
 #include <unistd.h>
 
+// The engine's own start of its GL context shared with the toolkit, which
+// it runs by itself when it is loaded before the application object is
+// made (exported by the engine, not declared in its public headers).
+namespace QtWebEngineCore {
+Q_DECL_IMPORT void initialize();
+}
+
 namespace {
 bool headless()
 {
@@ -13,9 +20,8 @@ bool headless()
         return true;
     return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
-} // namespace
 
-void prepareWebEngine()
+void setEngineEnvironment()
 {
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -24,5 +30,21 @@ void prepareWebEngine()
         if (!flags.contains("--disable-gpu"))
             qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --disable-gpu").trimmed());
     }
+}
+} // namespace
+
+void prepareWebEngine()
+{
+    setEngineEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+void startWebEngine()
+{
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    setEngineEnvironment();
+    QtWebEngineCore::initialize();
 }

@@ -14,9 +14,8 @@
 #include "TestLocale.h"
 #include "Unit1.h"
 #include "UnitEdit.h"
-#include "UnitHTML.h"
+#include "ExportWindowLoader.h"
 #include "WaypointList.h"
-#include "WebEngineSetup.h"
 #include "BackupWindow.h"
 
 #include <QApplication>
@@ -309,8 +308,12 @@ private slots:
             });
             QTest::mouseClick(w->Btn_edittrasa, Qt::LeftButton);
         } else {
-            onModal<TFormHTML>([&](TFormHTML *d) {
-                d->LblTitle->setText(u"Jízdy 2026"_qs);
+            // The window comes from the export module, loaded as the
+            // program loads it.
+            onModal<QDialog>([&](QDialog *d) {
+                auto *title = d->findChild<QLineEdit *>(u"LblTitle"_qs);
+                QVERIFY(title);
+                title->setText(u"Jízdy 2026"_qs);
                 endNow();
             });
             chooseFromMenu(w, Qt::Key_Z, w->ExportdoHTML1);
@@ -452,8 +455,8 @@ int editAndWait(const QString &folder)
 
 int main(int argc, char **argv)
 {
-    prepareWebEngine();
     QApplication app(argc, argv);
+    ExportWindowLoader::searchOnlyIn(QStringLiteral(TRASOVNIK_MODULE_DIR));
     if (argc == 3 && qstrcmp(argv[1], "--edit-and-wait") == 0)
         return editAndWait(QString::fromLocal8Bit(argv[2]));
     int status = 0;

@@ -12,6 +12,7 @@
 #include "TestLocale.h"
 #include "Unit1.h"
 #include "UnitHTML.h"
+#include "ExportWindowLoader.h"
 #include "WebEngineSetup.h"
 
 #include <QAction>
@@ -641,6 +642,7 @@ int main(int argc, char **argv)
 {
     prepareWebEngine();
     QApplication app(argc, argv);
+    ExportWindowLoader::searchOnlyIn(QStringLiteral(TRASOVNIK_MODULE_DIR));
     TestExportWindow test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

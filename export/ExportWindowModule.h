@@ -1,0 +1,34 @@
+#pragma once
+#include <QtPlugin>
+
+class DataKeeper;
+class HtmlSettings;
+class QDialog;
+class QString;
+class QWidget;
+class TPubStrGrid;
+
+// The export window ("HTML výstup") lives in a module of its own, which
+// the program loads when the rider first opens the window: the browser
+// engine of its preview, and the printing, come with the module instead of
+// slowing every start. This is what the module offers the program.
+//
+// The module is built with the program and uses the program's own code
+// (the table, the data files, the message boxes) from the running program;
+// its metadata carries the program's version, and the program loads no
+// module of another version.
+class ExportWindowModule
+{
+public:
+    virtual ~ExportWindowModule() = default;
+
+    // A new export window over `parent` on the ride log and the page's
+    // look; the caller runs and deletes it. While it is open, the keeper
+    // (when given) knows its data. The first window starts the browser
+    // engine.
+    virtual QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder,
+                                  DataKeeper *keeper, QWidget *parent) = 0;
+};
+
+#define TRASOVNIK_EXPORT_MODULE_IID "cz.trasovnik.ExportWindowModule/1"
+Q_DECLARE_INTERFACE(ExportWindowModule, TRASOVNIK_EXPORT_MODULE_IID)
