@@ -21,6 +21,18 @@ RowStore::Block &RowStore::block(int row)
     return *b;
 }
 
+RowSlab &RowStore::newSlab(size_t capacity)
+{
+    m_slabs.push_back(std::make_unique<RowSlab>(capacity));
+    return *m_slabs.back();
+}
+
+void RowStore::trimSlabs()
+{
+    for (auto &slab : m_slabs)
+        slab->trim();
+}
+
 void RowStore::resize(int count)
 {
     m_blocks.resize(size_t((count + kBlockRows - 1) / kBlockRows));
@@ -35,6 +47,8 @@ void RowStore::resize(int count)
         }
     }
     m_size = count;
+    if (count == 0)
+        m_slabs.clear();
 }
 
 void RowStore::setHeight(int row, int height)

@@ -1,4 +1,5 @@
 #pragma once
+#include "RowSlab.h"
 #include "RowTexts.h"
 
 #include <memory>
@@ -42,7 +43,15 @@ public:
     // True when a row at `row` or after has its own height.
     bool anyHeightFrom(int row) const;
 
+    // Memory for the rows of a file being read into this store (see
+    // RowSlab); kept until the store has no row. Rows built in it must
+    // stay in this store.
+    RowSlab &newSlab(size_t capacity);
+    // Gives back what the slabs did not use, once the file is read.
+    void trimSlabs();
+
     // Moves a row's texts out, leaving it empty; puts texts into a row.
+    // Texts taken out go back into this store.
     RowTexts take(int row);
     void put(int row, RowTexts &&texts);
     // The texts of `from` go to `to`; the rows between shift by one
@@ -86,6 +95,8 @@ private:
     }
     Block &block(int row);
 
+    // Declared before the blocks: the rows go before the memory they lie in.
+    std::vector<std::unique_ptr<RowSlab>> m_slabs;
     std::vector<std::unique_ptr<Block>> m_blocks;
     int m_size = 0;
 };

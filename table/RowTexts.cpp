@@ -1,5 +1,6 @@
 #include "RowTexts.h"
 #include "AnsiFile.h"
+#include "RowSlab.h"
 
 #include <algorithm>
 #include <cstring>
@@ -54,7 +55,7 @@ std::vector<RowTexts::Cell> RowTexts::cells() const
 }
 
 template <typename Cells>
-void RowTexts::build(const Cells &source, qsizetype n)
+void RowTexts::build(const Cells &source, qsizetype n, RowSlab *slab)
 {
     qsizetype kept = 0;
     qsizetype length = 0;
@@ -69,15 +70,17 @@ void RowTexts::build(const Cells &source, qsizetype n)
         return;
     }
     const qsizetype header = 2 * (1 + 2 * kept);
-    std::unique_ptr<char16_t[]> block(new char16_t[size_t(header + length)]);
-    auto put = [&block](qsizetype i, quint32 v) {
-        block[size_t(2 * i)] = char16_t(v & 0xffff);
-        block[size_t(2 * i + 1)] = char16_t(v >> 16);
+    char16_t *inSlab = slab ? slab->take(size_t(header + length)) : nullptr;
+    Block block(inSlab ? inSlab : new char16_t[size_t(header + length)], inSlab != nullptr);
+    char16_t *const data = block.get();
+    auto put = [data](qsizetype i, quint32 v) {
+        data[size_t(2 * i)] = char16_t(v & 0xffff);
+        data[size_t(2 * i + 1)] = char16_t(v >> 16);
     };
     put(0, quint32(kept));
     qsizetype k2 = 0;
     qsizetype end = 0;
-    char16_t *text = block.get() + header;
+    char16_t *text = data + header;
     for (qsizetype k = 0; k < n; ++k) {
         const qsizetype l = source.lengthOf(k);
         if (l == 0)
@@ -106,19 +109,27 @@ void RowTexts::assign(const Cell *cells, qsizetype n)
     build(Source{cells}, n);
 }
 
+namespace {
+struct EncodedSource
+{
+    const RowTexts::EncodedCell *cells;
+    int colOf(qsizetype k) const { return cells[k].col; }
+    qsizetype lengthOf(qsizetype k) const { return qsizetype(cells[k].text.size()); }
+    void write(qsizetype k, char16_t *out) const
+    {
+        AnsiFile::decodeInto(out, QByteArrayView(cells[k].text.data(), qsizetype(cells[k].text.size())));
+    }
+};
+} // namespace
+
 void RowTexts::assign(const EncodedCell *cells, qsizetype n)
 {
-    struct Source
-    {
-        const EncodedCell *cells;
-        int colOf(qsizetype k) const { return cells[k].col; }
-        qsizetype lengthOf(qsizetype k) const { return qsizetype(cells[k].text.size()); }
-        void write(qsizetype k, char16_t *out) const
-        {
-            AnsiFile::decodeInto(out, QByteArrayView(cells[k].text.data(), qsizetype(cells[k].text.size())));
-        }
-    };
-    build(Source{cells}, n);
+    build(EncodedSource{cells}, n);
+}
+
+void RowTexts::assign(const EncodedCell *cells, qsizetype n, RowSlab &slab)
+{
+    build(EncodedSource{cells}, n, &slab);
 }
 
 void RowTexts::set(int col, QStringView text)

@@ -2,9 +2,12 @@
 #include <QString>
 #include <QStringView>
 
-#include <memory>
+#include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+class RowSlab;
 
 // The texts of one table row. Only the cells that hold text are stored,
 // in ascending column order, in a single allocation: the number of cells,
@@ -49,6 +52,10 @@ public:
     void assign(const Cell *cells, qsizetype n);
     // The same from a file's bytes, decoded straight into the row.
     void assign(const EncodedCell *cells, qsizetype n);
+    // The same, the row kept in the slab's memory when it has room. The
+    // row does not own that memory: the slab must outlive the row, which
+    // is why only the rows of one store share its slabs.
+    void assign(const EncodedCell *cells, qsizetype n, RowSlab &slab);
     // Drops the cells at columns >= colCount.
     void truncate(int colCount);
     void clear() { m_block.reset(); }
@@ -69,7 +76,42 @@ private:
     // Builds the row from n cells: colOf(k), lengthOf(k) and
     // write(k, out) give each cell's column, length and characters.
     template <typename Cells>
-    void build(const Cells &source, qsizetype n);
+    void build(const Cells &source, qsizetype n, RowSlab *slab = nullptr);
 
-    std::unique_ptr<char16_t[]> m_block;
+    // The block, and in its lowest bit whether it lies in a slab (a block
+    // of char16_t never starts at an odd address).
+    class Block
+    {
+    public:
+        Block() = default;
+        Block(char16_t *p, bool inSlab) : m_bits(reinterpret_cast<uintptr_t>(p) | uintptr_t(inSlab)) {}
+        Block(Block &&other) noexcept : m_bits(std::exchange(other.m_bits, 0)) {}
+        Block &operator=(Block &&other) noexcept
+        {
+            if (this != &other) {
+                release();
+                m_bits = std::exchange(other.m_bits, 0);
+            }
+            return *this;
+        }
+        ~Block() { release(); }
+        char16_t *get() const { return reinterpret_cast<char16_t *>(m_bits & ~uintptr_t(1)); }
+        char16_t operator[](size_t i) const { return get()[i]; }
+        explicit operator bool() const { return m_bits != 0; }
+        bool operator!() const { return m_bits == 0; }
+        void reset()
+        {
+            release();
+            m_bits = 0;
+        }
+
+    private:
+        void release()
+        {
+            if (m_bits && !(m_bits & 1))
+                delete[] get();
+        }
+        uintptr_t m_bits = 0;
+    };
+    Block m_block;
 };

@@ -765,10 +765,26 @@ public:
     }
 
     // Puts in what still waits.
-    void finish() { build(m_waiting, m_gathering); }
+    void finish()
+    {
+        build(m_waiting, m_gathering);
+        if (m_slab)
+            m_rows.trimSlabs();
+    }
 
 private:
     std::string_view textOf(const PendingCell &c) const { return m_bytes.substr(c.offset, c.length); }
+
+    // The memory for the rows this file fills: a cell line with n bytes of
+    // text takes at least n + 4 bytes of the file and n + 4 characters of
+    // its row, and a row 2 more, so twice the file's bytes in characters
+    // is room for them all.
+    RowSlab &slab()
+    {
+        if (!m_slab)
+            m_slab = &m_rows.newSlab(2 * m_bytes.size());
+        return *m_slab;
+    }
 
     void buildWaitingRow()
     {
@@ -818,7 +834,7 @@ private:
             // A row whose lines give only empty texts stays without storage.
             if (m_rows.texts(row).isEmpty()) {
                 if (std::any_of(m_fresh.begin(), m_fresh.end(), [](const auto &f) { return !f.text.empty(); }))
-                    m_rows.textsForWrite(row).assign(m_fresh.data(), qsizetype(m_fresh.size()));
+                    m_rows.textsForWrite(row).assign(m_fresh.data(), qsizetype(m_fresh.size()), slab());
             } else {
                 merge(m_rows.textsForWrite(row), row, checkBuilt, cells, i);
             }
@@ -876,6 +892,7 @@ private:
     std::vector<RowTexts::EncodedCell> m_fresh;      // a row's cells from the file
     QString m_decoded;                               // their texts, when old cells stay beside them
     std::vector<RowTexts::Cell> m_merged;
+    RowSlab *m_slab = nullptr;
 };
 
 // Where the line that goes on at `from` ends: the first CR or LF, or the
