@@ -23,6 +23,11 @@ RowStore::Block &RowStore::block(int row)
 
 RowSlab &RowStore::newSlab(size_t capacity)
 {
+    // Slabs that no row lies in any more go first.
+    bool anyText = false;
+    forEachRow([&anyText](int, const RowTexts &) { anyText = true; });
+    if (!anyText)
+        m_slabs.clear();
     m_slabs.push_back(std::make_unique<RowSlab>(capacity));
     return *m_slabs.back();
 }

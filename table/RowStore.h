@@ -44,8 +44,8 @@ public:
     bool anyHeightFrom(int row) const;
 
     // Memory for the rows of a file being read into this store (see
-    // RowSlab); kept until the store has no row. Rows built in it must
-    // stay in this store.
+    // RowSlab); kept until the store has no row or a later file finds no
+    // text in it. Rows built in it must stay in this store.
     RowSlab &newSlab(size_t capacity);
     // Gives back what the slabs did not use, once the file is read.
     void trimSlabs();

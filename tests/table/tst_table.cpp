@@ -5,6 +5,7 @@
 #include "AppError.h"
 #include "MessageRecorder.h"
 #include "TestFiles.h"
+#include "AnsiFile.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
 
@@ -1185,9 +1186,14 @@ void TestTable::rowOperationsMatchAPlainList_data()
 {
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<int>("maxRows"); // rows are kept in blocks: cross their borders
-    QTest::newRow("few rows") << 7u << 20;
-    QTest::newRow("many rows") << 11u << 90;
-    QTest::newRow("many rows, other steps") << 12345u << 90;
+    // > 0: the table starts from a file whose texts are this long, read
+    // into the file's own memory (a long file's in a region of its own).
+    QTest::addColumn<int>("fileTexts");
+    QTest::newRow("few rows") << 7u << 20 << 0;
+    QTest::newRow("many rows") << 11u << 90 << 0;
+    QTest::newRow("many rows, other steps") << 12345u << 90 << 0;
+    QTest::newRow("read from a file") << 99u << 90 << 8;
+    QTest::newRow("read from a long file") << 5u << 90 << 12000;
 }
 
 // Random steps on the table and on plain lists of column 0's texts and
@@ -1196,15 +1202,42 @@ void TestTable::rowOperationsMatchAPlainList()
 {
     QFETCH(quint32, seed);
     QFETCH(int, maxRows);
+    QFETCH(int, fileTexts);
     QRandomGenerator random(seed);
     const auto any = [&](int n) { return int(random.bounded(quint32(n))); };
     auto g = plainGrid();
     g->setRowCount(maxRows / 2);
     QStringList texts(g->RowCount());
     QList<int> heights(g->RowCount(), -1);
+    // A file of `n` rows, each with its own text in column 0.
+    const auto readFile = [&](int n) {
+        QByteArray file = "|\r\n" + QByteArray::number(n) + "|5\r\n21\r\n\r\n\r\nTop\r\n";
+        texts.resize(n);
+        heights.fill(-1);
+        heights.resize(n, -1);
+        for (int r = 0; r < n; ++r) {
+            texts[r] = QString(fileTexts - 1, QChar(u'a' + r % 26)) + QChar(u'Ž');
+            file += "0|" + QByteArray::number(r) + "|" + AnsiFile::encode(texts[r]) + "\r\n";
+        }
+        g->setDefaultRowHeight(21);
+        g->loadTableFileBytes(file);
+    };
+    if (fileTexts > 0)
+        readFile(maxRows);
     for (int step = 0; step < 3000; ++step) {
         const int count = int(texts.size());
-        switch (any(7)) {
+        if (fileTexts > 0 && any(7) == 0) {
+            if (any(2) == 0) {
+                // Another file over what the table holds: its rows are
+                // read anew, the old ones' memory no longer used.
+                g->setRowCount(1);
+                g->setCells(0, 0, QString());
+                readFile(1 + any(maxRows));
+            } else {
+                // The same cells read again over themselves.
+                g->loadTableFileBytes(AnsiFile::encode(g->tableFileText()));
+            }
+        } else switch (any(7)) {
         case 0: {
             const int r = any(count);
             texts[r] = any(3) == 0 ? QString() : QStringLiteral("t%1").arg(step);
