@@ -1,4 +1,5 @@
 #include "ExportWindowLoader.h"
+#include "ExportWindowModule.h"
 #include "MessageRecorder.h"
 #include "Modal.h"
 #include "RideLogFile.h"
@@ -8,11 +9,15 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QJsonObject>
 #include <QLibraryInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPluginLoader>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
 
 namespace {
 const QString kModule = QStringLiteral(TRASOVNIK_MODULE_DIR "/trasovnik-export.so");
@@ -148,6 +153,15 @@ private slots:
 
 int main(int argc, char **argv)
 {
+    // The version in a module file's metadata as the toolkit reads it,
+    // for the install check; a failure for a file that is not the module.
+    if (argc == 3 && qstrcmp(argv[1], "--module-version") == 0) {
+        const QJsonObject data = QPluginLoader(QString::fromLocal8Bit(argv[2])).metaData();
+        if (data.value(u"IID"_qs).toString() != QLatin1String(TRASOVNIK_EXPORT_MODULE_IID))
+            return 1;
+        std::printf("%s\n", qPrintable(data.value(u"MetaData"_qs).toObject().value(u"version"_qs).toString()));
+        return 0;
+    }
     QApplication app(argc, argv);
     TestExportModule t;
     return QTest::qExec(&t, argc, argv);
