@@ -43,27 +43,37 @@ private:
     static inline QtMessageHandler s_previous = nullptr;
 };
 
-// Why the module in `path` cannot serve this program; empty when loaded.
+// Why the module in `path` cannot serve this program, as a sentence for
+// the rider; empty when loaded.
 QString load(const QString &path, ExportWindowModule *&module)
 {
+    const QString file = QDir::toNativeSeparators(path);
+    const auto anotherLibrary = [&] {
+        return QStringLiteral("Soubor %1 je jiná knihovna, ne modul okna „HTML výstup“.").arg(file);
+    };
     QPluginLoader loader(path);
     // Every symbol is resolved at once, so that a module that does not fit
     // this program is refused here, not when one of its functions runs.
     loader.setLoadHints(QLibrary::ResolveAllSymbolsHint);
-    // The metadata is read without running anything of the module.
-    const QJsonObject data = loader.metaData().value(QLatin1String("MetaData")).toObject();
+    // The metadata is read without running anything of the module. A file
+    // without any is no library, or a damaged one: the toolkit's own text
+    // (in English, about ELF objects) would not help the rider.
     if (loader.metaData().isEmpty())
-        return loader.errorString();
+        return QStringLiteral("Soubor %1 je poškozený, nebo to není modul okna „HTML výstup“.").arg(file);
+    if (loader.metaData().value(QLatin1String("IID")).toString() != QLatin1String(TRASOVNIK_EXPORT_MODULE_IID))
+        return anotherLibrary();
+    const QJsonObject data = loader.metaData().value(QLatin1String("MetaData")).toObject();
     const QString version = data.value(QLatin1String("version")).toString();
     if (version != QLatin1String(TRASOVNIK_VERSION))
-        return QStringLiteral("modul patří k verzi %1, program je verze %2")
-            .arg(version.isEmpty() ? QStringLiteral("?") : version, QLatin1String(TRASOVNIK_VERSION));
+        return QStringLiteral("Modul %1 patří k %2, program je verze %3.")
+            .arg(file, version.isEmpty() ? QStringLiteral("jiné verzi") : QStringLiteral("verzi ") + version,
+                 QLatin1String(TRASOVNIK_VERSION));
     QObject *root = loader.instance();
     if (!root)
-        return loader.errorString();
+        return QStringLiteral("Modul %1 nejde spustit (%2).").arg(file, loader.errorString());
     module = qobject_cast<ExportWindowModule *>(root);
     if (!module)
-        return QStringLiteral("soubor není modul okna „HTML výstup“");
+        return anotherLibrary();
     return {};
 }
 } // namespace
@@ -110,7 +120,7 @@ ExportWindowModule *module()
             reason = QStringLiteral("Soubor %1 chybí (hledán ve složkách: %2).")
                          .arg(fileName(), where.join(QStringLiteral(", ")));
         } else {
-            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), load(path, g_module));
+            reason = load(path, g_module);
         }
     }
     if (!g_module)
