@@ -967,8 +967,14 @@ private slots:
         QCOMPARE(QStringList({w->Edit_celkem_km->text(), w->Edit_celkem_cas->text(), w->Edit_celkem_prumer->text()}),
                  totals);
         QCOMPARE(msgs->texts().size(), told.size());
+        // The kept copies' names hold the time of the copy, which may be a
+        // second later the second time.
+        const auto withoutTime = [](QString text) {
+            return text.section(u'„', 0, 2).replace(QRegularExpression(QStringLiteral("-poskozeny-[0-9-]+")),
+                                                     QStringLiteral("-poskozeny-"));
+        };
         for (int i = 0; i < told.size(); ++i)
-            QCOMPARE(msgs->texts()[i].section(u'„', 0, 2), told[i].section(u'„', 0, 2));
+            QCOMPARE(withoutTime(msgs->texts()[i]), withoutTime(told[i]));
         QCOMPARE(w->pbs->Row(), log()->RowCount() - 1);
     }
 
