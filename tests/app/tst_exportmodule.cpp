@@ -9,6 +9,12 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
 #include <QJsonObject>
 #include <QLibraryInfo>
 #include <QMenu>
@@ -148,6 +154,45 @@ private slots:
         QVERIFY2(m_msgs.shown.size() == 1, qPrintable(m_msgs.texts().join(u'\n')));
         QCOMPARE(title, u"HTML výstup"_qs);
         QCOMPARE(openDialogs(), 0);
+    }
+
+    // With the engine started late, as in the program: the page set-up
+    // opens and is taken, the page prints to a PDF and saves.
+    void worksWithTheEngineStartedLate()
+    {
+        ExportWindowLoader::searchOnlyIn(QStringLiteral(TRASOVNIK_MODULE_DIR));
+        const QString pdf = m_data.filePath(u"jizdy.pdf"_qs);
+        const QString page = m_data.filePath(u"jizdy.htm"_qs);
+        bool done = false;
+        onModal<QDialog>([&](QDialog *d) {
+            const auto button = [d](const char *name) {
+                return d->findChild<QPushButton *>(QString::fromLatin1(name));
+            };
+            // The window's printer, as the page set-up shows it, prints
+            // into the PDF file.
+            onModal<QPageSetupDialog>([&](QPageSetupDialog *s) {
+                s->printer()->setOutputFormat(QPrinter::PdfFormat);
+                s->printer()->setOutputFileName(pdf);
+                s->accept();
+            });
+            QTest::mouseClick(button("btnVzhled"), Qt::LeftButton);
+            onModal<QPrintDialog>([](QPrintDialog *p) { p->accept(); });
+            QTest::mouseClick(button("BtnTisk"), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pdf).size() > 0 && button("BtnTisk")->isEnabled(), 60000);
+            onModal<QFileDialog>([&](QFileDialog *f) { enterFileName(f, page); });
+            QTest::mouseClick(button("BtnSave"), Qt::LeftButton);
+            QTRY_VERIFY(QFileInfo::exists(page));
+            d->reject();
+            done = true;
+        });
+        chooseExport();
+        QTRY_VERIFY_WITH_TIMEOUT(done, 90000);
+        QVERIFY2(m_msgs.shown.isEmpty(), qPrintable(m_msgs.texts().join(u'\n')));
+        QVERIFY(fileBytes(page).contains("Okruh"));
+        QProcess p;
+        p.start(u"pdftotext"_qs, {pdf, u"-"_qs});
+        QVERIFY(p.waitForFinished(20000));
+        QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).contains(u"Okruh"_qs));
     }
 };
 
