@@ -15,6 +15,8 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QJsonObject>
 #include <QLibraryInfo>
 #include <QMenu>
@@ -156,8 +158,8 @@ private slots:
         QCOMPARE(openDialogs(), 0);
     }
 
-    // With the engine started late, as in the program: the page set-up
-    // opens and is taken, the page prints to a PDF and saves.
+    // With the engine started late, as in the program: the page set up
+    // (A4 on its side) is the page printed to a PDF, and the page saves.
     void worksWithTheEngineStartedLate()
     {
         ExportWindowLoader::searchOnlyIn(QStringLiteral(TRASOVNIK_MODULE_DIR));
@@ -173,6 +175,8 @@ private slots:
             onModal<QPageSetupDialog>([&](QPageSetupDialog *s) {
                 s->printer()->setOutputFormat(QPrinter::PdfFormat);
                 s->printer()->setOutputFileName(pdf);
+                if (auto *landscape = s->findChild<QRadioButton *>(u"landscape"_qs))
+                    landscape->click();
                 s->accept();
             });
             QTest::mouseClick(button("btnVzhled"), Qt::LeftButton);
@@ -193,6 +197,13 @@ private slots:
         p.start(u"pdftotext"_qs, {pdf, u"-"_qs});
         QVERIFY(p.waitForFinished(20000));
         QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).contains(u"Okruh"_qs));
+        // The page set up is the page printed: A4 on its side.
+        p.start(u"pdfinfo"_qs, {pdf});
+        QVERIFY(p.waitForFinished(20000));
+        const QString info = QString::fromUtf8(p.readAllStandardOutput());
+        const QRegularExpressionMatch size =
+            QRegularExpression(u"Page size: +([\\d.]+) x ([\\d.]+) pts \\(A4\\)"_qs).match(info);
+        QVERIFY2(size.hasMatch() && size.captured(1).toDouble() > size.captured(2).toDouble(), qPrintable(info));
     }
 };
 
