@@ -11,11 +11,12 @@
 // shown: the moment (steady clock, ns), the resident memory and its peak
 // (kB), as the program's child in MainWindowStart does.
 
+#include "ChildFigures.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QFile>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -47,22 +48,8 @@
 #include <QLocalServer>
 #endif
 
-#include <chrono>
-#include <cstdio>
-#include <cstring>
 
 namespace {
-
-qint64 memoryKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
 
 // A reference that the linker cannot drop, so that the library is loaded
 // at start as it would be for the program.
@@ -172,11 +159,6 @@ int main(int argc, char **argv)
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
     QCoreApplication::processEvents();
-    const qint64 now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                           std::chrono::steady_clock::now().time_since_epoch())
-                           .count();
-    std::printf("%lld %lld %lld\n", static_cast<long long>(now), static_cast<long long>(memoryKb("VmRSS")),
-                static_cast<long long>(memoryKb("VmHWM")));
-    std::fflush(stdout);
+    ChildFigures::print(ChildFigures::nowNs());
     return 0;
 }

@@ -202,7 +202,7 @@ int main(int argc, char **argv)
                     "%5.1f MB = %.2fx the bare window (target 1.2x)\n",
                     emptyMs, emptyMs / bareMs, emptyMb, emptyMb / bareMb);
         for (const Scenario &s : g_scenarios) {
-            if (s.fileSize == 0)
+            if (s.fileSize == 0 || g_ms[s.name].empty())
                 continue;
             const double fileMb = double(s.fileSize) / (1024 * 1024);
             const double ms = median(g_ms[s.name]);
