@@ -1,5 +1,6 @@
 #include "AnsiFile.h"
 #include "AppError.h"
+#include "HugePages.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,6 @@
 
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,17 +20,6 @@ namespace AnsiFile {
 
 namespace {
 constexpr qint64 kHugeReadBytes = 4 << 20;
-
-// Asks the system to back the whole 2 MB pages of the range with huge
-// pages when they are first touched; only a hint.
-void adviseHugePages(void *data, size_t size)
-{
-    constexpr uintptr_t kHuge = 2 << 20;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-}
 
 // The code page as two lookup tables, filled once from Qt's own
 // Windows-1250 codec. Bytes the code page leaves undefined decode to the
@@ -179,7 +168,7 @@ QByteArray readBytes(const QString &path)
     // read, and a long ride log is read while the program starts.
     if (st.st_size >= kHugeReadBytes && st.st_size < std::numeric_limits<qsizetype>::max() / 2) {
         bytes = QByteArray(qsizetype(st.st_size), Qt::Uninitialized);
-        adviseHugePages(bytes.data(), size_t(bytes.size()));
+        HugePages::advise(bytes.data(), size_t(bytes.size()));
         const qint64 got = f.read(bytes.data(), bytes.size());
         if (got < 0)
             throw cannotOpen();

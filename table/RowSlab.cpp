@@ -1,4 +1,5 @@
 #include "RowSlab.h"
+#include "HugePages.h"
 
 #include <sys/mman.h>
 
@@ -8,7 +9,7 @@
 namespace {
 // Regions from this size on are mapped on their own and take huge pages.
 constexpr size_t kMappedBytes = size_t(4) << 20;
-constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kHugePage = HugePages::kBytes;
 
 size_t roundUp(size_t n, size_t to)
 {
@@ -32,7 +33,7 @@ RowSlab::RowSlab(size_t capacity)
             m_mappedBytes = mapped - (aligned - begin);
             m_data = reinterpret_cast<char16_t *>(aligned);
             m_capacity = m_mappedBytes / sizeof(char16_t);
-            ::madvise(m_data, m_mappedBytes, MADV_HUGEPAGE);
+            HugePages::advise(m_data, m_mappedBytes);
             return;
         }
     }
