@@ -1,9 +1,25 @@
 #include "HelpWindow.h"
 
+#include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QUrl>
 #include <QVBoxLayout>
+
+bool openWithDesktopProgram(const QString &path)
+{
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
+        return false;
+    if (query.readAllStandardOutput().trimmed().isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
 HelpWindow::HelpWindow(QWidget *parent) : QDialog(parent)
 {

@@ -183,6 +183,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The totals fields' width when their texts are short.
+    static constexpr int kTotalsWidth = 56;
+
     void FormCreate();
     void buildMenus();
     void buildToolBar();

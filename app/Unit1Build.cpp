@@ -1,0 +1,412 @@
+// The main window's construction: its menus, tool bar, editor panel and
+// totals panel. What the window does with them is in Unit1.cpp.
+#include "Unit1.h"
+#include "Cp1250Validator.h"
+#include "DatePicker.h"
+#include "HelpWindow.h"
+#include "LocaleService.h"
+#include "MaskedTimeEdit.h"
+#include "Messages.h"
+#include "RideLogFiles.h"
+#include "RideLogTable.h"
+#include "RouteNameBox.h"
+#include "TFormStorage.h"
+#include "TPubSortStrGrid.h"
+#include "TPubStrGrid.h"
+#include "TPubStrGridView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+// A label of an editor: its buddy, so that Alt with the underlined letter
+// reaches the editor and a screen reader names the editor by the label.
+QLabel *panelLabel(const QString &text, QWidget *buddy, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setBuddy(buddy);
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, QColor(128, 0, 0));
+    l->setPalette(p);
+    return l;
+}
+
+QFrame *colouredPanel(const QString &name, const QColor &colour, int height, QWidget *parent)
+{
+    auto *f = new QFrame(parent);
+    f->setObjectName(name);
+    f->setFrameShape(QFrame::StyledPanel);
+    f->setFrameShadow(QFrame::Raised);
+    f->setAutoFillBackground(true);
+    QPalette p = f->palette();
+    p.setColor(QPalette::Window, colour);
+    f->setPalette(p);
+    f->setFixedHeight(height);
+    return f;
+}
+} // namespace
+
+void TForm1::FormCreate()
+{
+    if (!m_programFolder.endsWith(u'/'))
+        m_programFolder += u'/';
+    if (m_where.userFolder.isEmpty())
+        m_where.userFolder = m_programFolder;
+    openWithDesktop = openWithDesktopProgram;
+
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSize(8);
+    setFont(f);
+    resize(544, 342);
+    if (QScreen *s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+
+    // The ride log table.
+    m_log = new TPubStrGrid(this);
+    m_log->setObjectName(QStringLiteral("pbsData"));
+    setUpRideLogTable(*m_log);
+    ProgramFolder::Location where = m_where;
+    where.folder = m_programFolder;
+    m_files = new RideLogFiles(*m_log, where, this);
+    m_rideLogPath = m_files->logPath();
+
+    buildMenus();
+    buildToolBar();
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildEditorPanel());
+
+    pbs = new TPubStrGridView(central);
+    pbs->setObjectName(QStringLiteral("pbs"));
+    pbs->setAccessibleName(QStringLiteral("Jízdy"));
+    pbs->setGrid(m_log);
+    // The file's widths are the old program's: dates, distances and the
+    // headings show whole, and the last column takes what room is left.
+    pbs->setWidthsInOldUnits(true, rideLogWidthSamples());
+    pbs->setLastColumnFills(true);
+    pbs->setFocusPolicy(Qt::StrongFocus);
+    layout->addWidget(pbs, 1);
+    layout->addWidget(buildTotalsPanel());
+    setCentralWidget(central);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(true);
+    setStatusBar(StatusBar1);
+
+    connect(pbs, &TPubStrGridView::selectCell, this, &TForm1::pbsSelectCell);
+    connect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
+    // In a window that is not active the focus moves without any signal:
+    // a click on the grid still leaves the editor before it acts.
+    connect(pbs, &TPubStrGridView::pressReceived, this, [this] {
+        if (!isActiveWindow())
+            onFocusChanged(nullptr, focusWidget());
+    });
+    connect(pbs, &TPubStrGridView::gridMousePress, this, &TForm1::pbsMouseDown);
+    connect(pbs, &TPubStrGridView::gridMouseRelease, this, &TForm1::pbsMouseUp);
+
+    PbsSort = new TPubSortStrGrid(this);
+    PbsSort->setObjectName(QStringLiteral("PbsSort"));
+    PbsSort->setGridToSort(m_log);
+    PbsSort->setStartIndex(1); // row 0 holds the headings and never moves
+    PbsSort->setEndIndex(3);
+    PbsSort->setSortIndex(4);
+    PbsSort->setShowMessageOnError(true);
+
+    FormStorage1 = new TFormStorage(this);
+    FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
+    FormStorage1->setIniFileName(m_programFolder + QStringLiteral("store.ini"));
+    FormStorage1->setStoredProps({QStringLiteral("item_op_novy.Checked")});
+
+    // Tab order of the editors; the grid comes after them.
+    setTabOrder(DateTimePicker1, Combo_Nazev);
+    setTabOrder(Combo_Nazev, Edit_km);
+    setTabOrder(Edit_km, edit_cas);
+    setTabOrder(edit_cas, Edit_prumer);
+    setTabOrder(Edit_prumer, Spin_Naroc);
+    setTabOrder(Spin_Naroc, Edit_Trasa);
+    setTabOrder(Edit_Trasa, pbs);
+}
+
+void TForm1::buildMenus()
+{
+    auto action = [this](const QString &name, const QString &text, auto slot) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(name);
+        if constexpr (!std::is_same_v<decltype(slot), std::nullptr_t>)
+            connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+
+    QMenu *zaznamy = menuBar()->addMenu(QStringLiteral("&Záznamy"));
+    zaznamy->setObjectName(QStringLiteral("Zznamy1"));
+    Novzznam1 = action(QStringLiteral("Novzznam1"), QStringLiteral("Nový záznam"), &TForm1::Novzznam1Click);
+    Novzznam1->setShortcut(QKeySequence::New);
+    Odstranitzznam1 = action(QStringLiteral("Odstranitzznam1"), QStringLiteral("Odstranit záznam"),
+                             &TForm1::Odstranitzznam1Click);
+    ExportdoHTML1 = action(QStringLiteral("ExportdoHTML1"), QStringLiteral("Export do HTML a Tisk"),
+                           &TForm1::ExportdoHTML1Click);
+    VratitZaznam1 = action(QStringLiteral("VratitZaznam1"), QStringLiteral("Vrátit odstraněný záznam"),
+                           &TForm1::VratitZaznam1Click);
+    VratitZaznam1->setShortcut(QKeySequence::Undo);
+    VratitZaznam1->setEnabled(false);
+    ObnovitZalohu1 = action(QStringLiteral("ObnovitZalohu1"), QStringLiteral("Obnovit ze zálohy…"),
+                            &TForm1::ObnovitZalohu1Click);
+    zaznamy->addAction(Novzznam1);
+    zaznamy->addAction(Odstranitzznam1);
+    zaznamy->addAction(VratitZaznam1);
+    zaznamy->addSeparator();
+    ExportdoCSV1 = action(QStringLiteral("ExportdoCSV1"), QStringLiteral("Export do CSV…"), &TForm1::ExportdoCSV1Click);
+    zaznamy->addAction(ExportdoHTML1);
+    zaznamy->addAction(ExportdoCSV1);
+    zaznamy->addSeparator();
+    zaznamy->addAction(ObnovitZalohu1);
+
+    QMenu *trasy = menuBar()->addMenu(QStringLiteral("&Trasy"));
+    trasy->setObjectName(QStringLiteral("Trasy1"));
+    UlozitTrasuItem = action(QStringLiteral("UlozitTrasuItem"), QStringLiteral("Uložit trasu do oblíbených"),
+                             &TForm1::UlozitTrasuItemClick);
+    OdstranitTrasuItem = action(QStringLiteral("OdstranitTrasuItem"), QStringLiteral("Odstranit trasu z oblíbených"),
+                                &TForm1::OdstranitTrasuItemClick);
+    trasy->addAction(UlozitTrasuItem);
+    trasy->addAction(OdstranitTrasuItem);
+
+    QMenu *vypocty = menuBar()->addMenu(QStringLiteral("&Výpočty"));
+    vypocty->setObjectName(QStringLiteral("Vpoty1"));
+    Pepoetcelkovchhodnot1 = action(QStringLiteral("Pepoetcelkovchhodnot1"), QStringLiteral("Přepočet celkových hodnot"),
+                                   &TForm1::Pepoetcelkovchhodnot1Click);
+    Dlka1 = action(QStringLiteral("Dlka1"), QStringLiteral("Přepočet délky"), &TForm1::Dlka1Click);
+    as1 = action(QStringLiteral("as1"), QStringLiteral("Přepočet času"), &TForm1::as1Click);
+    Prmr1 = action(QStringLiteral("Prmr1"), QStringLiteral("Přepočet průměru"), &TForm1::Prmr1Click);
+    vypocty->addAction(Pepoetcelkovchhodnot1);
+    vypocty->addSeparator();
+    vypocty->addAction(Dlka1);
+    vypocty->addAction(as1);
+    vypocty->addAction(Prmr1);
+    Statistika1 = action(QStringLiteral("Statistika1"), QStringLiteral("Statistika…"), &TForm1::Statistika1Click);
+    vypocty->addSeparator();
+    vypocty->addAction(Statistika1);
+
+    QMenu *moznosti = menuBar()->addMenu(QStringLiteral("&Možnosti"));
+    moznosti->setObjectName(QStringLiteral("Monosti1"));
+    item_op_novy = action(QStringLiteral("item_op_novy"), QStringLiteral("Po startu se ptát na nový záznam"), nullptr);
+    item_op_novy->setCheckable(true);
+    item_op_novy->setChecked(false);
+    moznosti->addAction(item_op_novy);
+
+    QMenu *pomoc = menuBar()->addMenu(QStringLiteral("Pomo&c"));
+    pomoc->setObjectName(QStringLiteral("Pomoc1"));
+    Npovda1 = action(QStringLiteral("Npovda1"), QStringLiteral("Nápověda"), &TForm1::Npovda1Click);
+    Npovda1->setShortcut(QKeySequence::HelpContents);
+    Oaplikaci1 = action(QStringLiteral("Oaplikaci1"), QStringLiteral("O aplikaci"), &TForm1::Oaplikaci1Click);
+    pomoc->addAction(Npovda1);
+    pomoc->addSeparator();
+    pomoc->addAction(Oaplikaci1);
+
+    PopupPocitej = new QMenu(this);
+    PopupPocitej->setObjectName(QStringLiteral("PopupPocitej"));
+    PrepocitejItem = action(QStringLiteral("PrepocitejItem"), QStringLiteral("Přepočítej"), &TForm1::PrepocitejItemClick);
+    PopupPocitej->addAction(PrepocitejItem);
+}
+
+void TForm1::buildToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(29);
+    ToolBar1->setIconSize(QSize(20, 20));
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    auto button = [this](const QString &name, const QString &icon, const QString &hint, auto slot) {
+        auto *a = new QAction(QIcon(icon), hint, this);
+        a->setObjectName(name);
+        a->setToolTip(hint);
+        connect(a, &QAction::triggered, this, slot);
+        ToolBar1->addAction(a);
+        if (QWidget *w = ToolBar1->widgetForAction(a)) {
+            w->setObjectName(name + QStringLiteral("Button"));
+            // Tool buttons never take the focus, so using one commits nothing.
+            w->setFocusPolicy(Qt::NoFocus);
+            w->setAccessibleName(hint);
+        }
+        return a;
+    };
+    tb_novy = button(QStringLiteral("tb_novy"), QStringLiteral(":/icons/new.svg"), QStringLiteral("Nový záznam"),
+                     &TForm1::Novzznam1Click);
+    tb_odstranit = button(QStringLiteral("tb_odstranit"), QStringLiteral(":/icons/delete.svg"),
+                          QStringLiteral("Odstranit záznam"), &TForm1::Odstranitzznam1Click);
+    ToolBar1->addSeparator();
+    tb_celkem = button(QStringLiteral("tb_celkem"), QStringLiteral(":/icons/totals.svg"),
+                       QStringLiteral("Přepočítat celkové hodnoty"), &TForm1::Pepoetcelkovchhodnot1Click);
+}
+
+QWidget *TForm1::buildEditorPanel()
+{
+    Panel1 = colouredPanel(QStringLiteral("Panel1"), QColor(240, 202, 166), 116, this);
+    auto *grid = new QGridLayout(Panel1);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(2);
+
+    auto *validator = new Cp1250Validator(this);
+    connect(validator, &Cp1250Validator::charactersDropped, this, &TForm1::showDroppedCharacters);
+
+    auto *datePicker = new DatePicker(Panel1);
+    DateTimePicker1 = datePicker;
+    DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setDisplayFormat(LocaleService::instance().shortDateFormat());
+    DateTimePicker1->setDate(QDate::currentDate());
+    // Typed digits count once the part is complete (Enter or leaving the
+    // picker); the arrow keys and the calendar change the date at once.
+    DateTimePicker1->setKeyboardTracking(false);
+    DateTimePicker1->setMinimumWidth(90);
+
+    Combo_Nazev = new RouteNameBox(Panel1);
+    Combo_Nazev->setObjectName(QStringLiteral("Combo_Nazev"));
+    Combo_Nazev->setEditable(true);
+    Combo_Nazev->setInsertPolicy(QComboBox::NoInsert);
+    Combo_Nazev->addItems({QStringLiteral("jedna"), QStringLiteral("druhá"), QStringLiteral("třetí")});
+    Combo_Nazev->setEditText(QString());
+    Combo_Nazev->setFixedWidth(182);
+    Combo_Nazev->lineEdit()->setValidator(validator);
+    connect(Combo_Nazev, &RouteNameBox::aboutToShowPopup, this, &TForm1::Combo_NazevDropDown);
+    // A name picked from the list with the mouse or the arrow keys; a name
+    // typed and finished by Enter fills in nothing.
+    connect(Combo_Nazev, &RouteNameBox::picked, this, [this] { runGuarded([this] { Combo_NazevSelect(); }); });
+
+    Edit_km = new QLineEdit(Panel1);
+    Edit_km->setObjectName(QStringLiteral("Edit_km"));
+    Edit_km->setFixedWidth(55);
+    Edit_km->setValidator(validator);
+
+    edit_cas = new MaskedTimeEdit(2, Panel1);
+    edit_cas->setObjectName(QStringLiteral("edit_cas"));
+    edit_cas->setFixedWidth(45);
+
+    Edit_prumer = new QLineEdit(Panel1);
+    Edit_prumer->setObjectName(QStringLiteral("Edit_prumer"));
+    Edit_prumer->setFixedWidth(55);
+    Edit_prumer->setValidator(validator);
+
+    Spin_Naroc = new QSpinBox(Panel1);
+    Spin_Naroc->setObjectName(QStringLiteral("Spin_Naroc"));
+    Spin_Naroc->setRange(1, 5);
+    Spin_Naroc->setValue(2);
+    Spin_Naroc->setFixedWidth(45);
+
+    Edit_Trasa = new QLineEdit(Panel1);
+    Edit_Trasa->setObjectName(QStringLiteral("Edit_Trasa"));
+    Edit_Trasa->setFixedWidth(452);
+    Edit_Trasa->setValidator(validator);
+
+    // Alt+E opens the waypoint editor from anywhere in the window.
+    Btn_edittrasa = new QPushButton(QStringLiteral("&Editovat"), Panel1);
+    Btn_edittrasa->setObjectName(QStringLiteral("Btn_edittrasa"));
+    Btn_edittrasa->setFocusPolicy(Qt::ClickFocus);
+    Btn_edittrasa->setFixedWidth(70);
+
+    for (QWidget *w : {static_cast<QWidget *>(Edit_km), static_cast<QWidget *>(edit_cas),
+                       static_cast<QWidget *>(Edit_prumer)}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this,
+                [this, w](const QPoint &pos) { PopupPocitej->popup(w->mapToGlobal(pos)); });
+    }
+
+    grid->addWidget(panelLabel(QStringLiteral("Datum &jízdy"), DateTimePicker1, Panel1), 0, 0);
+    grid->addWidget(panelLabel(QStringLiteral("&Název trasy"), Combo_Nazev, Panel1), 0, 1);
+    grid->addWidget(panelLabel(QStringLiteral("&Délka (km)"), Edit_km, Panel1), 0, 2);
+    grid->addWidget(panelLabel(QStringLiteral("Ča&s (h:mm)"), edit_cas, Panel1), 0, 3);
+    grid->addWidget(panelLabel(QStringLiteral("&Průměr"), Edit_prumer, Panel1), 0, 4);
+    grid->addWidget(panelLabel(QStringLiteral("Nár&očnost"), Spin_Naroc, Panel1), 0, 5);
+    grid->addWidget(DateTimePicker1, 1, 0);
+    grid->addWidget(Combo_Nazev, 1, 1);
+    grid->addWidget(Edit_km, 1, 2);
+    grid->addWidget(edit_cas, 1, 3);
+    grid->addWidget(Edit_prumer, 1, 4);
+    grid->addWidget(Spin_Naroc, 1, 5);
+    grid->addWidget(panelLabel(QStringLiteral("Průběh nebo popis t&rasy"), Edit_Trasa, Panel1), 2, 0, 1, 6);
+    // The course line has its own row so that the panel keeps the window's width.
+    auto *courseRow = new QHBoxLayout;
+    courseRow->setSpacing(6);
+    courseRow->addWidget(Edit_Trasa);
+    courseRow->addWidget(Btn_edittrasa);
+    connect(Btn_edittrasa, &QPushButton::clicked, this, [this] { runGuarded([this] { Btn_edittrasaClick(); }); });
+    courseRow->addStretch(1);
+    grid->addLayout(courseRow, 3, 0, 1, 7);
+    grid->setColumnStretch(6, 1);
+    grid->setRowStretch(4, 1);
+
+    for (QWidget *w : {static_cast<QWidget *>(DateTimePicker1), static_cast<QWidget *>(Combo_Nazev),
+                       static_cast<QWidget *>(Edit_km), static_cast<QWidget *>(edit_cas),
+                       static_cast<QWidget *>(Edit_prumer), static_cast<QWidget *>(Spin_Naroc),
+                       static_cast<QWidget *>(Edit_Trasa)})
+        w->installEventFilter(this);
+
+    connect(datePicker, &DatePicker::dateChosen, this, [this] {
+        // Only while the rider is in the picker (its calendar open counts):
+        // a date taken as the picker is left must not pull the focus back.
+        // Parts of a date being typed are no choice yet.
+        if (!m_settingDate && focusWidget() == DateTimePicker1)
+            DateTimePicker1Change();
+    });
+    connect(Spin_Naroc, &QSpinBox::textChanged, this, [this] {
+        if (m_editorLoading)
+            Spin_NarocChange();
+    });
+    return Panel1;
+}
+
+QWidget *TForm1::buildTotalsPanel()
+{
+    Panel2 = colouredPanel(QStringLiteral("Panel2"), QColor(209, 165, 165), 33, this);
+    auto *row = new QHBoxLayout(Panel2);
+    row->setContentsMargins(8, 2, 8, 2);
+    row->setSpacing(6);
+
+    auto field = [this](const QString &name) {
+        auto *e = new QLineEdit(Panel2);
+        e->setObjectName(name);
+        e->setReadOnly(true);
+        e->setFrame(false);
+        e->setFixedWidth(kTotalsWidth);
+        return e;
+    };
+    Edit_celkem_km = field(QStringLiteral("Edit_celkem_km"));
+    Edit_celkem_prumer = field(QStringLiteral("Edit_celkem_prumer"));
+    Edit_celkem_cas = new MaskedTimeEdit(4, Panel2);
+    Edit_celkem_cas->setObjectName(QStringLiteral("Edit_celkem_cas"));
+    Edit_celkem_cas->setFrame(false);
+    Edit_celkem_cas->setFixedWidth(kTotalsWidth);
+    Edit_celkem_cas->installEventFilter(this);
+
+    row->addWidget(panelLabel(QStringLiteral("Ujeté km celkem :"), Edit_celkem_km, Panel2));
+    row->addWidget(Edit_celkem_km);
+    row->addWidget(panelLabel(QStringLiteral("Čas celkem (hod):"), Edit_celkem_cas, Panel2));
+    row->addWidget(Edit_celkem_cas);
+    row->addWidget(panelLabel(QStringLiteral("Celkový průměr km/h :"), Edit_celkem_prumer, Panel2));
+    row->addWidget(Edit_celkem_prumer);
+    row->addStretch(1);
+    return Panel2;
+}
