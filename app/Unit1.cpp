@@ -143,7 +143,7 @@ void TForm1::onFocusChanged(QWidget *, QWidget *now)
         return;
     // The focus may sit in an editor's inner line edit.
     for (QWidget *w = now; w && w != this; w = w->parentWidget()) {
-        if (isEditor(w)) {
+        if (bindingOf(w)) {
             now = w;
             break;
         }
@@ -151,59 +151,29 @@ void TForm1::onFocusChanged(QWidget *, QWidget *now)
     if (now == m_activeEditor)
         return;
     QWidget *left = m_activeEditor;
-    m_activeEditor = isEditor(now) ? now : nullptr;
+    m_activeEditor = bindingOf(now) ? now : nullptr;
     if (left)
         onCommitLeave(left);
 }
 
-bool TForm1::isEditor(const QWidget *w) const
+const TForm1::EditorBinding *TForm1::bindingOf(const QObject *w) const
 {
-    for (const QWidget *e : {static_cast<QWidget *>(DateTimePicker1), static_cast<QWidget *>(Combo_Nazev),
-                             static_cast<QWidget *>(Edit_km), static_cast<QWidget *>(edit_cas),
-                             static_cast<QWidget *>(Edit_prumer), static_cast<QWidget *>(Spin_Naroc),
-                             static_cast<QWidget *>(Edit_Trasa), static_cast<QWidget *>(Edit_celkem_cas)})
-        if (w == e)
-            return true;
-    return false;
+    for (const EditorBinding &b : m_editors)
+        if (b.editor == w)
+            return &b;
+    return nullptr;
 }
 
 void TForm1::onCommitLeave(QObject *editor)
 {
-    runGuarded([&] {
-        if (editor == DateTimePicker1)
-            DateTimePicker1Exit();
-        else if (editor == Combo_Nazev)
-            Combo_NazevExit();
-        else if (editor == Edit_km)
-            Edit_kmExit();
-        else if (editor == edit_cas || editor == Edit_celkem_cas)
-            edit_casExit();
-        else if (editor == Edit_prumer)
-            Edit_prumerExit();
-        else if (editor == Spin_Naroc)
-            Spin_NarocExit();
-        else if (editor == Edit_Trasa)
-            Edit_TrasaExit();
-    });
+    if (const EditorBinding *b = bindingOf(editor))
+        runGuarded([&] { (this->*b->commit)(); });
 }
 
 void TForm1::onEnterKey(QObject *editor)
 {
-    QWidget *next = nullptr;
-    if (editor == Combo_Nazev)
-        next = Edit_km;
-    else if (editor == Edit_km)
-        next = edit_cas;
-    else if (editor == edit_cas || editor == Edit_celkem_cas)
-        next = Edit_prumer;
-    else if (editor == Edit_prumer)
-        next = Spin_Naroc;
-    else if (editor == Spin_Naroc)
-        next = Edit_Trasa;
-    else if (editor == DateTimePicker1)
-        next = Combo_Nazev;
-    if (next)
-        next->setFocus(Qt::OtherFocusReason);
+    if (const EditorBinding *b = bindingOf(editor); b && b->next)
+        b->next->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------- start and stop

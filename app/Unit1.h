@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -205,7 +206,16 @@ private:
     void rejectTime();
     void onCommitLeave(QObject *editor);
     void onFocusChanged(QWidget *old, QWidget *now);
-    bool isEditor(const QWidget *w) const;
+    // An editor of the window: the commit of its cell when it is left, and
+    // the editor that Enter moves on to (none after the last).
+    struct EditorBinding
+    {
+        QWidget *editor;
+        void (TForm1::*commit)();
+        QWidget *next;
+    };
+    void bindEditors();
+    const EditorBinding *bindingOf(const QObject *w) const;
     void onEnterKey(QObject *editor);
     int dataRowCount() const;
     QString favouritesPath() const;
@@ -224,6 +234,7 @@ private:
     // Set while the picker's date is being set by the program.
     bool m_settingDate = false;
     bool m_shown = false;
+    std::vector<EditorBinding> m_editors;
     // The editor the rider is in, kept while the focus is away in another
     // window, a menu or a message box.
     QPointer<QWidget> m_activeEditor;

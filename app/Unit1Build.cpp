@@ -104,6 +104,7 @@ void TForm1::FormCreate()
     pbs->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(pbs, 1);
     layout->addWidget(buildTotalsPanel());
+    bindEditors();
     setCentralWidget(central);
 
     StatusBar1 = new QStatusBar(this);
@@ -358,12 +359,6 @@ QWidget *TForm1::buildEditorPanel()
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(4, 1);
 
-    for (QWidget *w : {static_cast<QWidget *>(DateTimePicker1), static_cast<QWidget *>(Combo_Nazev),
-                       static_cast<QWidget *>(Edit_km), static_cast<QWidget *>(edit_cas),
-                       static_cast<QWidget *>(Edit_prumer), static_cast<QWidget *>(Spin_Naroc),
-                       static_cast<QWidget *>(Edit_Trasa)})
-        w->installEventFilter(this);
-
     connect(datePicker, &DatePicker::dateChosen, this, [this] {
         // Only while the rider is in the picker (its calendar open counts):
         // a date taken as the picker is left must not pull the focus back.
@@ -399,7 +394,6 @@ QWidget *TForm1::buildTotalsPanel()
     Edit_celkem_cas->setObjectName(QStringLiteral("Edit_celkem_cas"));
     Edit_celkem_cas->setFrame(false);
     Edit_celkem_cas->setFixedWidth(kTotalsWidth);
-    Edit_celkem_cas->installEventFilter(this);
 
     row->addWidget(panelLabel(QStringLiteral("Ujeté km celkem :"), Edit_celkem_km, Panel2));
     row->addWidget(Edit_celkem_km);
@@ -409,4 +403,23 @@ QWidget *TForm1::buildTotalsPanel()
     row->addWidget(Edit_celkem_prumer);
     row->addStretch(1);
     return Panel2;
+}
+
+void TForm1::bindEditors()
+{
+    // Each editor with the commit of its cell when it is left and the
+    // editor that Enter moves on to. The total time takes a time typed
+    // into it as the current ride's time.
+    m_editors = {
+        {DateTimePicker1, &TForm1::DateTimePicker1Exit, Combo_Nazev},
+        {Combo_Nazev, &TForm1::Combo_NazevExit, Edit_km},
+        {Edit_km, &TForm1::Edit_kmExit, edit_cas},
+        {edit_cas, &TForm1::edit_casExit, Edit_prumer},
+        {Edit_prumer, &TForm1::Edit_prumerExit, Spin_Naroc},
+        {Spin_Naroc, &TForm1::Spin_NarocExit, Edit_Trasa},
+        {Edit_Trasa, &TForm1::Edit_TrasaExit, nullptr},
+        {Edit_celkem_cas, &TForm1::edit_casExit, Edit_prumer},
+    };
+    for (const EditorBinding &b : m_editors)
+        b.editor->installEventFilter(this);
 }
