@@ -4,6 +4,7 @@
 #include "DeletedRides.h"
 #include "RideArithmetic.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -188,6 +189,22 @@ private:
     static constexpr int kTotalsWidth = 56;
 
     void FormCreate();
+    // An item of a menu: the window's member that keeps the action (none
+    // when nothing else refers to it), the action's name, its text, its
+    // keys and what it does (nothing for a check box). An item without a
+    // name is a separator.
+    struct MenuItem
+    {
+        QAction *TForm1::*member = nullptr;
+        QString name;
+        QString text;
+        QKeySequence keys;
+        std::function<void()> run;
+    };
+    // An action of the window that runs under the error guard.
+    QAction *newAction(const QString &name, const QString &text, std::function<void()> run);
+    QMenu *addMenu(const QString &name, const QString &title, std::initializer_list<MenuItem> items);
+    QMenu *addMenuItems(QMenu *menu, std::initializer_list<MenuItem> items);
     void buildMenus();
     void buildToolBar();
     QWidget *buildEditorPanel();

@@ -147,85 +147,104 @@ void TForm1::FormCreate()
     setTabOrder(Edit_Trasa, pbs);
 }
 
+QAction *TForm1::newAction(const QString &name, const QString &text, std::function<void()> run)
+{
+    auto *a = new QAction(text, this);
+    a->setObjectName(name);
+    // Every action of the window runs under the one guard: a failure is
+    // shown in the error box and the window goes on.
+    if (run)
+        connect(a, &QAction::triggered, this, [run = std::move(run)] { runGuarded(run); });
+    return a;
+}
+
+QMenu *TForm1::addMenuItems(QMenu *menu, std::initializer_list<MenuItem> items)
+{
+    for (const MenuItem &item : items) {
+        if (item.name.isEmpty()) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction *a = newAction(item.name, item.text, item.run);
+        a->setShortcut(item.keys);
+        if (item.member)
+            this->*item.member = a;
+        menu->addAction(a);
+    }
+    return menu;
+}
+
+QMenu *TForm1::addMenu(const QString &name, const QString &title, std::initializer_list<MenuItem> items)
+{
+    QMenu *menu = menuBar()->addMenu(title);
+    menu->setObjectName(name);
+    return addMenuItems(menu, items);
+}
+
 void TForm1::buildMenus()
 {
-    auto action = [this](const QString &name, const QString &text, auto slot) {
-        auto *a = new QAction(text, this);
-        a->setObjectName(name);
-        if constexpr (!std::is_same_v<decltype(slot), std::nullptr_t>)
-            connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
+    // What a menu item does, run on this window.
+    auto run = [this](void (TForm1::*handler)()) { return [this, handler] { (this->*handler)(); }; };
+    const MenuItem separator;
 
-    QMenu *zaznamy = menuBar()->addMenu(QStringLiteral("&Záznamy"));
-    zaznamy->setObjectName(QStringLiteral("Zznamy1"));
-    Novzznam1 = action(QStringLiteral("Novzznam1"), QStringLiteral("Nový záznam"), &TForm1::Novzznam1Click);
-    Novzznam1->setShortcut(QKeySequence::New);
-    Odstranitzznam1 = action(QStringLiteral("Odstranitzznam1"), QStringLiteral("Odstranit záznam"),
-                             &TForm1::Odstranitzznam1Click);
-    ExportdoHTML1 = action(QStringLiteral("ExportdoHTML1"), QStringLiteral("Export do HTML a Tisk"),
-                           &TForm1::ExportdoHTML1Click);
-    VratitZaznam1 = action(QStringLiteral("VratitZaznam1"), QStringLiteral("Vrátit odstraněný záznam"),
-                           &TForm1::VratitZaznam1Click);
-    VratitZaznam1->setShortcut(QKeySequence::Undo);
+    addMenu(QStringLiteral("Zznamy1"), QStringLiteral("&Záznamy"), {
+        {&TForm1::Novzznam1, QStringLiteral("Novzznam1"), QStringLiteral("Nový záznam"), QKeySequence::New,
+         run(&TForm1::Novzznam1Click)},
+        {&TForm1::Odstranitzznam1, QStringLiteral("Odstranitzznam1"), QStringLiteral("Odstranit záznam"), {},
+         run(&TForm1::Odstranitzznam1Click)},
+        {&TForm1::VratitZaznam1, QStringLiteral("VratitZaznam1"), QStringLiteral("Vrátit odstraněný záznam"),
+         QKeySequence::Undo, run(&TForm1::VratitZaznam1Click)},
+        separator,
+        {&TForm1::ExportdoHTML1, QStringLiteral("ExportdoHTML1"), QStringLiteral("Export do HTML a Tisk"), {},
+         run(&TForm1::ExportdoHTML1Click)},
+        {&TForm1::ExportdoCSV1, QStringLiteral("ExportdoCSV1"), QStringLiteral("Export do CSV…"), {},
+         run(&TForm1::ExportdoCSV1Click)},
+        separator,
+        {&TForm1::ObnovitZalohu1, QStringLiteral("ObnovitZalohu1"), QStringLiteral("Obnovit ze zálohy…"), {},
+         run(&TForm1::ObnovitZalohu1Click)},
+    });
     VratitZaznam1->setEnabled(false);
-    ObnovitZalohu1 = action(QStringLiteral("ObnovitZalohu1"), QStringLiteral("Obnovit ze zálohy…"),
-                            &TForm1::ObnovitZalohu1Click);
-    zaznamy->addAction(Novzznam1);
-    zaznamy->addAction(Odstranitzznam1);
-    zaznamy->addAction(VratitZaznam1);
-    zaznamy->addSeparator();
-    ExportdoCSV1 = action(QStringLiteral("ExportdoCSV1"), QStringLiteral("Export do CSV…"), &TForm1::ExportdoCSV1Click);
-    zaznamy->addAction(ExportdoHTML1);
-    zaznamy->addAction(ExportdoCSV1);
-    zaznamy->addSeparator();
-    zaznamy->addAction(ObnovitZalohu1);
 
-    QMenu *trasy = menuBar()->addMenu(QStringLiteral("&Trasy"));
-    trasy->setObjectName(QStringLiteral("Trasy1"));
-    UlozitTrasuItem = action(QStringLiteral("UlozitTrasuItem"), QStringLiteral("Uložit trasu do oblíbených"),
-                             &TForm1::UlozitTrasuItemClick);
-    OdstranitTrasuItem = action(QStringLiteral("OdstranitTrasuItem"), QStringLiteral("Odstranit trasu z oblíbených"),
-                                &TForm1::OdstranitTrasuItemClick);
-    trasy->addAction(UlozitTrasuItem);
-    trasy->addAction(OdstranitTrasuItem);
+    addMenu(QStringLiteral("Trasy1"), QStringLiteral("&Trasy"), {
+        {&TForm1::UlozitTrasuItem, QStringLiteral("UlozitTrasuItem"), QStringLiteral("Uložit trasu do oblíbených"), {},
+         run(&TForm1::UlozitTrasuItemClick)},
+        {&TForm1::OdstranitTrasuItem, QStringLiteral("OdstranitTrasuItem"),
+         QStringLiteral("Odstranit trasu z oblíbených"), {}, run(&TForm1::OdstranitTrasuItemClick)},
+    });
 
-    QMenu *vypocty = menuBar()->addMenu(QStringLiteral("&Výpočty"));
-    vypocty->setObjectName(QStringLiteral("Vpoty1"));
-    Pepoetcelkovchhodnot1 = action(QStringLiteral("Pepoetcelkovchhodnot1"), QStringLiteral("Přepočet celkových hodnot"),
-                                   &TForm1::Pepoetcelkovchhodnot1Click);
-    Dlka1 = action(QStringLiteral("Dlka1"), QStringLiteral("Přepočet délky"), &TForm1::Dlka1Click);
-    as1 = action(QStringLiteral("as1"), QStringLiteral("Přepočet času"), &TForm1::as1Click);
-    Prmr1 = action(QStringLiteral("Prmr1"), QStringLiteral("Přepočet průměru"), &TForm1::Prmr1Click);
-    vypocty->addAction(Pepoetcelkovchhodnot1);
-    vypocty->addSeparator();
-    vypocty->addAction(Dlka1);
-    vypocty->addAction(as1);
-    vypocty->addAction(Prmr1);
-    Statistika1 = action(QStringLiteral("Statistika1"), QStringLiteral("Statistika…"), &TForm1::Statistika1Click);
-    vypocty->addSeparator();
-    vypocty->addAction(Statistika1);
+    addMenu(QStringLiteral("Vpoty1"), QStringLiteral("&Výpočty"), {
+        {&TForm1::Pepoetcelkovchhodnot1, QStringLiteral("Pepoetcelkovchhodnot1"),
+         QStringLiteral("Přepočet celkových hodnot"), {}, run(&TForm1::Pepoetcelkovchhodnot1Click)},
+        separator,
+        {&TForm1::Dlka1, QStringLiteral("Dlka1"), QStringLiteral("Přepočet délky"), {}, run(&TForm1::Dlka1Click)},
+        {&TForm1::as1, QStringLiteral("as1"), QStringLiteral("Přepočet času"), {}, run(&TForm1::as1Click)},
+        {&TForm1::Prmr1, QStringLiteral("Prmr1"), QStringLiteral("Přepočet průměru"), {}, run(&TForm1::Prmr1Click)},
+        separator,
+        {&TForm1::Statistika1, QStringLiteral("Statistika1"), QStringLiteral("Statistika…"), {},
+         run(&TForm1::Statistika1Click)},
+    });
 
-    QMenu *moznosti = menuBar()->addMenu(QStringLiteral("&Možnosti"));
-    moznosti->setObjectName(QStringLiteral("Monosti1"));
-    item_op_novy = action(QStringLiteral("item_op_novy"), QStringLiteral("Po startu se ptát na nový záznam"), nullptr);
+    addMenu(QStringLiteral("Monosti1"), QStringLiteral("&Možnosti"), {
+        {&TForm1::item_op_novy, QStringLiteral("item_op_novy"), QStringLiteral("Po startu se ptát na nový záznam"), {},
+         nullptr},
+    });
     item_op_novy->setCheckable(true);
     item_op_novy->setChecked(false);
-    moznosti->addAction(item_op_novy);
 
-    QMenu *pomoc = menuBar()->addMenu(QStringLiteral("Pomo&c"));
-    pomoc->setObjectName(QStringLiteral("Pomoc1"));
-    Npovda1 = action(QStringLiteral("Npovda1"), QStringLiteral("Nápověda"), &TForm1::Npovda1Click);
-    Npovda1->setShortcut(QKeySequence::HelpContents);
-    Oaplikaci1 = action(QStringLiteral("Oaplikaci1"), QStringLiteral("O aplikaci"), &TForm1::Oaplikaci1Click);
-    pomoc->addAction(Npovda1);
-    pomoc->addSeparator();
-    pomoc->addAction(Oaplikaci1);
+    addMenu(QStringLiteral("Pomoc1"), QStringLiteral("Pomo&c"), {
+        {&TForm1::Npovda1, QStringLiteral("Npovda1"), QStringLiteral("Nápověda"), QKeySequence::HelpContents,
+         run(&TForm1::Npovda1Click)},
+        separator,
+        {&TForm1::Oaplikaci1, QStringLiteral("Oaplikaci1"), QStringLiteral("O aplikaci"), {},
+         run(&TForm1::Oaplikaci1Click)},
+    });
 
     PopupPocitej = new QMenu(this);
     PopupPocitej->setObjectName(QStringLiteral("PopupPocitej"));
-    PrepocitejItem = action(QStringLiteral("PrepocitejItem"), QStringLiteral("Přepočítej"), &TForm1::PrepocitejItemClick);
-    PopupPocitej->addAction(PrepocitejItem);
+    addMenuItems(PopupPocitej, {
+        {&TForm1::PrepocitejItem, QStringLiteral("PrepocitejItem"), QStringLiteral("Přepočítej"), {},
+         run(&TForm1::PrepocitejItemClick)},
+    });
 }
 
 void TForm1::buildToolBar()
@@ -240,10 +259,9 @@ void TForm1::buildToolBar()
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 
     auto button = [this](const QString &name, const QString &icon, const QString &hint, auto slot) {
-        auto *a = new QAction(QIcon(icon), hint, this);
-        a->setObjectName(name);
+        QAction *a = newAction(name, hint, [this, slot] { (this->*slot)(); });
+        a->setIcon(QIcon(icon));
         a->setToolTip(hint);
-        connect(a, &QAction::triggered, this, slot);
         ToolBar1->addAction(a);
         if (QWidget *w = ToolBar1->widgetForAction(a)) {
             w->setObjectName(name + QStringLiteral("Button"));
