@@ -1,14 +1,10 @@
 #include "AnsiFile.h"
-#include "DataKeeper.h"
 #include "MaskedTimeEdit.h"
 #include "MessageRecorder.h"
 #include "Modal.h"
-#include "NumberText.h"
-#include "RideArithmetic.h"
 #include "RideLogFile.h"
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
-#include "TPubSortStrGrid.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
 #include "TestFiles.h"
@@ -28,18 +24,13 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QFile>
-#include <QHeaderView>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <grp.h>
-#include <unistd.h>
 #include <sys/stat.h>
 
 namespace {
@@ -65,8 +56,8 @@ public:
     QStringList shown;
 };
 
-// ---------------------------------------------------------------- main window
-
+// The main window over a ride log: what it shows, what its editors
+// commit, its recalculations, and how it reads and saves the file.
 class TestMainWindow : public WindowFixture
 {
     Q_OBJECT
@@ -855,12 +846,8 @@ private slots:
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestMainWindow t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    return status;
+    TestMainWindow t;
+    return QTest::qExec(&t, argc, argv);
 }
 
-#include "tst_app.moc"
+#include "tst_mainwindow.moc"
