@@ -9,9 +9,11 @@
 #include "LocaleService.h"
 #include "MaskedTimeEdit.h"
 #include "Messages.h"
+#include "ModalWindow.h"
 #include "RideLogFiles.h"
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
+#include "SaveBeforeClosing.h"
 #include "SaveDialog.h"
 #include "StatisticsWindow.h"
 #include "TFormStorage.h"
@@ -330,34 +332,28 @@ void TForm1::closeEvent(QCloseEvent *event)
     // The placement first; a failure is told and the closing goes on.
     if (!isEnding())
         runGuarded([this] { FormStorage1->SavePlacement(); });
-    QString error;
-    while (!isEnding() && !m_files->save(&error)) {
+    const SaveBeforeClosing saving{
+        .save = [this] {
+            QString error;
+            return m_files->save(&error) ? QString() : error;
+        },
+        .question = [this](const QString &error) {
+            return QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo uložit.\n\n"
+                                  "Zkusit znovu: uložit znovu na totéž místo (třeba po uvolnění místa na disku).\n"
+                                  "Uložit jinam…: uložit jízdy do souboru, který vyberete; program ho při příštím "
+                                  "spuštění sám nenačte.\n"
+                                  "Zavřít bez uložení: změny od posledního uložení se ztratí.\n"
+                                  "Zrušit: okno zůstane otevřené.")
+                .arg(error, m_rideLogPath);
+        },
+        .saveElsewhere = [this] { return saveRideLogElsewhere(); },
+        .keepOpen = QStringLiteral("Zrušit"),
+        .ending = [this] { return isEnding(); },
         // This very state is in a rescue copy already (the session asked
         // to keep the data): nothing is lost by closing.
-        if (m_files->isRescued())
-            break;
-        const int choice = Messages::instance().choose(
-            QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo uložit.\n\n"
-                           "Zkusit znovu: uložit znovu na totéž místo (třeba po uvolnění místa na disku).\n"
-                           "Uložit jinam…: uložit jízdy do souboru, který vyberete; program ho při příštím "
-                           "spuštění sám nenačte.\n"
-                           "Zavřít bez uložení: změny od posledního uložení se ztratí.\n"
-                           "Zrušit: okno zůstane otevřené.")
-                .arg(error, m_rideLogPath),
-            {QStringLiteral("Zkusit znovu"), QStringLiteral("Uložit jinam…"), QStringLiteral("Zavřít bez uložení"),
-             QStringLiteral("Zrušit")},
-            0, 3);
-        if (isEnding())
-            break;
-        if (choice == 0)
-            continue;
-        if (choice == 1) {
-            if (saveRideLogElsewhere())
-                break;
-            continue;
-        }
-        if (choice == 2)
-            break;
+        .keptAnyway = [this] { return m_files->isRescued(); },
+    };
+    if (!saving.run()) {
         event->ignore();
         return;
     }
@@ -518,8 +514,7 @@ void TForm1::ObnovitZalohu1Click()
 {
     if (m_activeEditor)
         onCommitLeave(m_activeEditor);
-    BackupWindow window(*m_files, this);
-    if (window.exec() != QDialog::Accepted)
+    if (execModal<BackupWindow>(*m_files, this) != QDialog::Accepted)
         return;
     // The rides deleted before belong to the log that was replaced.
     m_deleted.clear();
@@ -742,10 +737,9 @@ void TForm1::Btn_edittrasaClick()
 {
     // A new editor for every opening; it reads the course field and, on
     // "OK", writes it back and commits it into the current ride.
-    auto *window = new TFormEdit(Edit_Trasa, [this] { Edit_TrasaExit(); }, m_programFolder, this);
+    auto window = std::make_unique<TFormEdit>(Edit_Trasa, [this] { Edit_TrasaExit(); }, m_programFolder, this);
     window->setDataKeeper(&m_files->keeper());
-    window->exec();
-    delete window;
+    execModal(std::move(window));
 }
 
 void TForm1::ExportdoHTML1Click()
@@ -754,10 +748,8 @@ void TForm1::ExportdoHTML1Click()
     // cells of the ride log. It comes from the export module, loaded now
     // if this is the first opening; when it cannot be loaded, a box has
     // said why.
-    const std::unique_ptr<QDialog> window(
-        ExportWindowLoader::createWindow(*m_log, m_htmlSettings, m_programFolder, &m_files->keeper(), this));
-    if (window)
-        window->exec();
+    execModal(std::unique_ptr<QDialog>(
+        ExportWindowLoader::createWindow(*m_log, m_htmlSettings, m_programFolder, &m_files->keeper(), this)));
 }
 
 void TForm1::ExportdoCSV1Click()
@@ -782,6 +774,5 @@ void TForm1::ExportdoCSV1Click()
 
 void TForm1::Statistika1Click()
 {
-    StatisticsWindow window(*m_log, this);
-    window.exec();
+    execModal<StatisticsWindow>(*m_log, this);
 }

@@ -4,6 +4,7 @@
 #include "Cp1250Validator.h"
 #include "DataKeeper.h"
 #include "Messages.h"
+#include "SaveBeforeClosing.h"
 #include "SaveDialog.h"
 #include "TFormStorage.h"
 #include "TPubSortStrGrid.h"
@@ -496,19 +497,12 @@ bool TFormEdit::saveWaypoints()
             {QStringLiteral("Zavřít bez uložení"), QStringLiteral("Ponechat okno otevřené")}, 1, 1);
         return answer == 0;
     }
-    for (;;) {
-        const QString failure = failureOf([&] { SaveWaypointFile(*m_list, path); });
-        if (failure.isEmpty())
-            return true;
-        Messages::instance().failure(failure);
-        const int answer = Messages::instance().choose(
-            QStringLiteral("Seznam průjezdních bodů se nepodařilo uložit."),
-            {QStringLiteral("Zkusit znovu"), QStringLiteral("Zavřít bez uložení"),
-             QStringLiteral("Ponechat okno otevřené")},
-            0, 2);
-        if (answer == 1)
-            return true;
-        if (answer != 0)
-            return false;
-    }
+    const SaveBeforeClosing saving{
+        .save = [&] { return failureOf([&] { SaveWaypointFile(*m_list, path); }); },
+        .question = [](const QString &) { return QStringLiteral("Seznam průjezdních bodů se nepodařilo uložit."); },
+        .showFailureFirst = true,
+        .keepOpen = QStringLiteral("Ponechat okno otevřené"),
+        .ending = [this] { return m_keeper && m_keeper->isEnding(); },
+    };
+    return saving.run();
 }
