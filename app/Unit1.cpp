@@ -10,6 +10,7 @@
 #include "MaskedTimeEdit.h"
 #include "Messages.h"
 #include "ModalWindow.h"
+#include "RideColumn.h"
 #include "RideLogFiles.h"
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
@@ -48,8 +49,6 @@ const QString kAverageMessage =
 const QString kRouteSaved = QStringLiteral("Nyní je trasa je k dispozici v rozbalovacím seznamu \"Název trasy\".");
 const QString kRouteRemoved = QStringLiteral("Trasa byla ze seznamu odstraněna.");
 const QString kMakerNotice = QStringLiteral("Deník cyklistických jízd. Vytvořili vývojáři Trasovníku, 2026.");
-
-constexpr int kColumns = 7;
 
 // Shows a cell's text in an editor as it is: the editor's input rules are
 // for what the rider types and pastes, not for what the log holds.
@@ -369,24 +368,24 @@ int TForm1::dataRowCount() const
 
 void TForm1::pbsSelectCell(int, int ARow)
 {
-    const auto date = LocaleService::instance().parseDate(m_log->cellView(0, ARow));
+    const auto date = LocaleService::instance().parseDate(m_log->cellView(RideColumn::Date, ARow));
     m_settingDate = true;
     DateTimePicker1->setDate(date ? *date : QDate::currentDate());
     m_settingDate = false;
 
-    showCellText(Combo_Nazev->lineEdit(), m_log->Cells(1, ARow));
-    showCellText(Edit_Trasa, m_log->Cells(2, ARow));
-    showCellText(Edit_km, m_log->Cells(3, ARow));
-    const QString time = m_log->Cells(4, ARow);
+    showCellText(Combo_Nazev->lineEdit(), m_log->Cells(RideColumn::Name, ARow));
+    showCellText(Edit_Trasa, m_log->Cells(RideColumn::Course, ARow));
+    showCellText(Edit_km, m_log->Cells(RideColumn::Km, ARow));
+    const QString time = m_log->Cells(RideColumn::Time, ARow);
     if (time.isEmpty())
         edit_cas->clearTime();
     else
         edit_cas->setTimeText(time);
-    showCellText(Edit_prumer, m_log->Cells(5, ARow));
+    showCellText(Edit_prumer, m_log->Cells(RideColumn::Average, ARow));
 
     m_editorLoading = false;
     bool ok = false;
-    const int difficulty = m_log->cellView(6, ARow).trimmed().toInt(&ok);
+    const int difficulty = m_log->cellView(RideColumn::Difficulty, ARow).trimmed().toInt(&ok);
     Spin_Naroc->setValue(ok ? difficulty : 2);
     m_editorLoading = true;
 }
@@ -400,7 +399,7 @@ void TForm1::DateTimePicker1Exit()
 {
     // Digits typed into a part count even when the focus leaves first.
     DateTimePicker1->interpretText();
-    commit(0, LocaleService::instance().formatDate(DateTimePicker1->date()));
+    commit(RideColumn::Date, LocaleService::instance().formatDate(DateTimePicker1->date()));
 }
 
 void TForm1::DateTimePicker1Change()
@@ -414,17 +413,17 @@ void TForm1::DateTimePicker1Change()
 
 void TForm1::Combo_NazevExit()
 {
-    commit(1, Combo_Nazev->currentText());
+    commit(RideColumn::Name, Combo_Nazev->currentText());
 }
 
 void TForm1::Edit_TrasaExit()
 {
-    commit(2, Edit_Trasa->text());
+    commit(RideColumn::Course, Edit_Trasa->text());
 }
 
 void TForm1::Edit_kmExit()
 {
-    commit(3, Edit_km->text());
+    commit(RideColumn::Km, Edit_km->text());
     RecalcTotals();
 }
 
@@ -442,7 +441,7 @@ void TForm1::edit_casExit()
         rejectTime();
         return;
     }
-    commit(4, time);
+    commit(RideColumn::Time, time);
     if (!Edit_km->text().isEmpty() && Edit_prumer->text().isEmpty() && time != TimeText::kEmpty)
         RecalcAverage();
     RecalcTotals();
@@ -450,7 +449,7 @@ void TForm1::edit_casExit()
 
 void TForm1::Edit_prumerExit()
 {
-    commit(5, Edit_prumer->text());
+    commit(RideColumn::Average, Edit_prumer->text());
     RecalcTotals();
 }
 
@@ -458,7 +457,7 @@ void TForm1::Spin_NarocExit()
 {
     bool ok = false;
     const int v = Spin_Naroc->cleanText().trimmed().toInt(&ok);
-    commit(6, QString::number(ok ? v : 1));
+    commit(RideColumn::Difficulty, QString::number(ok ? v : 1));
 }
 
 void TForm1::Spin_NarocChange()
@@ -470,7 +469,7 @@ void TForm1::Spin_NarocChange()
 
 void TForm1::Novzznam1Click()
 {
-    if (dataRowCount() == 1 && m_log->cellView(0, 1).isEmpty())
+    if (dataRowCount() == 1 && m_log->cellView(RideColumn::Date, 1).isEmpty())
         return;
     m_log->setRowCount(m_log->RowCount() + 1);
     const int last = m_log->RowCount() - 1;
@@ -538,11 +537,11 @@ void TForm1::pbsMouseUp(Qt::MouseButton, const QPoint &pos)
     int col = -1, row = -1;
     if (!pbs->MouseToCell(pos, col, row) || row != 0)
         return;
-    static const TPubSortStrGrid::ToSortType kinds[kColumns] = {
+    static const TPubSortStrGrid::ToSortType kinds[RideColumn::Count] = {
         TPubSortStrGrid::DateTime, TPubSortStrGrid::Character, TPubSortStrGrid::Character,
         TPubSortStrGrid::Numeric,  TPubSortStrGrid::DateTime,  TPubSortStrGrid::Numeric,
         TPubSortStrGrid::Numeric};
-    if (col < 0 || col >= kColumns)
+    if (col < 0 || col >= RideColumn::Count)
         return;
     // One ride or none: nothing to sort, nothing to say, and the direction
     // stays for the next sort.

@@ -1,4 +1,5 @@
 #include "RideStatistics.h"
+#include "RideColumn.h"
 #include "LocaleService.h"
 #include "NumberText.h"
 #include "TPubStrGrid.h"
@@ -12,8 +13,6 @@
 namespace RideStatistics {
 
 namespace {
-enum Column { Datum = 0, Nazev = 1, Km = 3, Cas = 4 };
-
 // How recent a ride is, for breaking ties between routes: the day, then
 // the row. Rides without a date come before every dated one.
 using Recency = qint64;
@@ -97,7 +96,7 @@ bool isBlankRow(const TPubStrGrid &log, int row)
     for (int c = 0; c < log.ColCount(); ++c) {
         const QStringView t = log.cellView(c, row).trimmed();
         // An empty time editor leaves its mask behind.
-        if (!t.isEmpty() && !(c == Cas && t == u":"))
+        if (!t.isEmpty() && !(c == RideColumn::Time && t == u":"))
             return false;
     }
     return true;
@@ -151,7 +150,7 @@ Statistics compute(const TPubStrGrid &log)
     qint64 lastDay = 0;
 
     for (int r = 1; r < log.RowCount(); ++r) {
-        const QStringView dateText = log.cellView(Datum, r);
+        const QStringView dateText = log.cellView(RideColumn::Date, r);
         if (r == 1 || dateText != lastDateText) {
             lastDateText = dateText;
             const auto day = rideDay(dateText);
@@ -181,14 +180,14 @@ Statistics compute(const TPubStrGrid &log)
             continue;
         }
 
-        const auto km = NumberText::parse(log.cellView(Km, r));
+        const auto km = NumberText::parse(log.cellView(RideColumn::Km, r));
         std::optional<int> minutes;
-        if (const auto clock = TimeText::parse(log.cellView(Cas, r)))
+        if (const auto clock = TimeText::parse(log.cellView(RideColumn::Time, r)))
             minutes = clock->hours * 60 + clock->minutes;
         groups[size_t(group)].add(km.value_or(0.0), km.has_value(), minutes);
         total.add(km.value_or(0.0), km.has_value(), minutes);
 
-        const QStringView name = log.cellView(Nazev, r);
+        const QStringView name = log.cellView(RideColumn::Name, r);
         if (name.trimmed().isEmpty())
             continue;
         auto id = routeIds.constFind(name);

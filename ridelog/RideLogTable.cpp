@@ -1,4 +1,5 @@
 #include "RideLogTable.h"
+#include "RideColumn.h"
 #include "LocaleService.h"
 #include "Messages.h"
 #include "NumberText.h"
@@ -10,7 +11,7 @@ void setUpRideLogTable(TPubStrGrid &log)
 {
     log.setAutoSave(false);
     log.setAutoBackup(false);
-    log.setColCount(7);
+    log.setColCount(RideColumn::Count);
     log.setRowCount(2);
     log.setFixedRows(1);
     log.setFixedCols(0);

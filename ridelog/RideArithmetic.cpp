@@ -1,4 +1,5 @@
 #include "RideArithmetic.h"
+#include "RideColumn.h"
 #include "DecimalSum.h"
 #include "LocaleService.h"
 #include "NumberText.h"
@@ -74,13 +75,13 @@ Totals totals(const TPubStrGrid &log)
     int averageCount = 0;
     bool anyKm = false;
     for (int r = 1; r < log.RowCount(); ++r) {
-        if (km.add(log.cellView(3, r), separator))
+        if (km.add(log.cellView(RideColumn::Km, r), separator))
             anyKm = true;
-        if (const auto v = NumberText::parse(log.cellView(5, r))) {
+        if (const auto v = NumberText::parse(log.cellView(RideColumn::Average, r))) {
             averageSum += *v;
             ++averageCount;
         }
-        hours += TimeTextToHours(log.cellView(4, r));
+        hours += TimeTextToHours(log.cellView(RideColumn::Time, r));
     }
 
     Totals t;

@@ -1,4 +1,5 @@
 #include "RideLogFiles.h"
+#include "RideColumn.h"
 #include "AnsiFile.h"
 #include "AppError.h"
 #include "Messages.h"
@@ -11,7 +12,6 @@
 
 namespace {
 const QString kUnsavedName = QStringLiteral("default-obnova.tvl");
-constexpr int kColumns = 7;
 } // namespace
 
 RideLogFiles::RideLogFiles(TPubStrGrid &log, const ProgramFolder::Location &where, QObject *parent)
@@ -89,8 +89,8 @@ void RideLogFiles::keepShape()
 {
     // Whatever a file held, the log keeps its heading row and its seven
     // columns, so that no commit can fall outside the table.
-    if (m_log.ColCount() < kColumns)
-        m_log.setColCount(kColumns);
+    if (m_log.ColCount() < RideColumn::Count)
+        m_log.setColCount(RideColumn::Count);
     if (m_log.RowCount() < 2)
         m_log.setRowCount(2);
     if (m_log.FixedRows() != 1)

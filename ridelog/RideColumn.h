@@ -1,0 +1,16 @@
+#pragma once
+
+// The columns of the ride log, in the order of its file, its table and
+// every page or file made from it. Row 0 holds their headings.
+namespace RideColumn {
+enum : int {
+    Date,       // "Datum": the short date format of the locale
+    Name,       // "Název": the route's name
+    Course,     // "Průběh trasy": the waypoints, " - " between them
+    Km,         // "Km": a number
+    Time,       // "Čas": "H:MM"
+    Average,    // "km/h": a number
+    Difficulty, // "1-5"
+    Count
+};
+} // namespace RideColumn
