@@ -426,34 +426,46 @@ void TableFile::load(TPubStrGrid &table, const QString &path)
     read(table, bytes);
 }
 
-void TableFile::read(TPubStrGrid &table, QByteArrayView file)
+// Reads one table file into a table. The first six lines are told apart
+// by their number, the rest by how they begin; each kind of line has its
+// own function.
+class TableFile::Reader
 {
-    // A file this large could not be held anyway; offsets below fit 32 bits.
-    if (quint64(file.size()) > std::numeric_limits<quint32>::max())
-        throw AppError(QStringLiteral("Soubor tabulky je příliš velký."));
-    struct BulkGuard
+public:
+    Reader(TPubStrGrid &table, std::string_view bytes)
+        : m_table(table),
+          m_bytes(bytes),
+          m_delim(AnsiFile::encodeChar(table.CellDelimiter())),
+          m_delimByte(char(m_delim)),
+          m_cells(rows(table), bytes, m_leftOut)
     {
-        TPubStrGrid &g;
-        ~BulkGuard() { g.endBulkUpdate(); }
-    };
-    table.beginBulkUpdate();
-    BulkGuard guard{table};
+    }
 
-    // The file is read as bytes: digits, delimiters and keywords are the
-    // same bytes in the code page, and only texts are decoded.
-    const std::string_view bytes(file.data(), size_t(file.size()));
-    const size_t size = bytes.size();
-    size_t pos = 0;
-    qsizetype lineNo = 0;
-    int delim = AnsiFile::encodeChar(table.CellDelimiter()); // -1: no byte can be the delimiter
-    char delimByte = char(delim);
-    LeftOut leftOut;
-    CellLoader cells(rows(table), bytes, leftOut);
+    void readAll()
+    {
+        try {
+            readLines();
+        } catch (...) {
+            // What was read before the failure stays in the table.
+            m_cells.finish();
+            throw;
+        }
+        m_cells.finish();
+        if (!m_leftOut.isEmpty())
+            throw AppError(m_leftOut.message());
+    }
 
-    try {
+private:
+    void readLines()
+    {
+        const std::string_view bytes = m_bytes;
+        const size_t size = bytes.size();
+        size_t pos = 0;
         while (pos < size) {
             // Next line: up to CR LF, LF or CR; the first two delimiters
             // are found on the way.
+            const int delim = m_delim;
+            const char delimByte = m_delimByte;
             size_t end = pos;
             size_t d1 = std::string_view::npos;
             size_t d2 = std::string_view::npos;
@@ -477,104 +489,155 @@ void TableFile::read(TPubStrGrid &table, QByteArrayView file)
             pos = end;
             if (pos < size)
                 pos += bytes[pos] == '\r' && pos + 1 < size && bytes[pos + 1] == '\n' ? 2 : 1;
-            ++lineNo;
-            const auto thisLine = [lineNo] { return lineNo; };
-
-            switch (lineNo) {
-            case 1:
-                // An empty first line keeps the current delimiter.
-                if (!line.empty()) {
-                    const QChar c = AnsiFile::decodeByte(uchar(line[0]));
-                    if (!TPubStrGrid::isUsableDelimiter(c))
-                        throw AppError(QStringLiteral("Oddělovač „%1“ na prvním řádku souboru tabulky nelze "
-                                                      "použít: soubor je poškozený.")
-                                           .arg(c));
-                    table.setCellDelimiter(c);
-                    delim = uchar(line[0]);
-                    delimByte = line[0];
-                }
-                break;
-            case 2: {
-                // Counts beyond the bounds are refused before the table
-                // changes; the row count is set before the column count is read.
-                const auto checked = [](int n, const QString &what, int max) {
-                    if (n < 0)
-                        throw AppError(QStringLiteral("Soubor tabulky udává záporný počet %1 (%2).").arg(what).arg(n));
-                    if (n > max)
-                        throw AppError(QStringLiteral("Soubor tabulky udává %1 %2; tabulka jich může mít nejvýše %3.")
-                                           .arg(n)
-                                           .arg(what)
-                                           .arg(max));
-                    return n;
-                };
-                table.setRowCount(checked(toInt(line.substr(0, d1)), QStringLiteral("řádků"), TPubStrGrid::kMaxRowCount));
-                const std::string_view cols = d1 == std::string_view::npos ? std::string_view() : line.substr(d1 + 1);
-                table.setColCount(checked(toInt(cols), QStringLiteral("sloupců"), TPubStrGrid::kMaxColCount));
-                break;
-            }
-            case 3:
-                // The file's sizes replace the table's: rows without a height
-                // line get the default height, and columns without a width
-                // line the default width, as the saved table had them. (A
-                // column that kept its own width here would lose a width the
-                // rider set equal to the default.)
-                table.setDefaultRowHeight(toInt(line));
-                clearColWidths(table);
-                break;
-            case 4:
-                table.setCaption1(AnsiFile::decode(QByteArrayView(line.data(), qsizetype(line.size()))));
-                break;
-            case 5:
-                table.setCaption2(AnsiFile::decode(QByteArrayView(line.data(), qsizetype(line.size()))));
-                break;
-            case 6:
-                table.setCaption2Placement(line == "Top" ? TPubStrGrid::cpTop : TPubStrGrid::cpBottom);
-                break;
-            default:
-                // Cell lines begin with a digit: the keywords are tried
-                // only for lines that could hold them.
-                if (!line.empty() && line[0] == 'R' && line.starts_with("Row")) {
-                    const size_t p = line.find("Height: ");
-                    const std::string_view idx =
-                        p != std::string_view::npos && p > 5 ? line.substr(4, p - 5) : std::string_view();
-                    const int row = toInt(idx);
-                    const int h = toInt(p == std::string_view::npos ? std::string_view() : line.substr(p + 8));
-                    table.setRowHeights(row, h);
-                } else if (!line.empty() && line[0] == 'C' && line.starts_with("Column")) {
-                    const size_t p = line.find("Width: ");
-                    const std::string_view idx =
-                        p != std::string_view::npos && p > 8 ? line.substr(7, p - 8) : std::string_view();
-                    const int col = toInt(idx);
-                    const int w = toInt(p == std::string_view::npos ? std::string_view() : line.substr(p + 7));
-                    table.setColWidths(col, w);
-                } else {
-                    if (d1 == std::string_view::npos) {
-                        if (!isBlankLine(line))
-                            leftOut.add(thisLine, [line] { return quoted(line); },
-                                        QStringLiteral("řádek neznámého druhu"));
-                        break;
-                    }
-                    const int col = toInt(line.substr(0, d1));
-                    const int row = toInt(line.substr(d1 + 1, d2 == std::string_view::npos ? d2 : d2 - d1 - 1));
-                    if (col < 0 || col >= table.ColCount() || row < 0 || row >= table.RowCount()) {
-                        leftOut.add(thisLine, [line] { return quoted(line); },
-                                    QStringLiteral("buňka leží mimo tabulku o %1 řádcích a %2 sloupcích")
-                                        .arg(table.RowCount())
-                                        .arg(table.ColCount()));
-                        break;
-                    }
-                    const size_t text = d2 == std::string_view::npos ? line.size() : d2 + 1;
-                    cells.add(row, col, size_t(line.data() + text - bytes.data()), line.size() - text);
-                }
-                break;
-            }
+            ++m_lineNo;
+            readLine(line, d1, d2);
         }
-    } catch (...) {
-        // What was read before the failure stays in the table.
-        cells.finish();
-        throw;
     }
-    cells.finish();
-    if (!leftOut.isEmpty())
-        throw AppError(leftOut.message());
+
+    // d1, d2: where the line's first two delimiters stand, npos where none.
+    // This and readCell run for every line of a file of many thousand
+    // lines: they are kept inside readLines' loop, where a call per line
+    // would cost measurable time.
+    [[gnu::always_inline]] void readLine(std::string_view line, size_t d1, size_t d2)
+    {
+        switch (m_lineNo) {
+        case 1: readDelimiter(line); break;
+        case 2: readCounts(line, d1); break;
+        case 3: readDefaultHeight(line); break;
+        case 4: readCaption(line, &TPubStrGrid::setCaption1); break;
+        case 5: readCaption(line, &TPubStrGrid::setCaption2); break;
+        case 6: readCaption2Placement(line); break;
+        default:
+            // Cell lines begin with a digit: the keywords are tried
+            // only for lines that could hold them.
+            if (!line.empty() && line[0] == 'R' && line.starts_with("Row"))
+                readSize(line, "Row", "Height: ", &TPubStrGrid::setRowHeights);
+            else if (!line.empty() && line[0] == 'C' && line.starts_with("Column"))
+                readSize(line, "Column", "Width: ", &TPubStrGrid::setColWidths);
+            else if (d1 == std::string_view::npos)
+                readLineOfNoKind(line);
+            else
+                readCell(line, d1, d2);
+            break;
+        }
+    }
+
+    void readDelimiter(std::string_view line)
+    {
+        // An empty first line keeps the current delimiter.
+        if (line.empty())
+            return;
+        const QChar c = AnsiFile::decodeByte(uchar(line[0]));
+        if (!TPubStrGrid::isUsableDelimiter(c))
+            throw AppError(QStringLiteral("Oddělovač „%1“ na prvním řádku souboru tabulky nelze "
+                                          "použít: soubor je poškozený.")
+                               .arg(c));
+        m_table.setCellDelimiter(c);
+        m_delim = uchar(line[0]);
+        m_delimByte = line[0];
+    }
+
+    void readCounts(std::string_view line, size_t d1)
+    {
+        // Counts beyond the bounds are refused before the table
+        // changes; the row count is set before the column count is read.
+        const auto checked = [](int n, const QString &what, int max) {
+            if (n < 0)
+                throw AppError(QStringLiteral("Soubor tabulky udává záporný počet %1 (%2).").arg(what).arg(n));
+            if (n > max)
+                throw AppError(QStringLiteral("Soubor tabulky udává %1 %2; tabulka jich může mít nejvýše %3.")
+                                   .arg(n)
+                                   .arg(what)
+                                   .arg(max));
+            return n;
+        };
+        m_table.setRowCount(checked(toInt(line.substr(0, d1)), QStringLiteral("řádků"), TPubStrGrid::kMaxRowCount));
+        const std::string_view cols = d1 == std::string_view::npos ? std::string_view() : line.substr(d1 + 1);
+        m_table.setColCount(checked(toInt(cols), QStringLiteral("sloupců"), TPubStrGrid::kMaxColCount));
+    }
+
+    void readDefaultHeight(std::string_view line)
+    {
+        // The file's sizes replace the table's: rows without a height
+        // line get the default height, and columns without a width
+        // line the default width, as the saved table had them. (A
+        // column that kept its own width here would lose a width the
+        // rider set equal to the default.)
+        m_table.setDefaultRowHeight(toInt(line));
+        clearColWidths(m_table);
+    }
+
+    void readCaption(std::string_view line, void (TPubStrGrid::*set)(const QString &))
+    {
+        (m_table.*set)(AnsiFile::decode(QByteArrayView(line.data(), qsizetype(line.size()))));
+    }
+
+    void readCaption2Placement(std::string_view line)
+    {
+        m_table.setCaption2Placement(line == "Top" ? TPubStrGrid::cpTop : TPubStrGrid::cpBottom);
+    }
+
+    // "Row <row> Height: <height>" and "Column <col> Width: <width>": the
+    // keyword, a blank, the index, a blank, the size's label, the size.
+    void readSize(std::string_view line, std::string_view keyword, std::string_view label,
+                  void (TPubStrGrid::*set)(int, int))
+    {
+        const size_t first = keyword.size() + 1;
+        const size_t p = line.find(label);
+        const std::string_view idx =
+            p != std::string_view::npos && p > first + 1 ? line.substr(first, p - first - 1) : std::string_view();
+        const int index = toInt(idx);
+        const int size = toInt(p == std::string_view::npos ? std::string_view() : line.substr(p + label.size()));
+        (m_table.*set)(index, size);
+    }
+
+    // A line without a delimiter that is not blank.
+    void readLineOfNoKind(std::string_view line)
+    {
+        if (!isBlankLine(line))
+            m_leftOut.add([this] { return m_lineNo; }, [line] { return quoted(line); },
+                          QStringLiteral("řádek neznámého druhu"));
+    }
+
+    // "<col>|<row>|<text>": the text waits in the file's bytes until its
+    // row is built.
+    [[gnu::always_inline]] void readCell(std::string_view line, size_t d1, size_t d2)
+    {
+        const int col = toInt(line.substr(0, d1));
+        const int row = toInt(line.substr(d1 + 1, d2 == std::string_view::npos ? d2 : d2 - d1 - 1));
+        if (col < 0 || col >= m_table.ColCount() || row < 0 || row >= m_table.RowCount()) {
+            m_leftOut.add([this] { return m_lineNo; }, [line] { return quoted(line); },
+                          QStringLiteral("buňka leží mimo tabulku o %1 řádcích a %2 sloupcích")
+                              .arg(m_table.RowCount())
+                              .arg(m_table.ColCount()));
+            return;
+        }
+        const size_t text = d2 == std::string_view::npos ? line.size() : d2 + 1;
+        m_cells.add(row, col, size_t(line.data() + text - m_bytes.data()), line.size() - text);
+    }
+
+    TPubStrGrid &m_table;
+    // The file is read as bytes: digits, delimiters and keywords are the
+    // same bytes in the code page, and only texts are decoded.
+    std::string_view m_bytes;
+    int m_delim; // -1: no byte can be the delimiter
+    char m_delimByte;
+    qsizetype m_lineNo = 0;
+    LeftOut m_leftOut;
+    CellLoader m_cells;
+};
+
+void TableFile::read(TPubStrGrid &table, QByteArrayView file)
+{
+    // A file this large could not be held anyway; offsets below fit 32 bits.
+    if (quint64(file.size()) > std::numeric_limits<quint32>::max())
+        throw AppError(QStringLiteral("Soubor tabulky je příliš velký."));
+    struct BulkGuard
+    {
+        TPubStrGrid &g;
+        ~BulkGuard() { g.endBulkUpdate(); }
+    };
+    table.beginBulkUpdate();
+    BulkGuard guard{table};
+    Reader(table, std::string_view(file.data(), size_t(file.size()))).readAll();
 }

@@ -38,6 +38,8 @@ public:
     static void save(const TPubStrGrid &table, const QString &path);
 
 private:
+    class Reader;
+
     // What the reader and writer reach inside the table: its rows, and
     // the column widths that a file's default sizes reset.
     static RowStore &rows(TPubStrGrid &table);
