@@ -28,6 +28,20 @@ void TableFile::clearColWidths(TPubStrGrid &table)
     std::fill(table.m_colWidths.begin(), table.m_colWidths.end(), -1);
 }
 
+namespace {
+// "Row <row> Height: <height>", "Column <col> Width: <width>".
+void appendSizeLine(QString &out, QLatin1String keyword, int index, QLatin1String label, int size)
+{
+    out += keyword;
+    out += u' ';
+    out += QString::number(index);
+    out += u' ';
+    out += label;
+    out += QString::number(size);
+    out += QLatin1String("\r\n");
+}
+} // namespace
+
 QString TableFile::text(const TPubStrGrid &table)
 {
     const RowStore &rowStore = rows(table);
@@ -61,23 +75,13 @@ QString TableFile::text(const TPubStrGrid &table)
     out += table.Caption2Placement() == TPubStrGrid::cpTop ? QLatin1String("Top") : QLatin1String("Bottom");
     out += crlf;
     rowStore.forEachHeight([&](int i, int h) {
-        if (h != defaultHeight) {
-            out += QLatin1String("Row ");
-            out += QString::number(i);
-            out += QLatin1String(" Height: ");
-            out += QString::number(h);
-            out += crlf;
-        }
+        if (h != defaultHeight)
+            appendSizeLine(out, QLatin1String("Row"), i, QLatin1String("Height: "), h);
     });
     for (int i = 0; i < cols; ++i) {
         const int w = table.ColWidths(i);
-        if (w != defaultWidth) {
-            out += QLatin1String("Column ");
-            out += QString::number(i);
-            out += QLatin1String(" Width: ");
-            out += QString::number(w);
-            out += crlf;
-        }
+        if (w != defaultWidth)
+            appendSizeLine(out, QLatin1String("Column"), i, QLatin1String("Width: "), w);
     }
     rowStore.forEachRow([&](int r, const RowTexts &row) {
         for (int k = 0, n = row.count(); k < n; ++k) {
