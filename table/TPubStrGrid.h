@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <string_view>
 #include <vector>
 
 #include "RowStore.h"
@@ -219,10 +218,12 @@ signals:
     void appearanceChanged();
 
 private:
+    // The table file's reader and writer reach the rows and column widths.
+    friend class TableFile;
+
     void notifyCell(int ACol, int ARow);
     void resizeRows(int count);
     void resizeCols(int count);
-    static int toInt(std::string_view text);
 
     RowStore m_rows;                           // only cells within ColCount; row heights
     std::vector<int> m_colWidths;              // -1: default
