@@ -132,7 +132,7 @@ ExportWindowModule *module()
     return g_module;
 }
 
-QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder, DataKeeper *keeper,
+QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
                       QWidget *parent)
 {
     ExportWindowModule *m = module();
@@ -142,7 +142,7 @@ QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const QString &p
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     const LateEngineNotes notes;
-    return m->createWindow(log, settings, programFolder, keeper, parent);
+    return m->createWindow(log, settings, where, keeper, parent);
 }
 
 } // namespace ExportWindowLoader

@@ -1,4 +1,5 @@
 #pragma once
+#include "ProgramFolder.h"
 #include <QString>
 
 class DataKeeper;
@@ -34,7 +35,7 @@ ExportWindowModule *module();
 
 // A new export window from the module (see ExportWindowModule), loaded
 // first when needed; nothing when the module cannot be loaded.
-QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder, DataKeeper *keeper,
+QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
                       QWidget *parent);
 
 } // namespace ExportWindowLoader

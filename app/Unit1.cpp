@@ -42,30 +42,16 @@ const QString kMakerNotice = QStringLiteral("Deník cyklistických jízd. Vytvo�
 
 } // namespace
 
-namespace {
-ProgramFolder::Location locationOf(const QString &programFolder)
-{
-    if (programFolder.isEmpty())
-        return ProgramFolder::locate();
-    ProgramFolder::Location where;
-    where.folder = programFolder;
-    if (!where.folder.endsWith(u'/'))
-        where.folder += u'/';
-    where.programDir = where.folder;
-    where.userFolder = where.folder;
-    return where;
-}
-} // namespace
-
 TForm1::TForm1(const ProgramFolder::Location &where, RideLogPrefetch *prefetch, QWidget *parent)
-    : QMainWindow(parent), m_where(where), m_prefetch(prefetch), m_programFolder(where.folder)
+    : QMainWindow(parent), m_where(where), m_prefetch(prefetch)
 {
     setObjectName(QStringLiteral("Form1"));
     FormCreate();
 }
 
 TForm1::TForm1(const QString &programFolder, QWidget *parent)
-    : TForm1(locationOf(programFolder), nullptr, parent)
+    : TForm1(programFolder.isEmpty() ? ProgramFolder::locate() : ProgramFolder::Location::inFolder(programFolder),
+             nullptr, parent)
 {
 }
 
@@ -175,7 +161,7 @@ void TForm1::announceDataFolder()
     if (!m_where.moved)
         return;
     QString text = QStringLiteral("Data jsou ve složce „%1“: do složky programu „%2“ nelze zapisovat.")
-                       .arg(QDir::toNativeSeparators(m_programFolder), QDir::toNativeSeparators(m_where.programDir));
+                       .arg(QDir::toNativeSeparators(m_where.folder), QDir::toNativeSeparators(m_where.programDir));
     if (!m_where.copied.isEmpty())
         text += QStringLiteral(" Zkopírováno ze složky programu: %1.").arg(m_where.copied.join(QStringLiteral(", ")));
     if (!m_where.notCopied.isEmpty())
@@ -215,7 +201,7 @@ void TForm1::bringToFront()
 bool TForm1::saveRideLogElsewhere()
 {
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Uložit jízdy jinam"),
-                                                m_where.userFolder + QStringLiteral("default.tvl"),
+                                                m_where.rideLogInUserFolder(),
                                                 QStringLiteral("Jízdy Trasovníku (*.tvl)"));
     if (path.isEmpty())
         return false;
@@ -453,7 +439,7 @@ HelpWindow *TForm1::helpWindow() const
 
 void TForm1::Npovda1Click()
 {
-    const QString chm = m_programFolder + QStringLiteral("help.chm");
+    const QString chm = m_where.help();
     if (QFileInfo(chm).isFile() && openWithDesktop && openWithDesktop(chm))
         return;
     // No program for it on this desktop: the help that comes with the
@@ -474,7 +460,7 @@ void TForm1::Btn_edittrasaClick()
 {
     // A new editor for every opening; it reads the course field and, on
     // "OK", writes it back and commits it into the current ride.
-    auto window = std::make_unique<TFormEdit>(Edit_Trasa, [this] { Edit_TrasaExit(); }, m_programFolder, this);
+    auto window = std::make_unique<TFormEdit>(Edit_Trasa, [this] { Edit_TrasaExit(); }, m_where, this);
     window->setDataKeeper(&m_files->keeper());
     execModal(std::move(window));
 }
@@ -486,7 +472,7 @@ void TForm1::ExportdoHTML1Click()
     // if this is the first opening; when it cannot be loaded, a box has
     // said why.
     execModal(std::unique_ptr<QDialog>(
-        ExportWindowLoader::createWindow(*m_log, m_htmlSettings, m_programFolder, &m_files->keeper(), this)));
+        ExportWindowLoader::createWindow(*m_log, m_htmlSettings, m_where, &m_files->keeper(), this)));
 }
 
 void TForm1::ExportdoCSV1Click()

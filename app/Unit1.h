@@ -49,7 +49,6 @@ public:
     explicit TForm1(const QString &programFolder = QString(), QWidget *parent = nullptr);
     ~TForm1() override;
 
-    const QString &programFolder() const { return m_programFolder; }
     const QString &rideLogPath() const { return m_rideLogPath; }
     TPubStrGrid *rideLog() const { return m_log; }
 
@@ -235,13 +234,11 @@ private:
     const EditorBinding *bindingOf(const QObject *w) const;
     void onEnterKey(QObject *editor);
     int dataRowCount() const;
-    QString favouritesPath() const;
 
     ProgramFolder::Location m_where;
     RideLogPrefetch *m_prefetch = nullptr;
     // True when the ride log was taken from the prefetch.
     bool m_prefetched = false;
-    QString m_programFolder;
     QString m_rideLogPath;
     TPubStrGrid *m_log = nullptr;
     RideLogFiles *m_files = nullptr;

@@ -61,10 +61,8 @@ QFrame *colouredPanel(const QString &name, const QColor &colour, int height, QWi
 
 void TForm1::FormCreate()
 {
-    if (!m_programFolder.endsWith(u'/'))
-        m_programFolder += u'/';
     if (m_where.userFolder.isEmpty())
-        m_where.userFolder = m_programFolder;
+        m_where.userFolder = m_where.folder;
     openWithDesktop = openWithDesktopProgram;
 
     QFont f(QStringLiteral("MS Sans Serif"));
@@ -79,9 +77,7 @@ void TForm1::FormCreate()
     m_log = new TPubStrGrid(this);
     m_log->setObjectName(QStringLiteral("pbsData"));
     setUpRideLogTable(*m_log);
-    ProgramFolder::Location where = m_where;
-    where.folder = m_programFolder;
-    m_files = new RideLogFiles(*m_log, where, this);
+    m_files = new RideLogFiles(*m_log, m_where, this);
     m_rideLogPath = m_files->logPath();
 
     buildMenus();
@@ -134,7 +130,7 @@ void TForm1::FormCreate()
 
     FormStorage1 = new TFormStorage(this);
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
-    FormStorage1->setIniFileName(m_programFolder + QStringLiteral("store.ini"));
+    FormStorage1->setIniFileName(m_where.settings());
     FormStorage1->setStoredProps({QStringLiteral("item_op_novy.Checked")});
 
     // Tab order of the editors; the grid comes after them.

@@ -222,16 +222,11 @@ void TForm1::Spin_NarocChange()
 
 // ---------------------------------------------------------------- favourite routes
 
-QString TForm1::favouritesPath() const
-{
-    return m_programFolder + FavouriteRoutes::fileName();
-}
-
 void TForm1::Combo_NazevDropDown()
 {
     // The list becomes the stored names; the text in the box stays.
     const QString text = Combo_Nazev->currentText();
-    const QStringList names = FavouriteRoutes::names(favouritesPath());
+    const QStringList names = FavouriteRoutes::names(m_where.favourites());
     const QSignalBlocker block(Combo_Nazev);
     Combo_Nazev->clear();
     Combo_Nazev->addItems(names);
@@ -241,7 +236,7 @@ void TForm1::Combo_NazevDropDown()
 
 void TForm1::Combo_NazevSelect()
 {
-    const FavouriteRoutes::Route route = FavouriteRoutes::read(favouritesPath(), Combo_Nazev->currentText());
+    const FavouriteRoutes::Route route = FavouriteRoutes::read(m_where.favourites(), Combo_Nazev->currentText());
     showCellText(Edit_km, route.distance);
     showCellText(Edit_Trasa, route.course);
     // The spinner holds it within 1 to 5; its change goes into the row at once.
@@ -265,7 +260,7 @@ void TForm1::UlozitTrasuItemClick()
         return;
     }
     runGuarded([&] {
-        FavouriteRoutes::save(favouritesPath(), name, {Edit_Trasa->text(), Edit_km->text(), Spin_Naroc->value()});
+        FavouriteRoutes::save(m_where.favourites(), name, {Edit_Trasa->text(), Edit_km->text(), Spin_Naroc->value()});
         Messages::instance().info(kRouteSaved);
     });
 }
@@ -273,7 +268,7 @@ void TForm1::UlozitTrasuItemClick()
 void TForm1::OdstranitTrasuItemClick()
 {
     runGuarded([&] {
-        if (FavouriteRoutes::remove(favouritesPath(), Combo_Nazev->currentText()))
+        if (FavouriteRoutes::remove(m_where.favourites(), Combo_Nazev->currentText()))
             Messages::instance().info(kRouteRemoved);
     });
 }

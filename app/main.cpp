@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
     // is read meanwhile: a long log does not keep the window waiting.
     const ProgramFolder::Location where = ProgramFolder::locate(
         QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath(), ProgramFolder::userDataFolder());
-    RideLogPrefetch prefetch(where.folder + QStringLiteral("default.tvl"));
+    RideLogPrefetch prefetch(where.rideLog());
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trasovnik"));

@@ -183,7 +183,7 @@ int main(int argc, char **argv)
     g_longLog->setAutoSave(false);
     g_longLog->loadTableFileBytes(AnsiFile::encode(rideLogText(kLongRides)));
     AnsiFile::writeBytes(g_longFolder + QStringLiteral("whole.html"), HtmlPage::bytes(HtmlSettings(), *g_longLog));
-    g_longWindow = std::make_unique<TFormHTML>(*g_longLog, g_longSettings, g_longFolder);
+    g_longWindow = std::make_unique<TFormHTML>(*g_longLog, g_longSettings, ProgramFolder::Location::inFolder(g_longFolder));
     {
         QSignalSpy opened(g_longWindow->WebBrowser1, &QWebEngineView::loadFinished);
         g_longWindow->show();

@@ -63,7 +63,7 @@ void BM_BuildHtmlPage(benchmark::State &state)
 {
     HtmlSettings s;
     for (auto _ : state)
-        BuildHtmlPage(s, *g_log, g_folder, {});
+        BuildHtmlPage(s, *g_log, ProgramFolder::Location::inFolder(g_folder), {});
 }
 BENCHMARK(BM_BuildHtmlPage)->Unit(benchmark::kMillisecond);
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "ProgramFolder.h"
 #include <QtPlugin>
 
 class DataKeeper;
@@ -26,9 +27,9 @@ public:
     // look; the caller runs and deletes it. While it is open, the keeper
     // (when given) knows its data. The first window starts the browser
     // engine.
-    virtual QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder,
+    virtual QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where,
                                   DataKeeper *keeper, QWidget *parent) = 0;
 };
 
-#define TRASOVNIK_EXPORT_MODULE_IID "cz.trasovnik.ExportWindowModule/1"
+#define TRASOVNIK_EXPORT_MODULE_IID "cz.trasovnik.ExportWindowModule/2"
 Q_DECLARE_INTERFACE(ExportWindowModule, TRASOVNIK_EXPORT_MODULE_IID)

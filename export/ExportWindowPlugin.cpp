@@ -2,11 +2,11 @@
 #include "UnitHTML.h"
 #include "WebEngineSetup.h"
 
-QDialog *ExportWindowPlugin::createWindow(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder,
+QDialog *ExportWindowPlugin::createWindow(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where,
                                           DataKeeper *keeper, QWidget *parent)
 {
     startWebEngine();
-    auto *window = new TFormHTML(log, settings, programFolder, parent);
+    auto *window = new TFormHTML(log, settings, where, parent);
     window->setDataKeeper(keeper);
     return window;
 }

@@ -105,11 +105,6 @@ void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out, int maxRides 
 }
 } // namespace
 
-QString previewPath(const QString &programFolder)
-{
-    return programFolder + QStringLiteral("temp.html");
-}
-
 QStringList lines(const HtmlSettings &settings, TPubStrGrid &log)
 {
     QStringList all;
@@ -131,10 +126,10 @@ QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log, int maxRides)
 
 } // namespace HtmlPage
 
-BuiltPage BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
+BuiltPage BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const ProgramFolder::Location &where,
                         const std::function<void(const QString &path)> &show, int maxRides)
 {
-    const QString path = HtmlPage::previewPath(programFolder);
+    const QString path = where.preview();
     BuiltPage built{HtmlPage::bytes(settings, log, maxRides), QString()};
     try {
         AnsiFile::writeScratchBytes(path, built.bytes);

@@ -1,4 +1,5 @@
 #pragma once
+#include "ProgramFolder.h"
 #include "HtmlSettings.h"
 
 #include <QByteArray>
@@ -18,10 +19,6 @@ QRgb colorValueToRgb(qint32 color);
 qint32 rgbToColorValue(QRgb rgb);
 
 namespace HtmlPage {
-
-// The page's file in the program folder (program folder with its
-// trailing separator), rebuilt at every build.
-QString previewPath(const QString &programFolder);
 
 // A page with every ride of the log.
 inline constexpr int kAllRides = -1;
@@ -44,8 +41,8 @@ struct BuiltPage
 };
 
 // Builds the page (the first `maxRides` rides unless that is kAllRides),
-// writes it to temp.html in the program folder and hands the file's full
+// writes it to the data folder's preview file and hands the file's full
 // path to `show`. A file that cannot be written is not shown: the failure
 // says why, and the caller decides what the preview shows instead.
-BuiltPage BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const QString &programFolder,
+BuiltPage BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const ProgramFolder::Location &where,
                         const std::function<void(const QString &path)> &show, int maxRides = HtmlPage::kAllRides);

@@ -103,13 +103,12 @@ QPalette withBackground(QPalette p, QRgb rgb)
 }
 } // namespace
 
-TFormHTML::TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder, QWidget *parent)
-    : QDialog(parent), m_log(log), m_settings(settings), m_programFolder(programFolder),
+TFormHTML::TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where,
+                     QWidget *parent)
+    : QDialog(parent), m_log(log), m_settings(settings), m_where(where),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
-    if (!m_programFolder.endsWith(u'/'))
-        m_programFolder += u'/';
-    m_iniPath = m_programFolder + QStringLiteral("store.ini");
+    m_iniPath = m_where.settings();
     setObjectName(QStringLiteral("FormHTML"));
     FormHTML = this;
     setWindowTitle(QStringLiteral("HTML výstup"));
@@ -357,7 +356,7 @@ void TFormHTML::LoadHtmlSettings()
         // The closing writes the cleaned name over the stored one: the file
         // as it was is kept first.
         if (m_keptSettingsCopy.isEmpty()) {
-            const DataKeeper local(m_programFolder, m_programFolder);
+            const DataKeeper local(m_where.folder, m_where.folder);
             m_keptSettingsCopy = (m_keeper ? *m_keeper : local).keepDamaged(m_iniPath);
         }
         m_fontNote = QStringLiteral("Název písma „%1“ ze souboru store.ini obsahoval znaky, které název písma "
@@ -395,7 +394,7 @@ HtmlSettings TFormHTML::currentSettings() const
 void TFormHTML::BuildPage()
 {
     m_rebuildTimer->stop();
-    const BuiltPage built = BuildHtmlPage(currentSettings(), m_log, m_programFolder,
+    const BuiltPage built = BuildHtmlPage(currentSettings(), m_log, m_where,
                                           [this](const QString &path) { showPreview(path); }, kPreviewRides);
     if (built.failure.isEmpty()) {
         m_fileNote.clear();

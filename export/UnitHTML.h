@@ -1,4 +1,5 @@
 #pragma once
+#include "ProgramFolder.h"
 #include "HtmlSettings.h"
 
 #include <QByteArray>
@@ -44,7 +45,8 @@ public:
 
     // `settings` is the program's one record of the page's look; it is
     // reloaded from store.ini at every opening.
-    TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const QString &programFolder, QWidget *parent = nullptr);
+    TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where,
+              QWidget *parent = nullptr);
     ~TFormHTML() override;
 
     // While the window is open, the keeper knows the page's look, so that
@@ -137,7 +139,7 @@ private:
 
     TPubStrGrid &m_log;
     HtmlSettings &m_settings;
-    QString m_programFolder;
+    ProgramFolder::Location m_where;
     QString m_iniPath;
     QWebEngineProfile *m_profile = nullptr;
     std::unique_ptr<QPrinter> m_printer;

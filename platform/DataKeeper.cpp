@@ -1,4 +1,5 @@
 #include "DataKeeper.h"
+#include "ProgramFolder.h"
 #include "AppError.h"
 #include "Messages.h"
 
@@ -179,7 +180,7 @@ QString DataKeeper::takeRescueReport()
         const qsizetype t = line.indexOf(u'\t');
         // Lists written before other files were rescued name only copies
         // of the ride log.
-        const QString file = t < 0 ? m_dataFolder + QStringLiteral("default.tvl") : line.left(t);
+        const QString file = t < 0 ? ProgramFolder::Location::inFolder(m_dataFolder).rideLog() : line.left(t);
         const QString copy = t < 0 ? line : line.mid(t + 1);
         entries.append(QStringLiteral("„%1“: %2")
                            .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(copy.trimmed())));

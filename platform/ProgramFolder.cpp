@@ -9,8 +9,21 @@
 
 namespace ProgramFolder {
 
-const QStringList kDataFiles = {QStringLiteral("default.tvl"), QStringLiteral("default.tvb"),
-                                QStringLiteral("trasy.ini"), QStringLiteral("store.ini")};
+const QStringList kDataFiles = {QString::fromUtf16(kRideLogName), QString::fromUtf16(kWaypointsName),
+                                QString::fromUtf16(kFavouritesName), QString::fromUtf16(kSettingsName)};
+
+namespace {
+QString withSeparator(const QString &folder);
+} // namespace
+
+Location Location::inFolder(const QString &folder)
+{
+    Location where;
+    where.folder = withSeparator(folder);
+    where.programDir = where.folder;
+    where.userFolder = where.folder;
+    return where;
+}
 
 namespace {
 bool writable(const QString &folder)

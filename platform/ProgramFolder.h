@@ -4,10 +4,20 @@
 
 namespace ProgramFolder {
 
+// The names of the program's files in its data folder.
+inline constexpr char16_t kRideLogName[] = u"default.tvl";
+inline constexpr char16_t kWaypointsName[] = u"default.tvb";
+inline constexpr char16_t kFavouritesName[] = u"trasy.ini";
+inline constexpr char16_t kSettingsName[] = u"store.ini";
+inline constexpr char16_t kPreviewName[] = u"temp.html";
+inline constexpr char16_t kHelpName[] = u"help.chm";
+// The folder of the ride log's daily copies, beside the ride log.
+inline constexpr char16_t kBackupFolderName[] = u"zalohy";
+
 // The data files of the program, kept together in one folder.
 extern const QStringList kDataFiles;
 
-// Where the data files live.
+// Where the data files live, and the path of each.
 struct Location
 {
     QString folder;       // with a trailing separator
@@ -16,6 +26,26 @@ struct Location
     QString programDir;   // the executable's folder
     QStringList copied;    // data files copied from programDir into folder
     QStringList notCopied; // data files that could not be copied
+
+    // One folder for everything: the data, the rescue copies and the
+    // program's own files (a test's folder, say).
+    static Location inFolder(const QString &folder);
+
+    QString rideLog() const { return file(kRideLogName); }
+    QString waypoints() const { return file(kWaypointsName); }
+    QString favourites() const { return file(kFavouritesName); }
+    QString settings() const { return file(kSettingsName); }
+    // The page the export window shows, made again at every change.
+    QString preview() const { return file(kPreviewName); }
+    // The daily copies of the ride log, with a trailing separator.
+    QString backups() const { return file(kBackupFolderName) + u'/'; }
+    // The compiled help, beside the data files.
+    QString help() const { return file(kHelpName); }
+    // A ride log saved elsewhere is offered in the per-user folder.
+    QString rideLogInUserFolder() const { return QString(userFolder).append(QStringView(kRideLogName)); }
+
+private:
+    QString file(QStringView name) const { return QString(folder).append(name); }
 };
 
 // The per-user data folder: ~/.local/share/trasovnik/ (XDG_DATA_HOME).

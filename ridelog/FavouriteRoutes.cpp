@@ -9,11 +9,6 @@ const QString kDistance = QStringLiteral("delka");
 const QString kDifficulty = QStringLiteral("naroc");
 } // namespace
 
-QString fileName()
-{
-    return QStringLiteral("trasy.ini");
-}
-
 QStringList names(const QString &path)
 {
     return IniFile::sections(path);

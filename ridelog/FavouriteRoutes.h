@@ -15,8 +15,6 @@ struct Route
     int difficulty = kDefaultDifficulty; // naroc
 };
 
-QString fileName();
-
 // The stored names in file order.
 QStringList names(const QString &path);
 // The route of a name; a name without a section gives an empty course and

@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "DataKeeper.h"
 #include "LocaleService.h"
+#include "ProgramFolder.h"
 #include "Messages.h"
 #include "RideArithmetic.h"
 #include "RideLogTable.h"
@@ -98,7 +99,7 @@ QString freeBackupName(const QString &logPath, Entry::Kind kind)
 
 QString folderFor(const QString &logPath)
 {
-    return QFileInfo(logPath).absolutePath() + QStringLiteral("/zalohy/");
+    return ProgramFolder::Location::inFolder(QFileInfo(logPath).absolutePath()).backups();
 }
 
 QList<Entry> list(const QString &logPath)

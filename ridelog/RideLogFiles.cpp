@@ -15,7 +15,7 @@ const QString kUnsavedName = QStringLiteral("default-obnova.tvl");
 } // namespace
 
 RideLogFiles::RideLogFiles(TPubStrGrid &log, const ProgramFolder::Location &where, QObject *parent)
-    : QObject(parent), m_log(log), m_where(where), m_logPath(where.folder + QStringLiteral("default.tvl")),
+    : QObject(parent), m_log(log), m_where(where), m_logPath(where.rideLog()),
       m_keeper(where.folder, where.userFolder)
 {
     m_unsavedTimer.setSingleShot(true);

@@ -38,10 +38,10 @@ const QString kFilter = QStringLiteral("Seznam bodů pro Trasovník (*.tvb);;Tex
 const QString kListFiles = QStringLiteral("tvb");
 } // namespace
 
-TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, const QString &programFolder,
-                     QWidget *parent)
+TFormEdit::TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse,
+                     const ProgramFolder::Location &where, QWidget *parent)
     : QDialog(parent), m_courseEdit(courseEdit), m_commitCourse(std::move(commitCourse)),
-      m_programFolder(programFolder)
+      m_where(where)
 {
     setObjectName(QStringLiteral("FormEdit"));
     setWindowTitle(QStringLiteral("Editace trasy"));
@@ -225,7 +225,7 @@ TFormEdit::~TFormEdit()
 
 QString TFormEdit::waypointFilePath() const
 {
-    return m_programFolder + QStringLiteral("default.tvb");
+    return m_where.waypoints();
 }
 
 QStringList TFormEdit::courseEntries() const
@@ -269,7 +269,7 @@ void TFormEdit::FormShow()
     // Each step runs whatever happened in the one before, so that the
     // course list is always filled and "OK" never loses the course.
     runGuarded([this] {
-        FormStorage2->setIniFileName(m_programFolder + QStringLiteral("store.ini"));
+        FormStorage2->setIniFileName(m_where.settings());
         FormStorage2->RestorePlacement();
     });
     // A stored width that leaves no room for the course list is narrowed.
@@ -309,7 +309,7 @@ void TFormEdit::loadWaypoints()
         return;
     // What the file holds is kept before the list is ever written over
     // it; when not even a copy can be made, the file is not written.
-    const DataKeeper local(m_programFolder, m_programFolder);
+    const DataKeeper local(m_where.folder, m_where.folder);
     bool kept = false;
     QString said = (m_keeper ? *m_keeper : local).keepDamagedAndSay(path, failure, QStringLiteral("při zavření okna"), &kept);
     if (!kept) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "ProgramFolder.h"
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
@@ -29,8 +30,9 @@ class TFormEdit : public QDialog
     Q_OBJECT
 public:
     // courseEdit: the main window's course field; commitCourse stores its
-    // text into the current ride. programFolder ends with a separator.
-    TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, const QString &programFolder,
+    // text into the current ride. The waypoint list and the window's
+    // placement are kept in the data folder `where`.
+    TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, const ProgramFolder::Location &where,
               QWidget *parent = nullptr);
     ~TFormEdit() override;
 
@@ -99,7 +101,7 @@ private:
 
     QPointer<QLineEdit> m_courseEdit;
     std::function<void()> m_commitCourse;
-    QString m_programFolder;
+    ProgramFolder::Location m_where;
     TPubStrGrid *m_list = nullptr;
     bool m_shown = false;
     // "default.tvb" was there at opening but could not be read, nor

@@ -78,7 +78,7 @@ class TestExportWindow : public QObject
     // Opens the window on the ride log and waits for the preview.
     void open()
     {
-        w = std::make_unique<TFormHTML>(*log, settings, m_dir->path());
+        w = std::make_unique<TFormHTML>(*log, settings, ProgramFolder::Location::inFolder(m_dir->path()));
         QSignalSpy loaded(w->WebBrowser1, &QWebEngineView::loadFinished);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));

@@ -190,7 +190,7 @@ void TestHtmlExport::factoryPage()
 
     QTemporaryDir dir;
     QString shown;
-    BuildHtmlPage(HtmlSettings(), g, dir.path() + u'/', [&](const QString &p) { shown = p; });
+    BuildHtmlPage(HtmlSettings(), g, ProgramFolder::Location::inFolder(dir.path()), [&](const QString &p) { shown = p; });
     QCOMPARE(shown, dir.filePath(u"temp.html"_qs));
     QStringDecoder dec("windows-1250");
     const QByteArray onDisk = fileBytes(shown);
@@ -376,7 +376,7 @@ void TestHtmlExport::unwritablePreviewIsReported()
     const QString notAFolder = dir.filePath(u"file"_qs);
     putFile(notAFolder, "x");
     QString shown;
-    const BuiltPage built = BuildHtmlPage(HtmlSettings(), g, notAFolder + u'/', [&](const QString &p) { shown = p; });
+    const BuiltPage built = BuildHtmlPage(HtmlSettings(), g, ProgramFolder::Location::inFolder(notAFolder), [&](const QString &p) { shown = p; });
     QCOMPARE(built.failure, u"Cannot create file "_qs + notAFolder + u"/temp.html"_qs);
     QCOMPARE(built.bytes, HtmlPage::bytes(HtmlSettings(), g));
     QCOMPARE(shown, QString());
