@@ -15,6 +15,7 @@
 // offscreen.
 
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "ExportWindowLoader.h"
 #include "HtmlPage.h"
 #include "MainWindowStart.h"
@@ -182,7 +183,7 @@ int main(int argc, char **argv)
     g_longLog = std::make_unique<TPubStrGrid>();
     g_longLog->setAutoSave(false);
     g_longLog->loadTableFileBytes(AnsiFile::encode(rideLogText(kLongRides)));
-    AnsiFile::writeBytes(g_longFolder + QStringLiteral("whole.html"), HtmlPage::bytes(HtmlSettings(), *g_longLog));
+    AtomicWrite::replaceFile(g_longFolder + QStringLiteral("whole.html"), HtmlPage::bytes(HtmlSettings(), *g_longLog));
     g_longWindow = std::make_unique<TFormHTML>(*g_longLog, g_longSettings, ProgramFolder::Location::inFolder(g_longFolder));
     {
         QSignalSpy opened(g_longWindow->WebBrowser1, &QWebEngineView::loadFinished);

@@ -1,5 +1,6 @@
 #include "CsvFile.h"
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "TPubStrGrid.h"
 
 #include <QStringConverter>
@@ -42,7 +43,7 @@ QByteArray bytes(const TPubStrGrid &table)
 
 void write(const QString &path, const TPubStrGrid &table)
 {
-    AnsiFile::writeBytes(path, bytes(table));
+    AtomicWrite::replaceFile(path, bytes(table));
 }
 
 } // namespace CsvFile

@@ -1,5 +1,6 @@
 #include "HtmlPage.h"
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "AppError.h"
 #include "HtmlTable.h"
 #include "HtmlText.h"
@@ -132,7 +133,7 @@ BuiltPage BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const Pr
     const QString path = where.preview();
     BuiltPage built{HtmlPage::bytes(settings, log, maxRides), QString()};
     try {
-        AnsiFile::writeScratchBytes(path, built.bytes);
+        AtomicWrite::replaceScratchFile(path, built.bytes);
     } catch (const AppError &e) {
         built.failure = e.text();
         return built;

@@ -1,5 +1,6 @@
 #include "UnitHTML.h"
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "AppError.h"
 #include "Cp1250Validator.h"
 #include "DataKeeper.h"
@@ -572,7 +573,7 @@ void TFormHTML::BtnSaveClick()
         return;
     m_lastSaveName = SaveDialog1->selectedFiles().constFirst();
     // The whole page, however many rides the preview leaves out.
-    AnsiFile::writeBytes(m_lastSaveName, HtmlPage::bytes(currentSettings(), m_log));
+    AtomicWrite::replaceFile(m_lastSaveName, HtmlPage::bytes(currentSettings(), m_log));
     rememberFolder(SaveDialog1->defaultSuffix(), m_lastSaveName);
 }
 
@@ -629,7 +630,7 @@ void TFormHTML::sendToPrinter()
     const QString target = m_printer->outputFileName();
     m_printView->page()->printToPdf(
         [this, target](const QByteArray &pdf) {
-            printDone(!pdf.isEmpty() && failureOf([&] { AnsiFile::writeBytes(target, pdf); }).isEmpty());
+            printDone(!pdf.isEmpty() && failureOf([&] { AtomicWrite::replaceFile(target, pdf); }).isEmpty());
         },
         m_printer->pageLayout(), m_printer->pageRanges());
 }

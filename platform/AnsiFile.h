@@ -32,16 +32,6 @@ QByteArray readBytes(const QString &path);
 // What stands at the path when it is not a regular file ("složka",
 // "pojmenovaná roura", ...); empty for a regular file or nothing at all.
 QString whatIsInTheWay(const QString &path);
-// Writes the bytes atomically: the old file stays intact until the new
-// one is complete, and the new name is on the disk when it returns (the
-// file and its folder are synced). Throws AppError("Cannot create file
-// <path>") or AppError("Unable to write to <path>").
-void writeBytes(const QString &path, const QByteArray &bytes);
-// The same for a file that the program can make again at any time (the
-// HTML preview): replaced whole and atomically, but not waited for until
-// it is on the disk. Throws the same errors.
-void writeScratchBytes(const QString &path, const QByteArray &bytes);
-
 // Lines of a text: a line ends at CR LF, LF or CR; a final line break
 // does not start another line.
 QStringList splitLines(const QString &text);

@@ -1,5 +1,6 @@
 #include "IniFile.h"
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "AppError.h"
 
 #include <QFile>
@@ -326,7 +327,7 @@ void writeLines(const QString &path, const Lines &lines)
         bytes += line.end;
     }
     try {
-        AnsiFile::writeBytes(path, bytes);
+        AtomicWrite::replaceFile(path, bytes);
     } catch (const AppError &) {
         throw unableToWrite(path);
     }

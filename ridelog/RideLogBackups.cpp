@@ -1,5 +1,6 @@
 #include "RideLogBackups.h"
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "AppError.h"
 #include "DataKeeper.h"
 #include "LocaleService.h"
@@ -161,7 +162,7 @@ QString keep(const TPubStrGrid &log, const QString &logPath, Entry::Kind kind)
     if (!QDir().mkpath(folderFor(logPath)))
         throw AppError(QStringLiteral("Cannot create file %1").arg(folderFor(logPath)));
     const QString copy = freeBackupName(logPath, kind);
-    AnsiFile::writeBytes(copy, AnsiFile::encode(log.tableFileText()));
+    AtomicWrite::replaceFile(copy, AnsiFile::encode(log.tableFileText()));
     return copy;
 }
 

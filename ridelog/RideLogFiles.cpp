@@ -1,6 +1,7 @@
 #include "RideLogFiles.h"
 #include "RideColumn.h"
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "AppError.h"
 #include "Messages.h"
 #include "RideLogBackups.h"
@@ -162,7 +163,7 @@ void RideLogFiles::writeUnsavedNow()
     // happens after every change, and the log's own file is written at
     // closing as always.
     const QString failure = failureOf(
-        [this] { AnsiFile::writeScratchBytes(unsavedPath(), AnsiFile::encode(m_log.tableFileText())); });
+        [this] { AtomicWrite::replaceScratchFile(unsavedPath(), AnsiFile::encode(m_log.tableFileText())); });
     if (failure.isEmpty())
         m_unsavedVersion = m_version;
 }

@@ -1,5 +1,6 @@
 #include "StatisticsWindow.h"
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "LocaleService.h"
 #include "Messages.h"
 #include "SaveDialog.h"
@@ -198,6 +199,6 @@ void StatisticsWindow::BtnUlozitGrafClick()
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     ChartView->grab().save(&buffer, "PNG");
-    AnsiFile::writeBytes(SaveChartDialog->selectedFiles().constFirst(), png);
+    AtomicWrite::replaceFile(SaveChartDialog->selectedFiles().constFirst(), png);
     rememberFolder(SaveChartDialog->defaultSuffix(), SaveChartDialog->selectedFiles().constFirst());
 }

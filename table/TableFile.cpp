@@ -1,5 +1,6 @@
 #include "TableFile.h"
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "AppError.h"
 #include "TPubStrGrid.h"
 
@@ -110,7 +111,7 @@ void TableFile::save(const TPubStrGrid &table, const QString &path)
         QFile::remove(bak);
         QFile::rename(path, bak);
     }
-    AnsiFile::writeBytes(path, bytes);
+    AtomicWrite::replaceFile(path, bytes);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "WaypointList.h"
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "AppError.h"
 #include "LocaleService.h"
 #include "TPubStrGrid.h"
@@ -52,7 +53,7 @@ void LoadWaypointFile(TPubStrGrid &list, const QString &path)
 
 void SaveWaypointFile(const TPubStrGrid &list, const QString &path)
 {
-    AnsiFile::writeBytes(path, waypointFileBytes(list.Cols(0)));
+    AtomicWrite::replaceFile(path, waypointFileBytes(list.Cols(0)));
 }
 
 QStringList SplitCourse(const QString &course)

@@ -2,6 +2,7 @@
 // RoundTo2, the locale service, the program folder and the error guard.
 
 #include "AnsiFile.h"
+#include "AtomicWrite.h"
 #include "AppError.h"
 #include "LocaleService.h"
 #include "Messages.h"
@@ -321,7 +322,7 @@ void TestPlatform::writeBytesReplacesWhole()
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("default.tvl"));
     putFile(path, QByteArray(1000, 'x'));
-    AnsiFile::writeBytes(path, "short");
+    AtomicWrite::replaceFile(path, "short");
     QCOMPARE(fileBytes(path), QByteArray("short"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"default.tvl"});
 }
@@ -348,7 +349,7 @@ void TestPlatform::failedWriteKeepsOldFile()
         FileSizeLimit limit(64);
         if (!limit.ok())
             QSKIP("cannot lower the file size limit");
-        error = appErrorOf([&] { AnsiFile::writeBytes(path, QByteArray(size, 'n')); });
+        error = appErrorOf([&] { AtomicWrite::replaceFile(path, QByteArray(size, 'n')); });
     }
     QCOMPARE(error, QStringLiteral("Unable to write to %1").arg(path));
     QCOMPARE(fileBytes(path), old);
@@ -361,7 +362,7 @@ void TestPlatform::writeIntoMissingFolder()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("missing/default.tvl"));
-    QCOMPARE(appErrorOf([&] { AnsiFile::writeBytes(path, "x"); }),
+    QCOMPARE(appErrorOf([&] { AtomicWrite::replaceFile(path, "x"); }),
              QStringLiteral("Cannot create file %1").arg(path));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
 }
@@ -379,7 +380,7 @@ void TestPlatform::writeIntoReadOnlyFolder()
     const bool stillWritable = ::access(qPrintable(sub), W_OK) == 0;
     QString error;
     if (!stillWritable)
-        error = appErrorOf([&] { AnsiFile::writeBytes(path, "new contents"); });
+        error = appErrorOf([&] { AtomicWrite::replaceFile(path, "new contents"); });
     QFile::setPermissions(sub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (stillWritable)
         QSKIP("the access bits do not stop this user (root); failedWriteKeepsOldFile covers it");
