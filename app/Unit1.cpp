@@ -65,7 +65,9 @@ TForm1::~TForm1()
     FormStorage1->saveIfNotSaved();
 }
 
-// ---------------------------------------------------------------- start and stop
+// ---------------------------------------------------------------- start and end: the
+// first showing, the start-up question, the data folder, closing and the
+// end of the session
 
 void TForm1::setVisible(bool visible)
 {
@@ -247,7 +249,8 @@ void TForm1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-// ---------------------------------------------------------------- records
+// ---------------------------------------------------------------- rides: new, deleted,
+// brought back, restored from a copy
 
 void TForm1::Novzznam1Click()
 {
@@ -304,7 +307,7 @@ void TForm1::ObnovitZalohu1Click()
     StatusBar1->showMessage(QStringLiteral("Kniha jízd byla obnovena ze zálohy; dosavadní stav je uložen mezi zálohami."));
 }
 
-// ---------------------------------------------------------------- sorting
+// ---------------------------------------------------------------- sorting by a heading click
 
 void TForm1::pbsMouseDown(Qt::MouseButton, const QPoint &)
 {
@@ -344,7 +347,8 @@ void TForm1::pbsMouseUp(Qt::MouseButton, const QPoint &pos)
     m_lastSortColumn = col;
 }
 
-// ---------------------------------------------------------------- arithmetic
+// ---------------------------------------------------------------- totals and the
+// recalculation of km, time or average
 
 void TForm1::RecalcTotals()
 {
@@ -430,7 +434,7 @@ void TForm1::PrepocitejItemClick()
     RecalcTotals();
 }
 
-// ---------------------------------------------------------------- help
+// ---------------------------------------------------------------- help and about
 
 HelpWindow *TForm1::helpWindow() const
 {
@@ -455,6 +459,9 @@ void TForm1::Oaplikaci1Click()
 {
     Messages::instance().info(kTitle + QStringLiteral("   ") + kMakerNotice + u'\n');
 }
+
+// ---------------------------------------------------------------- the windows over
+// this one: waypoint editor, export to HTML, export to CSV, statistics
 
 void TForm1::Btn_edittrasaClick()
 {

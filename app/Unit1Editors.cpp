@@ -44,7 +44,8 @@ QString cellText(QString text)
 }
 } // namespace
 
-// ---------------------------------------------------------------- focus and keys
+// ---------------------------------------------------------------- focus and keys: the
+// editor in use, its commit when it is left, Enter moving on
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
@@ -114,7 +115,8 @@ void TForm1::onEnterKey(QObject *editor)
         b->next->setFocus(Qt::OtherFocusReason);
 }
 
-// ---------------------------------------------------------------- editors
+// ---------------------------------------------------------------- the editors loaded
+// from a row and committed into it
 
 int TForm1::dataRowCount() const
 {
@@ -221,6 +223,7 @@ void TForm1::Spin_NarocChange()
 }
 
 // ---------------------------------------------------------------- favourite routes
+// filling in the editors
 
 void TForm1::Combo_NazevDropDown()
 {
