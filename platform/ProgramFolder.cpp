@@ -13,19 +13,6 @@ const QStringList kDataFiles = {QString::fromUtf16(kRideLogName), QString::fromU
                                 QString::fromUtf16(kFavouritesName), QString::fromUtf16(kSettingsName)};
 
 namespace {
-QString withSeparator(const QString &folder);
-} // namespace
-
-Location Location::inFolder(const QString &folder)
-{
-    Location where;
-    where.folder = withSeparator(folder);
-    where.programDir = where.folder;
-    where.userFolder = where.folder;
-    return where;
-}
-
-namespace {
 bool writable(const QString &folder)
 {
     if (!QFileInfo(folder).isDir())
@@ -43,6 +30,15 @@ QString withSeparator(const QString &folder)
     return f;
 }
 } // namespace
+
+Location Location::inFolder(const QString &folder)
+{
+    Location where;
+    where.folder = withSeparator(folder);
+    where.programDir = where.folder;
+    where.userFolder = where.folder;
+    return where;
+}
 
 QString userDataFolder()
 {

@@ -482,7 +482,8 @@ void TFormEdit::writeWaypoints(const QString &target)
 bool TFormEdit::saveWaypoints()
 {
     // The program is ending: the keeper has written the list already.
-    if (m_keeper && m_keeper->isEnding())
+    const auto ending = [this] { return m_keeper && m_keeper->isEnding(); };
+    if (ending())
         return true;
     const QString path = waypointFilePath();
     if (m_keepUnreadFile && (QFileInfo::exists(path) || !AnsiFile::whatIsInTheWay(path).isEmpty())) {
@@ -502,7 +503,7 @@ bool TFormEdit::saveWaypoints()
         .question = [](const QString &) { return QStringLiteral("Seznam průjezdních bodů se nepodařilo uložit."); },
         .showFailureFirst = true,
         .keepOpen = QStringLiteral("Ponechat okno otevřené"),
-        .ending = [this] { return m_keeper && m_keeper->isEnding(); },
+        .ending = ending,
     };
     return saving.run();
 }
