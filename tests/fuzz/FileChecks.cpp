@@ -3,11 +3,16 @@
 #include "AppError.h"
 #include "HeapMeter.h"
 #include "IniFile.h"
+#include "RecordedRide.h"
 #include "TPubStrGrid.h"
 #include "WaypointList.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QTimeZone>
+
+#include <cmath>
 
 namespace FileChecks {
 
@@ -260,6 +265,94 @@ QString waypointFile(QByteArrayView input, const QString &folder)
             .arg(names.size())
             .arg(again->RowCount());
     return {};
+}
+
+
+// ---------------------------------------------------------------- ride files of the rider's devices
+
+namespace {
+
+// A reader streams its file: what it holds at the end grows with the
+// rides found, never with the points read.
+constexpr qint64 kRideFileFixedBytes = 4 << 20;
+constexpr qint64 kRideFileBytesPerInputByte = 8;
+
+using RideFileReader = GpsImport::FileRides (*)(QIODevice &, const GpsImport::StopFlag &);
+
+GpsImport::FileRides readBytes(RideFileReader read, QByteArrayView input)
+{
+    QByteArray bytes = QByteArray::fromRawData(input.data(), input.size());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const GpsImport::StopFlag stop{false};
+    return read(buffer, stop);
+}
+
+QString describe(const GpsImport::RecordedRide &ride)
+{
+    return QStringLiteral("%1 %2 m %3 s \"%4\" [%5]")
+        .arg(ride.start.toString(Qt::ISODate))
+        .arg(ride.metres ? QString::number(*ride.metres, 'g', 17) : QStringLiteral("-"))
+        .arg(ride.seconds, 0, 'g', 17)
+        .arg(ride.otherSport, ride.remarks.join(u','));
+}
+
+// Whatever the bytes: an answer (rides or the reason there are none),
+// every ride with a start and finite, non-negative distance and time, the
+// memory bounded, and the same answer for the same bytes.
+QString rideFile(RideFileReader read, QByteArrayView input)
+{
+    GpsImport::FileRides first;
+    {
+        HeapMeter meter;
+        first = readBytes(read, input);
+        const qint64 limit = kRideFileFixedBytes + kRideFileBytesPerInputByte * input.size();
+        if (meter.used() > limit)
+            return QStringLiteral("reading took %1 bytes (%2) for %3 input bytes")
+                .arg(meter.used())
+                .arg(QLatin1String(HeapMeter::kind()))
+                .arg(input.size());
+    }
+    if (first.rides.isEmpty() && first.problem.isEmpty())
+        return QStringLiteral("neither a ride nor a reason");
+    for (const auto &ride : first.rides) {
+        if (!ride.start.isValid())
+            return QStringLiteral("a ride without a start: ") + describe(ride);
+        if ((ride.metres && !(std::isfinite(*ride.metres) && *ride.metres >= 0))
+            || !(std::isfinite(ride.seconds) && ride.seconds >= 0))
+            return QStringLiteral("a ride with an impossible distance or time: ") + describe(ride);
+    }
+    const GpsImport::FileRides second = readBytes(read, input);
+    QStringList a, b;
+    for (const auto &ride : first.rides)
+        a.append(describe(ride));
+    for (const auto &ride : second.rides)
+        b.append(describe(ride));
+    if (a != b || first.problem != second.problem)
+        return QStringLiteral("the same bytes read twice gave different rides");
+    return {};
+}
+
+GpsImport::FileRides readGpxInPrague(QIODevice &in, const GpsImport::StopFlag &stop)
+{
+    return GpsImport::readGpx(in, QTimeZone("Europe/Prague"), stop);
+}
+
+} // namespace
+
+QString fitFile(QByteArrayView input, const QString &)
+{
+    return rideFile(GpsImport::readFit, input);
+}
+
+QString gpxFile(QByteArrayView input, const QString &)
+{
+    return rideFile(readGpxInPrague, input);
+}
+
+QString tcxFile(QByteArrayView input, const QString &)
+{
+    return rideFile(GpsImport::readTcx, input);
 }
 
 } // namespace FileChecks

@@ -23,15 +23,26 @@ QString iniFile(QByteArrayView input, const QString &folder);
 // The waypoint list file: load, save and load again gives the same list.
 QString waypointFile(QByteArrayView input, const QString &folder);
 
+// The rides of a FIT, GPX or TCX file: whatever the bytes, the reader
+// answers with rides or the reason there are none, each ride with a start
+// and a finite, non-negative distance and time, in bounded memory, the
+// same answer each time.
+QString fitFile(QByteArrayView input, const QString &folder);
+QString gpxFile(QByteArrayView input, const QString &folder);
+QString tcxFile(QByteArrayView input, const QString &folder);
+
 struct Target
 {
     const char *name; // also the name of its corpus folder
     Check check;
 };
-inline constexpr std::array<Target, 3> targets{{
+inline constexpr std::array<Target, 6> targets{{
     {"tablefile", tableFile},
     {"inifile", iniFile},
     {"waypointfile", waypointFile},
+    {"fitfile", fitFile},
+    {"gpxfile", gpxFile},
+    {"tcxfile", tcxFile},
 }};
 
 } // namespace FileChecks
