@@ -5,6 +5,7 @@
 #include "CsvFile.h"
 #include "BackupWindow.h"
 #include "HelpWindow.h"
+#include "ImportWindow.h"
 #include "LocaleService.h"
 #include "MaskedTimeEdit.h"
 #include "Messages.h"
@@ -26,11 +27,15 @@
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 const QString kTitle = QString::fromUtf16(kAppTitle);
@@ -480,6 +485,79 @@ void TForm1::ExportdoHTML1Click()
     // said why.
     execModal(std::unique_ptr<QDialog>(
         ExportWindowLoader::createWindow(*m_log, m_htmlSettings, m_where, &m_files->keeper(), this)));
+}
+
+// ---------------------------------------------------------------- rides from the rider's devices
+
+void TForm1::ImportGps1Click()
+{
+    QFileDialog dialog(this, QStringLiteral("Import z GPS"));
+    dialog.setObjectName(QStringLiteral("ImportGpsDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    // The toolkit's own dialog, whose name filter ignores the letters'
+    // case: devices write "RIDE.FIT" as often as "ride.fit".
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(QStringLiteral("Záznamy jízd (*.fit *.gpx *.tcx)"));
+    followLastFolder(dialog, QStringLiteral("gps"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    rememberFolder(QStringLiteral("gps"), dialog.selectedFiles().constFirst());
+    importRideFiles(dialog.selectedFiles());
+}
+
+void TForm1::importRideFiles(const QStringList &paths)
+{
+    if (paths.isEmpty() || isEnding())
+        return;
+    // A window open over this one (a box, the export, a file dialog) is
+    // finished first; the files wait.
+    if (QApplication::activeModalWidget() || !isVisible()) {
+        m_importLater += paths;
+        QTimer::singleShot(300, this, [this] {
+            const QStringList waiting = std::exchange(m_importLater, {});
+            importRideFiles(waiting);
+        });
+        return;
+    }
+    // What the rider was typing belongs to the ride shown now.
+    if (m_activeEditor)
+        onCommitLeave(m_activeEditor);
+    const auto add = [this](const QList<QStringList> &rides) {
+        const int row = appendRides(*m_log, rides);
+        if (row >= 0)
+            showRow(row);
+    };
+    execModal<ImportWindow>(paths, *m_log, add, m_where, this);
+}
+
+namespace {
+// The local files among what is dragged over the window.
+QStringList localFiles(const QMimeData *data)
+{
+    QStringList paths;
+    if (data && data->hasUrls())
+        for (const QUrl &url : data->urls())
+            if (url.isLocalFile())
+                paths.append(url.toLocalFile());
+    return paths;
+}
+} // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!localFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent *event)
+{
+    const QStringList paths = localFiles(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The drag's source waits for the drop to end: the window opens after.
+    QTimer::singleShot(0, this, [this, paths] { importRideFiles(paths); });
 }
 
 void TForm1::ExportdoCSV1Click()

@@ -65,6 +65,9 @@ public:
     // Brings the window (or the window open over it) to the front; a
     // second start of the program asks for it.
     void bringToFront();
+    // Opens "Import jízd" for the rider's ride files (FIT, GPX, TCX). While
+    // another window is open over this one, the files wait until it closes.
+    void importRideFiles(const QStringList &paths);
 
     // After the window is shown: asks whether to add a ride, when the
     // option says so.
@@ -106,6 +109,7 @@ public:
     QAction *Novzznam1 = nullptr;
     QAction *Odstranitzznam1 = nullptr;
     QAction *VratitZaznam1 = nullptr;
+    QAction *ImportGps1 = nullptr;
     QAction *ObnovitZalohu1 = nullptr;
     QAction *ExportdoHTML1 = nullptr;
     QAction *ExportdoCSV1 = nullptr;
@@ -164,6 +168,8 @@ public slots:
     void Npovda1Click();
     void Oaplikaci1Click();
     void ExportdoHTML1Click();
+    // The rider's ride files to import, picked in a file dialog.
+    void ImportGps1Click();
     // The ride log as a CSV file for spreadsheets, to a file the rider picks.
     void ExportdoCSV1Click();
     // The statistics window over the committed cells.
@@ -181,6 +187,9 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // Ride files dropped on the window are imported.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -260,4 +269,6 @@ private:
     HtmlSettings m_htmlSettings;
     // The CSV file last written, offered again by the next export.
     QString m_lastCsvName;
+    // Ride files that wait for the window open over this one to close.
+    QStringList m_importLater;
 };

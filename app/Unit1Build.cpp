@@ -70,6 +70,7 @@ void TForm1::FormCreate()
     f.setPointSize(8);
     setFont(f);
     resize(544, 342);
+    setAcceptDrops(true);
     if (QScreen *s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
 
@@ -190,6 +191,8 @@ void TForm1::buildMenus()
          run(&TForm1::Odstranitzznam1Click)},
         {&TForm1::VratitZaznam1, QStringLiteral("VratitZaznam1"), QStringLiteral("Vrátit odstraněný záznam"),
          QKeySequence::Undo, run(&TForm1::VratitZaznam1Click)},
+        {&TForm1::ImportGps1, QStringLiteral("ImportGps1"), QStringLiteral("Import z GPS…"),
+         QKeySequence(Qt::CTRL | Qt::Key_I), run(&TForm1::ImportGps1Click)},
         separator,
         {&TForm1::ExportdoHTML1, QStringLiteral("ExportdoHTML1"), QStringLiteral("Export do HTML a Tisk"), {},
          run(&TForm1::ExportdoHTML1Click)},

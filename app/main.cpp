@@ -14,6 +14,25 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+// The files among the program's arguments, with full paths: the program
+// that gets them may run in another folder. A file:// address (some file
+// managers pass those) counts as its file.
+QStringList rideFilesOf(const QStringList &arguments)
+{
+    QStringList files;
+    for (const QString &argument : arguments) {
+        if (argument.isEmpty() || argument.startsWith(u'-'))
+            continue;
+        const QUrl url(argument);
+        files.append(QFileInfo(url.isLocalFile() ? url.toLocalFile() : argument).absoluteFilePath());
+    }
+    return files;
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -35,9 +54,13 @@ int main(int argc, char *argv[])
 
     // One program per data folder: a later start hands its arguments to
     // the running one, which comes to the front.
+    // Ride files named on the command line (a file manager's "Open with")
+    // are imported once the window is up; a second start hands them, with
+    // their full paths, to the program already running.
+    const QStringList rideFiles = rideFilesOf(QApplication::arguments().mid(1));
     SingleInstance single(where.folder);
     if (!single.acquire()) {
-        if (single.handOver(QApplication::arguments().mid(1)))
+        if (single.handOver(rideFiles))
             return 0;
         // Held, but nobody answers: a program that hangs, or one on another
         // computer that shares the folder. The rider decides.
@@ -58,7 +81,10 @@ int main(int argc, char *argv[])
 
     TForm1 window(where, &prefetch);
     single.listen();
-    QObject::connect(&single, &SingleInstance::argumentsReceived, &window, [&window] { window.bringToFront(); });
+    QObject::connect(&single, &SingleInstance::argumentsReceived, &window, [&window](const QStringList &files) {
+        window.bringToFront();
+        window.importRideFiles(files);
+    });
     // The desktop session is ending: keep the rides even if the window
     // never gets to close.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
@@ -73,6 +99,7 @@ int main(int argc, char *argv[])
     window.zeptat();
     if (window.isEnding())
         return 0;
+    QTimer::singleShot(0, &window, [&window, &rideFiles] { window.importRideFiles(rideFiles); });
     const int rc = app.exec();
     Messages::install(nullptr);
     return rc;

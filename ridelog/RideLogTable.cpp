@@ -7,6 +7,23 @@
 
 #include <QFileInfo>
 
+int appendRides(TPubStrGrid &log, const QList<QStringList> &rides)
+{
+    int row = -1;
+    for (const QStringList &cells : rides) {
+        const bool emptyFirst =
+            log.RowCount() == log.FixedRows() + 1 && log.cellView(RideColumn::Date, log.FixedRows()).trimmed().isEmpty();
+        if (emptyFirst) {
+            row = log.FixedRows();
+        } else {
+            log.setRowCount(log.RowCount() + 1);
+            row = log.RowCount() - 1;
+        }
+        log.setRows(row, cells);
+    }
+    return row;
+}
+
 void setUpRideLogTable(TPubStrGrid &log)
 {
     log.setAutoSave(false);

@@ -47,3 +47,8 @@ private:
     RideArithmetic::Totals m_totals;
     std::thread m_thread;
 };
+
+// Appends rides (cells in the ride log's columns) in their order; the
+// only row of a new log, still without a date, is filled first. The row
+// of the last ride, or -1 when there was none.
+int appendRides(TPubStrGrid &log, const QList<QStringList> &rides);

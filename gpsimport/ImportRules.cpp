@@ -1,0 +1,232 @@
+#include "ImportRules.h"
+#include "LocaleService.h"
+#include "NumberText.h"
+#include "RideArithmetic.h"
+#include "RideColumn.h"
+#include "TPubStrGrid.h"
+#include "TimeText.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamReader>
+
+#include <cmath>
+
+namespace GpsImport {
+
+namespace {
+
+constexpr qint64 kMinutesInDay = 24 * 60;
+constexpr qint64 kSameStartSeconds = 5 * 60;
+
+// km of two rides that are the same ride: 1 % of the one as logged, at
+// least 0.1 km.
+bool closeKm(double logged, double found)
+{
+    return std::abs(found - logged) <= std::max(0.01 * std::abs(logged), 0.1) + 1e-9;
+}
+
+std::optional<double> kmOf(const QStringList &cells)
+{
+    return NumberText::parse(cells.value(RideColumn::Km));
+}
+
+// Time texts compared as times, so that "1:05" and "01:05" are one time;
+// texts that are no time compare as they stand.
+bool sameTime(const QString &a, const QString &b)
+{
+    const auto x = TimeText::parse(a);
+    const auto y = TimeText::parse(b);
+    if (x && y)
+        return x->hours == y->hours && x->minutes == y->minutes;
+    return !x && !y && a.trimmed().remove(u':') == b.trimmed().remove(u':');
+}
+
+QString twoPlaces(qint64 n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+ImportRow problemRow(const QString &fileName, const QString &problem)
+{
+    ImportRow row;
+    row.cells = QStringList(RideColumn::Count, QString());
+    row.files = {fileName};
+    row.remarks = {problem};
+    row.offered = false;
+    row.ticked = false;
+    return row;
+}
+
+} // namespace
+
+bool ImportRow::hasKm() const
+{
+    return kmOf(cells).has_value();
+}
+
+RideCells cellsOf(const RecordedRide &ride, const QTimeZone &zone)
+{
+    RideCells made;
+    QStringList &cells = made.cells;
+    cells = QStringList(RideColumn::Count, QString());
+    cells[RideColumn::Date] = LocaleService::instance().formatDate(ride.start.toTimeZone(zone).date());
+    cells[RideColumn::Name] = ride.name;
+    if (ride.metres)
+        cells[RideColumn::Km] = NumberText::format(RoundTo2(*ride.metres / 1000.0));
+    // Whole minutes, halves up.
+    const qint64 minutes = qint64(std::floor(ride.seconds / 60.0 + 0.5));
+    if (minutes >= kMinutesInDay) {
+        made.tooLong = true;
+        if (ride.metres && ride.seconds > 0)
+            cells[RideColumn::Average] = NumberText::format(RoundTo2(*ride.metres / 1000.0 / (ride.seconds / 3600.0)));
+        return made;
+    }
+    cells[RideColumn::Time] = twoPlaces(minutes / 60) + u':' + twoPlaces(minutes % 60);
+    if (ride.metres)
+        cells[RideColumn::Average] =
+            RideArithmetic::average(cells[RideColumn::Km], cells[RideColumn::Time]).value_or(QString());
+    return made;
+}
+
+QList<ImportRow> rowsOf(const QString &fileName, const FileRides &found, const QTimeZone &zone)
+{
+    QList<ImportRow> rows;
+    if (found.rides.isEmpty()) {
+        rows.append(problemRow(fileName, found.problem.isEmpty() ? QStringLiteral("soubor neobsahuje žádnou jízdu")
+                                                                 : found.problem));
+        return rows;
+    }
+    for (const RecordedRide &ride : found.rides) {
+        ImportRow row;
+        row.start = ride.start;
+        RideCells made = cellsOf(ride, zone);
+        row.cells = std::move(made.cells);
+        row.files = {fileName};
+        if (!ride.otherSport.isEmpty()) {
+            row.otherSport = true;
+            row.ticked = false;
+            row.remarks.append(ride.otherSport);
+        }
+        for (const QString &remark : ride.remarks)
+            if (!row.remarks.contains(remark))
+                row.remarks.append(remark);
+        if (!ride.metres && !row.remarks.contains(QString::fromUtf16(kRemarkNoDistance)))
+            row.remarks.append(QString::fromUtf16(kRemarkNoDistance));
+        if (made.tooLong)
+            row.remarks.append(QString::fromUtf16(kRemarkTooLong));
+        rows.append(std::move(row));
+    }
+    return rows;
+}
+
+LoggedRides::LoggedRides(const TPubStrGrid &log)
+{
+    for (int row = log.FixedRows(); row < log.RowCount(); ++row) {
+        const QString date = log.Cells(RideColumn::Date, row).trimmed();
+        if (date.isEmpty())
+            continue;
+        m_byDate[date].append({NumberText::parse(log.cellView(RideColumn::Km, row)),
+                               log.Cells(RideColumn::Time, row)});
+    }
+}
+
+bool LoggedRides::contains(const QStringList &cells) const
+{
+    const auto found = m_byDate.constFind(cells.value(RideColumn::Date));
+    if (found == m_byDate.constEnd())
+        return false;
+    const std::optional<double> km = kmOf(cells);
+    for (const Logged &logged : *found) {
+        if (km && logged.km && closeKm(*logged.km, *km))
+            return true;
+        if (!km && !logged.km && sameTime(logged.time, cells.value(RideColumn::Time)))
+            return true;
+    }
+    return false;
+}
+
+bool sameRide(const ImportRow &a, const ImportRow &b)
+{
+    if (!a.start.isValid() || !b.start.isValid() || std::abs(a.start.secsTo(b.start)) > kSameStartSeconds
+        || a.cells.value(RideColumn::Date) != b.cells.value(RideColumn::Date) || a.otherSport != b.otherSport)
+        return false;
+    const auto x = kmOf(a.cells);
+    const auto y = kmOf(b.cells);
+    if (x && y)
+        return closeKm(*x, *y);
+    return !x && !y && sameTime(a.cells.value(RideColumn::Time), b.cells.value(RideColumn::Time));
+}
+
+qsizetype insertionPlace(const QList<ImportRow> &rows, const ImportRow &row)
+{
+    if (!row.start.isValid())
+        return rows.size();
+    qsizetype place = 0;
+    while (place < rows.size() && rows[place].start.isValid() && rows[place].start <= row.start)
+        ++place;
+    return place;
+}
+
+// ---------------------------------------------------------------- one file, whatever it is
+
+namespace {
+
+enum class Kind { Fit, Gpx, Tcx, Other };
+
+// FIT files carry ".FIT" at bytes 8 to 11; the XML ones are told by
+// their root element.
+Kind kindOf(QFile &file)
+{
+    const QByteArray head = file.peek(12);
+    if (head.size() == 12 && head.mid(8, 4) == ".FIT")
+        return Kind::Fit;
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement) {
+            if (xml.name() == QLatin1String("gpx"))
+                return Kind::Gpx;
+            if (xml.name() == QLatin1String("TrainingCenterDatabase"))
+                return Kind::Tcx;
+            return Kind::Other;
+        }
+    }
+    return Kind::Other;
+}
+
+} // namespace
+
+FileRides readRideFile(const QString &path, const QTimeZone &zone, const StopFlag &stop)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {{}, QStringLiteral("soubor neexistuje")};
+    if (info.isDir())
+        return {{}, QStringLiteral("je to složka, ne soubor")};
+    // A FIFO, a socket or a device would make the reading wait on it.
+    if (!info.isFile())
+        return {{}, QStringLiteral("není to obyčejný soubor")};
+    if (info.size() == 0)
+        return {{}, QStringLiteral("soubor je prázdný")};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, file.error() == QFileDevice::PermissionsError
+                        ? QStringLiteral("soubor nelze číst: chybí oprávnění")
+                        : QStringLiteral("soubor nelze otevřít (%1)").arg(file.errorString())};
+    const Kind kind = kindOf(file);
+    if (!file.seek(0))
+        return {{}, QStringLiteral("soubor nelze číst (%1)").arg(file.errorString())};
+    switch (kind) {
+    case Kind::Fit:
+        return readFit(file, stop);
+    case Kind::Gpx:
+        return readGpx(file, zone, stop);
+    case Kind::Tcx:
+        return readTcx(file, stop);
+    case Kind::Other:
+        break;
+    }
+    return {{}, QStringLiteral("není to záznam jízdy (FIT, GPX ani TCX)")};
+}
+
+} // namespace GpsImport

@@ -1,0 +1,298 @@
+#include "ImportWindow.h"
+#include "Messages.h"
+#include "RideColumn.h"
+#include "TFormStorage.h"
+
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+
+using GpsImport::FileRides;
+using GpsImport::ImportRow;
+
+namespace {
+
+enum Column { Tick, Date, Name, Km, Time, Average, File, Remark, ColumnCount };
+
+// The window's columns and the ride log's cells they show.
+struct Shown
+{
+    Column column;
+    int cell;
+};
+constexpr Shown kShownCells[] = {
+    {Date, RideColumn::Date}, {Name, RideColumn::Name},       {Km, RideColumn::Km},
+    {Time, RideColumn::Time}, {Average, RideColumn::Average},
+};
+
+} // namespace
+
+ImportWindow::ImportWindow(const QStringList &paths, const TPubStrGrid &log, AddRides add,
+                           const ProgramFolder::Location &where, QWidget *parent, const QTimeZone &zone)
+    : QDialog(parent)
+    , m_paths(paths)
+    , m_logged(log)
+    , m_add(std::move(add))
+    , m_where(where)
+    , m_zone(zone)
+    , m_stop(std::make_shared<GpsImport::StopFlag>(false))
+{
+    buildWindow();
+    startReading(zone);
+}
+
+ImportWindow::~ImportWindow()
+{
+    // Readers still at work see the flag and end; what they find is not
+    // delivered to a window that is gone.
+    m_stop->store(true);
+}
+
+void ImportWindow::buildWindow()
+{
+    setObjectName(QStringLiteral("ImportWindow"));
+    setWindowTitle(QStringLiteral("Import jízd"));
+    setSizeGripEnabled(true);
+    resize(820, 420);
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("ImportList"));
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setHeaderLabels({QString(), QStringLiteral("Datum"), QStringLiteral("Název"), QStringLiteral("Km"),
+                             QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("Soubor"),
+                             QStringLiteral("Poznámka")});
+    m_list->header()->setStretchLastSection(true);
+    m_list->header()->setSectionsMovable(false);
+    for (int c = Tick; c < Remark; ++c)
+        m_list->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    m_list->installEventFilter(this);
+    connect(m_list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
+        if (m_filling || column != Tick)
+            return;
+        const int index = m_list->indexOfTopLevelItem(item);
+        if (index >= 0 && m_rows[index].offered)
+            m_rows[index].ticked = item->checkState(Tick) == Qt::Checked;
+        updateAddButton();
+    });
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("ImportProgress"));
+    m_progress->setRange(0, int(m_paths.size()));
+    m_status = new QLabel(this);
+    m_stopButton = new QPushButton(QStringLiteral("Zrušit"), this);
+    m_stopButton->setObjectName(QStringLiteral("ImportStop"));
+    m_stopButton->setAutoDefault(false);
+    connect(m_stopButton, &QPushButton::clicked, this, &ImportWindow::stopReading);
+    auto *progressRow = new QHBoxLayout;
+    progressRow->addWidget(m_status);
+    progressRow->addWidget(m_progress, 1);
+    progressRow->addWidget(m_stopButton);
+
+    m_addButton = new QPushButton(QStringLiteral("Přidat vybrané"), this);
+    m_addButton->setObjectName(QStringLiteral("ImportAdd"));
+    m_addButton->setDefault(true);
+    m_addButton->setEnabled(false);
+    connect(m_addButton, &QPushButton::clicked, this, guardedSlot(this, &ImportWindow::addTicked));
+    m_closeButton = new QPushButton(QStringLiteral("Zavřít"), this);
+    m_closeButton->setObjectName(QStringLiteral("ImportClose"));
+    m_closeButton->setAutoDefault(false);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_addButton);
+    buttons->addWidget(m_closeButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(progressRow);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(buttons);
+    setTabOrder(m_list, m_addButton);
+    setTabOrder(m_addButton, m_closeButton);
+    setTabOrder(m_closeButton, m_stopButton);
+
+    m_storage = new TFormStorage(this);
+    m_storage->setObjectName(QStringLiteral("FormStorageImport"));
+    m_storage->setIniSection(QStringLiteral("formImport"));
+}
+
+void ImportWindow::startReading(const QTimeZone &zone)
+{
+    m_pending = int(m_paths.size());
+    showProgress();
+    for (const QString &path : std::as_const(m_paths)) {
+        auto *watcher = new QFutureWatcher<FileRides>(this);
+        const QString fileName = QFileInfo(path).fileName();
+        connect(watcher, &QFutureWatcher<FileRides>::finished, this, [this, watcher, fileName] {
+            watcher->deleteLater();
+            if (m_stopped)
+                return;
+            ++m_read;
+            --m_pending;
+            fileRead(fileName, watcher->result());
+            showProgress();
+            if (m_pending == 0)
+                emit readingEnded();
+        });
+        const std::shared_ptr<GpsImport::StopFlag> stop = m_stop;
+        watcher->setFuture(QtConcurrent::run([path, zone, stop] {
+            if (stop->load())
+                return FileRides{};
+            return GpsImport::readRideFile(path, zone, *stop);
+        }));
+    }
+    if (m_pending == 0)
+        emit readingEnded();
+}
+
+void ImportWindow::stopReading()
+{
+    if (m_pending == 0 || m_stopped)
+        return;
+    m_stop->store(true);
+    m_stopped = true;
+    m_pending = 0;
+    showProgress();
+    emit readingEnded();
+}
+
+void ImportWindow::showProgress()
+{
+    m_progress->setValue(m_read);
+    const int all = int(m_paths.size());
+    if (m_stopped)
+        m_status->setText(QStringLiteral("Čtení zrušeno: přečteno %1 z %2 souborů").arg(m_read).arg(all));
+    else if (m_pending > 0)
+        m_status->setText(QStringLiteral("Čtu soubory: %1 z %2").arg(m_read).arg(all));
+    else
+        m_status->setText(QStringLiteral("Přečteno %1 z %2 souborů").arg(m_read).arg(all));
+    m_stopButton->setEnabled(m_pending > 0);
+}
+
+void ImportWindow::fileRead(const QString &fileName, const FileRides &found)
+{
+    for (ImportRow &row : GpsImport::rowsOf(fileName, found, m_zone))
+        addRow(std::move(row));
+    updateAddButton();
+}
+
+void ImportWindow::addRow(ImportRow row)
+{
+    // The same ride from another file (or the same file picked twice) is
+    // listed once; of the two, the one read without trouble stays.
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        ImportRow &listed = m_rows[i];
+        if (!GpsImport::sameRide(listed, row))
+            continue;
+        QStringList files = listed.files;
+        for (const QString &file : std::as_const(row.files))
+            if (!files.contains(file))
+                files.append(file);
+        if (row.remarks.size() < listed.remarks.size()) {
+            row.ticked = listed.ticked;
+            listed = std::move(row);
+        }
+        listed.files = files;
+        showRow(m_list->topLevelItem(int(i)), listed);
+        return;
+    }
+    if (row.offered && m_logged.contains(row.cells)) {
+        row.remarks.append(QString::fromUtf16(GpsImport::kRemarkInLog));
+        row.ticked = false;
+    }
+    const qsizetype place = GpsImport::insertionPlace(m_rows, row);
+    auto *item = new QTreeWidgetItem;
+    m_rows.insert(place, row);
+    m_list->insertTopLevelItem(int(place), item);
+    showRow(item, m_rows[place]);
+    if (!m_list->currentItem())
+        m_list->setCurrentItem(item);
+}
+
+void ImportWindow::showRow(QTreeWidgetItem *item, const ImportRow &row)
+{
+    m_filling = true;
+    for (const Shown &shown : kShownCells)
+        item->setText(shown.column, row.cells.value(shown.cell));
+    item->setTextAlignment(Km, Qt::AlignRight | Qt::AlignVCenter);
+    item->setTextAlignment(Average, Qt::AlignRight | Qt::AlignVCenter);
+    item->setText(File, row.files.join(QStringLiteral(", ")));
+    item->setText(Remark, row.remarkText());
+    item->setToolTip(File, row.files.join(u'\n'));
+    if (row.offered) {
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(Tick, row.ticked ? Qt::Checked : Qt::Unchecked);
+    } else {
+        // A file that gave no ride: shown, never added.
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        item->setData(Tick, Qt::CheckStateRole, QVariant());
+    }
+    m_filling = false;
+}
+
+void ImportWindow::updateAddButton()
+{
+    m_addButton->setEnabled(std::any_of(m_rows.cbegin(), m_rows.cend(),
+                                        [](const ImportRow &row) { return row.offered && row.ticked; }));
+}
+
+bool ImportWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Space ticks or unticks the ride the cursor is on, whichever column
+    // the cursor is in.
+    if (watched == m_list && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space
+        && static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
+        QTreeWidgetItem *item = m_list->currentItem();
+        if (item && (item->flags() & Qt::ItemIsUserCheckable))
+            item->setCheckState(Tick, item->checkState(Tick) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ImportWindow::addTicked()
+{
+    QList<QStringList> rides;
+    for (const ImportRow &row : std::as_const(m_rows))
+        if (row.offered && row.ticked)
+            rides.append(row.cells);
+    if (rides.isEmpty())
+        return;
+    stopReading();
+    m_add(rides);
+    accept();
+}
+
+void ImportWindow::showEvent(QShowEvent *event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        runGuarded([this] {
+            m_storage->setIniFileName(m_where.settings());
+            m_storage->RestorePlacement();
+        });
+    }
+    QDialog::showEvent(event);
+}
+
+void ImportWindow::done(int result)
+{
+    stopReading();
+    const QString failure = failureOf([this] { m_storage->SavePlacement(); });
+    if (!failure.isEmpty())
+        Messages::instance().failure(failure);
+    QDialog::done(result);
+}

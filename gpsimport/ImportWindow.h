@@ -1,0 +1,81 @@
+#pragma once
+#include "ImportRules.h"
+#include "ProgramFolder.h"
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+#include <QTimeZone>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TFormStorage;
+class TPubStrGrid;
+
+// "Import jízd": the rides of the rider's FIT, GPX and TCX files, read in
+// worker threads, listed as they come with a box to tick each; "Přidat
+// vybrané" hands the ticked rides, in the order they started, to `add`
+// and closes the window.
+class ImportWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    using AddRides = std::function<void(const QList<QStringList> &rides)>;
+
+    ImportWindow(const QStringList &paths, const TPubStrGrid &log, AddRides add,
+                 const ProgramFolder::Location &where, QWidget *parent,
+                 const QTimeZone &zone = QTimeZone::systemTimeZone());
+    ~ImportWindow() override;
+
+    // The rows as listed, in their order.
+    const QList<GpsImport::ImportRow> &rows() const { return m_rows; }
+    bool isReading() const { return m_pending > 0; }
+
+    void done(int result) override;
+
+signals:
+    // Every file has been read, or the reading was stopped.
+    void readingEnded();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildWindow();
+    void startReading(const QTimeZone &zone);
+    void fileRead(const QString &fileName, const GpsImport::FileRides &found);
+    void addRow(GpsImport::ImportRow row);
+    void showRow(QTreeWidgetItem *item, const GpsImport::ImportRow &row);
+    void stopReading();
+    void showProgress();
+    void updateAddButton();
+    void addTicked();
+
+    QStringList m_paths;
+    GpsImport::LoggedRides m_logged;
+    AddRides m_add;
+    ProgramFolder::Location m_where;
+    QTimeZone m_zone;
+    QList<GpsImport::ImportRow> m_rows;
+    std::shared_ptr<GpsImport::StopFlag> m_stop;
+    int m_read = 0;
+    int m_pending = 0;
+    bool m_stopped = false;
+    bool m_filling = false;
+    bool m_placed = false;
+
+    QTreeWidget *m_list = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QLabel *m_status = nullptr;
+    QPushButton *m_stopButton = nullptr;
+    QPushButton *m_addButton = nullptr;
+    QPushButton *m_closeButton = nullptr;
+    TFormStorage *m_storage = nullptr;
+};
