@@ -51,6 +51,8 @@ public:
 
     const QString &rideLogPath() const { return m_rideLogPath; }
     TPubStrGrid *rideLog() const { return m_log; }
+    // Where the data files are.
+    const ProgramFolder::Location &location() const { return m_where; }
 
     // The program is told to end (a signal, the session's end): the ride
     // log and whatever the open windows hold are written, or when that

@@ -1,0 +1,268 @@
+// "Import jízd" driven as a rider drives it: from the menu, by a drop,
+// by mouse and keyboard; and the rides it adds to the log.
+#include "ImportRules.h"
+#include "ImportWindow.h"
+#include "MaskedTimeEdit.h"
+#include "Modal.h"
+#include "NumberText.h"
+#include "RideColumn.h"
+#include "TPubStrGridView.h"
+#include "WindowFixture.h"
+
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+// A GPX track: `points` timed points `seconds` apart, `metres` apart
+// northwards from 50° N 14° E.
+QByteArray gpxTrack(const QString &startUtc, int points, int seconds, double metres, const QString &type = {})
+{
+    const QDateTime start = QDateTime::fromString(startUtc, Qt::ISODate);
+    QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\" "
+                     "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk>";
+    if (!type.isEmpty())
+        gpx += "<type>" + type.toUtf8() + "</type>";
+    gpx += "<trkseg>\n";
+    for (int i = 0; i < points; ++i)
+        gpx += QStringLiteral("<trkpt lat=\"%1\" lon=\"14\"><time>%2</time></trkpt>\n")
+                   .arg(50.0 + i * metres / 111200.0, 0, 'f', 9)
+                   .arg(start.addSecs(qint64(i) * seconds).toString(Qt::ISODate))
+                   .toUtf8();
+    return gpx + "</trkseg></trk></gpx>\n";
+}
+
+} // namespace
+
+class TestImportWindow : public WindowFixture
+{
+    Q_OBJECT
+
+    QString put(const QString &name, const QByteArray &bytes)
+    {
+        putFile(m_dir->filePath(name), bytes);
+        return m_dir->filePath(name);
+    }
+
+    static QTreeWidget *listOf(ImportWindow *d) { return d->findChild<QTreeWidget *>(QStringLiteral("ImportList")); }
+    static QPushButton *button(ImportWindow *d, const char *name)
+    {
+        return d->findChild<QPushButton *>(QLatin1String(name));
+    }
+    static void waitForReading(ImportWindow *d) { QTRY_VERIFY_WITH_TIMEOUT(!d->isReading(), 20000); }
+    static QStringList column(ImportWindow *d, int c)
+    {
+        QStringList texts;
+        for (int i = 0; i < listOf(d)->topLevelItemCount(); ++i)
+            texts.append(listOf(d)->topLevelItem(i)->text(c));
+        return texts;
+    }
+    static void clickCheckBox(QTreeWidget *list, int row)
+    {
+        const QRect r = list->visualRect(list->model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(r.left() + 10, r.center().y()));
+    }
+
+    // "Záznamy" by Alt+Z, down to "Import z GPS…", Enter; the files typed
+    // into the dialog.
+    void chooseImport(const QStringList &names)
+    {
+        QTest::keyClick(w, Qt::Key_Z, Qt::AltModifier);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (int i = 0; i < menu->actions().size() && menu->activeAction() != w->ImportGps1; ++i)
+            QTest::keyClick(menu, Qt::Key_Down);
+        QCOMPARE(menu->activeAction(), w->ImportGps1);
+        QCOMPARE(w->ImportGps1->shortcut(), QKeySequence(QStringLiteral("Ctrl+I")));
+        onModal<QFileDialog>([this, names](QFileDialog *d) {
+            d->setDirectory(m_dir->path());
+            QStringList quoted;
+            for (const QString &name : names)
+                quoted.append(u'"' + name + u'"');
+            enterFileName(d, quoted.join(u' '));
+        });
+        QTest::keyClick(menu, Qt::Key_Return);
+    }
+
+private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    // The whole way: menu, dialog, the list, ticking by mouse and Space,
+    // "Přidat vybrané"; the rides land in start order after the log's own,
+    // the last one current, the totals counted again.
+    void addsTheTickedRides()
+    {
+        open({{"13.7.2024", "Okruh", "", "30", "01:00", "30", "3"}});
+        put("evening.gpx", gpxTrack("2024-07-14T16:00:00Z", 121, 30, 250));            // 30 km, 1 h
+        put("MORNING.GPX", gpxTrack("2024-07-14T06:00:00Z", 61, 60, 200));             // 12 km, 1 h
+        put("run.gpx", gpxTrack("2024-07-15T06:00:00Z", 61, 60, 150, "running"));       // 9 km
+        put("again.gpx", gpxTrack("2024-07-13T06:00:00Z", 121, 30, 250));               // 30 km: logged
+        put("notes.gpx", "nothing of a ride");
+        bool added = false;
+        onModal<ImportWindow>([&](ImportWindow *d) {
+            waitForReading(d);
+            QTreeWidget *list = listOf(d);
+            QCOMPARE(column(d, 1), QStringList({"13.7.2024", "14.7.2024", "14.7.2024", "15.7.2024", ""}));
+            QCOMPARE(column(d, 6), QStringList({"again.gpx", "MORNING.GPX", "evening.gpx", "run.gpx", "notes.gpx"}));
+            QCOMPARE(column(d, 7).at(0), QStringLiteral("již v deníku"));
+            QCOMPARE(column(d, 7).at(3), QStringLiteral("běh"));
+            const auto ticks = [list] {
+                QList<int> states;
+                for (int i = 0; i < list->topLevelItemCount(); ++i)
+                    states.append(list->topLevelItem(i)->data(0, Qt::CheckStateRole).isValid()
+                                      ? int(list->topLevelItem(i)->checkState(0))
+                                      : -1);
+                return states;
+            };
+            QCOMPARE(ticks(), QList<int>({0, 2, 2, 0, -1}));
+            // The morning ride unticked by mouse, the run ticked by Space,
+            // the file that gave no ride untouched by both.
+            clickCheckBox(list, 1);
+            list->setFocus();
+            list->setCurrentItem(list->topLevelItem(3), 3);
+            QTest::keyClick(list, Qt::Key_Space);
+            list->setCurrentItem(list->topLevelItem(4), 1);
+            QTest::keyClick(list, Qt::Key_Space);
+            clickCheckBox(list, 4);
+            QCOMPARE(ticks(), QList<int>({0, 0, 2, 2, -1}));
+            QVERIFY(button(d, "ImportAdd")->isDefault());
+            added = true;
+            QTest::mouseClick(button(d, "ImportAdd"), Qt::LeftButton);
+        });
+        chooseImport({"evening.gpx", "MORNING.GPX", "run.gpx", "again.gpx", "notes.gpx"});
+        QTRY_VERIFY(added);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(log()->RowCount(), 4);
+        QCOMPARE(log()->Cells(RideColumn::Date, 2), QStringLiteral("14.7.2024"));
+        QCOMPARE(log()->Cells(RideColumn::Time, 2), QStringLiteral("01:00"));
+        QCOMPARE(log()->Cells(RideColumn::Date, 3), QStringLiteral("15.7.2024"));
+        QCOMPARE(w->pbs->Row(), 3);
+        QCOMPARE(w->Edit_km->text(), log()->Cells(RideColumn::Km, 3));
+        // 30 km logged, a ride of 30 km and a run of 9 km added.
+        QVERIFY(qAbs(NumberText::parse(w->Edit_celkem_km->text()).value_or(0) - 69) < 0.1);
+    }
+
+    // The cells of an imported ride are the texts the editors commit for
+    // the same date, km and time.
+    void cellsAreWhatTheEditorsWrite()
+    {
+        open();
+        put("ride.gpx", gpxTrack("2024-07-14T22:30:00Z", 200, 17, 123.4));
+        ImportWindow d({m_dir->filePath("ride.gpx")}, *log(), [](const QList<QStringList> &) {}, w->location(), w,
+                       QTimeZone("Europe/Prague"));
+        waitForReading(&d);
+        QCOMPARE(d.rows().size(), 1);
+        const QStringList imported = d.rows().constFirst().cells;
+
+        // The same ride typed into a new row.
+        w->DateTimePicker1->setFocus();
+        w->DateTimePicker1->setDate(QDate(2024, 7, 15));
+        w->Edit_km->setFocus();
+        QTest::keyClicks(w->Edit_km, imported[RideColumn::Km]);
+        w->edit_cas->setFocus();
+        QTest::keyClicks(w->edit_cas, QString(imported[RideColumn::Time]).remove(u':'));
+        w->Edit_prumer->setFocus();
+        QTRY_VERIFY(!log()->Cells(RideColumn::Average, 1).isEmpty());
+        QCOMPARE(log()->Rows(1).mid(0, 6), imported.mid(0, 6));
+    }
+
+    // A new log's only row, still without a date, takes the first ride.
+    void fillsTheEmptyFirstRow()
+    {
+        open();
+        const QString a = put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 61, 60, 200));
+        const QString b = put("b.gpx", gpxTrack("2024-07-15T06:00:00Z", 61, 60, 200));
+        onModal<ImportWindow>([](ImportWindow *d) {
+            waitForReading(d);
+            QTest::keyClick(listOf(d), Qt::Key_Return);
+        });
+        w->importRideFiles({b, a});
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(log()->RowCount(), 3);
+        QCOMPARE(log()->Cells(RideColumn::Date, 1), QStringLiteral("14.7.2024"));
+        QCOMPARE(log()->Cells(RideColumn::Date, 2), QStringLiteral("15.7.2024"));
+    }
+
+    // Nothing ticked: nothing to add, Enter adds nothing; "Zavřít" leaves
+    // the log as it was. The same file twice is one ride.
+    void nothingTickedAddsNothing()
+    {
+        open({{"13.7.2024", "Okruh", "", "30", "01:00", "30", "3"}});
+        const QString a = put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 61, 60, 200));
+        bool checked = false;
+        onModal<ImportWindow>([&](ImportWindow *d) {
+            waitForReading(d);
+            QCOMPARE(listOf(d)->topLevelItemCount(), 1);
+            QCOMPARE(column(d, 6), QStringList({"a.gpx"}));
+            clickCheckBox(listOf(d), 0);
+            QVERIFY(!button(d, "ImportAdd")->isEnabled());
+            QTest::keyClick(listOf(d), Qt::Key_Return);
+            QVERIFY(d->isVisible());
+            checked = true;
+            QTest::mouseClick(button(d, "ImportClose"), Qt::LeftButton);
+        });
+        w->importRideFiles({a, a});
+        QTRY_VERIFY(checked);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(log()->RowCount(), 2);
+    }
+
+    // "Zrušit" stops the reading of a long file; what was read stays.
+    void cancelStopsTheReading()
+    {
+        open();
+        const QString small = put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 61, 60, 200));
+        const QString big = put("big.gpx", gpxTrack("2024-07-15T06:00:00Z", 400000, 1, 5));
+        QThreadPool::globalInstance()->setMaxThreadCount(1);
+        ImportWindow d({small, big, small}, *log(), [](const QList<QStringList> &) {}, w->location(), w);
+        d.show();
+        QTRY_COMPARE(d.rows().size(), 1);
+        QVERIFY(d.isReading());
+        QTest::mouseClick(button(&d, "ImportStop"), Qt::LeftButton);
+        QVERIFY(!d.isReading());
+        QVERIFY(!button(&d, "ImportStop")->isEnabled());
+        QVERIFY(d.findChild<QProgressBar *>()->value() < 3);
+        QTest::qWait(200);
+        QCOMPARE(d.rows().size(), 1);
+        QThreadPool::globalInstance()->setMaxThreadCount(QThread::idealThreadCount());
+    }
+
+    // Files dropped on the window open the import; the placement of the
+    // window is kept.
+    void droppedFilesAreImported()
+    {
+        open();
+        const QString a = put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 61, 60, 200));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(a)});
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w, &enter);
+        QVERIFY(enter.isAccepted());
+        bool opened = false;
+        onModal<ImportWindow>([&](ImportWindow *d) {
+            waitForReading(d);
+            QCOMPARE(column(d, 6), QStringList({"a.gpx"}));
+            opened = true;
+            QTest::keyClick(listOf(d), Qt::Key_Escape);
+        });
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w, &drop);
+        QTRY_VERIFY(opened);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(log()->RowCount(), 2);
+        QFile store(m_dir->filePath("store.ini"));
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QVERIFY(store.readAll().contains("[formImport"));
+    }
+};
+
+QTEST_MAIN(TestImportWindow)
+#include "tst_importwindow.moc"
