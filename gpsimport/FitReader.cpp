@@ -211,7 +211,7 @@ inline bool fromFloat(double d, std::int64_t &out)
 }
 
 // The field's number, false when the message does not set it.
-inline bool read(const unsigned char *msg, Slot s, bool big, std::int64_t &out)
+[[gnu::always_inline]] inline bool read(const unsigned char *msg, Slot s, bool big, std::int64_t &out)
 {
     const unsigned char *p = msg + s.offset;
     switch (s.kind) {
@@ -253,7 +253,7 @@ inline bool read(const unsigned char *msg, Slot s, bool big, std::int64_t &out)
 }
 
 // A FIT time read into a 32-bit count.
-inline bool readTime(const unsigned char *msg, Slot s, bool big, std::uint32_t &out)
+[[gnu::always_inline]] inline bool readTime(const unsigned char *msg, Slot s, bool big, std::uint32_t &out)
 {
     std::int64_t v;
     if (!read(msg, s, big, v) || v < 0 || v > 0xFFFFFFFE)
@@ -310,6 +310,9 @@ struct Definition
     std::uint16_t global = 0;
     std::uint32_t size = 0; // the data message's bytes after its header
     std::array<Slot, kSlots> wanted{};
+    // A record as bike computers write it: time, position and distance in
+    // 32 bits, speed absent or in 16; read without asking each field's kind.
+    bool plainRecord = false;
 };
 
 // ---------------------------------------------------------------- the points
@@ -319,7 +322,7 @@ struct Definition
 class Track
 {
 public:
-    void add(std::uint32_t t, bool hasDistance, std::int64_t distance, bool hasPosition, std::int32_t lat,
+    [[gnu::always_inline]] void add(std::uint32_t t, bool hasDistance, std::int64_t distance, bool hasPosition, std::int32_t lat,
              std::int32_t lon, bool hasSpeed, std::int64_t speed)
     {
         if (count_ == 0) {
@@ -527,6 +530,22 @@ public:
                 cut = true;
                 return false;
             }
+            // Runs of plain records, the bulk of a ride, each with a few
+            // loads and no question of its kind.
+            const unsigned char *run = in_.at();
+            const std::size_t avail = std::size_t(std::min<std::int64_t>(std::int64_t(in_.available()), room));
+            std::size_t used = 0;
+            while (used < avail && run[used] < 0x10) {
+                const Definition &d = definitions_[run[used]];
+                if (!d.plainRecord || d.size >= avail - used)
+                    break;
+                plainRecord(d, run + used + 1, false, 0);
+                used += 1 + d.size;
+            }
+            if (used) {
+                in_.skip(used);
+                continue;
+            }
             const unsigned char header = *in_.at();
             bool ok;
             if (header & 0x80)
@@ -642,12 +661,16 @@ private:
         for (int i = 0; i < devFields; ++i)
             offset += p[6 + 3 * fields + 1 + 3 * i + 1];
         d.size = offset;
+        const auto &w = d.wanted;
+        d.plainRecord = global == kRecord && w[kTimestamp].kind == kU32 && w[kDistance].kind == kU32
+            && w[kLat].kind == kS32 && w[kLong].kind == kS32
+            && (w[kSpeed].kind == kU16 || w[kSpeed].kind == kAbsent) && w[kEnhancedSpeed].kind == kAbsent;
         definitions_[std::size_t(local)] = d;
         in_.skip(length);
         return true;
     }
 
-    bool dataMessage(int local, bool compressed, int timeOffset, std::int64_t room, bool &cut)
+    [[gnu::always_inline]] bool dataMessage(int local, bool compressed, int timeOffset, std::int64_t room, bool &cut)
     {
         const Definition &d = definitions_[std::size_t(local)];
         if (!d.defined)
@@ -667,6 +690,11 @@ private:
             t = lastTime_ + ((std::uint32_t(timeOffset) - lastTime_) & 0x1F);
             hasTime = true;
             lastTime_ = t;
+        }
+        if (d.plainRecord) {
+            plainRecord(d, m, hasTime, t);
+            in_.skip(length);
+            return true;
         }
         std::uint32_t stamp;
         if (readTime(m, d.wanted[kTimestamp], d.big, stamp)) {
@@ -704,7 +732,7 @@ private:
         return true;
     }
 
-    void record(const Definition &d, const unsigned char *m, std::uint32_t t)
+    [[gnu::always_inline]] void record(const Definition &d, const unsigned char *m, std::uint32_t t)
     {
         std::int64_t distance = 0, lat = 0, lon = 0, speed = 0;
         const bool hasDistance = read(m, d.wanted[kDistance], d.big, distance) && distance >= 0;
@@ -714,6 +742,25 @@ private:
             read(m, d.wanted[kEnhancedSpeed], d.big, speed) || read(m, d.wanted[kSpeed], d.big, speed);
         track_.add(t, hasDistance, distance, hasPosition, std::int32_t(std::clamp<std::int64_t>(lat, INT32_MIN, INT32_MAX)),
                    std::int32_t(std::clamp<std::int64_t>(lon, INT32_MIN, INT32_MAX)), hasSpeed, speed);
+    }
+
+    [[gnu::always_inline]] void plainRecord(const Definition &d, const unsigned char *m, bool hasTime, std::uint32_t t)
+    {
+        const auto &w = d.wanted;
+        const std::uint32_t stamp = load<std::uint32_t>(m + w[kTimestamp].offset, d.big);
+        if (stamp != 0xFFFFFFFF) {
+            t = stamp;
+            hasTime = haveTime_ = true;
+            lastTime_ = stamp;
+        }
+        if (!hasTime)
+            return;
+        const std::uint32_t distance = load<std::uint32_t>(m + w[kDistance].offset, d.big);
+        const std::int32_t lat = load<std::int32_t>(m + w[kLat].offset, d.big);
+        const std::int32_t lon = load<std::int32_t>(m + w[kLong].offset, d.big);
+        const std::uint16_t speed = w[kSpeed].kind == kU16 ? load<std::uint16_t>(m + w[kSpeed].offset, d.big) : 0xFFFF;
+        const bool hasPosition = lat != 0x7FFFFFFF && lon != 0x7FFFFFFF && std::llabs(lat) <= 0x40000000LL;
+        track_.add(t, distance != 0xFFFFFFFF, distance, hasPosition, lat, lon, speed != 0xFFFF, speed);
     }
 
     void session(const Definition &d, const unsigned char *m, bool hasTime, std::uint32_t t)
