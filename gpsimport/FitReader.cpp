@@ -1,5 +1,889 @@
-// Placeholder until the FIT reader lands.
+// The rides of a FIT file (Garmin's binary format of bike computers and
+// watches): one ride per session the device closed, or, when the file
+// was cut short before its sessions, one ride made of the points it
+// recorded.
+//
+// The file is streamed through a fixed buffer. Each definition message
+// is turned once into the offsets and kinds of the few fields the rides
+// need, so that a data message costs a few loads, and the checksum is
+// taken over large runs of bytes at a time.
+
+#include "FitCrc.h"
 #include "RecordedRide.h"
+
+#include <QIODevice>
+#include <QtEndian>
+
+#include <GeographicLib/Geodesic.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
 namespace GpsImport {
-FileRides readFit(QIODevice &, const StopFlag &) { return {{}, QStringLiteral("FIT zatím nelze číst")}; }
+
+namespace {
+
+// FIT time counts seconds from 1989-12-31T00:00:00Z.
+constexpr qint64 kFitEpoch = 631065600;
+
+// Global message numbers of the messages read.
+enum Global : std::uint16_t { kFileId = 0, kSport = 12, kSession = 18, kRecord = 20 };
+constexpr int kFileTypeActivity = 4;
+constexpr int kSportCycling = 2;
+constexpr int kSportEBiking = 21;
+
+QString problemEmpty()
+{
+    return QStringLiteral("soubor je prázdný");
 }
+QString problemNotFit()
+{
+    return QStringLiteral("není to soubor FIT");
+}
+QString problemNoRide(bool cut)
+{
+    return cut ? QStringLiteral("soubor je neúplný a nezbyla v něm žádná jízda")
+               : QStringLiteral("v záznamu aktivity není žádná jízda");
+}
+QString problemStopped()
+{
+    return QStringLiteral("čtení bylo zastaveno");
+}
+
+// What a FIT file holds other than an activity, in the rider's words.
+QString fileTypeName(int type)
+{
+    switch (type) {
+    case 1: return QStringLiteral("zařízení");
+    case 2: return QStringLiteral("nastavení");
+    case 3: return QStringLiteral("sportovní profil");
+    case 5: return QStringLiteral("cvičení");
+    case 6: return QStringLiteral("trasa");
+    case 7: return QStringLiteral("plán tréninků");
+    case 9: return QStringLiteral("hmotnost");
+    case 10: return QStringLiteral("souhrnné údaje");
+    case 11: return QStringLiteral("cíle");
+    case 14: return QStringLiteral("krevní tlak");
+    case 15: case 32: return QStringLiteral("denní monitorování");
+    case 20: return QStringLiteral("souhrn aktivity");
+    case 28: return QStringLiteral("denní monitorování");
+    case 34: return QStringLiteral("úsek");
+    case 35: return QStringLiteral("seznam úseků");
+    case 40: return QStringLiteral("nastavení obrazovek");
+    default: return QStringLiteral("typ %1").arg(type);
+    }
+}
+QString problemNotActivity(int type)
+{
+    return QStringLiteral("není to záznam aktivity (FIT: %1)").arg(fileTypeName(type));
+}
+
+// FIT's names of its sports (the `sport` enumeration).
+QString sportWord(int sport)
+{
+    static constexpr const char *names[] = {
+        "generic", "running", "cycling", "transition", "fitness_equipment", "swimming", "basketball", "soccer",
+        "tennis", "american_football", "training", "walking", "cross_country_skiing", "alpine_skiing",
+        "snowboarding", "rowing", "mountaineering", "hiking", "multisport", "paddling", "flying", "e_biking",
+        "motorcycling", "boating", "driving", "golf", "hang_gliding", "horseback_riding", "hunting", "fishing",
+        "inline_skating", "rock_climbing", "sailing", "ice_skating", "sky_diving", "snowshoeing", "snowmobiling",
+        "stand_up_paddleboarding", "surfing", "wakeboarding", "water_skiing", "kayaking", "rafting",
+        "windsurfing", "kitesurfing", "tactical", "jumpmaster", "boxing", "floor_climbing", "baseball", nullptr,
+        nullptr, nullptr, "diving", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "hiit",
+        nullptr, "racket", "wheelchair_push_walk", "wheelchair_push_run", "meditation", nullptr, "disc_golf",
+        nullptr, "cricket", "rugby", "hockey", "lacrosse", "volleyball", "water_tubing", "wakesurfing", nullptr,
+        nullptr, "mixed_martial_arts", nullptr, "snorkeling", "dance", "jump_rope",
+    };
+    if (sport >= 0 && sport < int(std::size(names)) && names[sport])
+        return QLatin1String(names[sport]);
+    return QStringLiteral("sport %1").arg(sport);
+}
+
+// Sub-sports that make a ride of a session on a machine or of no stated
+// sport: spin, indoor_cycling, road … e_bike_mountain, gravel_cycling.
+bool isCyclingSubSport(int subSport)
+{
+    switch (subSport) {
+    case 5: case 6: case 7: case 8: case 9: case 10: case 11: case 12: case 13:
+    case 28: case 29: case 46: case 47:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The Czech name of the sport of a session; empty for a bike ride, and
+// for a session that names no sport (a bike computer's file).
+QString otherSport(int sport, int subSport)
+{
+    if (sport < 0 || sport == kSportCycling || sport == kSportEBiking)
+        return {};
+    if ((sport == 0 || sport == 4 || sport == 10) && isCyclingSubSport(subSport))
+        return {};
+    return otherSportName(sportWord(sport));
+}
+
+// The remarks, made once and shared by every ride that carries one.
+QString remark(const char16_t *text)
+{
+    static const QString truncated = QString::fromUtf16(kRemarkTruncated);
+    static const QString badChecksum = QString::fromUtf16(kRemarkBadChecksum);
+    static const QString noDistance = QString::fromUtf16(kRemarkNoDistance);
+    return text == kRemarkTruncated ? truncated : text == kRemarkBadChecksum ? badChecksum : noDistance;
+}
+
+QDateTime fitTime(std::uint32_t t)
+{
+    return QDateTime::fromSecsSinceEpoch(kFitEpoch + qint64(t), Qt::UTC);
+}
+
+// ---------------------------------------------------------------- fields
+
+// How a field's bytes make a number, from its base type, with the value
+// that means "not set".
+enum Kind : std::uint8_t { kAbsent, kU8, kS8, kU8z, kU16, kS16, kU16z, kU32, kS32, kU32z, kU64, kS64, kU64z, kF32, kF64 };
+
+constexpr Kind kindOf(std::uint8_t baseType)
+{
+    switch (baseType & 0x1F) {
+    case 0: case 2: case 13: return kU8; // enum, uint8, byte
+    case 1: return kS8;
+    case 3: return kS16;
+    case 4: return kU16;
+    case 5: return kS32;
+    case 6: return kU32;
+    case 8: return kF32;
+    case 9: return kF64;
+    case 10: return kU8z;
+    case 11: return kU16z;
+    case 12: return kU32z;
+    case 14: return kS64;
+    case 15: return kU64;
+    case 16: return kU64z;
+    default: return kAbsent; // strings and unknown types carry no number
+    }
+}
+
+constexpr int sizeOf(Kind k)
+{
+    switch (k) {
+    case kU8: case kS8: case kU8z: return 1;
+    case kU16: case kS16: case kU16z: return 2;
+    case kU32: case kS32: case kU32z: case kF32: return 4;
+    case kU64: case kS64: case kU64z: case kF64: return 8;
+    default: return 0;
+    }
+}
+
+// Where one wanted field lies in a data message, and how to read it.
+struct Slot
+{
+    std::uint32_t offset = 0;
+    Kind kind = kAbsent;
+};
+
+template<typename T>
+inline T load(const unsigned char *p, bool big)
+{
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    if (big) {
+        if constexpr (sizeof(T) == 2)
+            v = T(__builtin_bswap16(std::uint16_t(v)));
+        else if constexpr (sizeof(T) == 4)
+            v = T(__builtin_bswap32(std::uint32_t(v)));
+        else if constexpr (sizeof(T) == 8)
+            v = T(__builtin_bswap64(std::uint64_t(v)));
+    }
+    return v;
+}
+
+inline bool fromFloat(double d, std::int64_t &out)
+{
+    if (!(std::isfinite(d) && std::fabs(d) < 9.0e18))
+        return false;
+    out = std::int64_t(std::llround(d));
+    return true;
+}
+
+// The field's number, false when the message does not set it.
+[[gnu::always_inline]] inline bool read(const unsigned char *msg, Slot s, bool big, std::int64_t &out)
+{
+    const unsigned char *p = msg + s.offset;
+    switch (s.kind) {
+    case kAbsent: return false;
+    case kU8: out = p[0]; return p[0] != 0xFF;
+    case kS8: out = std::int8_t(p[0]); return p[0] != 0x7F;
+    case kU8z: out = p[0]; return p[0] != 0;
+    case kU16: out = load<std::uint16_t>(p, big); return out != 0xFFFF;
+    case kS16: out = load<std::int16_t>(p, big); return out != 0x7FFF;
+    case kU16z: out = load<std::uint16_t>(p, big); return out != 0;
+    case kU32: out = load<std::uint32_t>(p, big); return out != 0xFFFFFFFF;
+    case kS32: out = load<std::int32_t>(p, big); return out != 0x7FFFFFFF;
+    case kU32z: out = load<std::uint32_t>(p, big); return out != 0;
+    case kU64: {
+        const std::uint64_t v = load<std::uint64_t>(p, big);
+        out = std::int64_t(v);
+        return v != ~std::uint64_t(0) && v <= std::uint64_t(INT64_MAX);
+    }
+    case kS64: out = load<std::int64_t>(p, big); return out != INT64_MAX;
+    case kU64z: {
+        const std::uint64_t v = load<std::uint64_t>(p, big);
+        out = std::int64_t(v);
+        return v != 0 && v <= std::uint64_t(INT64_MAX);
+    }
+    case kF32: {
+        const std::uint32_t bits = load<std::uint32_t>(p, big);
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return bits != 0xFFFFFFFF && fromFloat(f, out);
+    }
+    case kF64: {
+        const std::uint64_t bits = load<std::uint64_t>(p, big);
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return bits != ~std::uint64_t(0) && fromFloat(d, out);
+    }
+    }
+    return false;
+}
+
+// A FIT time read into a 32-bit count.
+[[gnu::always_inline]] inline bool readTime(const unsigned char *msg, Slot s, bool big, std::uint32_t &out)
+{
+    std::int64_t v;
+    if (!read(msg, s, big, v) || v < 0 || v > 0xFFFFFFFE)
+        return false;
+    out = std::uint32_t(v);
+    return true;
+}
+
+// The fields wanted of each message, by slot: 0 is always the time
+// stamp (field 253), the others depend on the message.
+enum SlotIndex { kTimestamp = 0, kSlots = 7 };
+enum FileIdSlot { kFileType = 1 };
+enum SessionSlot { kStartTime = 1, kElapsed, kTimer, kTotalDistance, kSessionSport, kSessionSubSport };
+enum RecordSlot { kDistance = 1, kLat, kLong, kSpeed, kEnhancedSpeed };
+enum SportSlot { kSportSport = 1, kSportSubSport };
+
+int slotOf(std::uint16_t global, std::uint8_t field)
+{
+    if (field == 253)
+        return kTimestamp;
+    switch (global) {
+    case kFileId:
+        return field == 0 ? kFileType : -1;
+    case kSession:
+        switch (field) {
+        case 2: return kStartTime;
+        case 7: return kElapsed;
+        case 8: return kTimer;
+        case 9: return kTotalDistance;
+        case 5: return kSessionSport;
+        case 6: return kSessionSubSport;
+        default: return -1;
+        }
+    case kRecord:
+        switch (field) {
+        case 5: return kDistance;
+        case 0: return kLat;
+        case 1: return kLong;
+        case 6: return kSpeed;
+        case 73: return kEnhancedSpeed;
+        default: return -1;
+        }
+    case kSport:
+        return field == 0 ? kSportSport : field == 1 ? kSportSubSport : -1;
+    default:
+        return -1;
+    }
+}
+
+struct Definition
+{
+    bool defined = false;
+    bool big = false;
+    std::uint16_t global = 0;
+    std::uint32_t size = 0; // the data message's bytes after its header
+    std::array<Slot, kSlots> wanted{};
+    // A record as bike computers write it: time, position and distance in
+    // 32 bits, speed absent or in 16; read without asking each field's kind.
+    bool plainRecord = false;
+};
+
+// ---------------------------------------------------------------- the points
+
+// The points recorded since the last session, for a ride the file was cut
+// short before closing.
+class Track
+{
+public:
+    [[gnu::always_inline]] void add(std::uint32_t t, bool hasDistance, std::int64_t distance, bool hasPosition, std::int32_t lat,
+             std::int32_t lon, bool hasSpeed, std::int64_t speed)
+    {
+        if (count_ == 0) {
+            first_ = t;
+        } else if (t > last_) {
+            const std::int64_t dt = std::int64_t(t) - last_;
+            bool moving = true;
+            double metres = -1;
+            if (hasPosition && lastHasPosition_ && !(hasDistance && lastHasDistance_)) {
+                metres = geodesic(lastLat_, lastLon_, lat, lon);
+                if (!hasDistance)
+                    positionMetres_ += metres;
+            }
+            // At least 2 km/h, that is 500 cm in 9 s.
+            if (hasDistance && lastHasDistance_)
+                moving = 9 * (distance - lastDistance_) >= 500 * dt;
+            else if (metres >= 0)
+                moving = metres * 3.6 >= 2.0 * double(dt);
+            else if (hasSpeed) // mm/s
+                moving = speed * 36 >= 20000;
+            if (moving)
+                movingSeconds_ += dt;
+        }
+        if (count_ == 0 || t >= last_)
+            last_ = t;
+        ++count_;
+        lastHasDistance_ = hasDistance;
+        lastHasPosition_ = hasPosition;
+        if (hasDistance) {
+            lastDistance_ = distance;
+            anyDistance_ = true;
+        }
+        if (hasPosition) {
+            lastLat_ = lat;
+            lastLon_ = lon;
+            anyPositionPair_ |= count_ > 1;
+        }
+    }
+
+    bool empty() const { return count_ == 0; }
+    std::uint32_t first() const { return first_; }
+
+    RecordedRide ride() const
+    {
+        RecordedRide r;
+        r.start = fitTime(first_);
+        r.seconds = double(movingSeconds_);
+        if (anyDistance_)
+            r.metres = std::max(0.0, double(lastDistance_) / 100.0);
+        else if (positionMetres_ > 0)
+            r.metres = positionMetres_;
+        else
+            r.remarks.append(remark(kRemarkNoDistance));
+        return r;
+    }
+
+private:
+    static double geodesic(std::int32_t lat1, std::int32_t lon1, std::int32_t lat2, std::int32_t lon2)
+    {
+        constexpr double degrees = 180.0 / 2147483648.0;
+        double s = 0;
+        GeographicLib::Geodesic::WGS84().Inverse(lat1 * degrees, lon1 * degrees, lat2 * degrees, lon2 * degrees, s);
+        return std::isfinite(s) ? s : 0.0;
+    }
+
+    std::int64_t count_ = 0;
+    std::uint32_t first_ = 0, last_ = 0;
+    std::int64_t movingSeconds_ = 0;
+    std::int64_t lastDistance_ = 0;
+    bool lastHasDistance_ = false, lastHasPosition_ = false, anyDistance_ = false, anyPositionPair_ = false;
+    std::int32_t lastLat_ = 0, lastLon_ = 0;
+    double positionMetres_ = 0;
+};
+
+struct Session
+{
+    bool hasStart = false, hasStamp = false, hasElapsed = false, hasTimer = false, hasDistance = false;
+    std::uint32_t start = 0, stamp = 0;
+    std::int64_t elapsed = 0, timer = 0, distance = 0;
+    int sport = -1, subSport = -1;
+};
+
+// ---------------------------------------------------------------- the bytes
+
+// The device read through one buffer that holds the largest message
+// possible; the checksum follows the bytes as they are taken.
+class Input
+{
+public:
+    Input(QIODevice &device, const StopFlag &stop)
+        : device_(device), stop_(stop), buffer_(new unsigned char[kCapacity])
+    {
+    }
+
+    // Makes n bytes from the current one available; false at the end of
+    // the device (or when the reading is stopped).
+    bool ensure(std::size_t n)
+    {
+        return end_ - pos_ >= n || refill(n);
+    }
+
+    const unsigned char *at() const { return buffer_.get() + pos_; }
+    std::size_t available() const { return end_ - pos_; }
+    void skip(std::size_t n) { pos_ += n; }
+    std::int64_t offset() const { return base_ + std::int64_t(pos_); }
+    bool stopped() const { return stopped_; }
+
+    // The checksum runs over the bytes taken from now on, starting at 0.
+    void startCrc()
+    {
+        crcOn_ = true;
+        crc_ = 0;
+        crcFrom_ = pos_;
+    }
+    std::uint16_t takeCrc()
+    {
+        crc_ = FitCrc::update(crc_, buffer_.get() + crcFrom_, pos_ - crcFrom_);
+        crcFrom_ = pos_;
+        crcOn_ = false;
+        return crc_;
+    }
+
+    // Takes bytes up to the absolute offset `to` without looking at them;
+    // false if the device ends first.
+    bool skipTo(std::int64_t to)
+    {
+        while (offset() < to) {
+            if (!ensure(1))
+                return false;
+            const std::size_t n = std::size_t(std::min<std::int64_t>(std::int64_t(available()), to - offset()));
+            pos_ += n;
+        }
+        return true;
+    }
+
+    static constexpr std::size_t kCapacity = 256 * 1024;
+
+private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+
+    bool refill(std::size_t n)
+    {
+        if (n > kCapacity || ended_)
+            return false;
+        if (stop_.load(std::memory_order_relaxed)) {
+            stopped_ = ended_ = true;
+            return false;
+        }
+        if (crcOn_) {
+            crc_ = FitCrc::update(crc_, buffer_.get() + crcFrom_, pos_ - crcFrom_);
+            crcFrom_ = 0;
+        }
+        const std::size_t left = end_ - pos_;
+        std::memmove(buffer_.get(), buffer_.get() + pos_, left);
+        base_ += std::int64_t(pos_);
+        pos_ = 0;
+        end_ = left;
+        while (end_ < n) {
+            const std::size_t room = std::min(kChunk, kCapacity - end_);
+            const qint64 got = device_.read(reinterpret_cast<char *>(buffer_.get() + end_), qint64(room));
+            if (got <= 0) {
+                ended_ = true;
+                return false;
+            }
+            end_ += std::size_t(got);
+        }
+        return true;
+    }
+
+    QIODevice &device_;
+    const StopFlag &stop_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    std::size_t pos_ = 0, end_ = 0;
+    std::int64_t base_ = 0;
+    bool ended_ = false, stopped_ = false;
+    bool crcOn_ = false;
+    std::size_t crcFrom_ = 0;
+    std::uint16_t crc_ = 0;
+};
+
+// ---------------------------------------------------------------- one FIT file
+
+// What one FIT file of a chain gave.
+struct Part
+{
+    QList<RecordedRide> rides;
+    int fileType = -1;
+    bool cut = false; // the device ended before the file did
+};
+
+class FitFile
+{
+public:
+    FitFile(Input &in, std::int64_t dataEnd) : in_(in), dataEnd_(dataEnd) {}
+
+    // Reads the data messages up to the end the header gives; false when
+    // the bytes stopped making messages before it (the rest is skipped).
+    // `cut` tells whether the device ended first.
+    bool readMessages(bool &cut)
+    {
+        cut = false;
+        while (in_.offset() < dataEnd_) {
+            const std::int64_t room = dataEnd_ - in_.offset();
+            if (!in_.ensure(1)) {
+                cut = true;
+                return false;
+            }
+            // Runs of plain records, the bulk of a ride, each with a few
+            // loads and no question of its kind.
+            const unsigned char *run = in_.at();
+            const std::size_t avail = std::size_t(std::min<std::int64_t>(std::int64_t(in_.available()), room));
+            std::size_t used = 0;
+            while (used < avail && run[used] < 0x10) {
+                const Definition &d = definitions_[run[used]];
+                if (!d.plainRecord || d.size >= avail - used)
+                    break;
+                plainRecord(d, run + used + 1, false, 0);
+                used += 1 + d.size;
+            }
+            if (used) {
+                in_.skip(used);
+                continue;
+            }
+            const unsigned char header = *in_.at();
+            bool ok;
+            if (header & 0x80)
+                ok = dataMessage((header >> 5) & 0x3, true, header & 0x1F, room, cut);
+            else if (header & 0x40)
+                ok = definition(header & 0x0F, header & 0x20, room, cut);
+            else
+                ok = dataMessage(header & 0x0F, false, 0, room, cut);
+            if (!ok)
+                return false;
+        }
+        return true;
+    }
+
+    int fileType() const { return fileType_; }
+    bool notActivity() const { return fileType_ >= 0 && fileType_ != kFileTypeActivity; }
+
+    // The rides: one per session, and one of the points recorded after
+    // the last session when the file was cut short.
+    QList<RecordedRide> rides(bool cut) const
+    {
+        QList<RecordedRide> out;
+        std::int64_t lastEnd = -1;
+        for (const Session &s : sessions_) {
+            RecordedRide r;
+            std::uint32_t start;
+            if (s.hasStart)
+                start = s.start;
+            else if (s.hasStamp && s.hasElapsed && s.elapsed / 1000 <= s.stamp)
+                start = std::uint32_t(s.stamp - s.elapsed / 1000);
+            else if (s.hasStamp)
+                start = s.stamp;
+            else
+                continue;
+            r.start = fitTime(start);
+            if (s.hasTimer)
+                r.seconds = double(s.timer) / 1000.0;
+            else if (s.hasElapsed)
+                r.seconds = double(s.elapsed) / 1000.0;
+            if (r.seconds < 0)
+                r.seconds = 0;
+            if (s.hasDistance && s.distance >= 0)
+                r.metres = double(s.distance) / 100.0;
+            else
+                r.remarks.append(remark(kRemarkNoDistance));
+            const int sport = s.sport >= 0 ? s.sport : sport_;
+            r.otherSport = otherSport(sport, s.sport >= 0 ? s.subSport : subSport_);
+            if (cut)
+                r.remarks.append(remark(kRemarkTruncated));
+            out.append(r);
+            lastEnd = std::max<std::int64_t>(lastEnd, std::int64_t(start) + (s.hasElapsed ? s.elapsed / 1000 : 0));
+        }
+        const bool noSession = sessions_.empty();
+        if (!track_.empty() && (noSession || (cut && std::int64_t(track_.first()) >= lastEnd))) {
+            RecordedRide r = track_.ride();
+            r.otherSport = otherSport(sport_, subSport_);
+            r.remarks.append(remark(kRemarkTruncated));
+            out.append(r);
+        }
+        return out;
+    }
+
+private:
+    bool definition(int local, bool developer, std::int64_t room, bool &cut)
+    {
+        if (room < 6)
+            return false;
+        if (!in_.ensure(6)) {
+            cut = true;
+            return false;
+        }
+        const unsigned char *p = in_.at();
+        const bool big = p[2] != 0;
+        const std::uint16_t global = big ? std::uint16_t(p[3] << 8 | p[4]) : std::uint16_t(p[4] << 8 | p[3]);
+        const int fields = p[5];
+        std::size_t length = 6 + 3 * std::size_t(fields);
+        if (developer)
+            length += 1;
+        if (std::int64_t(length) > room)
+            return false;
+        if (!in_.ensure(length)) {
+            cut = true;
+            return false;
+        }
+        p = in_.at();
+        const int devFields = developer ? p[length - 1] : 0;
+        if (devFields) {
+            length += 3 * std::size_t(devFields);
+            if (std::int64_t(length) > room)
+                return false;
+            if (!in_.ensure(length)) {
+                cut = true;
+                return false;
+            }
+            p = in_.at();
+        }
+        Definition d;
+        d.defined = true;
+        d.big = big;
+        d.global = global;
+        std::uint32_t offset = 0;
+        for (int i = 0; i < fields; ++i) {
+            const unsigned char *f = p + 6 + 3 * i;
+            const int slot = slotOf(global, f[0]);
+            const Kind kind = kindOf(f[2]);
+            const int unit = sizeOf(kind);
+            // A field whose size is no whole number of its type's values
+            // is not read; of an array, the first value is.
+            if (slot >= 0 && unit > 0 && f[1] >= unit && f[1] % unit == 0)
+                d.wanted[std::size_t(slot)] = Slot{offset, kind};
+            offset += f[1];
+        }
+        for (int i = 0; i < devFields; ++i)
+            offset += p[6 + 3 * fields + 1 + 3 * i + 1];
+        d.size = offset;
+        const auto &w = d.wanted;
+        d.plainRecord = global == kRecord && w[kTimestamp].kind == kU32 && w[kDistance].kind == kU32
+            && w[kLat].kind == kS32 && w[kLong].kind == kS32
+            && (w[kSpeed].kind == kU16 || w[kSpeed].kind == kAbsent) && w[kEnhancedSpeed].kind == kAbsent;
+        definitions_[std::size_t(local)] = d;
+        in_.skip(length);
+        return true;
+    }
+
+    [[gnu::always_inline]] bool dataMessage(int local, bool compressed, int timeOffset, std::int64_t room, bool &cut)
+    {
+        const Definition &d = definitions_[std::size_t(local)];
+        if (!d.defined)
+            return false;
+        const std::size_t length = 1 + std::size_t(d.size);
+        if (std::int64_t(length) > room)
+            return false;
+        if (!in_.ensure(length)) {
+            cut = true;
+            return false;
+        }
+        const unsigned char *m = in_.at() + 1;
+        bool hasTime = false;
+        std::uint32_t t = 0;
+        if (compressed && haveTime_) {
+            // Five bits of the time, rolled over against the last full one.
+            t = lastTime_ + ((std::uint32_t(timeOffset) - lastTime_) & 0x1F);
+            hasTime = true;
+            lastTime_ = t;
+        }
+        if (d.plainRecord) {
+            plainRecord(d, m, hasTime, t);
+            in_.skip(length);
+            return true;
+        }
+        std::uint32_t stamp;
+        if (readTime(m, d.wanted[kTimestamp], d.big, stamp)) {
+            t = stamp;
+            hasTime = true;
+            lastTime_ = stamp;
+            haveTime_ = true;
+        }
+        switch (d.global) {
+        case kRecord:
+            if (hasTime)
+                record(d, m, t);
+            break;
+        case kSession:
+            session(d, m, hasTime, t);
+            break;
+        case kFileId: {
+            std::int64_t type;
+            if (fileType_ < 0 && read(m, d.wanted[kFileType], d.big, type))
+                fileType_ = int(type);
+            break;
+        }
+        case kSport: {
+            std::int64_t v;
+            if (read(m, d.wanted[kSportSport], d.big, v))
+                sport_ = int(v), subSport_ = -1;
+            if (read(m, d.wanted[kSportSubSport], d.big, v))
+                subSport_ = int(v);
+            break;
+        }
+        default:
+            break;
+        }
+        in_.skip(length);
+        return true;
+    }
+
+    [[gnu::always_inline]] void record(const Definition &d, const unsigned char *m, std::uint32_t t)
+    {
+        std::int64_t distance = 0, lat = 0, lon = 0, speed = 0;
+        const bool hasDistance = read(m, d.wanted[kDistance], d.big, distance) && distance >= 0;
+        const bool hasPosition = read(m, d.wanted[kLat], d.big, lat) && read(m, d.wanted[kLong], d.big, lon)
+            && std::llabs(lat) <= 0x40000000LL && std::llabs(lon) <= 0x80000000LL;
+        const bool hasSpeed =
+            read(m, d.wanted[kEnhancedSpeed], d.big, speed) || read(m, d.wanted[kSpeed], d.big, speed);
+        track_.add(t, hasDistance, distance, hasPosition, std::int32_t(std::clamp<std::int64_t>(lat, INT32_MIN, INT32_MAX)),
+                   std::int32_t(std::clamp<std::int64_t>(lon, INT32_MIN, INT32_MAX)), hasSpeed, speed);
+    }
+
+    [[gnu::always_inline]] void plainRecord(const Definition &d, const unsigned char *m, bool hasTime, std::uint32_t t)
+    {
+        const auto &w = d.wanted;
+        const std::uint32_t stamp = load<std::uint32_t>(m + w[kTimestamp].offset, d.big);
+        if (stamp != 0xFFFFFFFF) {
+            t = stamp;
+            hasTime = haveTime_ = true;
+            lastTime_ = stamp;
+        }
+        if (!hasTime)
+            return;
+        const std::uint32_t distance = load<std::uint32_t>(m + w[kDistance].offset, d.big);
+        const std::int32_t lat = load<std::int32_t>(m + w[kLat].offset, d.big);
+        const std::int32_t lon = load<std::int32_t>(m + w[kLong].offset, d.big);
+        const std::uint16_t speed = w[kSpeed].kind == kU16 ? load<std::uint16_t>(m + w[kSpeed].offset, d.big) : 0xFFFF;
+        const bool hasPosition = lat != 0x7FFFFFFF && lon != 0x7FFFFFFF && std::llabs(lat) <= 0x40000000LL;
+        track_.add(t, distance != 0xFFFFFFFF, distance, hasPosition, lat, lon, speed != 0xFFFF, speed);
+    }
+
+    void session(const Definition &d, const unsigned char *m, bool hasTime, std::uint32_t t)
+    {
+        if (sessions_.size() >= kMaxSessions)
+            return;
+        Session s;
+        s.hasStamp = hasTime;
+        s.stamp = t;
+        s.hasStart = readTime(m, d.wanted[kStartTime], d.big, s.start);
+        s.hasElapsed = read(m, d.wanted[kElapsed], d.big, s.elapsed) && s.elapsed >= 0;
+        s.hasTimer = read(m, d.wanted[kTimer], d.big, s.timer) && s.timer >= 0;
+        s.hasDistance = read(m, d.wanted[kTotalDistance], d.big, s.distance) && s.distance >= 0;
+        std::int64_t v;
+        if (read(m, d.wanted[kSessionSport], d.big, v))
+            s.sport = int(v);
+        if (read(m, d.wanted[kSessionSubSport], d.big, v))
+            s.subSport = int(v);
+        sessions_.push_back(s);
+        track_ = Track();
+    }
+
+    // A file of more sessions than any day holds is no activity anyone
+    // recorded; the rest are not kept.
+    static constexpr std::size_t kMaxSessions = 1000;
+
+    Input &in_;
+    std::int64_t dataEnd_;
+    std::array<Definition, 16> definitions_{};
+    bool haveTime_ = false;
+    std::uint32_t lastTime_ = 0;
+    int fileType_ = -1;
+    int sport_ = -1, subSport_ = -1;
+    std::vector<Session> sessions_;
+    Track track_;
+};
+
+constexpr std::size_t kShortHeader = 12;
+
+// More rides than a chain of files from one device could hold are not
+// kept: the list does not grow with hostile bytes.
+constexpr qsizetype kMaxRides = 500;
+
+bool isHeader(const unsigned char *h)
+{
+    return h[0] >= kShortHeader && std::memcmp(h + 8, ".FIT", 4) == 0;
+}
+
+} // namespace
+
+FileRides readFit(QIODevice &in, const StopFlag &stop)
+{
+    Input input(in, stop);
+    FileRides result;
+    if (!input.ensure(1))
+        return {{}, input.stopped() ? problemStopped() : problemEmpty()};
+
+    QString otherProblem;
+    bool anyActivity = false, anyCut = false;
+    for (int files = 0;; ++files) {
+        if (!input.ensure(kShortHeader) || !isHeader(input.at())) {
+            if (files == 0)
+                return {{}, input.stopped() ? problemStopped() : problemNotFit()};
+            break; // what follows the last file is no file
+        }
+        input.startCrc();
+        const unsigned char *h = input.at();
+        const std::size_t headerSize = h[0];
+        std::uint32_t dataSize;
+        std::memcpy(&dataSize, h + 4, 4);
+        dataSize = qFromLittleEndian(dataSize);
+        bool badChecksum = false;
+        if (!input.ensure(headerSize)) {
+            anyCut = true;
+            break;
+        }
+        h = input.at();
+        if (headerSize >= 14) {
+            const std::uint16_t stored = std::uint16_t(h[12] | h[13] << 8);
+            badChecksum = stored != 0 && stored != FitCrc::update(0, h, kShortHeader);
+        }
+        input.skip(headerSize);
+
+        const std::int64_t dataEnd = input.offset() + std::int64_t(dataSize);
+        FitFile file(input, dataEnd);
+        bool cut = false;
+        // Bytes that stop making messages are passed over to the end of
+        // the data, for the checksum and the next file of the chain.
+        const bool whole = file.readMessages(cut);
+        if (!whole && !cut)
+            cut = !input.skipTo(dataEnd);
+        if (!cut) {
+            const std::uint16_t computed = input.takeCrc();
+            if (!input.ensure(2)) {
+                cut = true;
+            } else {
+                const std::uint16_t stored = std::uint16_t(input.at()[0] | input.at()[1] << 8);
+                input.skip(2);
+                badChecksum |= stored != computed;
+            }
+        }
+        if (input.stopped())
+            return {{}, problemStopped()};
+        anyCut |= cut;
+        if (file.notActivity()) {
+            if (otherProblem.isEmpty())
+                otherProblem = problemNotActivity(file.fileType());
+        } else {
+            anyActivity = true;
+            for (RecordedRide &r : file.rides(cut || !whole)) {
+                if (result.rides.size() >= kMaxRides)
+                    break;
+                if (badChecksum)
+                    r.remarks.append(remark(kRemarkBadChecksum));
+                result.rides.append(r);
+            }
+        }
+        if (cut)
+            break;
+    }
+    if (result.rides.isEmpty())
+        result.problem = anyActivity || otherProblem.isEmpty() ? problemNoRide(anyCut) : otherProblem;
+    return result;
+}
+
+} // namespace GpsImport

@@ -1,0 +1,358 @@
+// The FIT reader: rides of sessions and of cut files, other sports, the
+// checksum, chains of files, files that are no activity; gpsbabel reads
+// the same files to the same points, and writes files the reader judges.
+#include "FitCrc.h"
+#include "FitWriter.h"
+#include "RecordedRide.h"
+
+#include <QBuffer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+using namespace FitWriter;
+using GpsImport::FileRides;
+
+namespace {
+
+const QDateTime kMorning(QDate(2024, 5, 1), QTime(8, 0), Qt::UTC);
+const std::uint32_t t0 = fitTime(kMorning);
+
+FileRides readBytes(const QByteArray &bytes, bool stopped = false)
+{
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    const GpsImport::StopFlag stop{stopped};
+    return GpsImport::readFit(buffer, stop);
+}
+
+// A ride as one line: start, metres, seconds, sport, remarks.
+QString line(const GpsImport::RecordedRide &r)
+{
+    return QStringLiteral("%1 %2 m %3 s %4 [%5]")
+        .arg(r.start.toUTC().toString(Qt::ISODate), r.metres ? QString::number(*r.metres, 'f', 2) : QStringLiteral("-"))
+        .arg(r.seconds, 0, 'g', 12)
+        .arg(r.otherSport.isEmpty() ? QStringLiteral("kolo") : r.otherSport, r.remarks.join(u','));
+}
+
+QStringList lines(const FileRides &f)
+{
+    QStringList out;
+    for (const auto &r : f.rides)
+        out.append(line(r));
+    if (!f.problem.isEmpty())
+        out.append(f.problem);
+    return out;
+}
+
+QByteArray withSessions(const std::vector<Session> &sessions, bool big = false)
+{
+    File f;
+    fileId(f, 4, 0, big);
+    for (const Session &s : sessions)
+        session(f, s, 2, big);
+    return f.bytes();
+}
+
+QByteArray recordsOnly(int count, double speed, bool compressedTime, bool big, int headerSize = 14,
+                       std::uint32_t start = t0, int fullEvery = 16)
+{
+    File f;
+    fileId(f, 4, 3, big);
+    records(f, start, count, speed, 0, compressedTime, 1, big, fullEvery);
+    return f.bytes(headerSize);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// The track points gpsbabel reads from a FIT file: their count and the
+// first and last time.
+struct Points
+{
+    int count = 0;
+    QDateTime first, last;
+};
+
+Points gpsbabelPoints(const QString &fit)
+{
+    QProcess p;
+    p.start(QStringLiteral("gpsbabel"), {"-i", "garmin_fit", "-f", fit, "-o", "gpx", "-F", "-"});
+    p.waitForFinished(60000);
+    Points points;
+    QXmlStreamReader xml(p.readAllStandardOutput());
+    bool inPoint = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == u"trkpt") {
+            inPoint = true;
+            ++points.count;
+        } else if (xml.isEndElement() && xml.name() == u"trkpt") {
+            inPoint = false;
+        } else if (inPoint && xml.isStartElement() && xml.name() == u"time") {
+            const QDateTime t = QDateTime::fromString(xml.readElementText(), Qt::ISODate);
+            if (!points.first.isValid())
+                points.first = t;
+            points.last = t;
+        }
+    }
+    return points;
+}
+
+} // namespace
+
+class TestFitReader : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Four bits a step, eight bytes a step and carry-less folding give the
+    // same checksum, and the catalogue's check value of "123456789".
+    void checksum()
+    {
+        const unsigned char check[] = "123456789";
+        QCOMPARE(GpsImport::FitCrc::updateNibbles(0, check, 9), std::uint16_t(0xBB3D));
+        QByteArray data(5000, Qt::Uninitialized);
+        QRandomGenerator random(7);
+        for (char &c : data)
+            c = char(random.bounded(256));
+        const auto *p = reinterpret_cast<const unsigned char *>(data.constData());
+        for (const std::size_t size : {0, 1, 2, 15, 16, 63, 64, 65, 255, 256, 1000, 4999}) {
+            for (const std::uint16_t start : {0, 0xBEEF}) {
+                const std::uint16_t nibbles = GpsImport::FitCrc::updateNibbles(start, p + 1, size);
+                QCOMPARE(GpsImport::FitCrc::updateTables(start, p + 1, size), nibbles);
+                QCOMPARE(GpsImport::FitCrc::update(start, p + 1, size), nibbles);
+                std::uint16_t folded = start;
+                if (GpsImport::FitCrc::updateFolding(folded, p + 1, size))
+                    QCOMPARE(folded, nibbles);
+            }
+        }
+    }
+
+    void rides_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("expected");
+        const Session ride{t0, 4'000'000, 3'600'500, 3'012'345, 2, 0};
+        QTest::newRow("timer, not elapsed time")
+            << withSessions({ride}) << QStringList{"2024-05-01T08:00:00Z 30123.45 m 3600.5 s kolo []"};
+        QTest::newRow("big-endian definitions")
+            << withSessions({ride}, true) << QStringList{"2024-05-01T08:00:00Z 30123.45 m 3600.5 s kolo []"};
+        QTest::newRow("triathlon")
+            << withSessions({{t0, 1'800'000, 1'800'000, 150'000, 5, 17},
+                             {t0 + 1800, 120'000, 120'000, 20'000, 3, 34},
+                             {t0 + 1920, 3'600'000, 3'600'000, 4'000'000, 2, 7},
+                             {t0 + 5520, 2'400'000, 2'400'000, 1'000'000, 1, 0}})
+            << QStringList{"2024-05-01T08:00:00Z 1500.00 m 1800 s plavání []",
+                           "2024-05-01T08:30:00Z 200.00 m 120 s depo []",
+                           "2024-05-01T08:32:00Z 40000.00 m 3600 s kolo []",
+                           "2024-05-01T09:32:00Z 10000.00 m 2400 s běh []"};
+        QTest::newRow("e-bike, virtual ride, trainer, hiking")
+            << withSessions({{t0, 600'000, 600'000, 500'000, 21, 0},
+                             {t0, 600'000, 600'000, 500'000, 2, 58},
+                             {t0, 600'000, 600'000, -1, 4, 6},
+                             {t0, 600'000, 600'000, 500'000, 17, 0}})
+            << QStringList{"2024-05-01T08:00:00Z 5000.00 m 600 s kolo []", "2024-05-01T08:00:00Z 5000.00 m 600 s kolo []",
+                           "2024-05-01T08:00:00Z - m 600 s kolo [bez vzdálenosti]",
+                           "2024-05-01T08:00:00Z 5000.00 m 600 s turistika []"};
+        QTest::newRow("no timer: elapsed time") << withSessions({{t0, 600'000, -1, 100, 2, 0}})
+                                                << QStringList{"2024-05-01T08:00:00Z 1.00 m 600 s kolo []"};
+
+        // Records only: the ride is their first time, last distance and
+        // the time spent at 2 km/h or more.
+        // Compressed time stamps roll over their five bits: the full ones
+        // fall at :21, :37, … of a minute.
+        QTest::newRow("records, compressed time stamps, 12-byte header")
+            << recordsOnly(100, 5.0, true, false, 12, t0 + 21)
+            << QStringList{"2024-05-01T08:00:21Z 495.00 m 99 s kolo [soubor je neúplný]"};
+        QTest::newRow("records, big-endian, compressed")
+            << recordsOnly(100, 5.0, true, true, 14, t0 + 21)
+            << QStringList{"2024-05-01T08:00:21Z 495.00 m 99 s kolo [soubor je neúplný]"};
+        {
+            // Ten minutes standing at the lights, then a crawl below 2 km/h.
+            File f;
+            fileId(f, 4);
+            records(f, t0, 60, 5.0);
+            records(f, t0 + 660, 60, 5.0, 29500);
+            records(f, t0 + 720, 60, 0.5, 59000);
+            QTest::newRow("moving time") << f.bytes()
+                                         << QStringList{"2024-05-01T08:00:00Z 619.50 m 118 s kolo [soubor je neúplný]"};
+        }
+        {
+            // Positions along the equator with no distance: 2^24 semicircles
+            // (1.40625°) apart, each an arc of the equatorial radius.
+            File f;
+            fileId(f, 4);
+            f.define(5, {20, {{253, 4, UInt32}, {0, 4, SInt32}, {1, 4, SInt32}}, {}, false});
+            for (int i = 0; i < 3; ++i)
+                f.data(5, {t0 + 3600 * i, 0, i << 24});
+            const double metres = 2 * 6378137.0 * 1.40625 * M_PI / 180;
+            QTest::newRow("positions only")
+                << f.bytes()
+                << QStringList{QStringLiteral("2024-05-01T08:00:00Z %1 m 7200 s kolo [soubor je neúplný]").arg(metres, 0, 'f', 2)};
+        }
+        {
+            // Developer fields, and a distance of three bytes (no whole
+            // uint32) that is not read.
+            File f;
+            fileId(f, 4);
+            f.define(7, {18, {{2, 4, UInt32}, {8, 4, UInt32}, {9, 3, UInt32}, {5, 1, Enum}}, {5, 1, 200}, true});
+            f.data(7, {t0, 60'000, 0x10, 2});
+            QTest::newRow("developer fields, odd field size")
+                << f.bytes() << QStringList{"2024-05-01T08:00:00Z - m 60 s kolo [bez vzdálenosti]"};
+        }
+        {
+            QByteArray bad = withSessions({ride});
+            bad[bad.size() - 1] = char(bad.at(bad.size() - 1) ^ 1);
+            QTest::newRow("file checksum")
+                << bad << QStringList{"2024-05-01T08:00:00Z 30123.45 m 3600.5 s kolo [poškozený kontrolní součet]"};
+            QByteArray header = withSessions({ride});
+            header[12] = char(header.at(12) ^ 1);
+            QTest::newRow("header checksum")
+                << header << QStringList{"2024-05-01T08:00:00Z 30123.45 m 3600.5 s kolo [poškozený kontrolní součet]"};
+        }
+        {
+            File workout;
+            fileId(workout, 5);
+            File settings;
+            fileId(settings, 2);
+            QTest::newRow("chain of two activities and settings")
+                << withSessions({ride}) + settings.bytes() + withSessions({{t0 + 7200, 60'000, 60'000, 1000, 1, 0}})
+                << QStringList{"2024-05-01T08:00:00Z 30123.45 m 3600.5 s kolo []",
+                               "2024-05-01T10:00:00Z 10.00 m 60 s běh []"};
+            QTest::newRow("workout") << workout.bytes() << QStringList{"není to záznam aktivity (FIT: cvičení)"};
+        }
+        QTest::newRow("not FIT") << QByteArray("<?xml version=\"1.0\"?><gpx></gpx>")
+                                 << QStringList{"není to soubor FIT"};
+        QTest::newRow("0 bytes") << QByteArray() << QStringList{"soubor je prázdný"};
+        QTest::newRow("activity without rides")
+            << withSessions({}) << QStringList{"v záznamu aktivity není žádná jízda"};
+    }
+
+    void rides()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, expected);
+        QCOMPARE(lines(readBytes(bytes)), expected);
+    }
+
+    // A file cut anywhere: never a fault; once a record is whole, a ride
+    // of the records so far, marked, whose distance grows with the cut.
+    void cutShort()
+    {
+        const QByteArray whole = activity(t0, 300, 5.0, true);
+        QCOMPARE(lines(readBytes(whole)), QStringList{"2024-05-01T08:00:00Z 1495.00 m 298.5 s kolo []"});
+        double lastMetres = 0;
+        for (qsizetype cut = 0; cut < whole.size(); cut += cut < 200 || cut > whole.size() - 100 ? 1 : 37) {
+            const FileRides r = readBytes(whole.left(cut));
+            QVERIFY2(r.rides.size() + !r.problem.isEmpty() == 1, qPrintable(QString::number(cut)));
+            if (cut > 200) {
+                QCOMPARE(r.rides.size(), 1);
+                QCOMPARE(r.rides[0].start, kMorning);
+                QVERIFY(r.rides[0].remarks.contains(QString::fromUtf16(GpsImport::kRemarkTruncated)));
+                QVERIFY(*r.rides[0].metres >= lastMetres);
+                lastMetres = *r.rides[0].metres;
+            }
+        }
+        QCOMPARE(lastMetres, 1495.0);
+    }
+
+    void stopped()
+    {
+        const FileRides r = readBytes(activity(t0, 100, 5.0), true);
+        QVERIFY(r.rides.isEmpty());
+        QVERIFY(!r.problem.isEmpty());
+    }
+
+    // gpsbabel reads the files made here to the points the reader took its
+    // ride from; each file of a chain on its own, as gpsbabel reads no chain.
+    // gpsbabel 1.8 adds a compressed time to the last full one instead of
+    // rolling its five bits over: the full ones fall on whole 32 s here.
+    void sameAsGpsbabel_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("parts");
+        QTest::newRow("compressed time stamps") << QList<QByteArray>{recordsOnly(100, 5.0, true, false, 14, t0, 32)};
+        QTest::newRow("big-endian") << QList<QByteArray>{recordsOnly(70, 4.0, true, true, 12, t0, 32)};
+        File dev;
+        fileId(dev, 4);
+        Definition d = recordDefinition();
+        d.developerSizes = {3, 7};
+        dev.define(9, d);
+        for (int i = 0; i < 40; ++i)
+            dev.data(9, {t0 + 2 * i, semicircles(50), semicircles(14 + i * 0.0002), i * 1400, 2500, 7000, 130, 80, 20});
+        QTest::newRow("developer fields") << QList<QByteArray>{dev.bytes()};
+        QTest::newRow("chain") << QList<QByteArray>{recordsOnly(50, 5.0, false, false),
+                                                    recordsOnly(64, 6.0, true, true, 14, t0 + 3200, 32)};
+    }
+
+    void sameAsGpsbabel()
+    {
+        QFETCH(QList<QByteArray>, parts);
+        if (QStandardPaths::findExecutable(QStringLiteral("gpsbabel")).isEmpty())
+            QSKIP("gpsbabel is not installed");
+        QTemporaryDir dir;
+        const FileRides mine = readBytes(parts.join());
+        QCOMPARE(mine.rides.size(), parts.size());
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            const QString path = dir.filePath(QStringLiteral("part%1.fit").arg(i));
+            writeFile(path, parts[i]);
+            const Points points = gpsbabelPoints(path);
+            QVERIFY(points.count > 1);
+            QCOMPARE(mine.rides[i].start, points.first);
+            // Every second of these rides is ridden.
+            QCOMPARE(mine.rides[i].seconds, double(points.first.secsTo(points.last)));
+        }
+    }
+
+    // gpsbabel writes a course, not an activity; its records, once the
+    // file says activity, are a ride.
+    void writtenByGpsbabel()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("gpsbabel")).isEmpty())
+            QSKIP("gpsbabel is not installed");
+        QTemporaryDir dir;
+        writeFile(dir.filePath("in.gpx"),
+                  "<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"t\" xmlns=\"http://www.topografix.com/GPX/1/1\">"
+                  "<trk><trkseg><trkpt lat=\"50\" lon=\"14\"><time>2024-05-01T08:00:00Z</time></trkpt>"
+                  "<trkpt lat=\"50\" lon=\"14.01\"><time>2024-05-01T08:01:00Z</time></trkpt>"
+                  "<trkpt lat=\"50\" lon=\"14.02\"><time>2024-05-01T08:02:00Z</time></trkpt></trkseg></trk></gpx>");
+        QCOMPARE(QProcess::execute("gpsbabel", {"-i", "gpx", "-f", dir.filePath("in.gpx"), "-o", "garmin_fit", "-F",
+                                                dir.filePath("out.fit")}),
+                 0);
+        QFile file(dir.filePath("out.fit"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray bytes = file.readAll();
+        // Its checksum over the whole file, its own included, is zero.
+        QCOMPARE(GpsImport::FitCrc::update(0, reinterpret_cast<const unsigned char *>(bytes.constData()), bytes.size()),
+                 std::uint16_t(0));
+        QCOMPARE(lines(readBytes(bytes)), QStringList{"není to záznam aktivity (FIT: trasa)"});
+        // The file id's type, in the first data message of local type 0
+        // after the definitions, made an activity.
+        qsizetype at = 14;
+        while (at + 6 < bytes.size() && (bytes.at(at) & 0x40))
+            at += 6 + 3 * uchar(bytes.at(at + 5));
+        QCOMPARE(int(bytes.at(at)), 0);
+        QCOMPARE(int(bytes.at(at + 1)), 6);
+        bytes[at + 1] = 4;
+        bytes.chop(2);
+        const std::uint16_t crc =
+            GpsImport::FitCrc::update(0, reinterpret_cast<const unsigned char *>(bytes.constData()), bytes.size());
+        bytes.append(char(crc & 0xFF)).append(char(crc >> 8));
+        const FileRides ride = readBytes(bytes);
+        QCOMPARE(ride.rides.size(), 1);
+        QCOMPARE(ride.rides[0].start, kMorning);
+        QCOMPARE(ride.rides[0].seconds, 120.0);
+        QVERIFY(ride.rides[0].metres);
+        QVERIFY(qAbs(*ride.rides[0].metres - 1433.6) < 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFitReader)
+#include "tst_fitreader.moc"
