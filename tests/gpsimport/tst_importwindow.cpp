@@ -56,6 +56,15 @@ class TestImportWindow : public WindowFixture
     {
         return d->findChild<QPushButton *>(QLatin1String(name));
     }
+    // A check that fails inside the window must not leave it open over
+    // the test.
+    static auto closer(ImportWindow *d)
+    {
+        return qScopeGuard([window = QPointer<ImportWindow>(d)] {
+            if (window && window->isVisible())
+                window->reject();
+        });
+    }
     static void waitForReading(ImportWindow *d) { QTRY_VERIFY_WITH_TIMEOUT(!d->isReading(), 20000); }
     static QStringList column(ImportWindow *d, int c)
     {
@@ -108,6 +117,7 @@ private slots:
         put("notes.gpx", "nothing of a ride");
         bool added = false;
         onModal<ImportWindow>([&](ImportWindow *d) {
+            const auto closeOnFailure = closer(d);
             waitForReading(d);
             QTreeWidget *list = listOf(d);
             QCOMPARE(column(d, 1), QStringList({"13.7.2024", "14.7.2024", "14.7.2024", "15.7.2024", ""}));
@@ -181,6 +191,7 @@ private slots:
         const QString a = put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 61, 60, 200));
         const QString b = put("b.gpx", gpxTrack("2024-07-15T06:00:00Z", 61, 60, 200));
         onModal<ImportWindow>([](ImportWindow *d) {
+            const auto closeOnFailure = closer(d);
             waitForReading(d);
             QTest::keyClick(listOf(d), Qt::Key_Return);
         });
@@ -199,6 +210,7 @@ private slots:
         const QString a = put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 61, 60, 200));
         bool checked = false;
         onModal<ImportWindow>([&](ImportWindow *d) {
+            const auto closeOnFailure = closer(d);
             waitForReading(d);
             QCOMPARE(listOf(d)->topLevelItemCount(), 1);
             QCOMPARE(column(d, 6), QStringList({"a.gpx"}));
@@ -248,6 +260,7 @@ private slots:
         QVERIFY(enter.isAccepted());
         bool opened = false;
         onModal<ImportWindow>([&](ImportWindow *d) {
+            const auto closeOnFailure = closer(d);
             waitForReading(d);
             QCOMPARE(column(d, 6), QStringList({"a.gpx"}));
             opened = true;
