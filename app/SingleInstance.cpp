@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QUrl>
 #include <QThread>
 
 #include <unistd.h>
@@ -119,4 +121,16 @@ bool SingleInstance::handOver(const QStringList &arguments, int timeoutMs)
         QThread::msleep(50);
     } while (!deadline.hasExpired());
     return false;
+}
+
+QStringList SingleInstance::filesOf(const QStringList &arguments)
+{
+    QStringList files;
+    for (const QString &argument : arguments) {
+        if (argument.isEmpty() || argument.startsWith(u'-'))
+            continue;
+        const QUrl url(argument);
+        files.append(QFileInfo(url.isLocalFile() ? url.toLocalFile() : argument).absoluteFilePath());
+    }
+    return files;
 }

@@ -33,6 +33,11 @@ public:
     // the program may still be starting.
     bool handOver(const QStringList &arguments, int timeoutMs = 5000);
 
+    // The files among a start's arguments, with full paths (the program
+    // that gets them may run in another folder); a file:// address (some
+    // file managers pass those) counts as its file, options are left out.
+    static QStringList filesOf(const QStringList &arguments);
+
     // The lock file in the data folder.
     static QString lockFileName();
     // The local socket's name: the user and the folder, hashed.

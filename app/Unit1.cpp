@@ -506,6 +506,12 @@ void TForm1::ImportGps1Click()
     importRideFiles(dialog.selectedFiles());
 }
 
+void TForm1::takeArguments(const QStringList &files)
+{
+    bringToFront();
+    importRideFiles(files);
+}
+
 void TForm1::importRideFiles(const QStringList &paths)
 {
     if (paths.isEmpty() || isEnding())

@@ -70,6 +70,9 @@ public:
     // Opens "Import jízd" for the rider's ride files (FIT, GPX, TCX). While
     // another window is open over this one, the files wait until it closes.
     void importRideFiles(const QStringList &paths);
+    // A later start of the program handed over its files: the window comes
+    // to the front and imports them.
+    void takeArguments(const QStringList &files);
 
     // After the window is shown: asks whether to add a ride, when the
     // option says so.

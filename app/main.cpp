@@ -15,24 +15,6 @@
 #include <QPushButton>
 #include <QSessionManager>
 #include <QTimer>
-#include <QUrl>
-
-namespace {
-// The files among the program's arguments, with full paths: the program
-// that gets them may run in another folder. A file:// address (some file
-// managers pass those) counts as its file.
-QStringList rideFilesOf(const QStringList &arguments)
-{
-    QStringList files;
-    for (const QString &argument : arguments) {
-        if (argument.isEmpty() || argument.startsWith(u'-'))
-            continue;
-        const QUrl url(argument);
-        files.append(QFileInfo(url.isLocalFile() ? url.toLocalFile() : argument).absoluteFilePath());
-    }
-    return files;
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -57,7 +39,7 @@ int main(int argc, char *argv[])
     // Ride files named on the command line (a file manager's "Open with")
     // are imported once the window is up; a second start hands them, with
     // their full paths, to the program already running.
-    const QStringList rideFiles = rideFilesOf(QApplication::arguments().mid(1));
+    const QStringList rideFiles = SingleInstance::filesOf(QApplication::arguments().mid(1));
     SingleInstance single(where.folder);
     if (!single.acquire()) {
         if (single.handOver(rideFiles))
@@ -81,10 +63,7 @@ int main(int argc, char *argv[])
 
     TForm1 window(where, &prefetch);
     single.listen();
-    QObject::connect(&single, &SingleInstance::argumentsReceived, &window, [&window](const QStringList &files) {
-        window.bringToFront();
-        window.importRideFiles(files);
-    });
+    QObject::connect(&single, &SingleInstance::argumentsReceived, &window, &TForm1::takeArguments);
     // The desktop session is ending: keep the rides even if the window
     // never gets to close.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,

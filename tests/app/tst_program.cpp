@@ -24,7 +24,8 @@ class TestProgram : public QObject
     // `asOther` runs it as another user (nobody) when the tests run as
     // root, for whom no folder is read-only.
     void runAndSignal(const QString &folder, const QString &dataHome, int signal,
-                      const std::function<void()> &whileRunning = {}, bool asOther = false)
+                      const std::function<void()> &whileRunning = {}, bool asOther = false,
+                      const QStringList &arguments = {})
     {
         const QString exe = folder + QStringLiteral("/trasovnik");
         QVERIFY(QFile::copy(QStringLiteral(TRASOVNIK_EXE), exe));
@@ -45,7 +46,7 @@ class TestProgram : public QObject
         } else if (asOther) {
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         }
-        p.start(exe, {});
+        p.start(exe, arguments);
         QVERIFY(p.waitForStarted());
         // Until the program has read the file it cannot be told to save.
         QTest::qWait(1500);
@@ -81,6 +82,31 @@ private slots:
         QTemporaryDir dir, data;
         putFile(dir.filePath(QStringLiteral("default.tvl")), kLf);
         runAndSignal(dir.path(), data.path(), signal);
+        verifySaved(fileBytes(dir.filePath(QStringLiteral("default.tvl"))));
+    }
+
+    // Files named at the start (one a FIFO, one missing) open the import
+    // over the window without waiting on them; a later start's files go
+    // to the running program; told to end meanwhile, it ends as always.
+    void rideFilesNamedAtStart()
+    {
+        QTemporaryDir dir, data;
+        putFile(dir.filePath(QStringLiteral("default.tvl")), kLf);
+        const QString fifo = dir.filePath(QStringLiteral("jízda.fit"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        runAndSignal(
+            dir.path(), data.path(), SIGTERM,
+            [&] {
+                QProcess later;
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+                env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+                later.setProcessEnvironment(env);
+                later.start(dir.filePath(QStringLiteral("trasovnik")), {QStringLiteral("ráno.gpx")});
+                QVERIFY2(later.waitForFinished(10000), "the later start did not hand over its file");
+                QCOMPARE(later.exitCode(), 0);
+            },
+            false, {fifo, dir.filePath(QStringLiteral("chybí.gpx"))});
         verifySaved(fileBytes(dir.filePath(QStringLiteral("default.tvl"))));
     }
 

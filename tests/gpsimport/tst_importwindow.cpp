@@ -6,6 +6,7 @@
 #include "Modal.h"
 #include "NumberText.h"
 #include "RideColumn.h"
+#include "SingleInstance.h"
 #include "TPubStrGridView.h"
 #include "WindowFixture.h"
 
@@ -18,6 +19,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
+
+#include <thread>
 
 namespace {
 
@@ -274,6 +277,37 @@ private slots:
         QFile store(m_dir->filePath("store.ini"));
         QVERIFY(store.open(QIODevice::ReadOnly));
         QVERIFY(store.readAll().contains("[formImport"));
+    }
+
+    // A later start of the program (a file manager's "Open with") hands
+    // its files, with full paths, to the running window, which imports
+    // them: a name relative to where it was started, a file:// address.
+    void filesOfALaterStart()
+    {
+        open();
+        put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 61, 60, 200));
+        const QString b = put("b.gpx", gpxTrack("2024-07-15T06:00:00Z", 61, 60, 200));
+        SingleInstance first(m_dir->path()), later(m_dir->path());
+        QVERIFY(first.acquire());
+        QVERIFY(first.listen());
+        connect(&first, &SingleInstance::argumentsReceived, w, &TForm1::takeArguments);
+        const QString startedIn = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        const QStringList files =
+            SingleInstance::filesOf({"a.gpx", "--geometry", QUrl::fromLocalFile(b).toString()});
+        QVERIFY(QDir::setCurrent(startedIn));
+        QCOMPARE(files, QStringList({m_dir->filePath("a.gpx"), b}));
+        QStringList listed;
+        onModal<ImportWindow>([&](ImportWindow *d) {
+            const auto closeOnFailure = closer(d);
+            waitForReading(d);
+            listed = column(d, 6);
+        });
+        bool taken = false;
+        std::thread other([&] { taken = later.handOver(files); });
+        QTRY_COMPARE(listed, QStringList({"a.gpx", "b.gpx"}));
+        other.join();
+        QVERIFY(taken);
     }
 };
 
