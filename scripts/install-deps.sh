@@ -15,7 +15,7 @@ packages=(
   libgl-dev libbenchmark-dev
   xvfb xauth
   fonts-dejavu-core fonts-liberation
-  locales
+  locales shared-mime-info
   "$@"
 )
 
