@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -76,8 +77,20 @@ void ImportWindow::buildWindow()
                              QStringLiteral("Poznámka")});
     m_list->header()->setStretchLastSection(true);
     m_list->header()->setSectionsMovable(false);
-    for (int c = Tick; c < Remark; ++c)
-        m_list->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    // Widths that hold the usual texts from the start; they are fitted to
+    // the rows once the reading ends (fitting at each row would cost the
+    // whole list each time).
+    const QFontMetrics metrics = m_list->fontMetrics();
+    const int pad = metrics.horizontalAdvance(QStringLiteral("MM"));
+    const struct
+    {
+        Column column;
+        const char *sample;
+    } samples[] = {{Tick, "M"},         {Date, "00.00.0000"}, {Name, "Název trasy"},       {Km, "000,00"},
+                   {Time, "00:00"},     {Average, "00,00"},   {File, "0000-00-00-00-00.fit"}};
+    for (const auto &sample : samples)
+        m_list->header()->resizeSection(sample.column,
+                                        metrics.horizontalAdvance(QString::fromUtf8(sample.sample)) + pad);
     m_list->installEventFilter(this);
     connect(m_list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
         if (m_filling || column != Tick)
@@ -96,6 +109,12 @@ void ImportWindow::buildWindow()
     m_stopButton->setObjectName(QStringLiteral("ImportStop"));
     m_stopButton->setAutoDefault(false);
     connect(m_stopButton, &QPushButton::clicked, this, &ImportWindow::stopReading);
+    // Files read fast come in bursts: the progress is shown at most every
+    // 50 ms, which keeps the window's thread free for the rider.
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setSingleShot(true);
+    m_progressTimer->setInterval(50);
+    connect(m_progressTimer, &QTimer::timeout, this, &ImportWindow::showProgress);
     auto *progressRow = new QHBoxLayout;
     progressRow->addWidget(m_status);
     progressRow->addWidget(m_progress, 1);
@@ -142,9 +161,10 @@ void ImportWindow::startReading(const QTimeZone &zone)
             ++m_read;
             --m_pending;
             fileRead(fileName, watcher->result());
-            showProgress();
             if (m_pending == 0)
-                emit readingEnded();
+                readingDone();
+            else if (!m_progressTimer->isActive())
+                m_progressTimer->start();
         });
         const std::shared_ptr<GpsImport::StopFlag> stop = m_stop;
         watcher->setFuture(QtConcurrent::run([path, zone, stop] {
@@ -154,7 +174,16 @@ void ImportWindow::startReading(const QTimeZone &zone)
         }));
     }
     if (m_pending == 0)
-        emit readingEnded();
+        readingDone();
+}
+
+void ImportWindow::readingDone()
+{
+    m_progressTimer->stop();
+    showProgress();
+    for (int c = Tick; c < Remark; ++c)
+        m_list->resizeColumnToContents(c);
+    emit readingEnded();
 }
 
 void ImportWindow::stopReading()
@@ -164,8 +193,7 @@ void ImportWindow::stopReading()
     m_stop->store(true);
     m_stopped = true;
     m_pending = 0;
-    showProgress();
-    emit readingEnded();
+    readingDone();
 }
 
 void ImportWindow::showProgress()

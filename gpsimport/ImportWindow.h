@@ -13,6 +13,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TFormStorage;
@@ -54,6 +55,8 @@ private:
     void addRow(GpsImport::ImportRow row);
     void showRow(QTreeWidgetItem *item, const GpsImport::ImportRow &row);
     void stopReading();
+    // Every file read, or the reading stopped: the columns fit the rows.
+    void readingDone();
     void showProgress();
     void updateAddButton();
     void addTicked();
@@ -74,6 +77,7 @@ private:
     QTreeWidget *m_list = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_status = nullptr;
+    QTimer *m_progressTimer = nullptr;
     QPushButton *m_stopButton = nullptr;
     QPushButton *m_addButton = nullptr;
     QPushButton *m_closeButton = nullptr;
