@@ -288,7 +288,7 @@ private slots:
             QTest::addRow("%s empty", kind) << QByteArray() << gpx << "soubor je prázdný";
             QTest::addRow("%s of another kind", kind) << QByteArray("<kml><Document/></kml>") << gpx
                                                       << QStringLiteral("není to soubor %1").arg(kind);
-            QTest::addRow("%s binary", kind) << QByteArray("\x0e\x10\x6c\x08.FIT\0\0", 12) << gpx
+            QTest::addRow("%s binary", kind) << QByteArray("\x0e\x10\x6c\x08.FIT\0\0", 10) << gpx
                                              << QStringLiteral("není to soubor %1").arg(kind);
             QTest::addRow("%s tags crossed", kind)
                 << QByteArray("<" + root + ">\n<a>\n<b>\n</a>\n</b>") << gpx
@@ -375,9 +375,10 @@ private slots:
         QCOMPARE(got, rides);
     }
 
-    // gpsbabel writes a TCX of a GPX track; both readers see one ride of
-    // the same start and (within gpsbabel's own rounding) distance.
-    void gpsbabelTcxOfGpx()
+    // gpsbabel writes a TCX and a GPX 1.0 of a GPX 1.1 track; the readers
+    // see one ride of the same start, time and (within gpsbabel's own
+    // rounding for TCX) distance.
+    void gpsbabelConversions()
     {
         if (QStandardPaths::findExecutable(QStringLiteral("gpsbabel")).isEmpty())
             QSKIP("gpsbabel is not installed");
@@ -407,6 +408,20 @@ private slots:
         QCOMPARE(fromTcx.rides[0].start, fromGpx.rides[0].start);
         QCOMPARE(fromTcx.rides[0].seconds, fromGpx.rides[0].seconds);
         QVERIFY(qAbs(*fromTcx.rides[0].metres - *fromGpx.rides[0].metres) < 0.01 * *fromGpx.rides[0].metres);
+
+        const QString gpx10Path = dir.filePath(QStringLiteral("a10.gpx"));
+        QCOMPARE(QProcess::execute(QStringLiteral("gpsbabel"), {"-i", "gpx", "-f", gpx.fileName(), "-o", "gpx,gpxver=1.0",
+                                                                 "-F", gpx10Path}),
+                 0);
+        QFile gpx10(gpx10Path);
+        QVERIFY(gpx10.open(QIODevice::ReadOnly));
+        QVERIFY(gpx10.peek(200).contains("GPX/1/0"));
+        const FileRides from10 = readGpx(gpx10, QTimeZone("Europe/Prague"), stop);
+        QCOMPARE(from10.rides.size(), 1);
+        QCOMPARE(from10.rides[0].start, fromGpx.rides[0].start);
+        QCOMPARE(from10.rides[0].seconds, fromGpx.rides[0].seconds);
+        QCOMPARE(*from10.rides[0].metres, *fromGpx.rides[0].metres);
+        QCOMPARE(from10.rides[0].name, QStringLiteral("Brno"));
     }
 
     void stopped()
