@@ -8,7 +8,6 @@
 // The files are generated in a temporary folder (on /dev/shm when there
 // is one) and removed at the end.
 
-#include "GpxReader.h"
 #include "RatioReporter.h"
 #include "RecordedRide.h"
 
@@ -120,19 +119,6 @@ void BM_ReadGpx(benchmark::State &state)
     }
 }
 
-// The same on the caller's thread alone.
-void BM_ReadGpxOneThread(benchmark::State &state)
-{
-    GpsImport::setGpxMeasuringThread(false);
-    for (auto _ : state) {
-        double metres = 0;
-        for (const QString &path : g_files)
-            metres += readRide(path);
-        benchmark::DoNotOptimize(metres);
-    }
-    GpsImport::setGpxMeasuringThread(true);
-}
-
 void BM_TokenisePool(benchmark::State &state)
 {
     for (auto _ : state) {
@@ -166,10 +152,9 @@ void BM_Inverse(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * qint64(g_track.size() - 1));
 }
 
-// Processor time of the whole process: the reader's measuring thread too.
+// Processor time of the whole process, as the pool's is.
 BENCHMARK(BM_Tokenise)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime();
 BENCHMARK(BM_ReadGpx)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime();
-BENCHMARK(BM_ReadGpxOneThread)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime();
 BENCHMARK(BM_TokenisePool)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ReadGpxPool)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Inverse)->Unit(benchmark::kMicrosecond);
@@ -209,7 +194,7 @@ void measureLargeFile(const QString &folder)
                 after - before < 50 * 1024 ? "within" : "OVER");
 }
 
-// Also the processor time of each benchmark's thread: on a shared
+// Also the processor time of each benchmark: on a shared
 // machine it tells the work of one thread better than the clock.
 class Reporter : public RatioReporter
 {
@@ -262,13 +247,10 @@ int main(int argc, char **argv)
     if (tokens <= 0 || read <= 0 || tokensPool <= 0 || readPool <= 0)
         return 0;
     const double readCpu = reporter.cpuTimes["BM_ReadGpx"], tokensCpu = reporter.cpuTimes["BM_Tokenise"];
-    const double alone = time("BM_ReadGpxOneThread"), aloneCpu = reporter.cpuTimes["BM_ReadGpxOneThread"];
     std::printf("\nfile after file: reading %7.0f ms   tokenising %7.0f ms   ratio %.2fx   %s 1.5x\n", read, tokens,
                 read / tokens, read <= 1.5 * tokens ? "within" : "OVER");
-    std::printf("  processor time (all threads): reading %7.0f ms   tokenising %7.0f ms   ratio %.2fx\n", readCpu,
+    std::printf("  processor time:  reading %7.0f ms   tokenising %7.0f ms   ratio %.2fx\n", readCpu,
                 tokensCpu, readCpu / tokensCpu);
-    std::printf("  reader on one thread: %7.0f ms (processor %7.0f ms)   ratio %.2fx (processor %.2fx)\n", alone,
-                aloneCpu, alone / tokens, aloneCpu / tokensCpu);
     std::printf("thread pool:     reading %7.0f ms   tokenising %7.0f ms   ratio %.2fx   (%d threads)\n", readPool,
                 tokensPool, readPool / tokensPool, QThreadPool::globalInstance()->maxThreadCount());
     std::printf("geodesic distance: %.3f us per point (BM_Inverse / %zu)\n", time("BM_Inverse") / (g_track.size() - 1),

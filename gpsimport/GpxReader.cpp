@@ -10,7 +10,6 @@
 // the distance. A file whose points are all of that kind has no ride, and
 // the rider is told the line of the first such point.
 
-#include "GpxReader.h"
 #include "RecordedRide.h"
 #include "XmlRideFile.h"
 
@@ -24,14 +23,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <condition_variable>
-#include <deque>
 #include <map>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
-#include <vector>
 
 namespace GpsImport {
 
@@ -43,7 +36,8 @@ using namespace XmlRideFile;
 // t milliseconds is riding when d / (t / 1000) * 3.6 >= 2.
 constexpr double kMillisecondsPerMetreAtSlowest = 1800;
 
-// The distance, moving time and first time of one day's pieces.
+// The distance, moving time and first time of a segment, or of the
+// segments of a day.
 struct Sum
 {
     qint64 startMs = 0;
@@ -106,149 +100,6 @@ struct Segment
     }
 };
 
-// A point or a segment's end, as the parsing hands them to the measuring.
-struct Record
-{
-    enum Kind : quint8 { Timed, Untimed, LeftOut, SegmentEnd };
-    double lat = 0, lon = 0;
-    qint64 value = 0; // a timed point's time; at a segment's end its track's number, or -1
-    Kind kind = Timed;
-};
-
-struct SegmentSum
-{
-    qsizetype track;
-    Sum sum;
-};
-
-// Walks the segments of the records, in the file's order.
-class Measurer
-{
-public:
-    void take(const std::vector<Record> &records)
-    {
-        for (const Record &r : records) {
-            switch (r.kind) {
-            case Record::Timed:
-                m_segment.addPoint(r.lat, r.lon, r.value);
-                break;
-            case Record::Untimed:
-                m_segment.addPoint(r.lat, r.lon, std::nullopt);
-                break;
-            case Record::LeftOut:
-                ++m_segment.sum.leftOut;
-                break;
-            case Record::SegmentEnd:
-                // Without a time it is a planned route, not a ride.
-                if (m_segment.timed && r.value >= 0)
-                    done.push_back({qsizetype(r.value), m_segment.sum});
-                m_segment = {};
-                break;
-            }
-        }
-    }
-    std::vector<SegmentSum> done;
-
-private:
-    Segment m_segment;
-};
-
-std::atomic_bool g_measuringThread{true};
-
-// The geodesic distances cost about as much as the XML itself: a long
-// file has them measured on a thread of its own while the parsing goes
-// on. A few batches wait at most, so memory stays bounded; a short file
-// is measured on the reading thread.
-class Pipeline
-{
-public:
-    Pipeline() { m_batch.reserve(kBatch); }
-    ~Pipeline() { finish(); }
-
-    void add(const Record &r)
-    {
-        m_batch.push_back(r);
-        if (m_batch.size() >= kBatch)
-            handOver();
-    }
-
-    // The segments measured, once every record is.
-    std::vector<SegmentSum> finish()
-    {
-        if (m_thread.joinable()) {
-            {
-                const std::lock_guard lock(m_mutex);
-                m_queue.push_back(std::move(m_batch));
-                m_closed = true;
-            }
-            m_arrived.notify_one();
-            m_thread.join();
-        } else {
-            m_measurer.take(m_batch);
-        }
-        m_batch.clear();
-        return std::move(m_measurer.done);
-    }
-
-private:
-    static constexpr size_t kBatch = 8192;
-    static constexpr size_t kWaiting = 4;
-
-    void handOver()
-    {
-        if (!m_thread.joinable() && !m_closed && g_measuringThread.load(std::memory_order_relaxed)) {
-            try {
-                m_thread = std::thread([this] { work(); });
-            } catch (const std::system_error &) {
-                m_closed = true; // no thread to be had: measured here
-            }
-        }
-        if (!m_thread.joinable()) {
-            m_measurer.take(m_batch);
-            m_batch.clear();
-            return;
-        }
-        {
-            std::unique_lock lock(m_mutex);
-            m_room.wait(lock, [this] { return m_queue.size() < kWaiting; });
-            m_queue.push_back(std::move(m_batch));
-        }
-        m_arrived.notify_one();
-        m_batch = {};
-        m_batch.reserve(kBatch);
-    }
-
-    void work()
-    {
-        for (;;) {
-            std::vector<Record> batch;
-            {
-                std::unique_lock lock(m_mutex);
-                m_arrived.wait(lock, [this] { return !m_queue.empty() || m_closed; });
-                if (m_queue.empty())
-                    return;
-                batch = std::move(m_queue.front());
-                m_queue.pop_front();
-            }
-            m_room.notify_one();
-            m_measurer.take(batch);
-        }
-    }
-
-    std::vector<Record> m_batch;
-    Measurer m_measurer;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::condition_variable m_arrived, m_room;
-    std::deque<std::vector<Record>> m_queue;
-    bool m_closed = false;
-};
-
-struct Track
-{
-    QString name, type;
-};
-
 class GpxFile
 {
 public:
@@ -262,13 +113,15 @@ public:
     FileRides read(QIODevice &in);
 
 private:
+    using Days = std::map<qint64, Sum>; // by the Julian day of the local date
+
     bool isGpx(QStringView name) const { return m_xml.name() == name && m_xml.namespaceUri() == m_namespace; }
     void readMetadata();
     void readTrack();
-    // Whether the segment had a point with a time.
-    bool readSegment(qsizetype track);
-    void readPoint();
+    void readSegment(Days &days);
+    void readPoint(Segment &segment);
     std::optional<qint64> readTime();
+    void addTrack(const Days &days, const QString &name, const QString &type);
     QString noRideProblem() const;
 
     QXmlStreamReader m_xml;
@@ -277,12 +130,9 @@ private:
     qint64 m_latestMs;
     QString m_namespace;
     QString m_fileName;
-    std::vector<Track> m_tracks;
-    Pipeline m_pipeline;
+    std::map<std::pair<qint64, QString>, RideSum> m_rides; // by local date and other sport
     qint64 m_firstBadPositionLine = 0;
     qint64 m_firstBadTimeLine = 0;
-    qsizetype m_pointsInSegment = 0;
-    bool m_timedInSegment = false;
 };
 
 FileRides GpxFile::read(QIODevice &in)
@@ -304,38 +154,14 @@ FileRides GpxFile::read(QIODevice &in)
         else
             m_tokens.skipElement();
     }
-    const std::vector<SegmentSum> segments = m_pipeline.finish();
     if (m_tokens.stopped())
         return {{}, stoppedProblem()};
     const bool endedEarly = XmlRideFile::endedEarly(m_xml);
     if (m_xml.hasError() && !endedEarly)
         return {{}, brokenXml(m_xml)};
 
-    // The segments by the local date of their first time and by sport. A
-    // track without a type is a bike ride, and so is a number in its place
-    // (some apps write an activity code there).
-    std::map<std::pair<qint64, QString>, RideSum> rides;
-    std::vector<std::optional<QString>> sports(m_tracks.size());
-    for (const SegmentSum &segment : segments) {
-        const Track &track = m_tracks[segment.track];
-        std::optional<QString> &sport = sports[segment.track];
-        if (!sport) {
-            const bool named = std::any_of(track.type.begin(), track.type.end(), [](QChar c) { return c.isLetter(); });
-            sport = named ? otherSportName(track.type) : QString();
-        }
-        const qint64 day = QDateTime::fromMSecsSinceEpoch(segment.sum.startMs, m_zone).date().toJulianDay();
-        const auto [at, added] = rides.try_emplace({day, *sport});
-        RideSum &ride = at->second;
-        if (added)
-            ride.sum = segment.sum;
-        else
-            ride.sum.add(segment.sum);
-        if (ride.trackName.isEmpty())
-            ride.trackName = track.name;
-    }
-
     FileRides result;
-    for (const auto &[key, ride] : rides) {
+    for (const auto &[key, ride] : m_rides) {
         RecordedRide r;
         r.start = QDateTime::fromMSecsSinceEpoch(ride.sum.startMs, Qt::UTC);
         r.metres = ride.sum.metres;
@@ -379,52 +205,63 @@ void GpxFile::readMetadata()
 
 void GpxFile::readTrack()
 {
-    // A track is kept once it has a segment with a time. One cut off by
-    // the end of the file counts with what it had.
-    Track track;
-    std::optional<qsizetype> index;
+    Days days;
+    QString name, type;
     while (m_tokens.next() && !m_xml.isEndElement()) {
         if (!m_xml.isStartElement())
             continue;
-        if (isGpx(u"trkseg")) {
-            if (!index)
-                index = qsizetype(m_tracks.size());
-            if (readSegment(*index) && *index == qsizetype(m_tracks.size()))
-                m_tracks.emplace_back();
-        } else if (isGpx(u"name")) {
-            track.name = m_tokens.text();
-        } else if (isGpx(u"type")) {
-            track.type = m_tokens.text();
-        } else {
+        if (isGpx(u"trkseg"))
+            readSegment(days);
+        else if (isGpx(u"name"))
+            name = m_tokens.text();
+        else if (isGpx(u"type"))
+            type = m_tokens.text();
+        else
             m_tokens.skipElement();
-        }
     }
-    if (index && *index < qsizetype(m_tracks.size()))
-        m_tracks[*index] = track;
+    // A track cut off by the end of the file counts with what it had.
+    addTrack(days, name, type);
 }
 
-bool GpxFile::readSegment(qsizetype track)
+void GpxFile::addTrack(const Days &days, const QString &name, const QString &type)
 {
-    m_pointsInSegment = 0;
-    m_timedInSegment = false;
+    // A track without a type is a bike ride, and so is a number in its
+    // place (some apps write an activity code there).
+    const bool named = std::any_of(type.begin(), type.end(), [](QChar c) { return c.isLetter(); });
+    const QString sport = named ? otherSportName(type) : QString();
+    for (const auto &[day, sum] : days) {
+        const auto [at, added] = m_rides.try_emplace({day, sport});
+        RideSum &ride = at->second;
+        if (added)
+            ride.sum = sum;
+        else
+            ride.sum.add(sum);
+        if (ride.trackName.isEmpty())
+            ride.trackName = name;
+    }
+}
+
+void GpxFile::readSegment(Days &days)
+{
+    Segment segment;
     while (m_tokens.next() && !m_xml.isEndElement()) {
         if (!m_xml.isStartElement())
             continue;
         if (isGpx(u"trkpt"))
-            readPoint();
+            readPoint(segment);
         else
             m_tokens.skipElement();
     }
-    if (m_pointsInSegment == 0)
-        return false;
-    Record end;
-    end.kind = Record::SegmentEnd;
-    end.value = m_timedInSegment ? track : -1;
-    m_pipeline.add(end);
-    return m_timedInSegment;
+    // Without a time it is a planned route, not a ride.
+    if (!segment.timed)
+        return;
+    const qint64 day = QDateTime::fromMSecsSinceEpoch(segment.sum.startMs, m_zone).date().toJulianDay();
+    const auto [at, added] = days.try_emplace(day, segment.sum);
+    if (!added)
+        at->second.add(segment.sum);
 }
 
-void GpxFile::readPoint()
+void GpxFile::readPoint(Segment &segment)
 {
     const qint64 line = m_xml.lineNumber();
     std::optional<double> lat, lon;
@@ -452,22 +289,15 @@ void GpxFile::readPoint()
     }
     if (timeGiven && !time && m_firstBadTimeLine == 0)
         m_firstBadTimeLine = line;
-    Record point;
     const bool possible = lat && lon && std::isfinite(*lat) && std::isfinite(*lon) && std::abs(*lat) <= 90
         && std::abs(*lon) <= 180 && !(*lat == 0 && *lon == 0);
     if (!possible) {
+        ++segment.sum.leftOut;
         if (m_firstBadPositionLine == 0)
             m_firstBadPositionLine = line;
-        point.kind = Record::LeftOut;
-    } else {
-        point.lat = *lat;
-        point.lon = *lon;
-        point.kind = time ? Record::Timed : Record::Untimed;
-        point.value = time.value_or(0);
-        m_timedInSegment = m_timedInSegment || time;
+        return;
     }
-    ++m_pointsInSegment;
-    m_pipeline.add(point);
+    segment.addPoint(*lat, *lon, time);
 }
 
 // The time of a point, when it is one a device can have recorded.
@@ -506,11 +336,6 @@ std::optional<qint64> GpxFile::readTime()
 }
 
 } // namespace
-
-void setGpxMeasuringThread(bool on)
-{
-    g_measuringThread = on;
-}
 
 FileRides readGpx(QIODevice &in, const QTimeZone &zone, const StopFlag &stop)
 {
