@@ -137,11 +137,8 @@ private:
 
 FileRides GpxFile::read(QIODevice &in)
 {
-    if (in.peek(1).isEmpty() && in.atEnd())
-        return {{}, emptyFileProblem()};
-    if (!findRoot(m_tokens, m_xml) || m_xml.name() != u"gpx")
-        return {{}, m_tokens.stopped() ? stoppedProblem() : QStringLiteral("není to soubor GPX")};
-    m_namespace = m_xml.namespaceUri().toString();
+    if (const auto problem = openRoot(in, m_tokens, m_xml, u"gpx", QStringLiteral("není to soubor GPX"), m_namespace))
+        return {{}, *problem};
     while (m_tokens.next()) {
         if (!m_xml.isStartElement())
             continue;
@@ -154,11 +151,9 @@ FileRides GpxFile::read(QIODevice &in)
         else
             m_tokens.skipElement();
     }
-    if (m_tokens.stopped())
-        return {{}, stoppedProblem()};
+    if (const auto problem = walkProblem(m_tokens, m_xml))
+        return {{}, *problem};
     const bool endedEarly = XmlRideFile::endedEarly(m_xml);
-    if (m_xml.hasError() && !endedEarly)
-        return {{}, brokenXml(m_xml)};
 
     FileRides result;
     for (const auto &[key, ride] : m_rides) {

@@ -67,11 +67,9 @@ private:
 
 FileRides TcxFile::read(QIODevice &in)
 {
-    if (in.peek(1).isEmpty() && in.atEnd())
-        return {{}, emptyFileProblem()};
-    if (!findRoot(m_tokens, m_xml) || m_xml.name() != u"TrainingCenterDatabase")
-        return {{}, m_tokens.stopped() ? stoppedProblem() : QStringLiteral("není to soubor TCX")};
-    m_namespace = m_xml.namespaceUri().toString();
+    if (const auto problem = openRoot(in, m_tokens, m_xml, u"TrainingCenterDatabase",
+                                      QStringLiteral("není to soubor TCX"), m_namespace))
+        return {{}, *problem};
     while (m_tokens.next()) {
         if (!m_xml.isStartElement())
             continue;
@@ -80,11 +78,9 @@ FileRides TcxFile::read(QIODevice &in)
         else
             m_tokens.skipElement();
     }
-    if (m_tokens.stopped())
-        return {{}, stoppedProblem()};
+    if (const auto problem = walkProblem(m_tokens, m_xml))
+        return {{}, *problem};
     const bool endedEarly = XmlRideFile::endedEarly(m_xml);
-    if (m_xml.hasError() && !endedEarly)
-        return {{}, brokenXml(m_xml)};
     FileRides result;
     result.rides = m_rides;
     if (endedEarly)

@@ -171,13 +171,7 @@ void prepare(QXmlStreamReader &xml, QIODevice &in)
 
 void Tokens::skipElement()
 {
-    int depth = 1;
-    while (depth > 0 && next()) {
-        if (m_xml.isStartElement())
-            ++depth;
-        else if (m_xml.isEndElement())
-            --depth;
-    }
+    text(0);
 }
 
 QString Tokens::text(qsizetype limit)
@@ -201,6 +195,26 @@ bool findRoot(Tokens &tokens, QXmlStreamReader &xml)
         if (xml.isStartElement())
             return true;
     return false;
+}
+
+std::optional<QString> openRoot(QIODevice &in, Tokens &tokens, QXmlStreamReader &xml, QStringView root,
+                                const QString &otherKind, QString &rootNamespace)
+{
+    if (in.peek(1).isEmpty() && in.atEnd())
+        return emptyFileProblem();
+    if (!findRoot(tokens, xml) || xml.name() != root)
+        return tokens.stopped() ? stoppedProblem() : otherKind;
+    rootNamespace = xml.namespaceUri().toString();
+    return std::nullopt;
+}
+
+std::optional<QString> walkProblem(const Tokens &tokens, const QXmlStreamReader &xml)
+{
+    if (tokens.stopped())
+        return stoppedProblem();
+    if (xml.hasError() && !endedEarly(xml))
+        return brokenXml(xml);
+    return std::nullopt;
 }
 
 QString brokenXml(const QXmlStreamReader &xml)

@@ -66,6 +66,15 @@ private:
 // before it.
 bool findRoot(Tokens &tokens, QXmlStreamReader &xml);
 
+// Opens a file of one kind at its root element `root`, whose namespace
+// is then the kind's own. The reason there can be no ride, when the file
+// is empty, the reading was stopped or the root is another (`otherKind`).
+std::optional<QString> openRoot(QIODevice &in, Tokens &tokens, QXmlStreamReader &xml, QStringView root,
+                                const QString &otherKind, QString &rootNamespace);
+// After the walk over the file: the reason there can be no ride, when the
+// reading was stopped or the XML broke other than by ending too soon.
+std::optional<QString> walkProblem(const Tokens &tokens, const QXmlStreamReader &xml);
+
 // What the rider is told when the reading ended in an error of the reader
 // that is not the file ending too soon.
 QString brokenXml(const QXmlStreamReader &xml);
