@@ -218,6 +218,10 @@ void ImportWindow::fileRead(const QString &fileName, const FileRides &found)
 
 void ImportWindow::addRow(ImportRow row)
 {
+    if (row.offered && m_logged.contains(row.cells)) {
+        row.remarks.append(QString::fromUtf16(GpsImport::kRemarkInLog));
+        row.ticked = false;
+    }
     // The same ride from another file (or the same file picked twice) is
     // listed once; of the two, the one read without trouble stays.
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
@@ -235,10 +239,6 @@ void ImportWindow::addRow(ImportRow row)
         listed.files = files;
         showRow(m_list->topLevelItem(int(i)), listed);
         return;
-    }
-    if (row.offered && m_logged.contains(row.cells)) {
-        row.remarks.append(QString::fromUtf16(GpsImport::kRemarkInLog));
-        row.ticked = false;
     }
     const qsizetype place = GpsImport::insertionPlace(m_rows, row);
     auto *item = new QTreeWidgetItem;

@@ -161,6 +161,9 @@ private slots:
         QCOMPARE(w->Edit_km->text(), log()->Cells(RideColumn::Km, 3));
         // 30 km logged, a ride of 30 km and a run of 9 km added.
         QVERIFY(qAbs(NumberText::parse(w->Edit_celkem_km->text()).value_or(0) - 69) < 0.1);
+        // A change of the log like any other: written when the window closes.
+        QVERIFY(w->close());
+        QVERIFY(fileBytes(logPath()).contains("0|3|15.7.2024\r\n"));
     }
 
     // The cells of an imported ride are the texts the editors commit for
