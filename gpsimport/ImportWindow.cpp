@@ -50,7 +50,7 @@ ImportWindow::ImportWindow(const QStringList &paths, const TPubStrGrid &log, Add
     , m_stop(std::make_shared<GpsImport::StopFlag>(false))
 {
     buildWindow();
-    startReading(zone);
+    startReading();
 }
 
 ImportWindow::~ImportWindow()
@@ -147,8 +147,9 @@ void ImportWindow::buildWindow()
     m_storage->setIniSection(QStringLiteral("formImport"));
 }
 
-void ImportWindow::startReading(const QTimeZone &zone)
+void ImportWindow::startReading()
 {
+    const QTimeZone zone = m_zone;
     m_pending = int(m_paths.size());
     showProgress();
     for (const QString &path : std::as_const(m_paths)) {

@@ -50,7 +50,7 @@ protected:
 
 private:
     void buildWindow();
-    void startReading(const QTimeZone &zone);
+    void startReading();
     void fileRead(const QString &fileName, const GpsImport::FileRides &found);
     void addRow(GpsImport::ImportRow row);
     void showRow(QTreeWidgetItem *item, const GpsImport::ImportRow &row);
