@@ -413,7 +413,7 @@ class Input
 {
 public:
     Input(QIODevice &device, const StopFlag &stop)
-        : device_(device), stop_(stop), buffer_(threadBuffer()), start_(device.pos())
+        : device_(device), stop_(stop), buffer_(new unsigned char[kCapacity]), start_(device.pos())
     {
     }
 
@@ -424,7 +424,7 @@ public:
         return end_ - pos_ >= n || refill(n);
     }
 
-    const unsigned char *at() const { return buffer_ + pos_; }
+    const unsigned char *at() const { return buffer_.get() + pos_; }
     std::size_t available() const { return end_ - pos_; }
     void skip(std::size_t n) { pos_ += n; }
     std::int64_t offset() const { return base_ + std::int64_t(pos_); }
@@ -439,7 +439,7 @@ public:
     }
     std::uint16_t takeCrc()
     {
-        crc_ = FitCrc::update(crc_, buffer_ + crcFrom_, pos_ - crcFrom_);
+        crc_ = FitCrc::update(crc_, buffer_.get() + crcFrom_, pos_ - crcFrom_);
         crcFrom_ = pos_;
         crcOn_ = false;
         return crc_;
@@ -492,17 +492,17 @@ private:
             return false;
         }
         if (crcOn_) {
-            crc_ = FitCrc::update(crc_, buffer_ + crcFrom_, pos_ - crcFrom_);
+            crc_ = FitCrc::update(crc_, buffer_.get() + crcFrom_, pos_ - crcFrom_);
             crcFrom_ = 0;
         }
         const std::size_t left = end_ - pos_;
-        std::memmove(buffer_, buffer_ + pos_, left);
+        std::memmove(buffer_.get(), buffer_.get() + pos_, left);
         base_ += std::int64_t(pos_);
         pos_ = 0;
         end_ = left;
         while (end_ < n) {
             const std::size_t room = std::min(kChunk, kCapacity - end_);
-            const qint64 got = device_.read(reinterpret_cast<char *>(buffer_ + end_), qint64(room));
+            const qint64 got = device_.read(reinterpret_cast<char *>(buffer_.get() + end_), qint64(room));
             if (got <= 0) {
                 ended_ = true;
                 return false;
@@ -514,15 +514,7 @@ private:
 
     QIODevice &device_;
     const StopFlag &stop_;
-    // One buffer a thread, kept from one file to the next: a fresh one
-    // would be mapped and unmapped by the allocator for every file.
-    static unsigned char *threadBuffer()
-    {
-        thread_local const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCapacity]);
-        return buffer.get();
-    }
-
-    unsigned char *const buffer_;
+    std::unique_ptr<unsigned char[]> buffer_;
     std::size_t pos_ = 0, end_ = 0;
     std::int64_t base_ = 0;
     const qint64 start_; // the device's position when the reading began
