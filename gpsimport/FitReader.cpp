@@ -6,7 +6,11 @@
 // The file is streamed through a fixed buffer. Each definition message
 // is turned once into the offsets and kinds of the few fields the rides
 // need, so that a data message costs a few loads, and the checksum is
-// taken over large runs of bytes at a time.
+// taken over large runs of bytes at a time, the ones just walked. The
+// records, the bulk of a file, are only walked over: a file its device
+// closed has its rides in its sessions, and only a file cut short (or
+// one of no session) has its records read, on a second walk from its
+// last session.
 
 #include "FitCrc.h"
 #include "RecordedRide.h"
@@ -628,8 +632,9 @@ public:
         return out;
     }
 
-
 private:
+    // The messages up to `dataEnd_`; false when the bytes stopped making
+    // them, `cut` when the device ended first.
     bool walk(bool &cut)
     {
         while (in_.offset() < dataEnd_) {
