@@ -16,5 +16,7 @@ std::uint16_t updateNibbles(std::uint16_t crc, const unsigned char *data, std::s
 std::uint16_t updateTables(std::uint16_t crc, const unsigned char *data, std::size_t size);  // eight bytes per step
 // Carry-less multiplication; false when the processor cannot do it.
 bool updateFolding(std::uint16_t &crc, const unsigned char *data, std::size_t size);
+// The same 64 bytes to a register (AVX-512); false when the processor cannot.
+bool updateFoldingWide(std::uint16_t &crc, const unsigned char *data, std::size_t size);
 
 } // namespace GpsImport::FitCrc

@@ -6,7 +6,11 @@
 // The file is streamed through a fixed buffer. Each definition message
 // is turned once into the offsets and kinds of the few fields the rides
 // need, so that a data message costs a few loads, and the checksum is
-// taken over large runs of bytes at a time.
+// taken over large runs of bytes at a time, the ones just walked. The
+// records, the bulk of a file, are only walked over: a file its device
+// closed has its rides in its sessions, and only a file cut short (or
+// one of no session) has its records read, on a second walk from its
+// last session.
 
 #include "FitCrc.h"
 #include "RecordedRide.h"
@@ -413,7 +417,7 @@ class Input
 {
 public:
     Input(QIODevice &device, const StopFlag &stop)
-        : device_(device), stop_(stop), buffer_(new unsigned char[kCapacity])
+        : device_(device), stop_(stop), buffer_(new unsigned char[kCapacity]), start_(device.pos())
     {
     }
 
@@ -458,6 +462,26 @@ public:
         return true;
     }
 
+    // Whether the bytes from an earlier offset can be read again.
+    bool canGoBack() const { return !device_.isSequential(); }
+
+    // Goes to the absolute offset `to`, within the buffer or by seeking
+    // the device; the checksum stops. False when the device cannot go there.
+    bool seek(std::int64_t to)
+    {
+        crcOn_ = false;
+        if (to >= base_ && to <= base_ + std::int64_t(end_)) {
+            pos_ = std::size_t(to - base_);
+            return true;
+        }
+        if (stopped_ || !device_.seek(start_ + to))
+            return false;
+        base_ = to;
+        pos_ = end_ = 0;
+        ended_ = false;
+        return true;
+    }
+
     static constexpr std::size_t kCapacity = 256 * 1024;
 
 private:
@@ -497,6 +521,7 @@ private:
     std::unique_ptr<unsigned char[]> buffer_;
     std::size_t pos_ = 0, end_ = 0;
     std::int64_t base_ = 0;
+    const qint64 start_; // the device's position when the reading began
     bool ended_ = false, stopped_ = false;
     bool crcOn_ = false;
     std::size_t crcFrom_ = 0;
@@ -516,7 +541,13 @@ struct Part
 class FitFile
 {
 public:
-    FitFile(Input &in, std::int64_t dataEnd) : in_(in), dataEnd_(dataEnd) {}
+    // The records are taken into the points as they come when the device
+    // cannot go back to them; otherwise they are only walked, and read on
+    // a second walk if the rides need them (`readPoints`).
+    FitFile(Input &in, std::int64_t dataEnd)
+        : in_(in), dataEnd_(dataEnd), points_(!in.canGoBack()), since_{in.offset(), {}, false, 0}
+    {
+    }
 
     // Reads the data messages up to the end the header gives; false when
     // the bytes stopped making messages before it (the rest is skipped).
@@ -524,40 +555,33 @@ public:
     bool readMessages(bool &cut)
     {
         cut = false;
-        while (in_.offset() < dataEnd_) {
-            const std::int64_t room = dataEnd_ - in_.offset();
-            if (!in_.ensure(1)) {
-                cut = true;
-                return false;
-            }
-            // Runs of plain records, the bulk of a ride, each with a few
-            // loads and no question of its kind.
-            const unsigned char *run = in_.at();
-            const std::size_t avail = std::size_t(std::min<std::int64_t>(std::int64_t(in_.available()), room));
-            std::size_t used = 0;
-            while (used < avail && run[used] < 0x10) {
-                const Definition &d = definitions_[run[used]];
-                if (!d.plainRecord || d.size >= avail - used)
-                    break;
-                plainRecord(d, run + used + 1, false, 0);
-                used += 1 + d.size;
-            }
-            if (used) {
-                in_.skip(used);
-                continue;
-            }
-            const unsigned char header = *in_.at();
-            bool ok;
-            if (header & 0x80)
-                ok = dataMessage((header >> 5) & 0x3, true, header & 0x1F, room, cut);
-            else if (header & 0x40)
-                ok = definition(header & 0x0F, header & 0x20, room, cut);
-            else
-                ok = dataMessage(header & 0x0F, false, 0, room, cut);
-            if (!ok)
-                return false;
-        }
-        return true;
+        const bool whole = walk(cut);
+        walked_ = in_.offset();
+        return whole;
+    }
+
+    // Whether the rides need the points after the last session, and the
+    // first walk did not take them.
+    bool needsPoints(bool cut) const
+    {
+        return !points_ && recordsSince_ && (sessions_.empty() || cut);
+    }
+
+    // Reads the records after the last session again, up to where the
+    // first walk stopped; false when the device cannot go back to them.
+    bool readPoints()
+    {
+        if (!in_.seek(since_.offset))
+            return false;
+        definitions_ = since_.definitions;
+        haveTime_ = since_.haveTime;
+        lastTime_ = since_.lastTime;
+        points_ = true;
+        second_ = true;
+        dataEnd_ = walked_;
+        bool cut = false;
+        walk(cut);
+        return in_.offset() == walked_;
     }
 
     int fileType() const { return fileType_; }
@@ -609,6 +633,39 @@ public:
     }
 
 private:
+    // The messages up to `dataEnd_`; false when the bytes stopped making
+    // them, `cut` when the device ended first.
+    bool walk(bool &cut)
+    {
+        while (in_.offset() < dataEnd_) {
+            const std::int64_t room = dataEnd_ - in_.offset();
+            if (!in_.ensure(1)) {
+                cut = true;
+                return false;
+            }
+            // Runs of plain records, the bulk of a ride, each with a few
+            // loads and no question of its kind.
+            const unsigned char *run = in_.at();
+            const std::size_t avail = std::size_t(std::min<std::int64_t>(std::int64_t(in_.available()), room));
+            const std::size_t used = points_ ? plainRecords(run, avail) : plainRecordTimes(run, avail);
+            if (used) {
+                in_.skip(used);
+                continue;
+            }
+            const unsigned char header = *in_.at();
+            bool ok;
+            if (header & 0x80)
+                ok = dataMessage((header >> 5) & 0x3, true, header & 0x1F, room, cut);
+            else if (header & 0x40)
+                ok = definition(header & 0x0F, header & 0x20, room, cut);
+            else
+                ok = dataMessage(header & 0x0F, false, 0, room, cut);
+            if (!ok)
+                return false;
+        }
+        return true;
+    }
+
     bool definition(int local, bool developer, std::int64_t room, bool &cut)
     {
         if (room < 6)
@@ -692,7 +749,10 @@ private:
             lastTime_ = t;
         }
         if (d.plainRecord) {
-            plainRecord(d, m, hasTime, t);
+            if (points_)
+                plainRecord(d, m, hasTime, t);
+            else
+                plainRecordTime(d, m);
             in_.skip(length);
             return true;
         }
@@ -705,20 +765,27 @@ private:
         }
         switch (d.global) {
         case kRecord:
-            if (hasTime)
+            recordsSince_ = true;
+            if (hasTime && points_)
                 record(d, m, t);
             break;
         case kSession:
-            session(d, m, hasTime, t);
+            if (!second_ && session(d, m, hasTime, t)) {
+                // The points that may yet make a ride start after it.
+                since_ = {in_.offset() + std::int64_t(length), definitions_, haveTime_, lastTime_};
+                recordsSince_ = false;
+            }
             break;
         case kFileId: {
             std::int64_t type;
-            if (fileType_ < 0 && read(m, d.wanted[kFileType], d.big, type))
+            if (!second_ && fileType_ < 0 && read(m, d.wanted[kFileType], d.big, type))
                 fileType_ = int(type);
             break;
         }
         case kSport: {
             std::int64_t v;
+            if (second_)
+                break;
             if (read(m, d.wanted[kSportSport], d.big, v))
                 sport_ = int(v), subSport_ = -1;
             if (read(m, d.wanted[kSportSubSport], d.big, v))
@@ -763,10 +830,71 @@ private:
         track_.add(t, distance != 0xFFFFFFFF, distance, hasPosition, lat, lon, speed != 0xFFFF, speed);
     }
 
-    void session(const Definition &d, const unsigned char *m, bool hasTime, std::uint32_t t)
+    // The bytes taken by the plain records from the start of `run`, each
+    // read into the points.
+    std::size_t plainRecords(const unsigned char *run, std::size_t avail)
+    {
+        std::size_t used = 0;
+        while (used < avail && run[used] < 0x10) {
+            const Definition &d = definitions_[run[used]];
+            if (!d.plainRecord || d.size >= avail - used)
+                break;
+            plainRecord(d, run + used + 1, false, 0);
+            used += 1 + d.size;
+        }
+        return used;
+    }
+
+    // The same, only walked: of the records, only the last time is kept
+    // (for the compressed time stamps that may follow). A run of one local
+    // type costs a compare of its header each, four at a time.
+    std::size_t plainRecordTimes(const unsigned char *run, std::size_t avail)
+    {
+        std::size_t used = 0;
+        while (used < avail && run[used] < 0x10) {
+            const unsigned char h = run[used];
+            const Definition &d = definitions_[h];
+            const std::size_t length = 1 + std::size_t(d.size);
+            if (!d.plainRecord || length > avail - used)
+                break;
+            recordsSince_ = true;
+            std::size_t end = used + length;
+            while (avail - end >= 4 * length && run[end] == h && run[end + length] == h && run[end + 2 * length] == h
+                   && run[end + 3 * length] == h)
+                end += 4 * length;
+            while (avail - end >= length && run[end] == h)
+                end += length;
+            // The last record of the run that tells its time.
+            const std::uint32_t offset = 1 + d.wanted[kTimestamp].offset;
+            for (std::size_t at = end; at > used;) {
+                at -= length;
+                const std::uint32_t stamp = load<std::uint32_t>(run + at + offset, d.big);
+                if (stamp != 0xFFFFFFFF) {
+                    lastTime_ = stamp;
+                    haveTime_ = true;
+                    break;
+                }
+            }
+            used = end;
+        }
+        return used;
+    }
+
+    void plainRecordTime(const Definition &d, const unsigned char *m)
+    {
+        recordsSince_ = true;
+        const std::uint32_t stamp = load<std::uint32_t>(m + d.wanted[kTimestamp].offset, d.big);
+        if (stamp != 0xFFFFFFFF) {
+            lastTime_ = stamp;
+            haveTime_ = true;
+        }
+    }
+
+    // False when the session is one too many and not kept.
+    bool session(const Definition &d, const unsigned char *m, bool hasTime, std::uint32_t t)
     {
         if (sessions_.size() >= kMaxSessions)
-            return;
+            return false;
         Session s;
         s.hasStamp = hasTime;
         s.stamp = t;
@@ -781,6 +909,7 @@ private:
             s.subSport = int(v);
         sessions_.push_back(s);
         track_ = Track();
+        return true;
     }
 
     // A file of more sessions than any day holds is no activity anyone
@@ -789,6 +918,18 @@ private:
 
     Input &in_;
     std::int64_t dataEnd_;
+    std::int64_t walked_ = 0; // where the first walk stopped
+    bool points_;             // records are read into the points
+    bool second_ = false;     // the second walk, for the points only
+    bool recordsSince_ = false; // records came after the last session
+    // Where the last session ended and what the walk knew there.
+    struct Mark
+    {
+        std::int64_t offset;
+        std::array<Definition, 16> definitions;
+        bool haveTime;
+        std::uint32_t lastTime;
+    } since_;
     std::array<Definition, 16> definitions_{};
     bool haveTime_ = false;
     std::uint32_t lastTime_ = 0;
@@ -861,6 +1002,13 @@ FileRides readFit(QIODevice &in, const StopFlag &stop)
                 input.skip(2);
                 badChecksum |= stored != computed;
             }
+        }
+        if (!file.notActivity() && file.needsPoints(cut || !whole)) {
+            // A file cut short, or one of no session: its records make
+            // the ride. The next file of a chain follows where this ended.
+            const std::int64_t next = input.offset();
+            if (!file.readPoints() || (!cut && !input.seek(next)))
+                cut = true;
         }
         if (input.stopped())
             return {{}, problemStopped()};
