@@ -678,26 +678,27 @@ private:
         const bool big = p[2] != 0;
         const std::uint16_t global = big ? std::uint16_t(p[3] << 8 | p[4]) : std::uint16_t(p[4] << 8 | p[3]);
         const int fields = p[5];
-        std::size_t length = 6 + 3 * std::size_t(fields);
-        if (developer)
-            length += 1;
-        if (std::int64_t(length) > room)
-            return false;
-        if (!in_.ensure(length)) {
-            cut = true;
-            return false;
-        }
-        p = in_.at();
-        const int devFields = developer ? p[length - 1] : 0;
-        if (devFields) {
-            length += 3 * std::size_t(devFields);
-            if (std::int64_t(length) > room)
+        // The definition's first `n` bytes, when the file holds them.
+        const auto have = [&](std::size_t n) {
+            if (std::int64_t(n) > room)
                 return false;
-            if (!in_.ensure(length)) {
+            if (!in_.ensure(n)) {
                 cut = true;
                 return false;
             }
             p = in_.at();
+            return true;
+        };
+        std::size_t length = 6 + 3 * std::size_t(fields);
+        if (developer)
+            length += 1;
+        if (!have(length))
+            return false;
+        const int devFields = developer ? p[length - 1] : 0;
+        if (devFields) {
+            length += 3 * std::size_t(devFields);
+            if (!have(length))
+                return false;
         }
         Definition d;
         d.defined = true;
