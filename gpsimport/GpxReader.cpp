@@ -188,9 +188,7 @@ QString GpxFile::noRideProblem() const
 
 void GpxFile::readMetadata()
 {
-    while (m_tokens.next() && !m_xml.isEndElement()) {
-        if (!m_xml.isStartElement())
-            continue;
+    while (m_tokens.nextChild()) {
         if (isGpx(u"name"))
             m_fileName = m_tokens.text();
         else
@@ -202,9 +200,7 @@ void GpxFile::readTrack()
 {
     Days days;
     QString name, type;
-    while (m_tokens.next() && !m_xml.isEndElement()) {
-        if (!m_xml.isStartElement())
-            continue;
+    while (m_tokens.nextChild()) {
         if (isGpx(u"trkseg"))
             readSegment(days);
         else if (isGpx(u"name"))
@@ -239,9 +235,7 @@ void GpxFile::addTrack(const Days &days, const QString &name, const QString &typ
 void GpxFile::readSegment(Days &days)
 {
     Segment segment;
-    while (m_tokens.next() && !m_xml.isEndElement()) {
-        if (!m_xml.isStartElement())
-            continue;
+    while (m_tokens.nextChild()) {
         if (isGpx(u"trkpt"))
             readPoint(segment);
         else
@@ -272,9 +266,7 @@ void GpxFile::readPoint(Segment &segment)
     }
     std::optional<qint64> time;
     bool timeGiven = false;
-    while (m_tokens.next() && !m_xml.isEndElement()) {
-        if (!m_xml.isStartElement())
-            continue;
+    while (m_tokens.nextChild()) {
         if (isGpx(u"time")) {
             timeGiven = true;
             time = readTime();
@@ -303,24 +295,16 @@ std::optional<qint64> GpxFile::readTime()
     std::array<char16_t, 64> text;
     qsizetype length = 0;
     bool tooLong = false;
-    int depth = 1;
-    while (depth > 0 && m_tokens.next()) {
-        if (m_xml.isStartElement()) {
-            ++depth;
-        } else if (m_xml.isEndElement()) {
-            --depth;
-        } else if (depth == 1 && m_xml.isCharacters()) {
-            QStringView part = m_xml.text();
-            while (length == 0 && !part.isEmpty() && part.front().isSpace())
-                part = part.sliced(1);
-            if (length + part.size() > qsizetype(text.size())) {
-                tooLong = true;
-            } else {
-                std::copy(part.utf16(), part.utf16() + part.size(), text.begin() + length);
-                length += part.size();
-            }
+    m_tokens.walkElement([&](QStringView part) {
+        while (length == 0 && !part.isEmpty() && part.front().isSpace())
+            part = part.sliced(1);
+        if (length + part.size() > qsizetype(text.size())) {
+            tooLong = true;
+        } else {
+            std::copy(part.utf16(), part.utf16() + part.size(), text.begin() + length);
+            length += part.size();
         }
-    }
+    });
     // A time cut off by the end of the file may have lost digits.
     if (tooLong || m_xml.hasError())
         return std::nullopt;

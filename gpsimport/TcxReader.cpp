@@ -100,9 +100,7 @@ FileRides TcxFile::read(QIODevice &in)
 // Activities stand in the list itself or inside a multisport session.
 void TcxFile::readActivities()
 {
-    while (m_tokens.next() && !m_xml.isEndElement()) {
-        if (!m_xml.isStartElement())
-            continue;
+    while (m_tokens.nextChild()) {
         if (isTcx(u"Activity"))
             readActivity();
         else if (isTcx(u"MultiSportSession") || isTcx(u"FirstSport") || isTcx(u"NextSport"))
@@ -120,9 +118,7 @@ void TcxFile::readActivity()
     const QStringView sport = m_xml.attributes().value(QLatin1String("Sport")).trimmed();
     if (!sport.isEmpty())
         activity.sport = otherSportName(sport);
-    while (m_tokens.next() && !m_xml.isEndElement()) {
-        if (!m_xml.isStartElement())
-            continue;
+    while (m_tokens.nextChild()) {
         if (isTcx(u"Id"))
             activity.startMs = plausible(parseTime(m_tokens.text(64)));
         else if (isTcx(u"Lap"))
@@ -152,9 +148,7 @@ void TcxFile::readLap(Activity &activity)
 {
     if (!activity.firstLapStartMs)
         activity.firstLapStartMs = plausible(parseTime(m_xml.attributes().value(QLatin1String("StartTime"))));
-    while (m_tokens.next() && !m_xml.isEndElement()) {
-        if (!m_xml.isStartElement())
-            continue;
+    while (m_tokens.nextChild()) {
         if (isTcx(u"DistanceMeters")) {
             if (const auto metres = readLapValue()) {
                 activity.metres += *metres;

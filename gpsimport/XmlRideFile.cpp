@@ -169,23 +169,13 @@ void prepare(QXmlStreamReader &xml, QIODevice &in)
     xml.setEntityExpansionLimit(4096);
 }
 
-void Tokens::skipElement()
-{
-    text(0);
-}
-
 QString Tokens::text(qsizetype limit)
 {
     QString collected;
-    int depth = 1;
-    while (depth > 0 && next()) {
-        if (m_xml.isStartElement())
-            ++depth;
-        else if (m_xml.isEndElement())
-            --depth;
-        else if (depth == 1 && m_xml.isCharacters() && collected.size() < limit)
-            collected.append(m_xml.text().left(limit - collected.size()));
-    }
+    walkElement([&](QStringView part) {
+        if (collected.size() < limit)
+            collected.append(part.left(limit - collected.size()));
+    });
     return collected.trimmed();
 }
 

@@ -47,8 +47,39 @@ public:
         m_xml.readNext();
         return !m_xml.atEnd() && !m_xml.hasError();
     }
+    // The start of the next child of the element being read; false at
+    // that element's end (or where next() ends).
+    bool nextChild()
+    {
+        while (next()) {
+            if (m_xml.isStartElement())
+                return true;
+            if (m_xml.isEndElement())
+                return false;
+        }
+        return false;
+    }
+    // Walks to past the end of the element whose start was the last token,
+    // giving `characters` each piece of its own text (not that of the
+    // elements nested in it).
+    template <class Characters>
+    void walkElement(Characters characters)
+    {
+        int depth = 1;
+        while (depth > 0 && next()) {
+            if (m_xml.isStartElement())
+                ++depth;
+            else if (m_xml.isEndElement())
+                --depth;
+            else if (depth == 1 && m_xml.isCharacters())
+                characters(m_xml.text());
+        }
+    }
     // Past the end of the element whose start was the last token.
-    void skipElement();
+    void skipElement()
+    {
+        walkElement([](QStringView) {});
+    }
     // The text of the element whose start was the last token, its first
     // `limit` characters trimmed, nested elements left out; the reader
     // ends past its end.
