@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 
 namespace GpsImport {
@@ -42,11 +43,6 @@ bool sameTime(const QString &a, const QString &b)
     return !x && !y && a.trimmed().remove(u':') == b.trimmed().remove(u':');
 }
 
-QString twoPlaces(qint64 n)
-{
-    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
-}
-
 ImportRow problemRow(const QString &fileName, const QString &problem)
 {
     ImportRow row;
@@ -59,11 +55,6 @@ ImportRow problemRow(const QString &fileName, const QString &problem)
 }
 
 } // namespace
-
-bool ImportRow::hasKm() const
-{
-    return kmOf(cells).has_value();
-}
 
 RideCells cellsOf(const RecordedRide &ride, const QTimeZone &zone)
 {
@@ -82,7 +73,9 @@ RideCells cellsOf(const RecordedRide &ride, const QTimeZone &zone)
             cells[RideColumn::Average] = NumberText::format(RoundTo2(*ride.metres / 1000.0 / (ride.seconds / 3600.0)));
         return made;
     }
-    cells[RideColumn::Time] = twoPlaces(minutes / 60) + u':' + twoPlaces(minutes % 60);
+    // Zero-padded in the time editor's two hour places, as a typed time.
+    cells[RideColumn::Time] = TimeText::zeroFilled(
+        TimeText::placeIntoMask(QString::number(minutes / 60) + u':' + QString::number(minutes % 60), 2));
     if (ride.metres)
         cells[RideColumn::Average] =
             RideArithmetic::average(cells[RideColumn::Km], cells[RideColumn::Time]).value_or(QString());
@@ -162,10 +155,9 @@ qsizetype insertionPlace(const QList<ImportRow> &rows, const ImportRow &row)
 {
     if (!row.start.isValid())
         return rows.size();
-    qsizetype place = 0;
-    while (place < rows.size() && rows[place].start.isValid() && rows[place].start <= row.start)
-        ++place;
-    return place;
+    return std::partition_point(rows.cbegin(), rows.cend(),
+                                [&](const ImportRow &r) { return r.start.isValid() && r.start <= row.start; })
+        - rows.cbegin();
 }
 
 // ---------------------------------------------------------------- one file, whatever it is

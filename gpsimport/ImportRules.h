@@ -31,7 +31,6 @@ struct ImportRow
     bool otherSport = false;
 
     QString remarkText() const { return remarks.join(QStringLiteral(", ")); }
-    bool hasKm() const;
 };
 
 // The rows of one file's rides, the dates taken in `zone`; a file that
