@@ -259,7 +259,7 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::Novzznam1Click()
 {
-    if (dataRowCount() == 1 && m_log->cellView(RideColumn::Date, 1).isEmpty())
+    if (isNewRideLog(*m_log))
         return;
     m_log->setRowCount(m_log->RowCount() + 1);
     const int last = m_log->RowCount() - 1;
@@ -290,9 +290,7 @@ void TForm1::Odstranitzznam1Click()
 
 void TForm1::VratitZaznam1Click()
 {
-    // What the rider was typing belongs to the ride shown now.
-    if (m_activeEditor)
-        onCommitLeave(m_activeEditor);
+    commitActiveEditor();
     const int row = m_deleted.restoreLast(*m_log);
     VratitZaznam1->setEnabled(!m_deleted.isEmpty());
     if (row >= 0)
@@ -301,8 +299,7 @@ void TForm1::VratitZaznam1Click()
 
 void TForm1::ObnovitZalohu1Click()
 {
-    if (m_activeEditor)
-        onCommitLeave(m_activeEditor);
+    commitActiveEditor();
     if (execModal<BackupWindow>(*m_files, this) != QDialog::Accepted)
         return;
     // The rides deleted before belong to the log that was replaced.
@@ -526,9 +523,7 @@ void TForm1::importRideFiles(const QStringList &paths)
         });
         return;
     }
-    // What the rider was typing belongs to the ride shown now.
-    if (m_activeEditor)
-        onCommitLeave(m_activeEditor);
+    commitActiveEditor();
     const auto add = [this](const QList<QStringList> &rides) {
         const int row = appendRides(*m_log, rides);
         if (row >= 0)

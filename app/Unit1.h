@@ -235,6 +235,8 @@ private:
     void commit(int column, const QString &text);
     void rejectTime();
     void onCommitLeave(QObject *editor);
+    // Commits the editor in use, if any, into the ride shown.
+    void commitActiveEditor();
     void onFocusChanged(QWidget *old, QWidget *now);
     // An editor of the window: the commit of its cell when it is left, and
     // the editor that Enter moves on to (none after the last).

@@ -109,6 +109,13 @@ void TForm1::onCommitLeave(QObject *editor)
         runGuarded([&] { (this->*b->commit)(); });
 }
 
+void TForm1::commitActiveEditor()
+{
+    // What the rider was typing belongs to the ride shown now.
+    if (m_activeEditor)
+        onCommitLeave(m_activeEditor);
+}
+
 void TForm1::onEnterKey(QObject *editor)
 {
     if (const EditorBinding *b = bindingOf(editor); b && b->next)

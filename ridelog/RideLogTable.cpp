@@ -7,13 +7,16 @@
 
 #include <QFileInfo>
 
+bool isNewRideLog(const TPubStrGrid &log)
+{
+    return log.RowCount() == log.FixedRows() + 1 && log.cellView(RideColumn::Date, log.FixedRows()).isEmpty();
+}
+
 int appendRides(TPubStrGrid &log, const QList<QStringList> &rides)
 {
     int row = -1;
     for (const QStringList &cells : rides) {
-        const bool emptyFirst =
-            log.RowCount() == log.FixedRows() + 1 && log.cellView(RideColumn::Date, log.FixedRows()).trimmed().isEmpty();
-        if (emptyFirst) {
+        if (isNewRideLog(log)) {
             row = log.FixedRows();
         } else {
             log.setRowCount(log.RowCount() + 1);

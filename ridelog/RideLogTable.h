@@ -48,6 +48,9 @@ private:
     std::thread m_thread;
 };
 
+// A new log: its only ride has no date yet.
+bool isNewRideLog(const TPubStrGrid &log);
+
 // Appends rides (cells in the ride log's columns) in their order; the
 // only row of a new log, still without a date, is filled first. The row
 // of the last ride, or -1 when there was none.
