@@ -1,4 +1,5 @@
 #include "HelpWindow.h"
+#include "Messages.h"
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -24,7 +25,7 @@ bool openWithDesktopProgram(const QString &path)
 HelpWindow::HelpWindow(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("HelpWindow"));
-    setWindowTitle(QStringLiteral("Nápověda – Trasovník 1.11"));
+    setWindowTitle(QStringLiteral("Nápověda – ") + QString::fromUtf16(kAppTitle));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     setSizeGripEnabled(true);
 

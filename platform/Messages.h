@@ -4,7 +4,8 @@
 #include <functional>
 
 // Caption of every message box of the program.
-inline constexpr const char16_t *kAppTitle = u"Trasovník 1.11";
+// TRASOVNIK_VERSION is the project's version (CMakeLists.txt), set by the build.
+inline constexpr const char16_t *kAppTitle = u"Trasovník " TRASOVNIK_VERSION;
 
 // Shows message boxes. The widget side puts QMessageBox behind it; tests
 // install a recorder so that nothing ever blocks on a modal box.
@@ -12,14 +13,14 @@ class Messages
 {
 public:
     enum class Kind {
-        Info,        // plain box, one OK button, caption "Trasovník 1.11"
+        Info,        // plain box, one OK button, caption kAppTitle
         Failure,     // the default error box for a failed action
         ErrorDialog  // error icon, the standard error caption, one OK button
     };
 
     virtual ~Messages() = default;
     virtual void show(Kind kind, const QString &text) = 0;
-    // A plain box (caption "Trasovník 1.11", warning icon) with one button
+    // A plain box (caption kAppTitle, warning icon) with one button
     // per text; returns the index of the button chosen, or `escape` when
     // the box was closed any other way. The silent service answers escape.
     virtual int choose(const QString &text, const QStringList &buttons, int defaultButton, int escape);

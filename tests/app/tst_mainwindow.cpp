@@ -48,7 +48,7 @@ public:
     void show(Kind, const QString &text) override
     {
         shown.append(text);
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Trasovník 1.11"), text, QMessageBox::Ok,
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Trasovník " TRASOVNIK_VERSION), text, QMessageBox::Ok,
                         QApplication::activeWindow());
         QTimer::singleShot(200, &box, &QMessageBox::accept);
         box.exec();
@@ -110,7 +110,7 @@ private slots:
         QCOMPARE(log()->RowCount(), 2);
         QCOMPARE(log()->Rows(0), QStringList({"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"}));
         QCOMPARE(w->pbs->Row(), 1);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Trasovník 1.11"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Trasovník " TRASOVNIK_VERSION));
         QCOMPARE(w->Edit_celkem_cas->timeText(), QStringLiteral("0000:00"));
         QVERIFY(w->Edit_celkem_km->text().isEmpty());
         QVERIFY(w->Edit_celkem_prumer->text().isEmpty());

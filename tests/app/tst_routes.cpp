@@ -378,7 +378,7 @@ private slots:
         QTRY_COMPARE(msgs->shown.size(), 1);
         QCOMPARE(msgs->shown[0].first, Messages::Kind::Info);
         const QString text = msgs->shown[0].second;
-        QVERIFY2(text.startsWith(QStringLiteral("Trasovník 1.11   ")) && text.endsWith(u'\n') && text.size() > 20,
+        QVERIFY2(text.startsWith(QStringLiteral("Trasovník " TRASOVNIK_VERSION "   ")) && text.endsWith(u'\n') && text.size() > 20,
                  qPrintable(text));
     }
 
