@@ -165,17 +165,23 @@ void TForm1::showRow(int row)
 
 void TForm1::announceDataFolder()
 {
-    if (!m_where.moved)
+    // Said once, at the start that made the per-user folder, and again
+    // only when files of the program's folder were copied or could not be.
+    if (!m_where.moved || (!m_where.created && m_where.copied.isEmpty() && m_where.notCopied.isEmpty()))
         return;
-    QString text = QStringLiteral("Data jsou ve složce „%1“: do složky programu „%2“ nelze zapisovat.")
-                       .arg(QDir::toNativeSeparators(m_where.folder), QDir::toNativeSeparators(m_where.programDir));
+    const QString folder = QDir::toNativeSeparators(m_where.folder);
+    const QString programDir = QDir::toNativeSeparators(m_where.programDir);
+    QString text = m_where.installed
+                       ? QStringLiteral("Jízdy a nastavení se ukládají do složky „%1“: program je nainstalovaný ve "
+                                        "složce „%2“, do které se data neukládají.")
+                             .arg(folder, programDir)
+                       : QStringLiteral("Data jsou ve složce „%1“: do složky programu „%2“ nelze zapisovat.")
+                             .arg(folder, programDir);
     if (!m_where.copied.isEmpty())
         text += QStringLiteral(" Zkopírováno ze složky programu: %1.").arg(m_where.copied.join(QStringLiteral(", ")));
     if (!m_where.notCopied.isEmpty())
         text += QStringLiteral(" Nepodařilo se zkopírovat: %1.").arg(m_where.notCopied.join(QStringLiteral(", ")));
-    StatusBar1->showMessage(text);
-    // The status bar cuts a long text: the whole of it on hovering.
-    StatusBar1->setToolTip(text);
+    Messages::instance().info(text);
 }
 
 bool TForm1::isEnding() const

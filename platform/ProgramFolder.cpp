@@ -53,6 +53,7 @@ Location moveToUserFolder(const QString &executableFolder, const QString &userFo
     where.userFolder = withSeparator(userFolder);
     where.folder = where.userFolder;
     where.moved = true;
+    where.created = !QFileInfo::exists(where.folder);
     QDir().mkpath(where.folder);
     for (const QString &name : kDataFiles) {
         const QString from = where.programDir + name;
@@ -76,6 +77,11 @@ Location moveToUserFolder(const QString &executableFolder, const QString &userFo
 
 Location locate(const QString &executableFolder, const QString &userFolder)
 {
+    if (isInstalledFolder(executableFolder)) {
+        Location where = moveToUserFolder(executableFolder, userFolder);
+        where.installed = true;
+        return where;
+    }
     if (writable(executableFolder)) {
         Location where;
         where.folder = withSeparator(executableFolder);
@@ -84,6 +90,19 @@ Location locate(const QString &executableFolder, const QString &userFolder)
         return where;
     }
     return moveToUserFolder(executableFolder, userFolder);
+}
+
+bool isInstalledFolder(const QString &folder)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty())
+        return false;
+    const QString f = withSeparator(canonical);
+    for (const QString &installed : {QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/bin"),
+                                     QStringLiteral(TRASOVNIK_INSTALL_BINDIR)})
+        if (f == withSeparator(installed))
+            return true;
+    return false;
 }
 
 Location locate()

@@ -22,7 +22,9 @@ struct Location
 {
     QString folder;       // with a trailing separator
     QString userFolder;   // the per-user data folder, with a trailing separator
-    bool moved = false;   // the executable's folder is not writable: folder is userFolder
+    bool moved = false;   // the executable's folder is not for data: folder is userFolder
+    bool installed = false; // moved because the program is installed in a system folder
+    bool created = false; // moved, and the per-user folder was made by this start
     QString programDir;   // the executable's folder
     QStringList copied;    // data files copied from programDir into folder
     QStringList notCopied; // data files that could not be copied
@@ -51,9 +53,15 @@ private:
 // The per-user data folder: ~/.local/share/trasovnik/ (XDG_DATA_HOME).
 QString userDataFolder();
 
-// The folder of the executable when it is writable. Otherwise the per-user
-// data folder, into which the data files lying beside the executable are
-// copied first, each only when that folder does not hold it yet.
+// A folder programs are installed in for everybody (/usr/bin, the folder
+// the build installs to): it never holds the data, even when it can be
+// written (by root).
+bool isInstalledFolder(const QString &folder);
+
+// The folder of the executable when it is writable and not an installed
+// folder. Otherwise the per-user data folder, into which the data files
+// lying beside the executable are copied first, each only when that folder
+// does not hold it yet.
 Location locate();
 // The same rule for given folders.
 Location locate(const QString &executableFolder, const QString &userFolder);

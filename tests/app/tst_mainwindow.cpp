@@ -691,19 +691,41 @@ private slots:
         QCOMPARE(w->pbs->Row(), log()->RowCount() - 1);
     }
 
-    void dataFolderIsAnnounced()
+    // The per-user data folder is named once: at the start that made it,
+    // or when files beside the program were copied into it.
+    void dataFolderIsAnnouncedOnce_data()
     {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("created");
+        QTest::addColumn<QStringList>("copied");
+        QTest::addColumn<QStringList>("said");
+        QTest::newRow("installed, first start")
+            << true << true << QStringList() << QStringList{"program je nainstalovaný ve složce „/usr/bin/“"};
+        QTest::newRow("installed, later start") << true << false << QStringList() << QStringList();
+        QTest::newRow("read-only folder, files copied")
+            << false << false << QStringList{"default.tvl", "trasy.ini"}
+            << QStringList{"nelze zapisovat", "Zkopírováno ze složky programu: default.tvl, trasy.ini."};
+    }
+
+    void dataFolderIsAnnouncedOnce()
+    {
+        QFETCH(bool, installed);
+        QFETCH(bool, created);
+        QFETCH(QStringList, copied);
+        QFETCH(QStringList, said);
         ProgramFolder::Location where;
         where.folder = where.userFolder = m_dir->path() + u'/';
-        where.programDir = QStringLiteral("/usr/lib/trasovnik/");
+        where.programDir = QStringLiteral("/usr/bin/");
         where.moved = true;
-        where.copied = QStringList{"default.tvl", "trasy.ini"};
+        where.installed = installed;
+        where.created = created;
+        where.copied = copied;
         w = new TForm1(where);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
-        const QString said = w->StatusBar1->currentMessage();
-        for (const QString &piece : {where.programDir, where.folder, QStringLiteral("default.tvl, trasy.ini")})
-            QVERIFY2(said.contains(piece), qPrintable(said));
+        QCOMPARE(msgs->texts().size(), said.isEmpty() ? 0 : 1);
+        for (const QString &piece : said.isEmpty() ? said : said + QStringList{where.folder})
+            QVERIFY2(msgs->texts().value(0).contains(piece), qPrintable(msgs->texts().value(0)));
     }
 
     void totalsShowEveryDigit()

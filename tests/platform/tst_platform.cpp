@@ -953,6 +953,9 @@ void TestPlatform::programFolderFallsBack_data()
     QTest::newRow("missing folder") << "missing";
     QTest::newRow("a file, not a folder") << "file";
     QTest::newRow("read-only folder") << "readonly";
+    // Installed for everybody: never the data folder, even for root.
+    QTest::newRow("installed in /usr/bin") << "installed";
+    QTest::newRow("a link to /usr/bin") << "link";
 }
 
 void TestPlatform::programFolderFallsBack()
@@ -969,14 +972,23 @@ void TestPlatform::programFolderFallsBack()
         QVERIFY(QFile::setPermissions(executableFolder, QFile::ReadOwner | QFile::ExeOwner));
         if (::access(qPrintable(executableFolder), W_OK) == 0)
             QSKIP("the access bits do not stop this user (root); the program test covers it");
+    } else if (kind == QLatin1String("installed")) {
+        executableFolder = QStringLiteral("/usr/bin");
+    } else if (kind == QLatin1String("link")) {
+        QVERIFY(QFile::link(QStringLiteral("/usr/bin"), executableFolder));
     }
     const QString userFolder = user.filePath(QStringLiteral("trasovnik"));
     const auto where = ProgramFolder::locate(executableFolder, userFolder);
-    QFile::setPermissions(executableFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (kind == QLatin1String("readonly"))
+        QFile::setPermissions(executableFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(where.folder, userFolder + u'/');
     QVERIFY(where.moved);
+    QCOMPARE(where.installed, kind == QLatin1String("installed") || kind == QLatin1String("link"));
     QVERIFY(QFileInfo(where.folder).isDir());
     QCOMPARE(where.copied, kind == QLatin1String("readonly") ? QStringList{"default.tvl"} : QStringList());
+    // Only the start that made the per-user folder is its first.
+    QVERIFY(where.created);
+    QVERIFY(!ProgramFolder::locate(executableFolder, userFolder).created);
 }
 
 void TestPlatform::dataFilesCopiedOnce()
