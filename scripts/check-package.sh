@@ -58,7 +58,7 @@ dpkg -s trasovnik | grep -E '^(Status|Version):'
 dpkg -L trasovnik >/tmp/check/files
 # Tools of this check only: a display, the desktop's way of opening files,
 # a look at the windows.
-apt-get install -y -qq xvfb xauth x11-utils x11-apps libglib2.0-bin procps >/dev/null
+apt-get install -y -qq xvfb xauth x11-utils x11-apps libglib2.0-bin procps man-db >/dev/null
 useradd -m rider
 cp /tmp/check/vylet.gpx /tmp/check/jizda.fit /home/rider/
 chown rider: /home/rider/*
@@ -110,6 +110,10 @@ grep -q "exit status 0" /tmp/check/root.txt || fail "the program did not end wit
 test -f /root/.local/share/trasovnik/default.tvl || fail "no ride log in /root/.local/share/trasovnik"
 ls -a /usr/bin | grep -E '^(default.*\.tv[lb]|trasy\.ini|store\.ini|temp\.html|zalohy|\.trasovnik\.lock)$' \
   && fail "data files in /usr/bin"
+
+step "man trasovnik"
+MANWIDTH=80 man trasovnik 2>&1 | head -4
+MANWIDTH=80 man trasovnik 2>/dev/null | grep -q "kniha jízd na kole" || fail "man trasovnik shows no page"
 
 step "the desktop's file types"
 for f in vylet.gpx jizda.fit; do
