@@ -1,7 +1,6 @@
 // Makes the picture of the main window that the package ships for the
 // software centres: the window over a spring of rides, drawn offscreen.
 //   trasovnik-screenshot OUTPUT.png
-#include "Messages.h"
 #include "ProgramFolder.h"
 #include "RideArithmetic.h"
 #include "RideColumn.h"

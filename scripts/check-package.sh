@@ -112,14 +112,18 @@ ls -a /usr/bin | grep -E '^(default.*\.tv[lb]|trasy\.ini|store\.ini|temp\.html|z
   && fail "data files in /usr/bin"
 
 step "man trasovnik"
-MANWIDTH=80 man trasovnik 2>&1 | head -4
-MANWIDTH=80 man trasovnik 2>/dev/null | grep -q "kniha jízd na kole" || fail "man trasovnik shows no page"
+# Whole output first: a pipe into head or grep -q could end man early
+# with SIGPIPE, which pipefail would take for a failure.
+MANWIDTH=80 man trasovnik >/tmp/check/man.txt 2>&1 || true
+head -4 /tmp/check/man.txt
+grep -q "kniha jízd na kole" /tmp/check/man.txt || fail "man trasovnik shows no page"
 
 step "the desktop's file types"
 for f in vylet.gpx jizda.fit; do
   su - rider -c "gio info -a standard::content-type $f" | grep content-type
 done
-su - rider -c "gio info -a standard::content-type jizda.fit" | grep -q application/vnd.ant.fit || fail "FIT type unknown"
+su - rider -c "gio info -a standard::content-type jizda.fit" >/tmp/check/fit-type.txt
+grep -q application/vnd.ant.fit /tmp/check/fit-type.txt || fail "FIT type unknown"
 gio mime application/gpx+xml | tee /tmp/check/gpxapps.txt
 grep -q trasovnik.desktop /tmp/check/gpxapps.txt || fail "no program for GPX"
 

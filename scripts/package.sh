@@ -44,9 +44,13 @@ desktop-file-validate "$root/usr/share/applications/trasovnik.desktop"
 echo "== appstreamcli validate --no-net"
 appstreamcli validate --no-net "$root/usr/share/metainfo/cz.trasovnik.Trasovnik.metainfo.xml"
 echo "== man -l"
-warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/trasovnik.1.gz" 2>&1 >/dev/null)
+page=$root/page.txt
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/trasovnik.1.gz" 2>&1 >"$page")
 [ -z "$warnings" ] || { echo "$warnings"; exit 1; }
-LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$root/usr/share/man/man1/trasovnik.1.gz" | head -5
+[ -s "$page" ] || { echo "man rendered no page"; exit 1; }
+# Read whole before it is shown in part: a pipe into head could end man
+# early with SIGPIPE, which pipefail would take for a failure.
+head -5 "$page"
 echo "== lintian"
 lintian --fail-on error --info "$deb"
 echo "package: $deb"
