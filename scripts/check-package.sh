@@ -16,6 +16,9 @@ deb=$(ls build/trasovnik_*.deb 2>/dev/null | head -1)
 bash scripts/install-deps.sh debootstrap
 
 root=$(mktemp -d /tmp/trasovnik-clean.XXXXXX)
+# The system's root folder: every user passes through it (mktemp made it
+# for root alone).
+chmod 755 "$root"
 # SCREENS=<folder> keeps a picture of the screen at each start there.
 cleanup() {
   if [ -n "${SCREENS:-}" ]; then mkdir -p "$SCREENS" && cp "$root"/tmp/check/*.xwd "$SCREENS"/ 2>/dev/null || true; fi
