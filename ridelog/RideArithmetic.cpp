@@ -12,6 +12,15 @@
 namespace RideArithmetic {
 
 namespace {
+// A result beyond the doubles ("1E307" km/h for 23 hours) is no number
+// to write into a ride: the step fails as for a text that is no number.
+std::optional<QString> finiteText(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return NumberText::format(value);
+}
+
 double roundHalfEven(double v)
 {
     const int saved = std::fegetround();
@@ -34,8 +43,7 @@ std::optional<QString> distance(QStringView average, QStringView timeText)
     const auto avg = NumberText::parse(average);
     if (!avg)
         return std::nullopt;
-    const double product = TimeTextToHours(timeText) * *avg;
-    return NumberText::format(RoundTo2(product));
+    return finiteText(RoundTo2(TimeTextToHours(timeText) * *avg));
 }
 
 std::optional<TimeResult> time(QStringView km, QStringView average)
@@ -61,8 +69,7 @@ std::optional<QString> average(QStringView km, QStringView timeText)
     const double hours = TimeTextToHours(timeText);
     if (!k || hours == 0)
         return std::nullopt;
-    const double quotient = *k / hours;
-    return NumberText::format(RoundTo2(quotient));
+    return finiteText(RoundTo2(*k / hours));
 }
 
 Totals totals(const TPubStrGrid &log)
@@ -93,12 +100,13 @@ Totals totals(const TPubStrGrid &log)
         m %= 60;
     }
     t.time = TimeText::formatTotal(h, m);
+    // A sum beyond the doubles shows no total rather than "INF".
     if (averageCount > 0)
-        t.average = NumberText::format(RoundTo2(averageSum / averageCount));
+        t.average = finiteText(RoundTo2(averageSum / averageCount)).value_or(QString());
     // The sum of the distances, "0" when none is a number; empty only for
     // a log with neither a distance nor an average.
     if (anyKm || averageCount > 0)
-        t.km = NumberText::format(km.value());
+        t.km = finiteText(km.value()).value_or(QString());
     return t;
 }
 

@@ -9,6 +9,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cmath>
 
 namespace RideStatistics {
 
@@ -257,12 +258,16 @@ Statistics compute(const TPubStrGrid &log)
 
 QStringList columnTexts(const Sums &sums)
 {
+    // A sum beyond the doubles shows nothing rather than "INF".
+    const auto number = [](std::optional<double> v) {
+        return v && std::isfinite(*v) ? NumberText::format(*v) : QString();
+    };
     const auto average = sums.averageSpeed();
     return {QString::number(sums.rides),
-            NumberText::format(RoundTo2(sums.km)),
+            number(RoundTo2(sums.km)),
             TimeText::formatTotal(sums.minutes / 60, sums.minutes % 60),
-            average ? NumberText::format(RoundTo2(*average)) : QString(),
-            sums.longest ? NumberText::format(*sums.longest) : QString(),
+            number(average ? std::optional(RoundTo2(*average)) : std::nullopt),
+            number(sums.longest),
             sums.route};
 }
 

@@ -24,6 +24,7 @@ private slots:
         QTest::newRow("average not a number") << "abc" << "01:00" << "-";
         QTest::newRow("average empty") << "" << "01:00" << "-";
         QTest::newRow("dot is no separator in Czech") << "2.5" << "01:00" << "-";
+        QTest::newRow("product beyond the doubles") << "1E307" << "23:00" << "-";
     }
     void distance()
     {
@@ -78,6 +79,7 @@ private slots:
         QTest::newRow("empty time") << "12" << "  :  " << "-";
         QTest::newRow("invalid time") << "12" << "12:75" << "-";
         QTest::newRow("km not a number") << "dvanáct" << "00:40" << "-";
+        QTest::newRow("quotient beyond the doubles") << "1E308" << "00:01" << "-";
     }
     void average()
     {
@@ -115,6 +117,8 @@ private slots:
         QTest::newRow("invalid and empty times count 0")
             << QList<QStringList>{{"1", "  :  ", "1"}, {"1", "99:99", "1"}, {"1", "1:5", "1"}} << "0001:05"
             << "3" << "1";
+        QTest::newRow("sums beyond the doubles show nothing")
+            << QList<QStringList>{{"1E308", "01:00", "1E308"}, {"1E308", "", "1E308"}} << "0001:00" << "" << "";
     }
     void totals()
     {
