@@ -1,4 +1,5 @@
 #pragma once
+#include "DatePicker.h"
 #include "ProgramFolder.h"
 #include "HtmlSettings.h"
 #include "DeletedRides.h"
@@ -12,7 +13,6 @@
 
 class QAction;
 class QComboBox;
-class QDateEdit;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -89,7 +89,7 @@ public:
     QAction *tb_odstranit = nullptr;
     QAction *tb_celkem = nullptr;
     QFrame *Panel1 = nullptr;
-    QDateEdit *DateTimePicker1 = nullptr;
+    DatePicker *DateTimePicker1 = nullptr;
     RouteNameBox *Combo_Nazev = nullptr;
     QLineEdit *Edit_km = nullptr;
     MaskedTimeEdit *edit_cas = nullptr;
@@ -234,6 +234,12 @@ private:
     void showDroppedCharacters(const QString &characters);
     void commit(int column, const QString &text);
     void rejectTime();
+    // A typed date that names no day: said, and the rider is back in the
+    // picker with the ride's date; nothing is committed.
+    void rejectDate(const QString &typed);
+    // After a refused commit the rider is back in `editor`, and the editor
+    // clicked meanwhile is not left: nothing else is committed.
+    void returnTo(QWidget *editor);
     void onCommitLeave(QObject *editor);
     // Commits the editor in use, if any, into the ride shown.
     void commitActiveEditor();

@@ -2,6 +2,7 @@
 // commit of its cell when it is left, Enter moving on, the editors loaded
 // from a row, and the favourite routes that fill them in.
 #include "Unit1.h"
+#include "DatePicker.h"
 #include "FavouriteRoutes.h"
 #include "LocaleService.h"
 #include "MaskedTimeEdit.h"
@@ -21,6 +22,7 @@
 
 namespace {
 const QString kTimeMessage = QStringLiteral("Neplatný formát času, zadej dle vzoru x:xx");
+const QString kDateMessage = QStringLiteral("Datum %1 neexistuje, zadej platné datum.");
 const QString kRouteSaved = QStringLiteral("Nyní je trasa je k dispozici v rozbalovacím seznamu \"Název trasy\".");
 const QString kRouteRemoved = QStringLiteral("Trasa byla ze seznamu odstraněna.");
 
@@ -135,6 +137,7 @@ void TForm1::pbsSelectCell(int, int ARow)
     const auto date = LocaleService::instance().parseDate(m_log->cellView(RideColumn::Date, ARow));
     m_settingDate = true;
     DateTimePicker1->setDate(date ? *date : QDate::currentDate());
+    DateTimePicker1->clearTyping();
     m_settingDate = false;
 
     showCellText(Combo_Nazev->lineEdit(), m_log->Cells(RideColumn::Name, ARow));
@@ -163,7 +166,29 @@ void TForm1::DateTimePicker1Exit()
 {
     // Digits typed into a part count even when the focus leaves first.
     DateTimePicker1->interpretText();
+    // The picker keeps a valid date at every keystroke; what counts is
+    // the date the rider typed.
+    if (const auto typed = DateTimePicker1->takeTypedDate()) {
+        if (!typed->date) {
+            rejectDate(typed->text);
+            return;
+        }
+        m_settingDate = true;
+        DateTimePicker1->setDate(*typed->date);
+        m_settingDate = false;
+    }
     commit(RideColumn::Date, LocaleService::instance().formatDate(DateTimePicker1->date()));
+}
+
+void TForm1::rejectDate(const QString &typed)
+{
+    Messages::instance().info(kDateMessage.arg(typed));
+    // The picker shows the ride's date again.
+    const auto date = LocaleService::instance().parseDate(m_log->cellView(RideColumn::Date, pbs->Row()));
+    m_settingDate = true;
+    DateTimePicker1->setDate(date ? *date : QDate::currentDate());
+    m_settingDate = false;
+    returnTo(DateTimePicker1);
 }
 
 void TForm1::DateTimePicker1Change()
@@ -195,7 +220,15 @@ void TForm1::rejectTime()
 {
     Messages::instance().info(kTimeMessage);
     edit_cas->clearTime();
-    edit_cas->setFocus(Qt::OtherFocusReason);
+    returnTo(edit_cas);
+}
+
+void TForm1::returnTo(QWidget *editor)
+{
+    // The rider never settled in the editor whose click left the refused
+    // one: going back leaves that one without its commit.
+    m_activeEditor = editor;
+    editor->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::edit_casExit()

@@ -31,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -295,6 +296,47 @@ private slots:
         QCOMPARE(cell(4, 2), QStringLiteral("02:30"));
         QCOMPARE(w->pbs->Row(), 1);
         QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("A"));
+    }
+
+    // A refused time sends the rider back to the time editor; the editor
+    // whose click left it was never settled in and commits nothing: a
+    // date the picker could not read, a difficulty the spinner shows as 2,
+    // stay as the log holds them.
+    void invalidTimeCommitsNoOtherEditor_data()
+    {
+        QTest::addColumn<QString>("clicked");
+        QTest::addColumn<bool>("modalBox");
+        QTest::newRow("date picker") << "DateTimePicker1" << false;
+        QTest::newRow("date picker, real box") << "DateTimePicker1" << true;
+        QTest::newRow("difficulty") << "Spin_Naroc" << false;
+        QTest::newRow("difficulty, real box") << "Spin_Naroc" << true;
+    }
+    void invalidTimeCommitsNoOtherEditor()
+    {
+        QFETCH(QString, clicked);
+        QFETCH(bool, modalBox);
+        const QStringList ride = {"7/5/2005", "A", "", "10", "01:00", "10", ""};
+        open({ride});
+        std::optional<ModalMessages> modal;
+        if (modalBox)
+            modal.emplace();
+        typeInto(w->edit_cas, QStringLiteral("2570"));
+        auto *target = w->findChild<QWidget *>(clicked);
+        QVERIFY(target);
+        auto *text = target->findChild<QLineEdit *>();
+        QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(4, text->height() / 2));
+        QCOMPARE(modal ? modal->shown : msgs->texts(), QStringList{kTimeMessage});
+        if (modal) {
+            w->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w));
+        }
+        QTRY_VERIFY(w->edit_cas->hasFocus());
+        QCOMPARE(log()->Rows(1), ride);
+        // A valid time then leaves for the editor clicked, as usual.
+        QTest::keyClicks(w->edit_cas, QStringLiteral("0145"));
+        QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(4, text->height() / 2));
+        QCOMPARE(cell(4, 1), QStringLiteral("01:45"));
+        QCOMPARE(cell(0, 1), ride[0]);
     }
 
     // The same with a real modal box, which takes the focus away from the

@@ -193,6 +193,51 @@ private slots:
         QCOMPARE(cell(1), QString());
     }
 
+    // Typed into the date of a ride after a click and Home: each part
+    // typed replaces the part, and the date typed is the date committed,
+    // or the rider is told it names no day and nothing is committed.
+    void typedDateInARide_data()
+    {
+        QTest::addColumn<QString>("keys"); // "\n" stands for Enter
+        QTest::addColumn<QString>("date"); // the date cell afterwards
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("whole date") << "15.11.2025" << "15.11.2025" << false;
+        QTest::newRow("day only") << "15\n" << "15.5.2005" << false;
+        QTest::newRow("leap day, over February of a common year") << "29.2.2024" << "29.2.2024" << false;
+        QTest::newRow("two-digit year") << "1.2.25\n" << "1.2.2025" << false;
+        QTest::newRow("31 February") << "31.2.2025" << "7.5.2005" << true;
+        QTest::newRow("month 13") << "3.13.2024" << "7.5.2005" << true;
+        QTest::newRow("day 0") << "0.5.2005" << "7.5.2005" << true;
+    }
+    void typedDateInARide()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, date);
+        QFETCH(bool, refused);
+        open({kRide2});
+        auto *text = w->DateTimePicker1->findChild<QLineEdit *>();
+        QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(text->width() / 3, text->height() / 2));
+        QTRY_VERIFY(w->DateTimePicker1->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+        for (QChar c : keys) {
+            if (c == u'\n')
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            else
+                QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        }
+        QCOMPARE(cell(0), date);
+        const QString typed = keys.remove(u'\n');
+        QCOMPARE(msgs->texts(), refused ? QStringList{u"Datum %1 neexistuje, zadej platné datum."_qs.arg(typed)}
+                                        : QStringList());
+        QTRY_COMPARE(w->DateTimePicker1->hasFocus(), refused);
+        if (refused) {
+            QCOMPARE(w->DateTimePicker1->date(), QDate(2005, 5, 7));
+            // Leaving now commits the date shown, the ride's own.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCOMPARE(cell(0), date);
+        }
+    }
+
     // The calendar opens from the keyboard; walking through it chooses
     // nothing, Enter on a day does.
     void calendarByKeys_data()
