@@ -4,11 +4,17 @@
 #include "RideLogFiles.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+namespace {
+enum Column { When, Kind, Rides, Km };
+const QString kReading = QStringLiteral("…");
+} // namespace
 
 BackupWindow::BackupWindow(RideLogFiles &files, QWidget *parent) : QDialog(parent), m_files(files)
 {
@@ -18,8 +24,9 @@ BackupWindow::BackupWindow(RideLogFiles &files, QWidget *parent) : QDialog(paren
     setSizeGripEnabled(true);
 
     auto *layout = new QVBoxLayout(this);
-    auto *label = new QLabel(
-        QStringLiteral("Zálohy knihy jízd ve složce „%1“:").arg(RideLogBackups::folderFor(files.logPath())), this);
+    auto *label = new QLabel(QStringLiteral("Zálohy knihy jízd ve složce „%1“:")
+                                 .arg(QDir::toNativeSeparators(QDir::cleanPath(RideLogBackups::folderFor(files.logPath())))),
+                             this);
     label->setWordWrap(true);
     layout->addWidget(label);
 
@@ -31,18 +38,23 @@ BackupWindow::BackupWindow(RideLogFiles &files, QWidget *parent) : QDialog(paren
                              QStringLiteral("Km")});
     label->setBuddy(Seznam);
     layout->addWidget(Seznam, 1);
+    // Why the chosen copy cannot be restored.
+    m_why = new QLabel(this);
+    m_why->setObjectName(QStringLiteral("Proc"));
+    m_why->setWordWrap(true);
+    layout->addWidget(m_why);
 
     m_entries = RideLogBackups::list(files.logPath());
+    m_problems.resize(m_entries.size());
     for (const RideLogBackups::Entry &e : m_entries) {
-        const RideLogBackups::Summary sum = RideLogBackups::summarize(e.path);
         auto *item = new QTreeWidgetItem(Seznam);
-        item->setText(0, RideLogBackups::whenText(e));
-        item->setText(1, RideLogBackups::kindText(e.kind) + (sum.readable ? QString() : QStringLiteral(" (poškozená)")));
-        item->setText(2, LocaleService::instance().locale().toString(sum.rides));
-        item->setText(3, sum.km);
-        item->setToolTip(0, e.path);
-        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(When, RideLogBackups::whenText(e));
+        item->setText(Kind, RideLogBackups::kindText(e.kind));
+        item->setText(Rides, kReading);
+        item->setText(Km, kReading);
+        item->setToolTip(When, QDir::toNativeSeparators(e.path));
+        item->setTextAlignment(Rides, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(Km, Qt::AlignRight | Qt::AlignVCenter);
     }
     if (m_entries.isEmpty()) {
         auto *item = new QTreeWidgetItem(Seznam, {QStringLiteral("Žádná záloha zatím není.")});
@@ -50,30 +62,101 @@ BackupWindow::BackupWindow(RideLogFiles &files, QWidget *parent) : QDialog(paren
     } else {
         Seznam->setCurrentItem(Seznam->topLevelItem(0));
     }
-    for (int c = 0; c < Seznam->columnCount(); ++c)
-        Seznam->resizeColumnToContents(c);
+    // Room for a damaged copy's kind and for the km of a long log.
+    const QFontMetrics metrics = Seznam->fontMetrics();
+    const int pad = metrics.horizontalAdvance(QStringLiteral("MM"));
+    Seznam->resizeColumnToContents(When);
+    Seznam->header()->resizeSection(
+        Kind, metrics.horizontalAdvance(RideLogBackups::kindText(RideLogBackups::Entry::UnsavedChanges)
+                                        + QStringLiteral(" (poškozená)"))
+                  + pad);
+    Seznam->header()->resizeSection(Rides, metrics.horizontalAdvance(QStringLiteral("Jízd 000 000")) + pad);
+    Seznam->header()->resizeSection(Km, metrics.horizontalAdvance(QStringLiteral("0 000 000,00")) + pad);
 
     auto *buttons = new QDialogButtonBox(this);
     BtnObnovit = buttons->addButton(QStringLiteral("&Obnovit"), QDialogButtonBox::AcceptRole);
     BtnObnovit->setObjectName(QStringLiteral("BtnObnovit"));
-    BtnObnovit->setEnabled(!m_entries.isEmpty());
     BtnZavrit = buttons->addButton(QStringLiteral("&Zavřít"), QDialogButtonBox::RejectRole);
     BtnZavrit->setObjectName(QStringLiteral("BtnZavrit"));
     layout->addWidget(buttons);
     connect(BtnObnovit, &QPushButton::clicked, this, guardedSlot(this, &BackupWindow::BtnObnovitClick));
     connect(BtnZavrit, &QPushButton::clicked, this, &QDialog::reject);
-    connect(Seznam, &QTreeWidget::itemActivated, this, guardedSlot(this, &BackupWindow::BtnObnovitClick));
+    // Enter is the default button's ("Obnovit"); the list passes the key
+    // on after its own activation, which would ask a second time.
+    connect(Seznam, &QTreeWidget::itemDoubleClicked, this, guardedSlot(this, &BackupWindow::BtnObnovitClick));
+    connect(Seznam, &QTreeWidget::currentItemChanged, this, &BackupWindow::updateRestoreButton);
+    updateRestoreButton();
 
     int width = 0;
     for (int c = 0; c < Seznam->columnCount(); ++c)
         width += Seznam->columnWidth(c);
     resize(std::max(420, width + 60), 320);
+
+    m_reader.setMaxThreadCount(1);
+    summarise();
+}
+
+BackupWindow::~BackupWindow()
+{
+    // The copy being read is finished; the rest are not begun.
+    m_stop->store(true);
+}
+
+void BackupWindow::summarise()
+{
+    if (m_entries.isEmpty())
+        return;
+    QStringList paths;
+    for (const RideLogBackups::Entry &e : m_entries)
+        paths.append(e.path);
+    m_reader.start([this, paths, stop = m_stop] {
+        for (int i = 0; i < paths.size() && !stop->load(); ++i) {
+            const RideLogBackups::Summary summary = RideLogBackups::summarize(paths[i]);
+            // Delivered to the window's thread; dropped when the window is gone.
+            QMetaObject::invokeMethod(this, [this, i, summary] { showSummary(i, summary); }, Qt::QueuedConnection);
+        }
+    });
+}
+
+void BackupWindow::showSummary(int index, const RideLogBackups::Summary &summary)
+{
+    QTreeWidgetItem *item = Seznam->topLevelItem(index);
+    const RideLogBackups::Entry &entry = m_entries[index];
+    QString kind = RideLogBackups::kindText(entry.kind);
+    if (!summary.readable)
+        kind += QStringLiteral(" (poškozená)");
+    item->setText(Kind, kind);
+    if (summary.problem.isEmpty()) {
+        item->setText(Rides, LocaleService::instance().locale().toString(summary.rides));
+        item->setText(Km, summary.km);
+    } else {
+        m_problems[index] = summary.problem;
+        item->setText(Rides, QString());
+        item->setText(Km, QString());
+        item->setToolTip(Kind, summary.problem);
+        item->setForeground(When, palette().brush(QPalette::Disabled, QPalette::Text));
+        item->setForeground(Kind, palette().brush(QPalette::Disabled, QPalette::Text));
+    }
+    ++m_summarised;
+    updateRestoreButton();
+    if (!isReading())
+        emit readingEnded();
+}
+
+void BackupWindow::updateRestoreButton()
+{
+    const int index = Seznam->indexOfTopLevelItem(Seznam->currentItem());
+    const bool known = index >= 0 && index < m_entries.size();
+    BtnObnovit->setEnabled(known && m_problems[index].isEmpty());
+    m_why->setText(known && !m_problems[index].isEmpty()
+                       ? QStringLiteral("Tuto zálohu nelze obnovit, není to kniha jízd: %1.").arg(m_problems[index])
+                       : QString());
 }
 
 void BackupWindow::BtnObnovitClick()
 {
     const int index = Seznam->indexOfTopLevelItem(Seznam->currentItem());
-    if (index < 0 || index >= m_entries.size())
+    if (index < 0 || index >= m_entries.size() || !m_problems[index].isEmpty())
         return;
     const RideLogBackups::Entry &entry = m_entries[index];
     const int answer = Messages::instance().choose(

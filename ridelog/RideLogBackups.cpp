@@ -8,6 +8,8 @@
 #include "Messages.h"
 #include "RideArithmetic.h"
 #include "RideLogTable.h"
+#include "RideColumn.h"
+#include "TableFile.h"
 #include "TPubStrGrid.h"
 
 #include <QDir>
@@ -85,16 +87,31 @@ std::optional<Entry> entryOf(const QString &logPath, const QFileInfo &file)
     return e;
 }
 
-QString dailyPath(const QString &logPath, const QDate &day)
+QString dailyName(const QString &logPath, const QDate &day)
 {
-    return folderFor(logPath) + baseOf(logPath) + u'-' + day.toString(QStringLiteral("yyyy-MM-dd"))
-           + suffixOf(logPath);
+    return baseOf(logPath) + u'-' + day.toString(QStringLiteral("yyyy-MM-dd")) + suffixOf(logPath);
 }
 
-QString freeBackupName(const QString &logPath, Entry::Kind kind)
+QString besideTheLog(const QString &logPath)
+{
+    return QFileInfo(logPath).absolutePath() + u'/';
+}
+
+// Where a copy may go, in order: among the copies (the folder made when
+// missing), then beside the log.
+QStringList copyFolders(const QString &logPath)
+{
+    QStringList folders;
+    if (QDir().mkpath(folderFor(logPath)))
+        folders.append(folderFor(logPath));
+    folders.append(besideTheLog(logPath));
+    return folders;
+}
+
+QString freeBackupName(const QString &folder, const QString &logPath, Entry::Kind kind)
 {
     const QString base = kind == Entry::UnsavedChanges ? unsavedBase(logPath) : baseOf(logPath);
-    return DataKeeper::freeName(folderFor(logPath), base, suffixOf(logPath));
+    return DataKeeper::freeName(folder, base, suffixOf(logPath));
 }
 } // namespace
 
@@ -103,13 +120,45 @@ QString folderFor(const QString &logPath)
     return ProgramFolder::Location::inFolder(QFileInfo(logPath).absolutePath()).backups();
 }
 
+QString folderProblem(const QString &logPath)
+{
+    const QString folder = QDir::cleanPath(folderFor(logPath));
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir()) {
+        const QString inTheWay = AnsiFile::whatIsInTheWay(folder);
+        return QStringLiteral("na jejím místě je %1").arg(inTheWay.isEmpty() ? QStringLiteral("soubor") : inTheWay);
+    }
+    if (!info.exists() && !QDir().mkpath(folder))
+        return QStringLiteral("nelze ji vytvořit");
+    if (!QFileInfo(folder).isWritable())
+        return QStringLiteral("nelze do ní zapisovat");
+    return QString();
+}
+
+QString folderProblemReport(const QString &logPath)
+{
+    const QString problem = folderProblem(logPath);
+    if (problem.isEmpty())
+        return QString();
+    return QStringLiteral("Složku záloh „%1“ nelze použít: %2. Zálohy knihy jízd se do té doby ukládají přímo do "
+                          "složky „%3“, vedle souboru s jízdami.")
+        .arg(QDir::toNativeSeparators(QDir::cleanPath(folderFor(logPath))), problem,
+             QDir::toNativeSeparators(QDir::cleanPath(besideTheLog(logPath))));
+}
+
+bool isBesideTheLog(const QString &copyPath, const QString &logPath)
+{
+    return QFileInfo(copyPath).absolutePath() == QFileInfo(logPath).absolutePath();
+}
+
 QList<Entry> list(const QString &logPath)
 {
     QList<Entry> entries;
-    const QDir dir(folderFor(logPath));
-    for (const QFileInfo &file : dir.entryInfoList(QDir::Files)) {
-        if (auto e = entryOf(logPath, file))
-            entries.append(*e);
+    for (const QString &folder : {folderFor(logPath), besideTheLog(logPath)}) {
+        for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files)) {
+            if (auto e = entryOf(logPath, file))
+                entries.append(*e);
+        }
     }
     std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
         if (a.when != b.when)
@@ -127,11 +176,15 @@ QString makeDaily(const QString &logPath, const QDate &today)
         if (e.kind == Entry::Daily && e.when.date() >= today)
             return QString();
     }
-    const QString copy = dailyPath(logPath, today);
-    if (!QDir().mkpath(folderFor(logPath)) || !QFile::copy(logPath, copy))
-        return QString();
-    prune(logPath, today);
-    return copy;
+    for (const QString &folder : copyFolders(logPath)) {
+        // QFile::copy writes a temporary file and renames it: never a half copy.
+        const QString copy = folder + dailyName(logPath, today);
+        if (QFile::copy(logPath, copy)) {
+            prune(logPath, today);
+            return copy;
+        }
+    }
+    return QString();
 }
 
 void prune(const QString &logPath, const QDate &today)
@@ -159,32 +212,54 @@ void prune(const QString &logPath, const QDate &today)
 
 QString keep(const TPubStrGrid &log, const QString &logPath, Entry::Kind kind)
 {
-    if (!QDir().mkpath(folderFor(logPath)))
-        throw AppError(QStringLiteral("Cannot create file %1").arg(folderFor(logPath)));
-    const QString copy = freeBackupName(logPath, kind);
-    AtomicWrite::replaceFile(copy, AnsiFile::encode(log.tableFileText()));
-    return copy;
+    const QByteArray bytes = AnsiFile::encode(log.tableFileText());
+    QString failure;
+    for (const QString &folder : copyFolders(logPath)) {
+        const QString copy = freeBackupName(folder, logPath, kind);
+        failure = failureOf([&] { AtomicWrite::replaceFile(copy, bytes); });
+        if (failure.isEmpty())
+            return copy;
+    }
+    throw AppError(failure);
 }
 
 QString keepFile(const QString &file, const QString &logPath, Entry::Kind kind, bool move)
 {
-    if (!QDir().mkpath(folderFor(logPath)))
-        return QString();
-    const QString copy = freeBackupName(logPath, kind);
-    if (move && QFile::rename(file, copy))
+    for (const QString &folder : copyFolders(logPath)) {
+        const QString copy = freeBackupName(folder, logPath, kind);
+        if (move && QFile::rename(file, copy))
+            return copy;
+        if (!QFile::copy(file, copy))
+            continue;
+        if (move)
+            QFile::remove(file);
         return copy;
-    if (!QFile::copy(file, copy))
-        return QString();
-    if (move)
-        QFile::remove(file);
-    return copy;
+    }
+    return QString();
+}
+
+QString notARideLog(const QString &path)
+{
+    QFile file(path);
+    // A folder, a pipe or a device in the copies' place is not opened.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return QStringLiteral("soubor nelze otevřít");
+    if (file.size() > kLargestCopy)
+        return QStringLiteral("soubor je větší než jakákoli kniha jízd");
+    // The six heading lines take a few dozen bytes, the captions aside.
+    return TableFile::headerProblem(file.read(64 * 1024), RideColumn::Count);
 }
 
 Summary summarize(const QString &path)
 {
+    Summary s;
+    s.problem = notARideLog(path);
+    if (!s.problem.isEmpty()) {
+        s.readable = false;
+        return s;
+    }
     TPubStrGrid table;
     setUpRideLogTable(table);
-    Summary s;
     s.readable = failureOf([&] { table.LoadFromFile(path); }).isEmpty();
     for (int row = table.FixedRows(); row < table.RowCount(); ++row) {
         for (int col = 0; col < table.ColCount(); ++col) {

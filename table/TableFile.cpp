@@ -632,6 +632,39 @@ private:
     CellLoader m_cells;
 };
 
+QString TableFile::headerProblem(QByteArrayView beginning, int minColumns)
+{
+    if (beginning.isEmpty())
+        return QStringLiteral("soubor je prázdný");
+    const std::string_view bytes(beginning.data(), size_t(beginning.size()));
+    std::string_view lines[6];
+    size_t pos = 0;
+    for (std::string_view &line : lines) {
+        const size_t end = bytes.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos)
+            return QStringLiteral("soubor nezačíná jako soubor tabulky");
+        line = bytes.substr(pos, end - pos);
+        pos = end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
+    }
+    const QChar delimiter = lines[0].size() == 1 ? AnsiFile::decodeByte(uchar(lines[0][0])) : QChar();
+    if (!delimiter.isPrint() || !TPubStrGrid::isUsableDelimiter(delimiter))
+        return QStringLiteral("první řádek souboru není oddělovač tabulky");
+    const size_t d = lines[1].find(lines[0][0]);
+    int rows = 0, cols = 0;
+    try {
+        if (d == std::string_view::npos)
+            throw AppError(QString());
+        rows = toInt(lines[1].substr(0, d));
+        cols = toInt(lines[1].substr(d + 1));
+        toInt(lines[2]);
+    } catch (const AppError &) {
+        return QStringLiteral("záhlaví souboru neudává počty řádků a sloupců a výšku řádků");
+    }
+    if (rows < 1 || rows > TPubStrGrid::kMaxRowCount || cols < minColumns || cols > TPubStrGrid::kMaxColCount)
+        return QStringLiteral("záhlaví souboru udává %1 řádků a %2 sloupců").arg(rows).arg(cols);
+    return QString();
+}
+
 void TableFile::read(TPubStrGrid &table, QByteArrayView file)
 {
     // A file this large could not be held anyway; offsets below fit 32 bits.

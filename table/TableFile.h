@@ -36,6 +36,11 @@ public:
     // Writes the table file, keeping the file it replaces as "<name>.bak"
     // when the table's AutoBackup is set.
     static void save(const TPubStrGrid &table, const QString &path);
+    // Why bytes that begin a file cannot be a table file of at least
+    // `minColumns` columns, said in Czech; empty when its first six lines
+    // are those of one (a usable delimiter alone, the counts within the
+    // table's bounds, the default row height). Looks at those lines only.
+    static QString headerProblem(QByteArrayView beginning, int minColumns);
 
 private:
     class Reader;
