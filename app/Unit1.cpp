@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "CsvFile.h"
 #include "BackupWindow.h"
+#include "DatePicker.h"
 #include "HelpWindow.h"
 #include "ImportWindow.h"
 #include "LocaleService.h"
@@ -120,7 +121,9 @@ void TForm1::FormShow()
     const QString rescued = m_files->keeper().takeRescueReport();
     if (!rescued.isEmpty())
         Messages::instance().info(rescued);
-    m_files->backUpDaily(QDate::currentDate());
+    const QString backupProblem = m_files->backUpDaily(QDate::currentDate());
+    if (!backupProblem.isEmpty())
+        Messages::instance().failure(backupProblem);
     offerUnsavedChanges();
 }
 
@@ -143,9 +146,19 @@ void TForm1::offerUnsavedChanges()
     if (isEnding())
         return;
     if (answer == 0) {
-        const QString failure = failureOf([this] { m_files->takeUnsavedChanges(); });
+        QString copy;
+        const QString failure = failureOf([&] { copy = m_files->takeUnsavedChanges(); });
         if (failure.isEmpty()) {
             showRow(m_log->RowCount() - 1);
+            if (!copy.isEmpty())
+                StatusBar1->showMessage(QStringLiteral("Neuložené změny jsou obnoveny; kniha jízd, jak byla uložena, "
+                                                       "je v záloze „%1“.")
+                                            .arg(QDir::toNativeSeparators(copy)));
+            else if (QFileInfo::exists(m_rideLogPath))
+                Messages::instance().failure(
+                    QStringLiteral("Neuložené změny jsou obnoveny, ale soubor s jízdami „%1“, jak byl uložen, se "
+                                   "nepodařilo zazálohovat. Při zavření programu se do něj zapíšou obnovené jízdy.")
+                        .arg(QDir::toNativeSeparators(m_rideLogPath)));
             return;
         }
         Messages::instance().failure(failure);
@@ -154,6 +167,11 @@ void TForm1::offerUnsavedChanges()
     if (!kept.isEmpty())
         StatusBar1->showMessage(
             QStringLiteral("Neuložené změny jsou uloženy v záloze „%1“.").arg(QDir::toNativeSeparators(kept)));
+    else
+        Messages::instance().failure(
+            QStringLiteral("Neuložené změny se nepodařilo zazálohovat. Zůstávají v souboru „%1“, který program "
+                           "nepřepíše ani nesmaže.")
+                .arg(QDir::toNativeSeparators(m_files->unsavedPath())));
 }
 
 void TForm1::showRow(int row)
@@ -534,6 +552,8 @@ void TForm1::importRideFiles(const QStringList &paths)
         const int row = appendRides(*m_log, rides);
         if (row >= 0)
             showRow(row);
+        // Many rides at once: on the disk before anything else can happen.
+        m_files->writeUnsavedNow(true);
     };
     execModal<ImportWindow>(paths, *m_log, add, m_where, this);
 }

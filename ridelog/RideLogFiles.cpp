@@ -21,7 +21,7 @@ RideLogFiles::RideLogFiles(TPubStrGrid &log, const ProgramFolder::Location &wher
 {
     m_unsavedTimer.setSingleShot(true);
     m_unsavedTimer.setInterval(kUnsavedDelayMs);
-    connect(&m_unsavedTimer, &QTimer::timeout, this, &RideLogFiles::writeUnsavedNow);
+    connect(&m_unsavedTimer, &QTimer::timeout, this, [this] { writeUnsavedNow(); });
 
     const auto count = [this] { changed(); };
     connect(&m_log, &TPubStrGrid::dataChanged, this, count);
@@ -101,8 +101,10 @@ void RideLogFiles::keepShape()
 bool RideLogFiles::save(QString *error)
 {
     *error = failureOf([this] { m_log.SaveToFile(m_logPath); });
-    if (!error->isEmpty())
+    if (!error->isEmpty()) {
+        writeUnsavedNow(true);
         return false;
+    }
     written();
     return true;
 }
@@ -111,7 +113,8 @@ void RideLogFiles::written()
 {
     m_savedVersion = m_version;
     m_unsavedTimer.stop();
-    QFile::remove(unsavedPath());
+    if (!m_holdUnsaved)
+        QFile::remove(unsavedPath());
 }
 
 bool RideLogFiles::writeLog(QString *error)
@@ -119,7 +122,7 @@ bool RideLogFiles::writeLog(QString *error)
     if (!m_keeper.writeOrRescue(logData(), error)) {
         // The rescue copy may be missed; the file of unsaved changes is
         // read by the next start all the same.
-        writeUnsavedNow();
+        writeUnsavedNow(true);
         return false;
     }
     written();
@@ -154,23 +157,30 @@ void RideLogFiles::end()
     m_keeper.setEnding();
 }
 
-void RideLogFiles::writeUnsavedNow()
+void RideLogFiles::writeUnsavedNow(bool durable)
 {
     m_unsavedTimer.stop();
-    if (m_version == m_savedVersion || m_version == m_unsavedVersion)
+    if (m_version == m_savedVersion || m_version == m_unsavedVersion || m_holdUnsaved)
         return;
-    // Written whole and atomically, but not waited for on the disk: this
-    // happens after every change, and the log's own file is written at
-    // closing as always.
-    const QString failure = failureOf(
-        [this] { AtomicWrite::replaceScratchFile(unsavedPath(), AnsiFile::encode(m_log.tableFileText())); });
+    // Written whole and atomically; after an ordinary change not waited
+    // for on the disk: this happens after every change, and the log's own
+    // file is written at closing as always.
+    const QByteArray bytes = AnsiFile::encode(m_log.tableFileText());
+    const QString failure = failureOf([&] {
+        if (durable)
+            AtomicWrite::replaceFile(unsavedPath(), bytes);
+        else
+            AtomicWrite::replaceScratchFile(unsavedPath(), bytes);
+    });
     if (failure.isEmpty())
         m_unsavedVersion = m_version;
 }
 
-void RideLogFiles::backUpDaily(const QDate &today)
+QString RideLogFiles::backUpDaily(const QDate &today)
 {
+    const QString report = RideLogBackups::folderProblemReport(m_logPath);
     RideLogBackups::makeDaily(m_logPath, today);
+    return report;
 }
 
 std::optional<RideLogFiles::Unsaved> RideLogFiles::unsavedChanges()
@@ -195,7 +205,7 @@ std::optional<RideLogFiles::Unsaved> RideLogFiles::unsavedChanges()
     // Older than the log: the log was written after it. Kept all the
     // same, among the copies.
     if (log.isFile() && log.lastModified() >= unsaved.lastModified()) {
-        RideLogBackups::keepFile(unsavedPath(), m_logPath, RideLogBackups::Entry::UnsavedChanges, true);
+        keepUnsavedChanges();
         return std::nullopt;
     }
     return Unsaved{unsaved.absoluteFilePath(), unsaved.lastModified()};
@@ -212,26 +222,38 @@ void RideLogFiles::replaceFrom(const QString &path, const std::function<void()> 
     keepShape();
 }
 
-void RideLogFiles::takeUnsavedChanges()
+QString RideLogFiles::takeUnsavedChanges()
 {
-    replaceFrom(unsavedPath(), [this] {
+    QString copy;
+    replaceFrom(unsavedPath(), [&] {
         // The log file as it is becomes a copy; when there is none, there
         // is nothing to keep.
-        if (QFileInfo(m_logPath).isFile()
-            && RideLogBackups::keepFile(m_logPath, m_logPath, RideLogBackups::Entry::BeforeReplacing, false)
-                   .isEmpty())
-            throw AppError(QStringLiteral("Soubor s jízdami „%1“ se nepodařilo zazálohovat.").arg(m_logPath));
+        if (QFileInfo(m_logPath).isFile())
+            copy = RideLogBackups::keepFile(m_logPath, m_logPath, RideLogBackups::Entry::BeforeReplacing, false);
     });
     // The file of unsaved changes holds what the table now holds.
     m_unsavedVersion = m_version;
+    return copy;
 }
 
 QString RideLogFiles::keepUnsavedChanges()
 {
-    return RideLogBackups::keepFile(unsavedPath(), m_logPath, RideLogBackups::Entry::UnsavedChanges, true);
+    const QString copy =
+        RideLogBackups::keepFile(unsavedPath(), m_logPath, RideLogBackups::Entry::UnsavedChanges, true);
+    if (copy.isEmpty())
+        m_holdUnsaved = true;
+    return copy;
 }
 
 void RideLogFiles::restore(const QString &backupPath)
 {
+    // A file that only bears a copy's name (NUL bytes, another kind of
+    // file) would load as an empty log.
+    const QString problem = RideLogBackups::notARideLog(backupPath);
+    if (!problem.isEmpty())
+        throw AppError(QStringLiteral("Zálohu „%1“ nelze obnovit: %2.").arg(backupPath, problem));
     replaceFrom(backupPath, [this] { RideLogBackups::keep(m_log, m_logPath, RideLogBackups::Entry::BeforeReplacing); });
+    // The log file is written only at closing: until then the restored
+    // log lives in the file of unsaved changes, on the disk at once.
+    writeUnsavedNow(true);
 }

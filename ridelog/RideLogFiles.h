@@ -43,7 +43,9 @@ public:
     quint64 version() const { return m_version; }
 
     // Writes the log to its file; the file of unsaved changes goes then.
-    // False with the error's text when it cannot be written.
+    // False with the error's text when it cannot be written: the file of
+    // unsaved changes is then written at once, for whatever the rider
+    // answers may take longer than the program lives.
     bool save(QString *error);
     // Writes the log to another file (nothing else changes).
     bool saveAs(const QString &path, QString *error);
@@ -59,8 +61,10 @@ public:
 
     // ---- at start
 
-    // A daily copy of the log file when today has none.
-    void backUpDaily(const QDate &today);
+    // A daily copy of the log file when today has none. What to tell the
+    // rider when the folder of the copies cannot be used (the copies then
+    // go beside the log); empty when it can.
+    QString backUpDaily(const QDate &today);
     // The file of unsaved changes when an earlier run left one that is
     // newer than the log file. One that holds just what the log file
     // holds is removed: there is nothing to take back; one older than the
@@ -71,21 +75,33 @@ public:
         QDateTime written;
     };
     std::optional<Unsaved> unsavedChanges();
-    // Takes the unsaved changes back: the log file becomes a copy first,
-    // then the table is loaded from them. Throws AppError; the table stays
-    // as it was then.
-    void takeUnsavedChanges();
-    // Keeps the unsaved changes as a copy instead; its path.
+    // Takes the unsaved changes back: the table is loaded from them, and
+    // the log file as it is becomes a copy (the log file itself is written
+    // only at closing). The copy's path; empty when there was no log file,
+    // or when it could not be copied anywhere: the changes are taken all
+    // the same, for they are what the rider asked for. Throws AppError
+    // when the changes cannot be read whole; the table stays as it was.
+    QString takeUnsavedChanges();
+    // Keeps the unsaved changes as a copy instead; its path. Empty when no
+    // copy could be made: the file of unsaved changes then stays as it is,
+    // neither written over nor removed, for it is their only copy.
     QString keepUnsavedChanges();
+    // The file of unsaved changes is the only copy of an earlier run's
+    // changes and stays untouched.
+    bool holdsEarlierChanges() const { return m_holdUnsaved; }
 
     // ---- copies
 
     // Replaces the log by a copy: the log as it stands becomes a copy
-    // first. Throws AppError, leaving the table as it was.
+    // first, and the file of unsaved changes holds the restored log at
+    // once. Throws AppError, leaving the table as it was, also for a file
+    // that is not a ride log.
     void restore(const QString &backupPath);
 
-    // Writes the file of unsaved changes now, when there are any.
-    void writeUnsavedNow();
+    // Writes the file of unsaved changes now, when there are any. A
+    // durable write waits until the file is on the disk (after a restore
+    // or an import, which replace much at once).
+    void writeUnsavedNow(bool durable = false);
 
 private:
     DataKeeper::Data logData() const;
@@ -109,4 +125,5 @@ private:
     // The versions that the log file and the file of unsaved changes hold.
     quint64 m_savedVersion = 0;
     quint64 m_unsavedVersion = 0;
+    bool m_holdUnsaved = false;
 };

@@ -659,6 +659,39 @@ private slots:
         }
     }
 
+    // Each state of a log that cannot be written is kept once: in the
+    // file of unsaved changes at once, and in one rescue copy however
+    // often the session asks; a new change is kept anew.
+    void failedWritesKeepEachStateOnce()
+    {
+        open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
+        const QString unsaved = m_dir->filePath(QStringLiteral("default-obnova.tvl"));
+        const auto rescued = [this] {
+            return QDir(m_dir->path()).entryList({QStringLiteral("default-zachrana-*.tvl")}).size();
+        };
+        QVERIFY(QFile::remove(logPath()));
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("default.tvl")));
+        typeInto(w->Combo_Nazev, QStringLiteral("B"));
+        leave(w->Combo_Nazev);
+        w->commitSession();
+        QVERIFY(fileBytes(unsaved).contains("1|1|B\r\n"));
+        w->commitSession();
+        QCOMPARE(rescued(), 1);
+        typeInto(w->Combo_Nazev, QStringLiteral("C"));
+        leave(w->Combo_Nazev);
+        // Closing fails too: the new state is on the disk before the
+        // rider is asked what to do.
+        QByteArray atQuestion;
+        msgs->onQuestion = [&] { atQuestion = fileBytes(unsaved); };
+        msgs->answers = {3};
+        QVERIFY(!w->close());
+        QVERIFY(atQuestion.contains("1|1|C\r\n"));
+        w->commitSession();
+        w->commitSession();
+        QCOMPARE(rescued(), 2);
+        QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("default.tvl")));
+    }
+
     void endingWhileAskedKeepsARescueCopy()
     {
         open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});

@@ -1,4 +1,5 @@
 #include "AnsiFile.h"
+#include "AppError.h"
 #include "DataKeeper.h"
 #include "IniFile.h"
 #include "MessageRecorder.h"
@@ -201,6 +202,7 @@ private slots:
         QStringList row;
         onModal<BackupWindow>([&](BackupWindow *d) {
             window = d;
+            QTRY_VERIFY(!d->isReading());
             QTreeWidgetItem *oldest = d->Seznam->topLevelItem(d->Seznam->topLevelItemCount() - 1);
             for (int c = 0; c < 4; ++c)
                 row.append(oldest->text(c));
@@ -213,12 +215,104 @@ private slots:
         QVERIFY(msgs->questions.value(0).startsWith(u"Nahradit knihu jízd zálohou z 1.5.2025?"_qs));
         QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"B"_qs}));
         QCOMPARE(w->Edit_celkem_km->text(), u"30"_qs);
+        // The log file is written at closing; a crash before finds the
+        // restored log in the file of unsaved changes already.
+        QCOMPARE(fileBytes(file(u"default-obnova.tvl"_qs)), rideLogFile(kRides.mid(0, 2)));
         // The log as it stood, with the change not yet saved, is a copy.
         bool kept = false;
         for (const RideLogBackups::Entry &e : RideLogBackups::list(file(u"default.tvl"_qs)))
             kept = kept || (e.kind == RideLogBackups::Entry::BeforeReplacing
                             && AnsiFile::decode(fileBytes(e.path)).contains(u"1|4|D upraveno"_qs));
         QVERIFY(kept);
+    }
+
+    // Files that only bear a copy's name (NUL bytes, also a sparse file
+    // larger than any log; another kind of file) are listed as damaged,
+    // read in the window's own thread, and cannot be restored.
+    void copiesThatAreNoRideLog()
+    {
+        putFile(file(u"default.tvl"_qs), rideLogFile(kRides));
+        QDir().mkpath(file(u"zalohy"_qs));
+        putFile(file(u"zalohy/default-2025-05-04.tvl"_qs), rideLogFile(kRides.mid(0, 1)));
+        putFile(file(u"zalohy/default-2025-05-03.tvl"_qs), QByteArray(4096, '\0'));
+        putFile(file(u"zalohy/default-2025-05-02.tvl"_qs), "<?xml version=\"1.0\"?>\r\n<gpx/>\r\n");
+        QFile sparse(file(u"zalohy/default-2025-05-01.tvl"_qs));
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(RideLogBackups::kLargestCopy + 1));
+        sparse.close();
+        open();
+        QStringList rows;
+        QList<bool> restorable;
+        onModal<BackupWindow>([&](BackupWindow *d) {
+            QTRY_VERIFY(!d->isReading());
+            for (int i = 0; i < d->Seznam->topLevelItemCount(); ++i) {
+                QTreeWidgetItem *item = d->Seznam->topLevelItem(i);
+                rows.append(QStringList{item->text(1), item->text(2), item->text(3)}.join(u'/'));
+                d->Seznam->setCurrentItem(item);
+                restorable.append(d->BtnObnovit->isEnabled());
+                // Enter on a damaged copy asks nothing.
+                QTest::keyClick(d->Seznam, Qt::Key_Return);
+            }
+            QTest::mouseClick(d->BtnZavrit, Qt::LeftButton);
+        });
+        chooseFromMenu(w, Qt::Key_Z, w->ObnovitZalohu1);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        // Today's copy, made at this start, comes first.
+        QCOMPARE(rows, (QStringList{u"denní záloha/4/100"_qs, u"denní záloha/1/10"_qs,
+                                    u"denní záloha (poškozená)//"_qs, u"denní záloha (poškozená)//"_qs,
+                                    u"denní záloha (poškozená)//"_qs}));
+        QCOMPARE(restorable, (QList<bool>{true, true, false, false, false}));
+        // Those that are ride logs asked before they would replace the log.
+        QCOMPARE(msgs->questions.size(), 2);
+        QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"B"_qs, u"C"_qs, u"D"_qs}));
+        QVERIFY_THROWS_EXCEPTION(AppError, w->files()->restore(file(u"zalohy/default-2025-05-03.tvl"_qs)));
+        QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"B"_qs, u"C"_qs, u"D"_qs}));
+    }
+
+    // "zalohy" is a file (a rider's mistake, a sync tool's conflict): the
+    // start says so once, every copy goes beside the log, and the unsaved
+    // changes of a crashed run are never lost, whatever the rider answers.
+    void copiesWhenTheirFolderIsAFile_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Ano") << 0;
+        QTest::newRow("Ne") << 1;
+    }
+    void copiesWhenTheirFolderIsAFile()
+    {
+        QFETCH(int, answer);
+        const QByteArray before = rideLogFile(kRides);
+        putFile(file(u"default.tvl"_qs), before);
+        putFile(file(u"zalohy"_qs), "konflikt synchronizace");
+        QList<QStringList> changed = kRides;
+        changed[3][3] = u"99"_qs;
+        putFile(file(u"default-obnova.tvl"_qs), rideLogFile(changed));
+        QFile unsaved(file(u"default-obnova.tvl"_qs));
+        QVERIFY(unsaved.open(QIODevice::ReadWrite));
+        QVERIFY(unsaved.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        unsaved.close();
+
+        msgs->answers = {answer};
+        open();
+        QCOMPARE(msgs->questions.size(), 1);
+        QCOMPARE(msgs->texts().size(), 1);
+        QVERIFY(msgs->texts()[0].startsWith(u"Složku záloh „%1“ nelze použít: na jejím místě je soubor."_qs
+                                                .arg(file(u"zalohy"_qs))));
+        QCOMPARE(w->rideLog()->Cells(3, 4), answer == 0 ? u"99"_qs : u"40"_qs);
+        const QString today = QDate::currentDate().toString(u"yyyy-MM-dd"_qs);
+        QCOMPARE(fileBytes(file(u"default-"_qs + today + u".tvl"_qs)), before);
+        // What was not taken is a copy beside the log, and the rider is
+        // told where.
+        const auto kind = answer == 0 ? RideLogBackups::Entry::BeforeReplacing : RideLogBackups::Entry::UnsavedChanges;
+        QString kept;
+        for (const RideLogBackups::Entry &e : RideLogBackups::list(file(u"default.tvl"_qs)))
+            if (e.kind == kind)
+                kept = e.path;
+        QVERIFY(RideLogBackups::isBesideTheLog(kept, file(u"default.tvl"_qs)));
+        QCOMPARE(fileBytes(kept), answer == 0 ? before : rideLogFile(changed));
+        QVERIFY(w->StatusBar1->currentMessage().contains(kept));
+        close();
+        QCOMPARE(fileBytes(file(u"default.tvl"_qs)), answer == 0 ? rideLogFile(changed) : before);
+        QCOMPARE(fileBytes(kept), answer == 0 ? before : rideLogFile(changed));
     }
 
     // Changes are written to default-obnova.tvl a moment after they are

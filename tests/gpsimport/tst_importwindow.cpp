@@ -159,6 +159,8 @@ private slots:
         QCOMPARE(log()->Cells(RideColumn::Date, 3), QStringLiteral("15.7.2024"));
         QCOMPARE(w->pbs->Row(), 3);
         QCOMPARE(w->Edit_km->text(), log()->Cells(RideColumn::Km, 3));
+        // On the disk at once: a crash now loses none of them.
+        QVERIFY(fileBytes(m_dir->filePath("default-obnova.tvl")).contains("0|3|15.7.2024\r\n"));
         // 30 km logged, a ride of 30 km and a run of 9 km added.
         QVERIFY(qAbs(NumberText::parse(w->Edit_celkem_km->text()).value_or(0) - 69) < 0.1);
         // A change of the log like any other: written when the window closes.
