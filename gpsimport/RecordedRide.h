@@ -53,8 +53,9 @@ FileRides readTcx(QIODevice &in, const StopFlag &stop);
 
 // The Czech name of a sport a device names in English ("running",
 // "Hiking", "trail_running", "e_biking"); empty for cycling of any kind
-// (road, mountain, gravel, e-bike, indoor). Unknown words give
-// "jiný sport (<word>)".
+// (road, mountain, gravel, e-bike, indoor). Every sport of FIT's sport
+// enumeration and the common apps' words have a Czech name; other words
+// give "jiný sport (<word>)", its parts apart ("underwater hockey").
 QString otherSportName(QStringView deviceWord);
 
 } // namespace GpsImport

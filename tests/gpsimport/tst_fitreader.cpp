@@ -279,6 +279,25 @@ private slots:
         QCOMPARE(lines(readBytes(bytes)), expected);
     }
 
+    // Every sport of FIT's enumeration is named in Czech; bike rides none.
+    void everySportNamed()
+    {
+        std::vector<Session> sessions;
+        for (int sport = 0; sport <= 84; ++sport)
+            if (sport < 50 || sport == 53 || sport == 62 || (sport >= 64 && sport <= 67) || sport == 69
+                || (sport >= 71 && sport <= 77) || sport == 80 || sport >= 82)
+                sessions.push_back({t0, 60'000, 60'000, 1000, sport, 0});
+        const FileRides read = readBytes(withSessions(sessions));
+        QCOMPARE(read.rides.size(), qsizetype(sessions.size()));
+        for (std::size_t i = 0; i < sessions.size(); ++i) {
+            const QString name = read.rides[qsizetype(i)].otherSport;
+            const int sport = sessions[i].sport;
+            QVERIFY2(name.isEmpty() == (sport == 2 || sport == 21), qPrintable(QString::number(sport)));
+            QVERIFY2(!name.startsWith(QStringLiteral("jiný sport (")) && !name.contains(u'_'),
+                     qPrintable(QStringLiteral("%1: %2").arg(sport).arg(name)));
+        }
+    }
+
     // A file cut anywhere: never a fault; once a record is whole, a ride
     // of the records so far, marked, whose distance grows with the cut.
     void cutShort()

@@ -84,6 +84,31 @@ private slots:
         QVERIFY(r.offered && r.ticked);
     }
 
+    // The sports the apps write in GPX and TCX files, in Czech; a word not
+    // known, readable.
+    void sportNames_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Strava's mountain bike ride") << "MountainBikeRide" << "";
+        QTest::newRow("Garmin's gravel") << "gravel_cycling" << "";
+        QTest::newRow("TCX") << "Biking" << "";
+        QTest::newRow("Strava's paddling") << "StandUpPaddling" << "paddleboarding";
+        QTest::newRow("FIT's paddling") << "stand_up_paddleboarding" << "paddleboarding";
+        QTest::newRow("open water") << "open_water_swimming" << "plavání ve volné vodě";
+        QTest::newRow("workout") << "Workout" << "cvičení";
+        QTest::newRow("unknown, underscores") << " Underwater_Hockey " << "jiný sport (underwater hockey)";
+        QTest::newRow("unknown, capitals") << "UnderwaterHockey" << "jiný sport (underwater hockey)";
+        QTest::newRow("unknown, an abbreviation") << "SUP_Yoga" << "jiný sport (SUP yoga)";
+    }
+
+    void sportNames()
+    {
+        QFETCH(QString, word);
+        QFETCH(QString, name);
+        QCOMPARE(otherSportName(word), name);
+    }
+
     // Another sport is offered unticked, with its name first.
     void otherSportIsUnticked()
     {
