@@ -19,6 +19,8 @@ namespace GpsImport {
 inline constexpr char16_t kRemarkTruncated[] = u"soubor je neúplný";
 inline constexpr char16_t kRemarkBadChecksum[] = u"poškozený kontrolní součet";
 inline constexpr char16_t kRemarkNoDistance[] = u"bez vzdálenosti";
+// The file tells no riding time: the time from start to end stands for it.
+inline constexpr char16_t kRemarkTimeEstimated[] = u"doba jízdy odhadnuta z celkového času";
 
 struct RecordedRide
 {
