@@ -42,7 +42,10 @@ constexpr qint64 kFitEpoch = 631065600;
 // Global message numbers of the messages read.
 enum Global : std::uint16_t { kFileId = 0, kSport = 12, kSession = 18, kRecord = 20 };
 constexpr int kFileTypeActivity = 4;
+constexpr int kSportGeneric = 0;
 constexpr int kSportCycling = 2;
+constexpr int kSportFitnessEquipment = 4;
+constexpr int kSportTraining = 10;
 constexpr int kSportEBiking = 21;
 
 QString problemEmpty()
@@ -113,27 +116,35 @@ QString sportWord(int sport)
 }
 
 // Sub-sports that make a ride of a session on a machine or of no stated
-// sport: spin, indoor_cycling, road … e_bike_mountain, gravel_cycling.
+// sport: spin, indoor_cycling, road, mountain, downhill, recumbent,
+// cyclocross, hand_cycling, track_cycling, e_bike_fitness, bmx,
+// gravel_cycling, e_bike_mountain, commuting, mixed_surface,
+// indoor_hand_cycling.
 bool isCyclingSubSport(int subSport)
 {
     switch (subSport) {
     case 5: case 6: case 7: case 8: case 9: case 10: case 11: case 12: case 13:
-    case 28: case 29: case 46: case 47:
+    case 28: case 29: case 46: case 47: case 48: case 49: case 88:
         return true;
     default:
         return false;
     }
 }
 
-// The Czech name of the sport of a session; empty for a bike ride, and
-// for a session that names no sport (a bike computer's file).
-QString otherSport(int sport, int subSport)
+// The Czech name of the sport of a session (`sport` below 0 when neither
+// the session nor the file names one); empty for a bike ride. A session
+// of no sport is no ride unless its sub-sport makes it one: sensors that
+// are no bike computer (a heart-rate strap, a muscle-oxygen sensor) write
+// such sessions. The points of a file cut short before it named its sport
+// are taken for a ride.
+QString otherSport(int sport, int subSport, bool unnamedIsRide = false)
 {
-    if (sport < 0 || sport == kSportCycling || sport == kSportEBiking)
+    if (sport == kSportCycling || sport == kSportEBiking || (sport < 0 && unnamedIsRide))
         return {};
-    if ((sport == 0 || sport == 4 || sport == 10) && isCyclingSubSport(subSport))
+    if ((sport < 0 || sport == kSportGeneric || sport == kSportFitnessEquipment || sport == kSportTraining)
+        && isCyclingSubSport(subSport))
         return {};
-    return otherSportName(sportWord(sport));
+    return otherSportName(sportWord(sport < 0 ? kSportGeneric : sport));
 }
 
 // The remarks, made once and shared by every ride that carries one.
@@ -706,8 +717,9 @@ public:
                 r.metres = double(s.distance) / 100.0;
             else
                 r.remarks.append(remark(kRemarkNoDistance));
-            const int sport = s.sport >= 0 ? s.sport : sport_;
-            r.otherSport = otherSport(sport, s.sport >= 0 ? s.subSport : subSport_);
+            // What the session does not say, the file's sport message may.
+            const int subSport = s.subSport >= 0 || s.sport >= 0 ? s.subSport : subSport_;
+            r.otherSport = otherSport(s.sport >= 0 ? s.sport : sport_, subSport);
             if (cut)
                 r.remarks.append(remark(kRemarkTruncated));
             out.append(r);
@@ -716,7 +728,7 @@ public:
         const bool noSession = sessions_.empty();
         if (!track_.empty() && (noSession || (cut && std::int64_t(track_.first()) >= lastEnd))) {
             RecordedRide r = track_.ride();
-            r.otherSport = otherSport(sport_, subSport_);
+            r.otherSport = otherSport(sport_, subSport_, true);
             r.remarks.append(remark(kRemarkTruncated));
             out.append(r);
         }

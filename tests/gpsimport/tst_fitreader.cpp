@@ -204,6 +204,20 @@ private slots:
             << QStringList{"2024-05-01T08:00:00Z 1.00 m 600 s kolo [doba jízdy odhadnuta z celkového času]"};
         QTest::newRow("no timer: moving time") << withSessions({{t0, 600'000, -1, 100, 2, 0, 540'500}})
                                                << QStringList{"2024-05-01T08:00:00Z 1.00 m 540.5 s kolo []"};
+        QTest::newRow("no sport: no ride, unless of a cycling sub-sport")
+            << withSessions({{t0, 60'000, 60'000, 50'000, -1, -1},
+                             {t0, 60'000, 60'000, 50'000, 0, 0},
+                             {t0, 60'000, 60'000, 50'000, -1, 7}})
+            << QStringList{"2024-05-01T08:00:00Z 500.00 m 60 s neurčený sport []",
+                           "2024-05-01T08:00:00Z 500.00 m 60 s neurčený sport []",
+                           "2024-05-01T08:00:00Z 500.00 m 60 s kolo []"};
+        QTest::newRow("generic of cycling sub-sports: road, mountain, gravel, indoor, e-MTB")
+            << withSessions({{t0, 60'000, 60'000, 50'000, 0, 7},
+                             {t0, 60'000, 60'000, 50'000, 0, 8},
+                             {t0, 60'000, 60'000, 50'000, 0, 46},
+                             {t0, 60'000, 60'000, 50'000, 0, 6},
+                             {t0, 60'000, 60'000, 50'000, 0, 47}})
+            << QStringList(5, "2024-05-01T08:00:00Z 500.00 m 60 s kolo []");
         {
             // Two sessions without timer or moving time written after all
             // their records: each gets the riding time of the records of
@@ -297,8 +311,8 @@ private slots:
             File f;
             fileId(f, 4);
             records(f, t0, 100, 5.0);
-            f.define(3, {18, {{7, 4, UInt32}, {8, 4, UInt32}, {9, 4, UInt32}}, {}, false});
-            f.compressed(3, t0 + 100, {100'000, 99'000, 49'500});
+            f.define(3, {18, {{7, 4, UInt32}, {8, 4, UInt32}, {9, 4, UInt32}, {5, 1, Enum}}, {}, false});
+            f.compressed(3, t0 + 100, {100'000, 99'000, 49'500, 2});
             QTest::newRow("compressed session time after records")
                 << f.bytes() << QStringList{"2024-05-01T08:00:00Z 495.00 m 99 s kolo []"};
         }
