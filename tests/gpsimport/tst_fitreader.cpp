@@ -211,13 +211,15 @@ private slots:
             << QStringList{"2024-05-01T08:00:00Z 500.00 m 60 s neurčený sport []",
                            "2024-05-01T08:00:00Z 500.00 m 60 s neurčený sport []",
                            "2024-05-01T08:00:00Z 500.00 m 60 s kolo []"};
-        QTest::newRow("generic of cycling sub-sports: road, mountain, gravel, indoor, e-MTB")
+        QTest::newRow("generic of cycling sub-sports: road, mountain, gravel, indoor, e-MTB, commuting, hand")
             << withSessions({{t0, 60'000, 60'000, 50'000, 0, 7},
                              {t0, 60'000, 60'000, 50'000, 0, 8},
                              {t0, 60'000, 60'000, 50'000, 0, 46},
                              {t0, 60'000, 60'000, 50'000, 0, 6},
-                             {t0, 60'000, 60'000, 50'000, 0, 47}})
-            << QStringList(5, "2024-05-01T08:00:00Z 500.00 m 60 s kolo []");
+                             {t0, 60'000, 60'000, 50'000, 0, 47},
+                             {t0, 60'000, 60'000, 50'000, 0, 48},
+                             {t0, 60'000, 60'000, 50'000, 0, 88}})
+            << QStringList(7, "2024-05-01T08:00:00Z 500.00 m 60 s kolo []");
         {
             // Two sessions without timer or moving time written after all
             // their records: each gets the riding time of the records of
