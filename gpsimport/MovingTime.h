@@ -36,14 +36,14 @@ public:
         if (m_timed) {
             if (ms <= m_lastMs)
                 return;
-            const double interval = double(ms - m_lastMs);
+            const qint64 interval = ms - m_lastMs;
             if (m_wayKnown || metresPerSecond) {
                 m_judged = true;
-                const double metres = m_wayKnown ? m_metres : *metresPerSecond * interval / 1000;
-                if (isRiding(metres, interval))
-                    m_seconds += interval / 1000;
+                const double metres = m_wayKnown ? m_metres : *metresPerSecond * double(interval) / 1000;
+                if (isRiding(metres, double(interval)))
+                    m_ridingMs += interval;
             } else {
-                m_unjudgedSeconds += interval / 1000;
+                m_unjudgedMs += interval;
             }
         }
         m_timed = true;
@@ -53,15 +53,15 @@ public:
     }
 
     // Seconds ridden.
-    double seconds() const { return m_seconds; }
+    double seconds() const { return double(m_ridingMs) / 1000; }
     // Seconds between points that told neither their way nor a speed.
-    double unjudgedSeconds() const { return m_unjudgedSeconds; }
+    double unjudgedSeconds() const { return double(m_unjudgedMs) / 1000; }
     // Whether any stretch could be judged.
     bool judged() const { return m_judged; }
 
 private:
-    double m_seconds = 0;
-    double m_unjudgedSeconds = 0;
+    qint64 m_ridingMs = 0;
+    qint64 m_unjudgedMs = 0;
     double m_metres = 0;
     qint64 m_lastMs = 0;
     bool m_timed = false;
