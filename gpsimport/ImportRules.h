@@ -45,10 +45,10 @@ QList<ImportRow> rowsOf(const QString &fileName, const FileRides &found, const Q
 // The cells of a ride: its local date in the short date format, km after
 // RoundTo2 in the general number format (none when the device measured
 // none or 0 km: a 0 would count in the log's averages as a ride at
-// 0 km/h), the riding time rounded to whole
-// minutes (halves up) as "HH:MM", the average worked out from those two
-// texts as the editors do. A ride of 24 hours or more gets no time (the
-// log cannot hold it) and its average from its real time.
+// 0 km/h), the riding time rounded to whole minutes (halves up) as
+// "HH:MM", the average worked out from those two texts as the editors do.
+// A ride of 24 hours or more gets no time (the log cannot hold it) and its
+// average from its real time.
 struct RideCells
 {
     QStringList cells;
