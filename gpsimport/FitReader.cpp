@@ -10,9 +10,11 @@
 // records, the bulk of a file, are only walked over: a file its device
 // closed has its rides in its sessions, and only a file cut short (or
 // one of no session) has its records read, on a second walk from its
-// last session.
+// last session; a session that gives no riding time has the records of
+// its time read, on a walk over them all.
 
 #include "FitCrc.h"
+#include "MovingTime.h"
 #include "RecordedRide.h"
 
 #include <QIODevice>
@@ -24,7 +26,10 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace GpsImport {
@@ -37,7 +42,10 @@ constexpr qint64 kFitEpoch = 631065600;
 // Global message numbers of the messages read.
 enum Global : std::uint16_t { kFileId = 0, kSport = 12, kSession = 18, kRecord = 20 };
 constexpr int kFileTypeActivity = 4;
+constexpr int kSportGeneric = 0;
 constexpr int kSportCycling = 2;
+constexpr int kSportFitnessEquipment = 4;
+constexpr int kSportTraining = 10;
 constexpr int kSportEBiking = 21;
 
 QString problemEmpty()
@@ -108,27 +116,35 @@ QString sportWord(int sport)
 }
 
 // Sub-sports that make a ride of a session on a machine or of no stated
-// sport: spin, indoor_cycling, road … e_bike_mountain, gravel_cycling.
+// sport: spin, indoor_cycling, road, mountain, downhill, recumbent,
+// cyclocross, hand_cycling, track_cycling, e_bike_fitness, bmx,
+// gravel_cycling, e_bike_mountain, commuting, mixed_surface,
+// indoor_hand_cycling.
 bool isCyclingSubSport(int subSport)
 {
     switch (subSport) {
     case 5: case 6: case 7: case 8: case 9: case 10: case 11: case 12: case 13:
-    case 28: case 29: case 46: case 47:
+    case 28: case 29: case 46: case 47: case 48: case 49: case 88:
         return true;
     default:
         return false;
     }
 }
 
-// The Czech name of the sport of a session; empty for a bike ride, and
-// for a session that names no sport (a bike computer's file).
-QString otherSport(int sport, int subSport)
+// The Czech name of the sport of a session (`sport` below 0 when neither
+// the session nor the file names one); empty for a bike ride. A session
+// of no sport is no ride unless its sub-sport makes it one: sensors that
+// are no bike computer (a heart-rate strap, a muscle-oxygen sensor) write
+// such sessions. The points of a file cut short before it named its sport
+// are taken for a ride.
+QString otherSport(int sport, int subSport, bool unnamedIsRide = false)
 {
-    if (sport < 0 || sport == kSportCycling || sport == kSportEBiking)
+    if (sport == kSportCycling || sport == kSportEBiking || (sport < 0 && unnamedIsRide))
         return {};
-    if ((sport == 0 || sport == 4 || sport == 10) && isCyclingSubSport(subSport))
+    if ((sport < 0 || sport == kSportGeneric || sport == kSportFitnessEquipment || sport == kSportTraining)
+        && isCyclingSubSport(subSport))
         return {};
-    return otherSportName(sportWord(sport));
+    return otherSportName(sportWord(sport < 0 ? kSportGeneric : sport));
 }
 
 // The remarks, made once and shared by every ride that carries one.
@@ -137,7 +153,11 @@ QString remark(const char16_t *text)
     static const QString truncated = QString::fromUtf16(kRemarkTruncated);
     static const QString badChecksum = QString::fromUtf16(kRemarkBadChecksum);
     static const QString noDistance = QString::fromUtf16(kRemarkNoDistance);
-    return text == kRemarkTruncated ? truncated : text == kRemarkBadChecksum ? badChecksum : noDistance;
+    static const QString timeEstimated = QString::fromUtf16(kRemarkTimeEstimated);
+    return text == kRemarkTruncated      ? truncated
+        : text == kRemarkBadChecksum     ? badChecksum
+        : text == kRemarkTimeEstimated   ? timeEstimated
+                                         : noDistance;
 }
 
 QDateTime fitTime(std::uint32_t t)
@@ -268,9 +288,9 @@ inline bool fromFloat(double d, std::int64_t &out)
 
 // The fields wanted of each message, by slot: 0 is always the time
 // stamp (field 253), the others depend on the message.
-enum SlotIndex { kTimestamp = 0, kSlots = 7 };
+enum SlotIndex { kTimestamp = 0, kSlots = 8 };
 enum FileIdSlot { kFileType = 1 };
-enum SessionSlot { kStartTime = 1, kElapsed, kTimer, kTotalDistance, kSessionSport, kSessionSubSport };
+enum SessionSlot { kStartTime = 1, kElapsed, kTimer, kTotalDistance, kSessionSport, kSessionSubSport, kMoving };
 enum RecordSlot { kDistance = 1, kLat, kLong, kSpeed, kEnhancedSpeed };
 enum SportSlot { kSportSport = 1, kSportSubSport };
 
@@ -289,6 +309,7 @@ int slotOf(std::uint16_t global, std::uint8_t field)
         case 9: return kTotalDistance;
         case 5: return kSessionSport;
         case 6: return kSessionSubSport;
+        case 59: return kMoving;
         default: return -1;
         }
     case kRecord:
@@ -321,8 +342,9 @@ struct Definition
 
 // ---------------------------------------------------------------- the points
 
-// The points recorded since the last session, for a ride the file was cut
-// short before closing.
+// The points of a stretch of records: those recorded since the last
+// session, for a ride the file was cut short before closing, or those
+// within a session's time, for its riding time.
 class Track
 {
 public:
@@ -331,27 +353,18 @@ public:
     {
         if (count_ == 0) {
             first_ = t;
-        } else if (t > last_) {
-            const std::int64_t dt = std::int64_t(t) - last_;
-            bool moving = true;
-            double metres = -1;
-            if (hasPosition && lastHasPosition_ && !(hasDistance && lastHasDistance_)) {
-                metres = geodesic(lastLat_, lastLon_, lat, lon);
-                if (!hasDistance)
-                    positionMetres_ += metres;
-            }
-            // At least 2 km/h, that is 500 cm in 9 s.
-            if (hasDistance && lastHasDistance_)
-                moving = 9 * (distance - lastDistance_) >= 500 * dt;
-            else if (metres >= 0)
-                moving = metres * 3.6 >= 2.0 * double(dt);
-            else if (hasSpeed) // mm/s
-                moving = speed * 36 >= 20000;
-            if (moving)
-                movingSeconds_ += dt;
+        } else if (hasDistance && lastHasDistance_) {
+            moving_.addMetres(double(distance - lastDistance_) / 100.0);
+        } else if (hasPosition && lastHasPosition_) {
+            const double metres = geodesic(lastLat_, lastLon_, lat, lon);
+            moving_.addMetres(metres);
+            if (!hasDistance)
+                positionMetres_ += metres;
+        } else {
+            moving_.wayUnknown();
         }
-        if (count_ == 0 || t >= last_)
-            last_ = t;
+        // The speed in mm/s.
+        moving_.addTime(qint64(t) * 1000, hasSpeed ? std::optional<double>(double(speed) / 1000.0) : std::nullopt);
         ++count_;
         lastHasDistance_ = hasDistance;
         lastHasPosition_ = hasPosition;
@@ -362,18 +375,26 @@ public:
         if (hasPosition) {
             lastLat_ = lat;
             lastLon_ = lon;
-            anyPositionPair_ |= count_ > 1;
         }
     }
 
     bool empty() const { return count_ == 0; }
     std::uint32_t first() const { return first_; }
 
+    // The riding time the records tell, none when none of them tells a
+    // way or a speed. Stretches they tell nothing of count as ridden.
+    std::optional<double> riding() const
+    {
+        if (!moving_.judged())
+            return std::nullopt;
+        return moving_.seconds() + moving_.unjudgedSeconds();
+    }
+
     RecordedRide ride() const
     {
         RecordedRide r;
         r.start = fitTime(first_);
-        r.seconds = double(movingSeconds_);
+        r.seconds = moving_.seconds() + moving_.unjudgedSeconds();
         if (anyDistance_)
             r.metres = std::max(0.0, double(lastDistance_) / 100.0);
         else if (positionMetres_ > 0)
@@ -393,20 +414,49 @@ private:
     }
 
     std::int64_t count_ = 0;
-    std::uint32_t first_ = 0, last_ = 0;
-    std::int64_t movingSeconds_ = 0;
+    std::uint32_t first_ = 0;
+    MovingTime moving_;
     std::int64_t lastDistance_ = 0;
-    bool lastHasDistance_ = false, lastHasPosition_ = false, anyDistance_ = false, anyPositionPair_ = false;
+    bool lastHasDistance_ = false, lastHasPosition_ = false, anyDistance_ = false;
     std::int32_t lastLat_ = 0, lastLon_ = 0;
     double positionMetres_ = 0;
 };
 
+// A session's totals (times in ms, distance in cm).
 struct Session
 {
-    bool hasStart = false, hasStamp = false, hasElapsed = false, hasTimer = false, hasDistance = false;
+    bool hasStart = false, hasStamp = false, hasElapsed = false, hasTimer = false, hasMoving = false,
+         hasDistance = false;
     std::uint32_t start = 0, stamp = 0;
-    std::int64_t elapsed = 0, timer = 0, distance = 0;
+    std::int64_t elapsed = 0, timer = 0, moving = 0, distance = 0;
     int sport = -1, subSport = -1;
+    // The riding time its records tell, for a session that gives none.
+    std::optional<double> recordsRiding;
+
+    bool givesRidingTime() const { return hasTimer || hasMoving; }
+
+    // Its start: the time it gives, or its time stamp (its end) less the
+    // time it lasted; none when it tells neither.
+    std::optional<std::uint32_t> startTime() const
+    {
+        if (hasStart)
+            return start;
+        if (hasStamp && hasElapsed && elapsed / 1000 <= stamp)
+            return std::uint32_t(stamp - elapsed / 1000);
+        if (hasStamp)
+            return stamp;
+        return std::nullopt;
+    }
+
+    // The seconds from its start to its end.
+    std::optional<double> elapsedSeconds() const
+    {
+        if (hasElapsed)
+            return double(elapsed) / 1000.0;
+        if (hasStart && hasStamp && stamp >= start)
+            return double(stamp - start);
+        return std::nullopt;
+    }
 };
 
 // ---------------------------------------------------------------- the bytes
@@ -540,12 +590,30 @@ struct Part
 
 class FitFile
 {
+    // A place in the data and what the walk knew there.
+    struct Mark
+    {
+        std::int64_t offset;
+        std::array<Definition, 16> definitions;
+        bool haveTime;
+        std::uint32_t lastTime;
+    };
+    // A session's time, with the points recorded in it.
+    struct Window
+    {
+        std::uint32_t start;
+        std::int64_t end;
+        std::size_t session;
+        Track track;
+    };
+
 public:
     // The records are taken into the points as they come when the device
     // cannot go back to them; otherwise they are only walked, and read on
-    // a second walk if the rides need them (`readPoints`).
+    // a second walk if the rides need them (`readPoints`,
+    // `readSessionPoints`).
     FitFile(Input &in, std::int64_t dataEnd)
-        : in_(in), dataEnd_(dataEnd), points_(!in.canGoBack()), since_{in.offset(), {}, false, 0}
+        : in_(in), dataEnd_(dataEnd), points_(!in.canGoBack()), begin_{in.offset(), {}, false, 0}, since_(begin_)
     {
     }
 
@@ -571,17 +639,47 @@ public:
     // first walk stopped; false when the device cannot go back to them.
     bool readPoints()
     {
-        if (!in_.seek(since_.offset))
-            return false;
-        definitions_ = since_.definitions;
-        haveTime_ = since_.haveTime;
-        lastTime_ = since_.lastTime;
-        points_ = true;
-        second_ = true;
-        dataEnd_ = walked_;
-        bool cut = false;
-        walk(cut);
-        return in_.offset() == walked_;
+        return walkAgain(since_);
+    }
+
+    // Whether a session gives no riding time of its own, so that its
+    // records are to tell it, and the first walk did not take them.
+    bool needsSessionPoints() const
+    {
+        return !points_ && (anyRecords_ || recordsSince_)
+            && std::any_of(sessions_.cbegin(), sessions_.cend(), [](const Session &s) { return !s.givesRidingTime(); });
+    }
+
+    // Reads all the records again, each into the session whose time it
+    // falls in (of the sessions that give no riding time), for the riding
+    // time of each; false when the device cannot go back to them.
+    bool readSessionPoints()
+    {
+        windows_.clear();
+        for (std::size_t i = 0; i < sessions_.size(); ++i) {
+            const Session &s = sessions_[i];
+            const auto start = s.startTime();
+            if (s.givesRidingTime() || !start)
+                continue;
+            // To its end, whichever of its length and its time stamp
+            // tells the later one; without either, to the end of the file.
+            std::int64_t end = *start;
+            if (const auto seconds = s.elapsedSeconds())
+                end += std::int64_t(std::ceil(*seconds));
+            if (s.hasStamp)
+                end = std::max<std::int64_t>(end, s.stamp);
+            else if (!s.elapsedSeconds())
+                end = std::numeric_limits<std::uint32_t>::max();
+            windows_.push_back({*start, end, i, Track()});
+        }
+        if (windows_.empty())
+            return true;
+        std::sort(windows_.begin(), windows_.end(), [](const Window &a, const Window &b) { return a.start < b.start; });
+        const bool read = walkAgain(begin_);
+        for (const Window &w : windows_)
+            sessions_[w.session].recordsRiding = w.track.riding();
+        windows_.clear();
+        return read;
     }
 
     int fileType() const { return fileType_; }
@@ -595,28 +693,33 @@ public:
         std::int64_t lastEnd = -1;
         for (const Session &s : sessions_) {
             RecordedRide r;
-            std::uint32_t start;
-            if (s.hasStart)
-                start = s.start;
-            else if (s.hasStamp && s.hasElapsed && s.elapsed / 1000 <= s.stamp)
-                start = std::uint32_t(s.stamp - s.elapsed / 1000);
-            else if (s.hasStamp)
-                start = s.stamp;
-            else
+            const auto startTime = s.startTime();
+            if (!startTime)
                 continue;
+            const std::uint32_t start = *startTime;
             r.start = fitTime(start);
-            if (s.hasTimer)
+            // The time the device measured riding: its timer (stopped by
+            // hand or when standing), else its moving time, else what the
+            // records tell; only then the time from start to end.
+            if (s.hasTimer) {
                 r.seconds = double(s.timer) / 1000.0;
-            else if (s.hasElapsed)
-                r.seconds = double(s.elapsed) / 1000.0;
+            } else if (s.hasMoving) {
+                r.seconds = double(s.moving) / 1000.0;
+            } else if (s.recordsRiding) {
+                r.seconds = *s.recordsRiding;
+            } else if (const auto elapsed = s.elapsedSeconds()) {
+                r.seconds = *elapsed;
+                r.remarks.append(remark(kRemarkTimeEstimated));
+            }
             if (r.seconds < 0)
                 r.seconds = 0;
             if (s.hasDistance && s.distance >= 0)
                 r.metres = double(s.distance) / 100.0;
             else
                 r.remarks.append(remark(kRemarkNoDistance));
-            const int sport = s.sport >= 0 ? s.sport : sport_;
-            r.otherSport = otherSport(sport, s.sport >= 0 ? s.subSport : subSport_);
+            // What the session does not say, the file's sport message may.
+            const int subSport = s.subSport >= 0 || s.sport >= 0 ? s.subSport : subSport_;
+            r.otherSport = otherSport(s.sport >= 0 ? s.sport : sport_, subSport);
             if (cut)
                 r.remarks.append(remark(kRemarkTruncated));
             out.append(r);
@@ -625,7 +728,7 @@ public:
         const bool noSession = sessions_.empty();
         if (!track_.empty() && (noSession || (cut && std::int64_t(track_.first()) >= lastEnd))) {
             RecordedRide r = track_.ride();
-            r.otherSport = otherSport(sport_, subSport_);
+            r.otherSport = otherSport(sport_, subSport_, true);
             r.remarks.append(remark(kRemarkTruncated));
             out.append(r);
         }
@@ -633,6 +736,39 @@ public:
     }
 
 private:
+    // Walks the records from `mark` again up to where the first walk
+    // stopped, taking them into the points.
+    bool walkAgain(const Mark &mark)
+    {
+        if (!in_.seek(mark.offset))
+            return false;
+        definitions_ = mark.definitions;
+        haveTime_ = mark.haveTime;
+        lastTime_ = mark.lastTime;
+        points_ = true;
+        second_ = true;
+        dataEnd_ = walked_;
+        bool cut = false;
+        walk(cut);
+        return in_.offset() == walked_;
+    }
+
+    // A point of the records: into the points since the last session, or,
+    // on the walk for the sessions' riding time, into the session whose
+    // time it falls in.
+    [[gnu::always_inline]] void addPoint(std::uint32_t t, bool hasDistance, std::int64_t distance, bool hasPosition,
+                                         std::int32_t lat, std::int32_t lon, bool hasSpeed, std::int64_t speed)
+    {
+        if (windows_.empty()) {
+            track_.add(t, hasDistance, distance, hasPosition, lat, lon, hasSpeed, speed);
+            return;
+        }
+        const auto after = std::upper_bound(windows_.begin(), windows_.end(), t,
+                                            [](std::uint32_t time, const Window &w) { return time < w.start; });
+        if (after != windows_.begin() && std::int64_t(t) <= std::prev(after)->end)
+            std::prev(after)->track.add(t, hasDistance, distance, hasPosition, lat, lon, hasSpeed, speed);
+    }
+
     // The messages up to `dataEnd_`; false when the bytes stopped making
     // them, `cut` when the device ended first.
     bool walk(bool &cut)
@@ -774,6 +910,7 @@ private:
             if (!second_ && session(d, m, hasTime, t)) {
                 // The points that may yet make a ride start after it.
                 since_ = {in_.offset() + std::int64_t(length), definitions_, haveTime_, lastTime_};
+                anyRecords_ |= recordsSince_;
                 recordsSince_ = false;
             }
             break;
@@ -808,8 +945,8 @@ private:
             && std::llabs(lat) <= 0x40000000LL && std::llabs(lon) <= 0x80000000LL;
         const bool hasSpeed =
             read(m, d.wanted[kEnhancedSpeed], d.big, speed) || read(m, d.wanted[kSpeed], d.big, speed);
-        track_.add(t, hasDistance, distance, hasPosition, std::int32_t(std::clamp<std::int64_t>(lat, INT32_MIN, INT32_MAX)),
-                   std::int32_t(std::clamp<std::int64_t>(lon, INT32_MIN, INT32_MAX)), hasSpeed, speed);
+        addPoint(t, hasDistance, distance, hasPosition, std::int32_t(std::clamp<std::int64_t>(lat, INT32_MIN, INT32_MAX)),
+                 std::int32_t(std::clamp<std::int64_t>(lon, INT32_MIN, INT32_MAX)), hasSpeed, speed);
     }
 
     [[gnu::always_inline]] void plainRecord(const Definition &d, const unsigned char *m, bool hasTime, std::uint32_t t)
@@ -828,7 +965,7 @@ private:
         const std::int32_t lon = load<std::int32_t>(m + w[kLong].offset, d.big);
         const std::uint16_t speed = w[kSpeed].kind == kU16 ? load<std::uint16_t>(m + w[kSpeed].offset, d.big) : 0xFFFF;
         const bool hasPosition = lat != 0x7FFFFFFF && lon != 0x7FFFFFFF && std::llabs(lat) <= 0x40000000LL;
-        track_.add(t, distance != 0xFFFFFFFF, distance, hasPosition, lat, lon, speed != 0xFFFF, speed);
+        addPoint(t, distance != 0xFFFFFFFF, distance, hasPosition, lat, lon, speed != 0xFFFF, speed);
     }
 
     // The bytes taken by the plain records from the start of `run`, each
@@ -902,12 +1039,18 @@ private:
         s.hasStart = readTime(m, d.wanted[kStartTime], d.big, s.start);
         s.hasElapsed = read(m, d.wanted[kElapsed], d.big, s.elapsed) && s.elapsed >= 0;
         s.hasTimer = read(m, d.wanted[kTimer], d.big, s.timer) && s.timer >= 0;
+        s.hasMoving = read(m, d.wanted[kMoving], d.big, s.moving) && s.moving >= 0;
         s.hasDistance = read(m, d.wanted[kTotalDistance], d.big, s.distance) && s.distance >= 0;
         std::int64_t v;
         if (read(m, d.wanted[kSessionSport], d.big, v))
             s.sport = int(v);
         if (read(m, d.wanted[kSessionSubSport], d.big, v))
             s.subSport = int(v);
+        // Read as they come (the device cannot go back to them), the
+        // records that tell a session's riding time are those since the
+        // last session.
+        if (points_ && !s.givesRidingTime())
+            s.recordsRiding = track_.riding();
         sessions_.push_back(s);
         track_ = Track();
         return true;
@@ -923,14 +1066,12 @@ private:
     bool points_;             // records are read into the points
     bool second_ = false;     // the second walk, for the points only
     bool recordsSince_ = false; // records came after the last session
-    // Where the last session ended and what the walk knew there.
-    struct Mark
-    {
-        std::int64_t offset;
-        std::array<Definition, 16> definitions;
-        bool haveTime;
-        std::uint32_t lastTime;
-    } since_;
+    bool anyRecords_ = false;   // records came before the last session
+    // Where the data began and where the last session ended.
+    Mark begin_, since_;
+    // The times of the sessions whose records tell their riding time, by
+    // their start.
+    std::vector<Window> windows_;
     std::array<Definition, 16> definitions_{};
     bool haveTime_ = false;
     std::uint32_t lastTime_ = 0;
@@ -1004,11 +1145,15 @@ FileRides readFit(QIODevice &in, const StopFlag &stop)
                 badChecksum |= stored != computed;
             }
         }
-        if (!file.notActivity() && file.needsPoints(cut || !whole)) {
+        const bool sessionPoints = !file.notActivity() && file.needsSessionPoints();
+        const bool points = !file.notActivity() && file.needsPoints(cut || !whole);
+        if (sessionPoints || points) {
+            // A session that gives no riding time: its records tell it.
             // A file cut short, or one of no session: its records make
             // the ride. The next file of a chain follows where this ended.
             const std::int64_t next = input.offset();
-            if (!file.readPoints() || (!cut && !input.seek(next)))
+            if ((sessionPoints && !file.readSessionPoints()) || (points && !file.readPoints())
+                || (!cut && !input.seek(next)))
                 cut = true;
         }
         if (input.stopped())

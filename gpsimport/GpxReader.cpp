@@ -10,6 +10,7 @@
 // the distance. A file whose points are all of that kind has no ride, and
 // the rider is told the line of the first such point.
 
+#include "MovingTime.h"
 #include "RecordedRide.h"
 #include "XmlRideFile.h"
 
@@ -31,10 +32,6 @@ namespace GpsImport {
 namespace {
 
 using namespace XmlRideFile;
-
-// 2 km/h: slower steps are stops, not riding. A step of d metres over
-// t milliseconds is riding when d / (t / 1000) * 3.6 >= 2.
-constexpr double kMillisecondsPerMetreAtSlowest = 1800;
 
 // The distance, moving time and first time of a segment, or of the
 // segments of a day.
@@ -60,16 +57,15 @@ struct RideSum
     QString trackName; // the name of its first track that has one
 };
 
-// A segment as it is walked: the last point's position, and the last
-// time with the distance covered since it.
+// A segment as it is walked: the last point's position, and its riding
+// time so far.
 struct Segment
 {
     Sum sum;
     bool timed = false;
     bool hasPrevious = false;
     double lat = 0, lon = 0;
-    qint64 lastTimeMs = 0;
-    double metresSinceLastTime = 0;
+    MovingTime moving;
 
     void addPoint(double pointLat, double pointLon, const std::optional<qint64> &timeMs)
     {
@@ -77,7 +73,7 @@ struct Segment
             double step = 0;
             GeographicLib::Geodesic::WGS84().Inverse(lat, lon, pointLat, pointLon, step);
             sum.metres += step;
-            metresSinceLastTime += step;
+            moving.addMetres(step);
         }
         hasPrevious = true;
         lat = pointLat;
@@ -87,16 +83,8 @@ struct Segment
         if (!timed) {
             timed = true;
             sum.startMs = *timeMs;
-        } else if (*timeMs > lastTimeMs) {
-            const double interval = double(*timeMs - lastTimeMs);
-            if (metresSinceLastTime * kMillisecondsPerMetreAtSlowest >= interval)
-                sum.seconds += interval / 1000;
-        } else {
-            // The same time again, or an earlier one: nothing to measure.
-            return;
         }
-        lastTimeMs = *timeMs;
-        metresSinceLastTime = 0;
+        moving.addTime(*timeMs);
     }
 };
 
@@ -244,6 +232,7 @@ void GpxFile::readSegment(Days &days)
     // Without a time it is a planned route, not a ride.
     if (!segment.timed)
         return;
+    segment.sum.seconds = segment.moving.seconds();
     const qint64 day = QDateTime::fromMSecsSinceEpoch(segment.sum.startMs, m_zone).date().toJulianDay();
     const auto [at, added] = days.try_emplace(day, segment.sum);
     if (!added)

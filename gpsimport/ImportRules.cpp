@@ -19,6 +19,9 @@ namespace {
 
 constexpr qint64 kMinutesInDay = 24 * 60;
 constexpr qint64 kSameStartSeconds = 5 * 60;
+// Shorter records are no rides.
+constexpr double kShortestSeconds = 60;
+constexpr double kShortestMetres = 100;
 
 // km of two rides that are the same ride: 1 % of the one as logged, at
 // least 0.1 km.
@@ -30,6 +33,20 @@ bool closeKm(double logged, double found)
 std::optional<double> kmOf(const QStringList &cells)
 {
     return NumberText::parse(cells.value(RideColumn::Km));
+}
+
+// The km of a ride as the log gets them; none for a distance of 0 km.
+std::optional<double> kmOf(const RecordedRide &ride)
+{
+    if (!ride.metres)
+        return std::nullopt;
+    const double km = RoundTo2(*ride.metres / 1000.0);
+    return km > 0 ? std::optional(km) : std::nullopt;
+}
+
+bool isVeryShort(const RecordedRide &ride)
+{
+    return ride.seconds < kShortestSeconds || (ride.metres && *ride.metres > 0 && *ride.metres < kShortestMetres);
 }
 
 // Time texts compared as times, so that "1:05" and "01:05" are one time;
@@ -63,20 +80,21 @@ RideCells cellsOf(const RecordedRide &ride, const QTimeZone &zone)
     cells = QStringList(RideColumn::Count, QString());
     cells[RideColumn::Date] = LocaleService::instance().formatDate(ride.start.toTimeZone(zone).date());
     cells[RideColumn::Name] = ride.name;
-    if (ride.metres)
-        cells[RideColumn::Km] = NumberText::format(RoundTo2(*ride.metres / 1000.0));
+    const std::optional<double> km = kmOf(ride);
+    if (km)
+        cells[RideColumn::Km] = NumberText::format(*km);
     // Whole minutes, halves up.
     const qint64 minutes = qint64(std::floor(ride.seconds / 60.0 + 0.5));
     if (minutes >= kMinutesInDay) {
         made.tooLong = true;
-        if (ride.metres && ride.seconds > 0)
+        if (km && ride.seconds > 0)
             cells[RideColumn::Average] = NumberText::format(RoundTo2(*ride.metres / 1000.0 / (ride.seconds / 3600.0)));
         return made;
     }
     // Zero-padded in the time editor's two hour places, as a typed time.
     cells[RideColumn::Time] = TimeText::zeroFilled(
         TimeText::placeIntoMask(QString::number(minutes / 60) + u':' + QString::number(minutes % 60), 2));
-    if (ride.metres)
+    if (km)
         cells[RideColumn::Average] =
             RideArithmetic::average(cells[RideColumn::Km], cells[RideColumn::Time]).value_or(QString());
     return made;
@@ -104,10 +122,14 @@ QList<ImportRow> rowsOf(const QString &fileName, const FileRides &found, const Q
         for (const QString &remark : ride.remarks)
             if (!row.remarks.contains(remark))
                 row.remarks.append(remark);
-        if (!ride.metres && !row.remarks.contains(QString::fromUtf16(kRemarkNoDistance)))
+        if (row.cells[RideColumn::Km].isEmpty() && !row.remarks.contains(QString::fromUtf16(kRemarkNoDistance)))
             row.remarks.append(QString::fromUtf16(kRemarkNoDistance));
         if (made.tooLong)
             row.remarks.append(QString::fromUtf16(kRemarkTooLong));
+        if (isVeryShort(ride)) {
+            row.ticked = false;
+            row.remarks.append(QString::fromUtf16(kRemarkVeryShort));
+        }
         rows.append(std::move(row));
     }
     return rows;

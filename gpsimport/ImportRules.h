@@ -17,6 +17,7 @@ namespace GpsImport {
 
 inline constexpr char16_t kRemarkInLog[] = u"již v deníku";
 inline constexpr char16_t kRemarkTooLong[] = u"jízda delší než 23:59";
+inline constexpr char16_t kRemarkVeryShort[] = u"velmi krátký záznam";
 
 // One row of the import window: a ride with the cells the ride log would
 // get for it, or a file that gave no ride (no start, not offered).
@@ -34,14 +35,20 @@ struct ImportRow
 };
 
 // The rows of one file's rides, the dates taken in `zone`; a file that
-// gave none is one row with its name and the reason.
+// gave none is one row with its name and the reason. Other sports and
+// very short records (under a minute, or a distance measured under
+// 100 m) are offered unticked: a device started by mistake, a
+// heart-rate strap's few seconds. A ride without distance that lasted a
+// minute or more is an indoor ride and stays ticked.
 QList<ImportRow> rowsOf(const QString &fileName, const FileRides &found, const QTimeZone &zone);
 
 // The cells of a ride: its local date in the short date format, km after
-// RoundTo2 in the general number format, the riding time rounded to whole
-// minutes (halves up) as "HH:MM", the average worked out from those two
-// texts as the editors do. A ride of 24 hours or more gets no time (the
-// log cannot hold it) and its average from its real time.
+// RoundTo2 in the general number format (none when the device measured
+// none or 0 km: a 0 would count in the log's averages as a ride at
+// 0 km/h), the riding time rounded to whole minutes (halves up) as
+// "HH:MM", the average worked out from those two texts as the editors do.
+// A ride of 24 hours or more gets no time (the log cannot hold it) and its
+// average from its real time.
 struct RideCells
 {
     QStringList cells;

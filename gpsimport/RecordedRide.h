@@ -19,6 +19,8 @@ namespace GpsImport {
 inline constexpr char16_t kRemarkTruncated[] = u"soubor je neúplný";
 inline constexpr char16_t kRemarkBadChecksum[] = u"poškozený kontrolní součet";
 inline constexpr char16_t kRemarkNoDistance[] = u"bez vzdálenosti";
+// The file tells no riding time: the time from start to end stands for it.
+inline constexpr char16_t kRemarkTimeEstimated[] = u"doba jízdy odhadnuta z celkového času";
 
 struct RecordedRide
 {
@@ -53,8 +55,9 @@ FileRides readTcx(QIODevice &in, const StopFlag &stop);
 
 // The Czech name of a sport a device names in English ("running",
 // "Hiking", "trail_running", "e_biking"); empty for cycling of any kind
-// (road, mountain, gravel, e-bike, indoor). Unknown words give
-// "jiný sport (<word>)".
+// (road, mountain, gravel, e-bike, indoor). Every sport of FIT's sport
+// enumeration and the common apps' words have a Czech name; other words
+// give "jiný sport (<word>)", its parts apart ("underwater hockey").
 QString otherSportName(QStringView deviceWord);
 
 } // namespace GpsImport

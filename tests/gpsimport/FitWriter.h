@@ -149,8 +149,9 @@ struct Session
     std::int64_t elapsedMs = -1;   // -1: not set
     std::int64_t timerMs = -1;
     std::int64_t distanceCm = -1;
-    int sport = 2;
+    int sport = 2;                 // -1: not set
     int subSport = 0;
+    std::int64_t movingMs = -1;
 };
 
 inline void session(File &f, const Session &s, int local = 2, bool big = false)
@@ -158,12 +159,12 @@ inline void session(File &f, const Session &s, int local = 2, bool big = false)
     const auto orUnset = [](std::int64_t v) { return v < 0 ? std::int64_t(0xFFFFFFFF) : v; };
     f.define(local, {18,
                      {{253, 4, UInt32}, {2, 4, UInt32}, {7, 4, UInt32}, {8, 4, UInt32}, {9, 4, UInt32},
-                      {5, 1, Enum}, {6, 1, Enum}, {254, 2, UInt16}},
+                      {5, 1, Enum}, {6, 1, Enum}, {254, 2, UInt16}, {59, 4, UInt32}},
                      {},
                      big});
     const std::int64_t elapsed = s.elapsedMs < 0 ? 0 : s.elapsedMs / 1000;
     f.data(local, {s.start + elapsed, s.start, orUnset(s.elapsedMs), orUnset(s.timerMs), orUnset(s.distanceCm),
-                   s.sport, s.subSport, 0});
+                   s.sport, s.subSport, 0, orUnset(s.movingMs)});
 }
 
 // The record of a bike computer: time, position, distance, altitude,

@@ -58,6 +58,18 @@ QByteArray withSessions(const std::vector<Session> &sessions, bool big = false)
     return f.bytes();
 }
 
+// Records of time and distance only: each step `seconds` and `cm` on from
+// the last, from `start`.
+void steps(File &f, std::uint32_t start, const std::vector<std::pair<int, int>> &secondsAndCm)
+{
+    f.define(5, {20, {{253, 4, UInt32}, {5, 4, UInt32}}, {}, false});
+    std::uint32_t t = start;
+    std::int64_t cm = 0;
+    f.data(5, {t, cm});
+    for (const auto &[seconds, step] : secondsAndCm)
+        f.data(5, {t += std::uint32_t(seconds), cm += step});
+}
+
 QByteArray recordsOnly(int count, double speed, bool compressedTime, bool big, int headerSize = 14,
                        std::uint32_t start = t0, int fullEvery = 16)
 {
@@ -187,8 +199,49 @@ private slots:
             << QStringList{"2024-05-01T08:00:00Z 5000.00 m 600 s kolo []", "2024-05-01T08:00:00Z 5000.00 m 600 s kolo []",
                            "2024-05-01T08:00:00Z - m 600 s kolo [bez vzdálenosti]",
                            "2024-05-01T08:00:00Z 5000.00 m 600 s turistika []"};
-        QTest::newRow("no timer: elapsed time") << withSessions({{t0, 600'000, -1, 100, 2, 0}})
-                                                << QStringList{"2024-05-01T08:00:00Z 1.00 m 600 s kolo []"};
+        QTest::newRow("no timer: elapsed time, said so")
+            << withSessions({{t0, 600'000, -1, 100, 2, 0}})
+            << QStringList{"2024-05-01T08:00:00Z 1.00 m 600 s kolo [doba jízdy odhadnuta z celkového času]"};
+        QTest::newRow("no timer: moving time") << withSessions({{t0, 600'000, -1, 100, 2, 0, 540'500}})
+                                               << QStringList{"2024-05-01T08:00:00Z 1.00 m 540.5 s kolo []"};
+        QTest::newRow("no sport: no ride, unless of a cycling sub-sport")
+            << withSessions({{t0, 60'000, 60'000, 50'000, -1, -1},
+                             {t0, 60'000, 60'000, 50'000, 0, 0},
+                             {t0, 60'000, 60'000, 50'000, -1, 7}})
+            << QStringList{"2024-05-01T08:00:00Z 500.00 m 60 s neurčený sport []",
+                           "2024-05-01T08:00:00Z 500.00 m 60 s neurčený sport []",
+                           "2024-05-01T08:00:00Z 500.00 m 60 s kolo []"};
+        QTest::newRow("generic of cycling sub-sports: road, mountain, gravel, indoor, e-MTB, commuting, hand")
+            << withSessions({{t0, 60'000, 60'000, 50'000, 0, 7},
+                             {t0, 60'000, 60'000, 50'000, 0, 8},
+                             {t0, 60'000, 60'000, 50'000, 0, 46},
+                             {t0, 60'000, 60'000, 50'000, 0, 6},
+                             {t0, 60'000, 60'000, 50'000, 0, 47},
+                             {t0, 60'000, 60'000, 50'000, 0, 48},
+                             {t0, 60'000, 60'000, 50'000, 0, 88}})
+            << QStringList(7, "2024-05-01T08:00:00Z 500.00 m 60 s kolo []");
+        {
+            // Two sessions without timer or moving time written after all
+            // their records: each gets the riding time of the records of
+            // its time. Steps of 9 s at 2 km/h (counted), just under it,
+            // at 3 km/h (counted), then ten minutes standing; a sensor's
+            // records that tell no way give no riding time.
+            File f;
+            fileId(f, 4);
+            steps(f, t0, {{9, 500}, {9, 499}, {9, 750}, {600, 0}});
+            steps(f, t0 + 1000, {{60, 10'000}, {60, 10'000}});
+            f.define(6, {20, {{253, 4, UInt32}, {3, 1, UInt8}}, {}, false});
+            for (int i = 0; i < 3; ++i)
+                f.data(6, {t0 + 2000 + 60 * i, 90});
+            session(f, {t0, 627'000, -1, 1749, 2, 0});
+            session(f, {t0 + 1000, 120'000, -1, 20'000, 2, 0});
+            session(f, {t0 + 2000, 120'000, -1, -1, 2, 0});
+            QTest::newRow("no timer: riding time of the records")
+                << f.bytes()
+                << QStringList{"2024-05-01T08:00:00Z 17.49 m 18 s kolo []",
+                               "2024-05-01T08:16:40Z 200.00 m 120 s kolo []",
+                               "2024-05-01T08:33:20Z - m 120 s kolo [doba jízdy odhadnuta z celkového času,bez vzdálenosti]"};
+        }
 
         // Records only: the ride is their first time, last distance and
         // the time spent at 2 km/h or more.
@@ -260,8 +313,8 @@ private slots:
             File f;
             fileId(f, 4);
             records(f, t0, 100, 5.0);
-            f.define(3, {18, {{7, 4, UInt32}, {8, 4, UInt32}, {9, 4, UInt32}}, {}, false});
-            f.compressed(3, t0 + 100, {100'000, 99'000, 49'500});
+            f.define(3, {18, {{7, 4, UInt32}, {8, 4, UInt32}, {9, 4, UInt32}, {5, 1, Enum}}, {}, false});
+            f.compressed(3, t0 + 100, {100'000, 99'000, 49'500, 2});
             QTest::newRow("compressed session time after records")
                 << f.bytes() << QStringList{"2024-05-01T08:00:00Z 495.00 m 99 s kolo []"};
         }
@@ -277,6 +330,25 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, expected);
         QCOMPARE(lines(readBytes(bytes)), expected);
+    }
+
+    // Every sport of FIT's enumeration is named in Czech; bike rides none.
+    void everySportNamed()
+    {
+        std::vector<Session> sessions;
+        for (int sport = 0; sport <= 84; ++sport)
+            if (sport < 50 || sport == 53 || sport == 62 || (sport >= 64 && sport <= 67) || sport == 69
+                || (sport >= 71 && sport <= 77) || sport == 80 || sport >= 82)
+                sessions.push_back({t0, 60'000, 60'000, 1000, sport, 0});
+        const FileRides read = readBytes(withSessions(sessions));
+        QCOMPARE(read.rides.size(), qsizetype(sessions.size()));
+        for (std::size_t i = 0; i < sessions.size(); ++i) {
+            const QString name = read.rides[qsizetype(i)].otherSport;
+            const int sport = sessions[i].sport;
+            QVERIFY2(name.isEmpty() == (sport == 2 || sport == 21), qPrintable(QString::number(sport)));
+            QVERIFY2(!name.startsWith(QStringLiteral("jiný sport (")) && !name.contains(u'_'),
+                     qPrintable(QStringLiteral("%1: %2").arg(sport).arg(name)));
+        }
     }
 
     // A file cut anywhere: never a fault; once a record is whole, a ride
@@ -326,6 +398,11 @@ private slots:
         QTest::newRow("a chain, the first file cut in its data")
             << activity(t0, 300, 5.0).chopped(40) + activity(t0 + 3600, 300, 5.0) << 1;
         QTest::newRow("a ride, then settings") << activity(t0, 9'000, 5.0) + withSessions({}) << 1;
+        File noTimer;
+        fileId(noTimer, 4);
+        records(noTimer, t0, 12'000, 5.0);
+        session(noTimer, {t0, 12'000'000, -1, 5'999'500, 2, 0});
+        QTest::newRow("riding time of the records") << noTimer.bytes() << 1;
     }
 
     void sameFromPipe()

@@ -44,26 +44,45 @@ private slots:
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QStringList>("expected"); // date, km, time, average
         QTest::addColumn<QString>("remarks");
+        QTest::addColumn<bool>("ticked");
 
         QTest::newRow("after midnight in Prague") << "2024-07-14T22:30:00Z" << 42200.0 << 5400.0
-                                                 << QStringList{"15.7.2024", "42,2", "01:30", "28,13"} << "";
+                                                 << QStringList{"15.7.2024", "42,2", "01:30", "28,13"} << "" << true;
         QTest::newRow("winter: one hour ahead") << "2024-01-14T22:59:59Z" << 10000.0 << 3600.0
-                                                << QStringList{"14.1.2024", "10", "01:00", "10"} << "";
+                                                << QStringList{"14.1.2024", "10", "01:00", "10"} << "" << true;
         QTest::newRow("half a minute rounds up") << "2024-05-01T08:00:00Z" << 20005.0 << 3630.0
-                                                 << QStringList{"1.5.2024", "20", "01:01", "19,67"} << "";
+                                                 << QStringList{"1.5.2024", "20", "01:01", "19,67"} << "" << true;
         QTest::newRow("below half a minute rounds down") << "2024-05-01T08:00:00Z" << 20000.0 << 3629.9
-                                                         << QStringList{"1.5.2024", "20", "01:00", "20"} << "";
+                                                         << QStringList{"1.5.2024", "20", "01:00", "20"} << "" << true;
         QTest::newRow("km to two places") << "2024-05-01T08:00:00Z" << 12345.6 << 1800.0
-                                          << QStringList{"1.5.2024", "12,35", "00:30", "24,7"} << "";
+                                          << QStringList{"1.5.2024", "12,35", "00:30", "24,7"} << "" << true;
         QTest::newRow("trainer: no distance") << "2024-02-01T17:00:00Z" << -1.0 << 2700.0
-                                              << QStringList{"1.2.2024", "", "00:45", ""} << "bez vzdálenosti";
+                                              << QStringList{"1.2.2024", "", "00:45", ""} << "bez vzdálenosti" << true;
+        QTest::newRow("trainer: 0 m is no distance") << "2024-02-01T17:00:00Z" << 0.0 << 2700.0
+                                                     << QStringList{"1.2.2024", "", "00:45", ""} << "bez vzdálenosti"
+                                                     << true;
         QTest::newRow("23:59:30 is a day") << "2024-06-01T04:00:00Z" << 600000.0 << 86370.0
                                            << QStringList{"1.6.2024", "600", "", "25,01"}
-                                           << "jízda delší než 23:59";
+                                           << "jízda delší než 23:59" << true;
         QTest::newRow("two days") << "2024-06-01T04:00:00Z" << 960000.0 << 172800.0
-                                  << QStringList{"1.6.2024", "960", "", "20"} << "jízda delší než 23:59";
+                                  << QStringList{"1.6.2024", "960", "", "20"} << "jízda delší než 23:59" << true;
+        // Records of under a minute, or of a distance under 100 m.
         QTest::newRow("a few seconds: no average") << "2024-06-01T04:00:00Z" << 50.0 << 20.0
-                                                   << QStringList{"1.6.2024", "0,05", "00:00", ""} << "";
+                                                   << QStringList{"1.6.2024", "0,05", "00:00", ""}
+                                                   << "velmi krátký záznam" << false;
+        QTest::newRow("55 s") << "2024-06-01T04:00:00Z" << 400.0 << 55.0
+                              << QStringList{"1.6.2024", "0,4", "00:01", "24"} << "velmi krátký záznam" << false;
+        QTest::newRow("no distance, 59.9 s") << "2024-06-01T04:00:00Z" << -1.0 << 59.9
+                                             << QStringList{"1.6.2024", "", "00:01", ""}
+                                             << "bez vzdálenosti, velmi krátký záznam" << false;
+        QTest::newRow("99 m in an hour") << "2024-06-01T04:00:00Z" << 99.0 << 3600.0
+                                         << QStringList{"1.6.2024", "0,1", "01:00", "0,1"} << "velmi krátký záznam"
+                                         << false;
+        QTest::newRow("4 m: 0 km") << "2024-06-01T04:00:00Z" << 4.0 << 3600.0
+                                   << QStringList{"1.6.2024", "", "01:00", ""}
+                                   << "bez vzdálenosti, velmi krátký záznam" << false;
+        QTest::newRow("a minute and 100 m") << "2024-06-01T04:00:00Z" << 100.0 << 60.0
+                                            << QStringList{"1.6.2024", "0,1", "00:01", "6"} << "" << true;
     }
 
     void cells()
@@ -73,6 +92,7 @@ private slots:
         QFETCH(double, seconds);
         QFETCH(QStringList, expected);
         QFETCH(QString, remarks);
+        QFETCH(bool, ticked);
         const ImportRow r = row(start.toLatin1().constData(), metres < 0 ? std::nullopt : std::optional(metres),
                                 seconds);
         QCOMPARE(QStringList({r.cells[RideColumn::Date], r.cells[RideColumn::Km], r.cells[RideColumn::Time],
@@ -81,7 +101,33 @@ private slots:
         QCOMPARE(r.remarkText(), remarks);
         QCOMPARE(r.cells.size(), int(RideColumn::Count));
         QVERIFY(r.cells[RideColumn::Course].isEmpty() && r.cells[RideColumn::Difficulty].isEmpty());
-        QVERIFY(r.offered && r.ticked);
+        QVERIFY(r.offered);
+        QCOMPARE(r.ticked, ticked);
+    }
+
+    // The sports the apps write in GPX and TCX files, in Czech; a word not
+    // known, readable.
+    void sportNames_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Strava's mountain bike ride") << "MountainBikeRide" << "";
+        QTest::newRow("Garmin's gravel") << "gravel_cycling" << "";
+        QTest::newRow("TCX") << "Biking" << "";
+        QTest::newRow("Strava's paddling") << "StandUpPaddling" << "paddleboarding";
+        QTest::newRow("FIT's paddling") << "stand_up_paddleboarding" << "paddleboarding";
+        QTest::newRow("open water") << "open_water_swimming" << "plavání ve volné vodě";
+        QTest::newRow("workout") << "Workout" << "cvičení";
+        QTest::newRow("unknown, underscores") << " Underwater_Hockey " << "jiný sport (underwater hockey)";
+        QTest::newRow("unknown, capitals") << "UnderwaterHockey" << "jiný sport (underwater hockey)";
+        QTest::newRow("unknown, an abbreviation") << "SUP_Yoga" << "jiný sport (SUP yoga)";
+    }
+
+    void sportNames()
+    {
+        QFETCH(QString, word);
+        QFETCH(QString, name);
+        QCOMPARE(otherSportName(word), name);
     }
 
     // Another sport is offered unticked, with its name first.

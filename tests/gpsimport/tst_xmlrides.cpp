@@ -174,6 +174,31 @@ private slots:
             << gpx11(trackXml("", "", {stops}))
             << QList<Expected>{{"2024-07-15T08:00:00Z", {stops}, 10 + 20 + 30, "", ""}};
 
+        {
+            // Steps along the equator, of the time their length takes at
+            // 2 km/h to the millisecond (riding), a millisecond longer (a
+            // stop), and at 3 km/h (riding).
+            static QList<QByteArray> stepTimes;
+            Segment equator;
+            qint64 ms = 0, ridden = 0;
+            for (int i = 0; i <= 3; ++i) {
+                const Point p{0.0, 14.0 + 0.0005 * i};
+                if (i > 0) {
+                    const double atSlowest = geodSolveMetres({{equator.last(), p}}) * 1800; // ms at 2 km/h
+                    const qint64 step = std::isfinite(atSlowest)
+                        ? (i == 1 ? qint64(atSlowest) : i == 2 ? qint64(atSlowest) + 1 : qint64(atSlowest * 2 / 3))
+                        : 0;
+                    ms += step;
+                    ridden += i == 2 ? 0 : step;
+                }
+                stepTimes.append(QDateTime(QDate(2024, 7, 15), QTime(8, 0), Qt::UTC).addMSecs(ms).toString(Qt::ISODateWithMs).toLatin1());
+                equator.append({p.lat, p.lon, stepTimes.last().constData()});
+            }
+            QTest::newRow("riding from 2 km/h")
+                << gpx11(trackXml("", "", {equator}))
+                << QList<Expected>{{"2024-07-15T08:00:00Z", {equator}, double(ridden) / 1000, "", ""}};
+        }
+
         const Segment glitched = {{50.0, 14.0, "2024-07-15T08:00:00Z"}, {91.0, 14.0, "2024-07-15T08:00:05Z"},
                                   {0.0, 0.0, "2024-07-15T08:00:07Z"}, {50.00045, 14.0, "2024-07-15T08:00:10Z"},
                                   {50.0009, 14.0, "1970-01-01T00:00:00Z"}, {50.00135, 14.0, "2024-07-15T08:00:30Z"}};
