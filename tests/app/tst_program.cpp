@@ -501,6 +501,37 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 10000);
         QCOMPARE(received.size(), 0);
     }
+
+    // "Spustit přesto" takes the lock of a program that does not answer:
+    // one that hangs here, or one on another computer sharing the folder,
+    // whose process the lock file cannot ask after.
+    void startAnywayTakesTheLock_data()
+    {
+        QTest::addColumn<QByteArray>("host");
+        QTest::newRow("this computer") << QSysInfo::machineHostName().toUtf8();
+        QTest::newRow("another computer") << QByteArray("jiny-pocitac.example.org");
+    }
+    void startAnywayTakesTheLock()
+    {
+        QFETCH(QByteArray, host);
+        QTemporaryDir data;
+        QProcess hung;
+        hung.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(hung.waitForStarted());
+        // The lock file as QLockFile writes it: process, program, computer.
+        const QString lock = data.filePath(SingleInstance::lockFileName());
+        putFile(lock, QByteArray::number(hung.processId()) + "\nsleep\n" + host + '\n');
+        SingleInstance single(data.path()), later(data.path());
+        QVERIFY(!single.acquire());
+        QVERIFY(single.takeOver());
+        const QList<QByteArray> lines = fileBytes(lock).split('\n');
+        QVERIFY(lines.size() >= 3);
+        QCOMPARE(lines[0], QByteArray::number(QCoreApplication::applicationPid()));
+        QCOMPARE(lines[2], QSysInfo::machineHostName().toUtf8());
+        QVERIFY(!later.acquire());
+        hung.kill();
+        hung.waitForFinished();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProgram)
