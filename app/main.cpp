@@ -75,6 +75,9 @@ int main(int argc, char *argv[])
     // rides are kept already, and the event loop must not start again.
     if (window.isEnding())
         return 0;
+    // Said only now: the ride log is read at showing, and a box before it
+    // that a signal ends would leave nothing to keep.
+    single.tellIfNotListening();
     window.zeptat();
     if (window.isEnding())
         return 0;
