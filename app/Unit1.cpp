@@ -22,6 +22,7 @@
 #include "TPubSortStrGrid.h"
 #include "TPubStrGrid.h"
 #include "TPubStrGridView.h"
+#include "WriteFailure.h"
 
 #include <QAction>
 #include <QApplication>
@@ -256,13 +257,14 @@ void TForm1::closeEvent(QCloseEvent *event)
             return m_files->save(&error) ? QString() : error;
         },
         .question = [this](const QString &error) {
-            return QStringLiteral("%1\n\nSoubor s jízdami „%2“ se nepodařilo uložit.\n\n"
-                                  "Zkusit znovu: uložit znovu na totéž místo (třeba po uvolnění místa na disku).\n"
+            const WriteFailure::Diagnosis why = WriteFailure::diagnose(m_rideLogPath, error);
+            return QStringLiteral("Soubor s jízdami „%1“ se nepodařilo uložit: %2.\n\n"
+                                  "Zkusit znovu: uložit znovu na totéž místo (%3).\n"
                                   "Uložit jinam…: uložit jízdy do souboru, který vyberete; program ho při příštím "
                                   "spuštění sám nenačte.\n"
                                   "Zavřít bez uložení: změny od posledního uložení se ztratí.\n"
                                   "Zrušit: okno zůstane otevřené.")
-                .arg(error, m_rideLogPath);
+                .arg(QDir::toNativeSeparators(m_rideLogPath), why.reason, why.remedy);
         },
         .saveElsewhere = [this] { return saveRideLogElsewhere(); },
         .keepOpen = QStringLiteral("Zrušit"),

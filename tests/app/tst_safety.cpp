@@ -32,6 +32,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <grp.h>
 #include <thread>
 #include <unistd.h>
 
@@ -315,6 +316,82 @@ private slots:
         QCOMPARE(fileBytes(kept), answer == 0 ? before : rideLogFile(changed));
     }
 
+    // A log that cannot be written at closing: the box names the cause in
+    // Czech and what to do about it, not the write's English error. The
+    // causes are real: a folder of another user's, a disk of the child's
+    // own mounted read-only or full, a folder in the file's place.
+    void failedSaveNamesTheCause_data()
+    {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("remedy");
+        QTest::newRow("no permission") << "permission" << "nemáte oprávnění zapisovat do souboru"
+                                       << "třeba po změně oprávnění souboru";
+        QTest::newRow("no permission in the folder") << "folder permission" << "nemáte oprávnění zapisovat do složky"
+                                                     << "třeba po změně oprávnění složky";
+        QTest::newRow("read-only disk") << "readonly" << "je připojen jen pro čtení"
+                                        << "třeba po připojení disku pro zápis";
+        QTest::newRow("full disk") << "full" << "není dost místa" << "třeba po uvolnění místa na disku";
+        QTest::newRow("folder in its place") << "folder" << "na jeho místě je složka"
+                                             << "třeba po odstranění toho, co je na jeho místě";
+    }
+    void failedSaveNamesTheCause()
+    {
+        QFETCH(QString, cause);
+        QFETCH(QString, reason);
+        QFETCH(QString, remedy);
+        const QString folder = file(u"data"_qs);
+        QVERIFY(QDir().mkpath(folder));
+        const QString log = folder + u"/default.tvl"_qs;
+        QProcess child;
+        QString program = QCoreApplication::applicationFilePath();
+        QStringList arguments{u"--save-and-tell"_qs, folder};
+        if (cause.endsWith(u"permission")) {
+            // The log writable by the child only when the folder is what
+            // keeps it from writing.
+            const bool ownLog = cause == u"folder permission";
+            putFile(log, rideLogFile(kRides));
+            for (const QString &f : {m_dir->path(), folder})
+                QVERIFY(QFile::setPermissions(f, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                     | QFile::ReadOther | QFile::ExeOther));
+            QVERIFY(QFile::setPermissions(log, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther
+                                                   | (ownLog ? QFile::WriteOther : QFile::Permissions())));
+            if (::geteuid() == 0) {
+                child.setChildProcessModifier([] {
+                    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                        ::_exit(99);
+                });
+            } else {
+                QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+                if (!ownLog)
+                    QVERIFY(QFile::setPermissions(log, QFile::ReadOwner));
+            }
+        } else if (cause == u"folder") {
+            QVERIFY(QDir().mkpath(log));
+        } else {
+            putFile(file(u"kniha.tvl"_qs), rideLogFile(kRides));
+            const QString fill = cause == u"readonly" ? u"mount -o remount,ro \"$1\""_qs
+                                                      : u"{ dd if=/dev/zero of=\"$1/vypln\" bs=4096 2>/dev/null; true; }"_qs;
+            arguments = QStringList{u"-m"_qs, u"sh"_qs, u"-c"_qs,
+                                    u"mount -t tmpfs -o size=512k tmpfs \"$1\" || exit 77; cp \"$2\" \"$1/default.tvl\" "
+                                    "&& %1 && exec \"$3\" --save-and-tell \"$1\""_qs.arg(fill),
+                                    u"sh"_qs, folder, file(u"kniha.tvl"_qs), program};
+            program = u"unshare"_qs;
+        }
+        child.start(program, arguments);
+        QVERIFY(child.waitForFinished(60000));
+        if (child.exitCode() == 77 || (program == u"unshare" && child.exitCode() != 0))
+            QSKIP("A disk of the test's own cannot be mounted here (needs root in a mount namespace).");
+        QCOMPARE(child.exitCode(), 0);
+        const QString question = QString::fromUtf8(child.readAllStandardOutput());
+        QVERIFY2(question.startsWith(u"Soubor s jízdami „%1“ se nepodařilo uložit: "_qs.arg(log)), qPrintable(question));
+        QVERIFY2(question.contains(reason), qPrintable(question));
+        QVERIFY2(question.contains(u"Zkusit znovu: uložit znovu na totéž místo (%1).\n"_qs.arg(remedy)),
+                 qPrintable(question));
+        QVERIFY(!question.contains(u"Cannot"_qs) && !question.contains(u"Unable"_qs));
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
     // Changes are written to default-obnova.tvl a moment after they are
     // made; a start after a crash offers them back. "Ano" takes them (the
     // log file becomes a copy), "Ne" keeps them as a copy.
@@ -547,12 +624,33 @@ int editAndWait(const QString &folder)
         QTest::qWait(1000);
 }
 
+// The child of failedSaveNamesTheCause: changes a ride of the log in
+// `folder`, closes the window, keeps it open at the question of the failed
+// save and prints the question.
+int saveAndTell(const QString &folder)
+{
+    TestLocale locale;
+    MessageRecorder msgs;
+    msgs.answers = {3};
+    TForm1 w(folder);
+    w.show();
+    if (!QTest::qWaitForWindowActive(&w))
+        return 1;
+    w.rideLog()->setCells(1, 1, u"změněno"_qs);
+    if (w.close() || msgs.questions.isEmpty())
+        return 2;
+    std::printf("%s", msgs.questions.constLast().toUtf8().constData());
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     ExportWindowLoader::searchOnlyIn(QStringLiteral(TRASOVNIK_MODULE_DIR));
     if (argc == 3 && qstrcmp(argv[1], "--edit-and-wait") == 0)
         return editAndWait(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && qstrcmp(argv[1], "--save-and-tell") == 0)
+        return saveAndTell(QString::fromLocal8Bit(argv[2]));
     int status = 0;
     {
         TestDataSafety t;
