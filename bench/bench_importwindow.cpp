@@ -1,15 +1,19 @@
 // The window "Import jízd", shown and painted, over two imports: a season
 // of FIT files (300 rides of two hours, a record a second) and 100 long
-// GPX files (rides of several hours, a point a second, tens of MB in
-// all). For each: how soon the first ride is listed, how soon all of
-// them, and the longest time the window's thread was kept from its events
-// meanwhile (a 1 ms timer measures the gaps between its ticks, while the
-// whole window is repainted every 16 ms as a screen would ask for it: the
-// raster painter is where a full thread pool could hold it up).
+// GPX files (rides of three hours, a point a second, tens of MB in all).
+// For each: how soon the first ride is listed, how soon all of them, and
+// the longest time the window's thread was kept from its events meanwhile
+// (a 1 ms timer measures the gaps between its ticks, while the whole
+// window is repainted every 16 ms as a screen would ask for it: the
+// raster painter is where a full thread pool could hold it up). Then how
+// soon "Zrušit" leaves no reader at work.
 //
-// The baselines, measured in the same run: for all rides, the same files
-// read by the readers alone in a pool as large; for the first ride, the
-// window over its file alone (it can be listed no sooner).
+// The baselines, measured in the same run: for the longest wait, the
+// window shown as long with nothing to read (what the machine itself
+// keeps it waiting); for the first ride, the window over its file alone
+// (it can be listed no sooner); for all rides, the same files read by the
+// readers alone in a pool as large; for "Zrušit", one file read whole
+// (what a stop that let the readers finish their files would cost).
 //
 // Runs offscreen unless a platform is named. The files are made in a
 // temporary folder (on /dev/shm when there is one) and removed at the end.
@@ -28,6 +32,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -50,19 +55,32 @@ constexpr int kFitFiles = 300;
 constexpr int kFitSeconds = 2 * 3600;
 constexpr int kGpxFiles = 100;
 constexpr int kGpxSeconds = 3 * 3600;
+constexpr int kNothingReadMs = 2000;
 constexpr double kLongestWaitTargetMs = 100;
 constexpr int kFrameMs = 16;
 
 QString g_folder;
 QStringList g_fitFiles, g_gpxFiles;
 
-// What one import in the window showed, from its start, in ms.
+// What the window showed, from its start, in ms; the worst of the runs.
 struct Figures
 {
     double firstRide = 0;
     double allRides = 0;
     double longestWait = 0;
-    int paints = 0;
+    int windowPaints = 0; // the fewest
+    int listPaints = 0;   // the fewest
+    double stopped = 0;   // from "Zrušit" to no reader at work
+
+    void worstOf(const Figures &run, bool first)
+    {
+        firstRide = std::max(firstRide, run.firstRide);
+        allRides = std::max(allRides, run.allRides);
+        longestWait = std::max(longestWait, run.longestWait);
+        windowPaints = first ? run.windowPaints : std::min(windowPaints, run.windowPaints);
+        listPaints = first ? run.listPaints : std::min(listPaints, run.listPaints);
+        stopped = std::max(stopped, run.stopped);
+    }
 };
 std::map<std::string, Figures> g_figures;
 
@@ -81,8 +99,12 @@ protected:
     }
 };
 
-// One import of `files` in a shown window, until every file is read.
-std::optional<Figures> importInWindow(const QStringList &files, int rides)
+enum class Until { AllRead, FirstRideThenStop, Time };
+
+// One import of `files` in a shown window: until every file is read, or
+// until the first ride is listed and "Zrušit" is pressed, or (no files)
+// for a time. Nothing when the rides listed are not `rides`.
+std::optional<Figures> importInWindow(const QStringList &files, int rides, Until until = Until::AllRead)
 {
     TPubStrGrid log;
     setUpRideLogTable(log);
@@ -91,10 +113,12 @@ std::optional<Figures> importInWindow(const QStringList &files, int rides)
     clock.start();
     ImportWindow window(files, log, [](const QList<QStringList> &) {}, where, nullptr);
     window.show();
-    PaintCounter counter;
+    PaintCounter windowPaints, listPaints;
+    window.installEventFilter(&windowPaints);
     if (auto *list = window.findChild<QTreeWidget *>(QStringLiteral("ImportList")))
-        list->viewport()->installEventFilter(&counter);
-    qint64 firstRide = -1, lastTick = clock.nsecsElapsed(), longest = 0;
+        list->viewport()->installEventFilter(&listPaints);
+    QEventLoop loop;
+    qint64 firstRide = -1, lastTick = clock.nsecsElapsed(), longest = 0, stoppedAt = -1;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     tick.setInterval(1);
@@ -102,8 +126,14 @@ std::optional<Figures> importInWindow(const QStringList &files, int rides)
         const qint64 now = clock.nsecsElapsed();
         longest = std::max(longest, now - lastTick);
         lastTick = now;
-        if (firstRide < 0 && !window.rows().isEmpty())
+        if (firstRide < 0 && !window.rows().isEmpty()) {
             firstRide = now;
+            if (until == Until::FirstRideThenStop) {
+                window.findChild<QPushButton *>(QStringLiteral("ImportStop"))->click();
+                stoppedAt = clock.nsecsElapsed();
+                loop.quit();
+            }
+        }
     });
     QTimer frame;
     frame.setTimerType(Qt::PreciseTimer);
@@ -111,38 +141,51 @@ std::optional<Figures> importInWindow(const QStringList &files, int rides)
     QObject::connect(&frame, &QTimer::timeout, &window, qOverload<>(&QWidget::repaint));
     tick.start();
     frame.start();
-    QEventLoop loop;
-    QObject::connect(&window, &ImportWindow::readingEnded, &loop, &QEventLoop::quit);
-    if (window.isReading())
+    QObject::connect(&window, &ImportWindow::readingEnded, &loop, [&] {
+        if (until == Until::AllRead)
+            loop.quit();
+    });
+    if (until == Until::Time)
+        QTimer::singleShot(kNothingReadMs, &loop, &QEventLoop::quit);
+    if (window.isReading() || until == Until::Time)
         loop.exec();
     const qint64 all = clock.nsecsElapsed();
     // The gap up to the end counts too.
     longest = std::max(longest, all - lastTick);
+    Figures figures{double(firstRide < 0 ? all : firstRide) / 1e6, double(all) / 1e6, double(longest) / 1e6,
+                    windowPaints.paints, listPaints.paints};
+    if (until == Until::FirstRideThenStop) {
+        auto *readers = window.findChild<QThreadPool *>(QStringLiteral("ImportReaders"));
+        if (stoppedAt < 0 || !readers)
+            return std::nullopt;
+        readers->waitForDone();
+        figures.stopped = double(clock.nsecsElapsed() - stoppedAt) / 1e6;
+        return figures;
+    }
     window.hide();
     if (window.rows().size() != rides)
         return std::nullopt;
-    return Figures{double(firstRide < 0 ? all : firstRide) / 1e6, double(all) / 1e6, double(longest) / 1e6,
-                   counter.paints};
+    return figures;
 }
 
-void windowBenchmark(benchmark::State &state, const char *name, const QStringList &files, int rides)
+void windowBenchmark(benchmark::State &state, const char *name, const QStringList &files, int rides,
+                     Until until = Until::AllRead)
 {
     Figures worst;
+    bool first = true;
     for (auto _ : state) {
-        const std::optional<Figures> figures = importInWindow(files, rides);
+        const std::optional<Figures> figures = importInWindow(files, rides, until);
         if (!figures) {
-            state.SkipWithError("not every ride was listed");
+            state.SkipWithError("the window did not list what it should");
             return;
         }
-        state.SetIterationTime(figures->allRides / 1000);
-        worst.firstRide = std::max(worst.firstRide, figures->firstRide);
-        worst.allRides = std::max(worst.allRides, figures->allRides);
-        worst.longestWait = std::max(worst.longestWait, figures->longestWait);
-        worst.paints = worst.paints == 0 ? figures->paints : std::min(worst.paints, figures->paints);
+        state.SetIterationTime((until == Until::FirstRideThenStop ? figures->stopped : figures->allRides) / 1000);
+        worst.worstOf(*figures, first);
+        first = false;
     }
     state.counters["first_ride_ms"] = worst.firstRide;
     state.counters["longest_wait_ms"] = worst.longestWait;
-    state.counters["paints"] = worst.paints;
+    state.counters["window_paints"] = worst.windowPaints;
     g_figures[name] = worst;
 }
 
@@ -166,6 +209,7 @@ void readAll(benchmark::State &state, const QStringList &files, int rides)
     }
 }
 
+// The window over one file, until its ride is listed.
 void windowOverOne(benchmark::State &state, const QString &file)
 {
     for (auto _ : state) {
@@ -178,19 +222,41 @@ void windowOverOne(benchmark::State &state, const QString &file)
     }
 }
 
-void BM_WindowFitSeason(benchmark::State &state) { windowBenchmark(state, "BM_WindowFitSeason", g_fitFiles, kFitFiles); }
+void BM_WindowNothingRead(benchmark::State &state)
+{
+    windowBenchmark(state, "BM_WindowNothingRead", {}, 0, Until::Time);
+}
+void BM_WindowFitSeason(benchmark::State &state)
+{
+    windowBenchmark(state, "BM_WindowFitSeason", g_fitFiles, kFitFiles);
+}
 void BM_ReadFitSeason(benchmark::State &state) { readAll(state, g_fitFiles, kFitFiles); }
 void BM_WindowOneFit(benchmark::State &state) { windowOverOne(state, g_fitFiles.first()); }
-void BM_WindowLongGpx(benchmark::State &state) { windowBenchmark(state, "BM_WindowLongGpx", g_gpxFiles, kGpxFiles); }
+void BM_WindowLongGpx(benchmark::State &state)
+{
+    windowBenchmark(state, "BM_WindowLongGpx", g_gpxFiles, kGpxFiles);
+}
 void BM_ReadLongGpx(benchmark::State &state) { readAll(state, g_gpxFiles, kGpxFiles); }
 void BM_WindowOneGpx(benchmark::State &state) { windowOverOne(state, g_gpxFiles.first()); }
+void BM_StopLongGpx(benchmark::State &state)
+{
+    windowBenchmark(state, "BM_StopLongGpx", g_gpxFiles, 1, Until::FirstRideThenStop);
+}
+void BM_ReadOneGpx(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(readRides(g_gpxFiles.first()));
+}
 
+BENCHMARK(BM_WindowNothingRead)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_WindowFitSeason)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_ReadFitSeason)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_WindowOneFit)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_WindowLongGpx)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_ReadLongGpx)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_WindowOneGpx)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_StopLongGpx)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_ReadOneGpx)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // A ride of `seconds` as a phone app writes it: a point each second at
 // 15–30 km/h with stops at lights, around Brno, starting on day `index`.
@@ -223,25 +289,49 @@ bool writeGpx(const QString &path, int index, int seconds)
     return out.write(text) == text.size();
 }
 
-void printFigures(const RatioReporter &reporter, const char *what, const char *window, const char *readAll,
-                  const char *windowOne)
+class Report
 {
-    const auto time = [&](const char *name) {
-        const auto found = reporter.times.find(name);
-        return found == reporter.times.end() ? -1.0 : found->second;
-    };
-    const auto figures = g_figures.find(window);
-    const double alone = time(readAll), one = time(windowOne);
-    if (figures == g_figures.end() || time(window) <= 0 || alone <= 0 || one <= 0)
-        return;
-    const Figures &f = figures->second;
-    std::printf("%s (worst of the runs):\n"
-                "  longest wait of the window's events %7.1f ms   %s %.0f ms   (%d paintings of the list)\n"
-                "  first ride listed after %7.1f ms   its file alone in the window %7.1f ms   ratio %.2fx\n"
-                "  all rides listed after  %7.1f ms   the readers alone            %7.1f ms   ratio %.2fx\n",
-                what, f.longestWait, f.longestWait <= kLongestWaitTargetMs ? "within" : "OVER", kLongestWaitTargetMs,
-                f.paints, f.firstRide, one, f.firstRide / one, f.allRides, alone, f.allRides / alone);
-}
+public:
+    explicit Report(const RatioReporter &reporter) : m_reporter(reporter) {}
+
+    void print(const char *what, const char *window, const char *readAll, const char *windowOne) const
+    {
+        const auto figures = g_figures.find(window);
+        const auto idle = g_figures.find("BM_WindowNothingRead");
+        const double alone = time(readAll), one = time(windowOne);
+        if (figures == g_figures.end() || idle == g_figures.end() || alone <= 0 || one <= 0)
+            return;
+        const Figures &f = figures->second;
+        const double idleWait = idle->second.longestWait;
+        std::printf("%s (worst of the runs):\n"
+                    "  longest wait of the window's events %7.1f ms   nothing read %7.1f ms   ratio %.2fx   %s %.0f ms\n"
+                    "    (the window painted at least %d times, its list %d times)\n"
+                    "  first ride listed after %7.1f ms   its file alone in the window %7.1f ms   ratio %.2fx\n"
+                    "  all rides listed after  %7.1f ms   the readers alone            %7.1f ms   ratio %.2fx\n",
+                    what, f.longestWait, idleWait, f.longestWait / idleWait,
+                    f.longestWait <= kLongestWaitTargetMs ? "within" : "OVER", kLongestWaitTargetMs, f.windowPaints,
+                    f.listPaints, f.firstRide, one, f.firstRide / one, f.allRides, alone, f.allRides / alone);
+    }
+
+    void printStop() const
+    {
+        const auto figures = g_figures.find("BM_StopLongGpx");
+        const double one = time("BM_ReadOneGpx");
+        if (figures == g_figures.end() || one <= 0)
+            return;
+        std::printf("\"Zrušit\" at the first long GPX ride: no reader at work after %.1f ms   one file read whole "
+                    "%.1f ms   ratio %.2fx\n",
+                    figures->second.stopped, one, figures->second.stopped / one);
+    }
+
+private:
+    double time(const char *name) const
+    {
+        const auto found = m_reporter.times.find(name);
+        return found == m_reporter.times.end() ? -1.0 : found->second;
+    }
+    const RatioReporter &m_reporter;
+};
 
 } // namespace
 
@@ -275,7 +365,6 @@ int main(int argc, char **argv)
     std::printf("%d FIT files of %d s (%.1f MB), %d GPX files of %d s (%.1f MB); %d threads; platform %s\n",
                 kFitFiles, kFitSeconds, fitBytes / 1e6, kGpxFiles, kGpxSeconds, gpxBytes / 1e6,
                 QThread::idealThreadCount(), qPrintable(QGuiApplication::platformName()));
-
     // The toolkit's first window (fonts, style) is not the import's cost.
     if (!importInWindow({g_fitFiles.first()}, 1))
         return 1;
@@ -285,7 +374,9 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     std::printf("\n");
-    printFigures(reporter, "FIT season in the window", "BM_WindowFitSeason", "BM_ReadFitSeason", "BM_WindowOneFit");
-    printFigures(reporter, "long GPX files in the window", "BM_WindowLongGpx", "BM_ReadLongGpx", "BM_WindowOneGpx");
+    const Report report(reporter);
+    report.print("FIT season in the window", "BM_WindowFitSeason", "BM_ReadFitSeason", "BM_WindowOneFit");
+    report.print("long GPX files in the window", "BM_WindowLongGpx", "BM_ReadLongGpx", "BM_WindowOneGpx");
+    report.printStop();
     return 0;
 }

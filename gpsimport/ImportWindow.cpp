@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -55,8 +56,9 @@ ImportWindow::ImportWindow(const QStringList &paths, const TPubStrGrid &log, Add
 
 ImportWindow::~ImportWindow()
 {
-    // Readers still at work see the flag and end; what they find is not
-    // delivered to a window that is gone.
+    // Readers still at work see the flag and end (the pool, going with
+    // the window, waits for them); what they find is not delivered to a
+    // window that is gone.
     m_stop->store(true);
 }
 
@@ -149,6 +151,12 @@ void ImportWindow::buildWindow()
 
 void ImportWindow::startReading()
 {
+    // Not Qt's global pool: the raster painter hands parts of its fills
+    // to that pool and waits for them, so readers filling it would keep
+    // the window from painting (and "Zrušit" from being pressed) until a
+    // reader finished its file.
+    m_readers = new QThreadPool(this);
+    m_readers->setObjectName(QStringLiteral("ImportReaders"));
     const QTimeZone zone = m_zone;
     m_pending = int(m_paths.size());
     showProgress();
@@ -168,7 +176,7 @@ void ImportWindow::startReading()
                 m_progressTimer->start();
         });
         const std::shared_ptr<GpsImport::StopFlag> stop = m_stop;
-        watcher->setFuture(QtConcurrent::run([path, zone, stop] {
+        watcher->setFuture(QtConcurrent::run(m_readers, [path, zone, stop] {
             if (stop->load())
                 return FileRides{};
             return GpsImport::readRideFile(path, zone, *stop);

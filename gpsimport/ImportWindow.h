@@ -13,6 +13,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QThreadPool;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -20,7 +21,7 @@ class TFormStorage;
 class TPubStrGrid;
 
 // "Import jízd": the rides of the rider's FIT, GPX and TCX files, read in
-// worker threads, listed as they come with a box to tick each; "Přidat
+// worker threads of the window's own, listed as they come with a box to tick each; "Přidat
 // vybrané" hands the ticked rides, in the order they started, to `add`
 // and closes the window.
 class ImportWindow : public QDialog
@@ -74,6 +75,7 @@ private:
     bool m_filling = false;
     bool m_placed = false;
 
+    QThreadPool *m_readers = nullptr;
     QTreeWidget *m_list = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_status = nullptr;
