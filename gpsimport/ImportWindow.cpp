@@ -19,6 +19,12 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <cerrno>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 using GpsImport::FileRides;
 using GpsImport::ImportRow;
@@ -37,6 +43,25 @@ constexpr Shown kShownCells[] = {
     {Date, RideColumn::Date}, {Name, RideColumn::Name},       {Km, RideColumn::Km},
     {Time, RideColumn::Time}, {Average, RideColumn::Average},
 };
+
+// A reader gives way to the window's thread: its thread's nice value is
+// raised (Linux keeps one per thread), so that the processor goes to the
+// window first whenever it has something to do, and to the readers
+// otherwise. Qt's thread priorities leave ordinary threads as they are
+// on Linux. Done once in each of the window's own threads.
+void giveWayToTheWindow()
+{
+#ifdef Q_OS_LINUX
+    constexpr int kLower = 10;
+    static thread_local const bool lowered = [] {
+        const pid_t thread = gettid();
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, id_t(thread));
+        return errno == 0 && setpriority(PRIO_PROCESS, id_t(thread), std::min(nice + kLower, 19)) == 0;
+    }();
+    Q_UNUSED(lowered);
+#endif
+}
 
 } // namespace
 
@@ -179,6 +204,7 @@ void ImportWindow::startReading()
         watcher->setFuture(QtConcurrent::run(m_readers, [path, zone, stop] {
             if (stop->load())
                 return FileRides{};
+            giveWayToTheWindow();
             return GpsImport::readRideFile(path, zone, *stop);
         }));
     }
