@@ -304,7 +304,8 @@ public:
         const Figures &f = figures->second;
         const double idleWait = idle->second.longestWait;
         std::printf("%s (worst of the runs):\n"
-                    "  longest wait of the window's events %7.1f ms   nothing read %7.1f ms   ratio %.2fx   %s %.0f ms\n"
+                    "  longest wait of the window's events %7.1f ms   nothing read %7.1f ms   ratio %.2fx"
+                    "   %s %.0f ms\n"
                     "    (the window painted at least %d times, its list %d times)\n"
                     "  first ride listed after %7.1f ms   its file alone in the window %7.1f ms   ratio %.2fx\n"
                     "  all rides listed after  %7.1f ms   the readers alone            %7.1f ms   ratio %.2fx\n",
