@@ -12,12 +12,21 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScopedValueRollback>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <cerrno>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 using GpsImport::FileRides;
 using GpsImport::ImportRow;
@@ -37,6 +46,25 @@ constexpr Shown kShownCells[] = {
     {Time, RideColumn::Time}, {Average, RideColumn::Average},
 };
 
+// A reader gives way to the window's thread: its thread's nice value is
+// raised (Linux keeps one per thread), so that the processor goes to the
+// window first whenever it has something to do, and to the readers
+// otherwise. Qt's thread priorities leave ordinary threads as they are
+// on Linux. Done once in each of the window's own threads.
+void giveWayToTheWindow()
+{
+#ifdef Q_OS_LINUX
+    constexpr int kLower = 10;
+    static thread_local const bool lowered = [] {
+        const pid_t thread = gettid();
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, id_t(thread));
+        return errno == 0 && setpriority(PRIO_PROCESS, id_t(thread), std::min(nice + kLower, 19)) == 0;
+    }();
+    Q_UNUSED(lowered);
+#endif
+}
+
 } // namespace
 
 ImportWindow::ImportWindow(const QStringList &paths, const TPubStrGrid &log, AddRides add,
@@ -55,8 +83,9 @@ ImportWindow::ImportWindow(const QStringList &paths, const TPubStrGrid &log, Add
 
 ImportWindow::~ImportWindow()
 {
-    // Readers still at work see the flag and end; what they find is not
-    // delivered to a window that is gone.
+    // Readers still at work see the flag and end (the pool, going with
+    // the window, waits for them); what they find is not delivered to a
+    // window that is gone.
     m_stop->store(true);
 }
 
@@ -91,7 +120,15 @@ void ImportWindow::buildWindow()
     for (const auto &sample : samples)
         m_list->header()->resizeSection(sample.column,
                                         metrics.horizontalAdvance(QString::fromUtf8(sample.sample)) + pad);
+    // Less than the samples the name and the file never get.
+    m_leastName = m_list->header()->sectionSize(Name);
+    m_leastFile = m_list->header()->sectionSize(File);
+    connect(m_list->header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (!m_fittingColumns && column != Remark)
+            m_columnsByHand = true;
+    });
     m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
     connect(m_list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
         if (m_filling || column != Tick)
             return;
@@ -149,6 +186,12 @@ void ImportWindow::buildWindow()
 
 void ImportWindow::startReading()
 {
+    // Not Qt's global pool: the raster painter hands parts of its fills
+    // to that pool and waits for them, so readers filling it would keep
+    // the window from painting (and "Zrušit" from being pressed) until a
+    // reader finished its file.
+    m_readers = new QThreadPool(this);
+    m_readers->setObjectName(QStringLiteral("ImportReaders"));
     const QTimeZone zone = m_zone;
     m_pending = int(m_paths.size());
     showProgress();
@@ -168,9 +211,10 @@ void ImportWindow::startReading()
                 m_progressTimer->start();
         });
         const std::shared_ptr<GpsImport::StopFlag> stop = m_stop;
-        watcher->setFuture(QtConcurrent::run([path, zone, stop] {
+        watcher->setFuture(QtConcurrent::run(m_readers, [path, zone, stop] {
             if (stop->load())
                 return FileRides{};
+            giveWayToTheWindow();
             return GpsImport::readRideFile(path, zone, *stop);
         }));
     }
@@ -182,9 +226,45 @@ void ImportWindow::readingDone()
 {
     m_progressTimer->stop();
     showProgress();
-    for (int c = Tick; c < Remark; ++c)
-        m_list->resizeColumnToContents(c);
+    if (!m_columnsByHand)
+        fitColumns();
     emit readingEnded();
+}
+
+void ImportWindow::fitColumns()
+{
+    QHeaderView *header = m_list->header();
+    const QScopedValueRollback fitting(m_fittingColumns, true);
+    // What each column needs for its texts (the view's own measure, as
+    // when a column is fitted to its contents).
+    const QAbstractItemView *view = m_list;
+    const auto wanted = [view, header](Column c) {
+        return std::max(view->sizeHintForColumn(c), header->sectionSizeHint(c));
+    };
+    int room = m_list->viewport()->width();
+    for (const Column c : {Tick, Date, Km, Time, Average}) {
+        header->resizeSection(c, wanted(c));
+        room -= header->sectionSize(c);
+    }
+    // The reasons (the last column, which takes what is left) whole as far
+    // as the least widths of the name and the file let them be.
+    room -= std::clamp(wanted(Remark), 0, std::max(0, room - m_leastName - m_leastFile));
+    // The name and the file get their least widths and share the rest:
+    // whole if they fit; else the one that needs no more than half of it
+    // whole, the other cut short; else half each.
+    const int spare = std::max(0, room - m_leastName - m_leastFile);
+    int name = std::max(0, wanted(Name) - m_leastName), file = std::max(0, wanted(File) - m_leastFile);
+    if (name + file > spare) {
+        const int half = spare / 2;
+        if (name <= half)
+            file = spare - name;
+        else if (file <= half)
+            name = spare - file;
+        else
+            name = half, file = spare - half;
+    }
+    header->resizeSection(Name, m_leastName + name);
+    header->resizeSection(File, m_leastFile + file);
 }
 
 void ImportWindow::stopReading()
@@ -259,7 +339,15 @@ void ImportWindow::showRow(QTreeWidgetItem *item, const ImportRow &row)
     item->setTextAlignment(Average, Qt::AlignRight | Qt::AlignVCenter);
     item->setText(File, row.files.join(QStringLiteral(", ")));
     item->setText(Remark, row.remarkText());
+    // Texts cut short in their columns are whole in the tooltip.
+    item->setToolTip(Name, row.cells.value(RideColumn::Name));
     item->setToolTip(File, row.files.join(u'\n'));
+    item->setToolTip(Remark, row.remarkText());
+    // A row that cannot be added is greyed.
+    const QVariant greyed =
+        row.offered ? QVariant() : QVariant(m_list->palette().brush(QPalette::Disabled, QPalette::Text));
+    for (int c = 0; c < ColumnCount; ++c)
+        item->setData(c, Qt::ForegroundRole, greyed);
     if (row.offered) {
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Tick, row.ticked ? Qt::Checked : Qt::Unchecked);
@@ -279,6 +367,13 @@ void ImportWindow::updateAddButton()
 
 bool ImportWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    // Once the rows are all there, a window made narrower or wider shares
+    // its width anew, unless the rider has set the columns by hand (while
+    // files are read, the columns keep the widths of their samples).
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize && m_pending == 0 && !m_columnsByHand
+        && !m_fittingColumns
+        && static_cast<QResizeEvent *>(event)->oldSize().width() != static_cast<QResizeEvent *>(event)->size().width())
+        fitColumns();
     // Space ticks or unticks the ride the cursor is on, whichever column
     // the cursor is in.
     if (watched == m_list && event->type() == QEvent::KeyPress

@@ -13,6 +13,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QThreadPool;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -20,9 +21,10 @@ class TFormStorage;
 class TPubStrGrid;
 
 // "Import jízd": the rides of the rider's FIT, GPX and TCX files, read in
-// worker threads, listed as they come with a box to tick each; "Přidat
-// vybrané" hands the ticked rides, in the order they started, to `add`
-// and closes the window.
+// worker threads of the window's own, listed as they come with a box to
+// tick each; "Přidat vybrané" hands the ticked rides, in the order they
+// started, to `add` and closes the window. The reasons of the rows stay
+// in view: long names and file names are cut short, whole in a tooltip.
 class ImportWindow : public QDialog
 {
     Q_OBJECT
@@ -57,6 +59,9 @@ private:
     void stopReading();
     // Every file read, or the reading stopped: the columns fit the rows.
     void readingDone();
+    // The short columns fit their texts, the reasons whole beside them;
+    // the name and the file share the rest.
+    void fitColumns();
     void showProgress();
     void updateAddButton();
     void addTicked();
@@ -73,7 +78,12 @@ private:
     bool m_stopped = false;
     bool m_filling = false;
     bool m_placed = false;
+    bool m_fittingColumns = false;
+    bool m_columnsByHand = false;
+    int m_leastName = 0;
+    int m_leastFile = 0;
 
+    QThreadPool *m_readers = nullptr;
     QTreeWidget *m_list = nullptr;
     QProgressBar *m_progress = nullptr;
     QLabel *m_status = nullptr;

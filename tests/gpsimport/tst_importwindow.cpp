@@ -6,6 +6,7 @@
 #include "Modal.h"
 #include "NumberText.h"
 #include "RideColumn.h"
+#include "RideLogTable.h"
 #include "SingleInstance.h"
 #include "TPubStrGridView.h"
 #include "WindowFixture.h"
@@ -18,6 +19,9 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QStyle>
+#include <QThreadPool>
 #include <QTreeWidget>
 
 #include <thread>
@@ -26,11 +30,14 @@ namespace {
 
 // A GPX track: `points` timed points `seconds` apart, `metres` apart
 // northwards from 50° N 14° E.
-QByteArray gpxTrack(const QString &startUtc, int points, int seconds, double metres, const QString &type = {})
+QByteArray gpxTrack(const QString &startUtc, int points, int seconds, double metres, const QString &type = {},
+                    const QString &name = {})
 {
     const QDateTime start = QDateTime::fromString(startUtc, Qt::ISODate);
     QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\" "
                      "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk>";
+    if (!name.isEmpty())
+        gpx += "<name>" + name.toUtf8() + "</name>";
     if (!type.isEmpty())
         gpx += "<type>" + type.toUtf8() + "</type>";
     gpx += "<trkseg>\n";
@@ -242,7 +249,6 @@ private slots:
         open();
         const QString big = put("big.gpx", gpxTrack("2024-07-15T06:00:00Z", 80000, 1, 5));
         const QString small = put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 61, 60, 200));
-        QThreadPool::globalInstance()->setMaxThreadCount(1);
         ImportWindow d({big, small}, *log(), [](const QList<QStringList> &) {}, w->location(), w);
         d.show();
         QVERIFY(d.isReading());
@@ -250,11 +256,98 @@ private slots:
         QVERIFY(!d.isReading());
         QVERIFY(!button(&d, "ImportStop")->isEnabled());
         QVERIFY(d.findChild<QLabel *>()->text().startsWith(QStringLiteral("Čtení zrušeno")));
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
+        auto *readers = d.findChild<QThreadPool *>(QStringLiteral("ImportReaders"));
+        QVERIFY(readers);
+        QVERIFY(readers->waitForDone(20000));
         QTest::qWait(100);
         QVERIFY(d.rows().isEmpty());
         QVERIFY(!button(&d, "ImportAdd")->isEnabled());
-        QThreadPool::globalInstance()->setMaxThreadCount(QThread::idealThreadCount());
+    }
+
+    // The files are read in threads of the window's own: Qt's global pool,
+    // which the window's painting waits on, is left to the toolkit. Held
+    // up wholly here, it does not hold up the reading.
+    void readsBesideTheGlobalPool()
+    {
+        QThreadPool *global = QThreadPool::globalInstance();
+        const int threads = global->maxThreadCount();
+        QSemaphore held;
+        for (int i = 0; i < threads; ++i)
+            global->start([&held] { held.acquire(); });
+        const auto release = qScopeGuard([&] {
+            held.release(threads);
+            global->waitForDone();
+        });
+        TPubStrGrid log;
+        setUpRideLogTable(log);
+        ImportWindow d({put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 3000, 1, 5)),
+                        put("b.gpx", gpxTrack("2024-07-15T06:00:00Z", 3000, 1, 5))},
+                       log, [](const QList<QStringList> &) {}, ProgramFolder::Location::inFolder(m_dir->path()),
+                       nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!d.isReading(), 10000);
+        QCOMPARE(column(&d, 1), QStringList({"14.7.2024", "15.7.2024"}));
+    }
+
+    // With the names riders' devices give (a phone app's long track name,
+    // a ride found in two files) the reasons stay in view in the window at
+    // its usual width. A cell cut short ends in "…" and shows its whole
+    // text in a tooltip; a file that gave no ride is greyed, a ride is not.
+    void reasonsStayInView_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("cutColumn");
+        QTest::addColumn<QStringList>("wholeText"); // the tooltip's lines, sorted
+        const QString phoneName = QStringLiteral("Odpolední jízda na kole – Brno, Kohoutovice, Bystrc");
+        QTest::newRow("a phone app's track name")
+            << phoneName << QStringList{"Odpoledni_jizda.gpx"} << 2 << QStringList{phoneName};
+        const QStringList two = {"2024-07-14_odpoledni-jizda-na-kole.gpx", "activity_16152343829_brno_bystrc.gpx"};
+        QTest::newRow("one ride in two files") << "Okruh" << two << 6 << two;
+    }
+    void reasonsStayInView()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, files);
+        QFETCH(int, cutColumn);
+        QFETCH(QStringList, wholeText);
+        open({{"14.7.2024", "Okruh", "", "30", "01:00", "30", "3"}});
+        QStringList paths;
+        for (const QString &file : std::as_const(files))
+            paths.append(put(file, gpxTrack("2024-07-14T06:00:00Z", 121, 30, 250, {}, name))); // 30 km: logged
+        paths.append(put("beh.gpx", gpxTrack("2024-07-15T06:00:00Z", 61, 60, 150, "running")));
+        paths.append(put("poznamky.gpx", "nothing of a ride"));
+        ImportWindow d(paths, *log(), [](const QList<QStringList> &) {}, w->location(), w);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        waitForReading(&d);
+        QCOMPARE(d.width(), 820);
+        QTreeWidget *list = listOf(&d);
+        QCOMPARE(column(&d, 7), QStringList({"již v deníku", "běh", "není to záznam jízdy (FIT, GPX ani TCX)"}));
+        const QFontMetrics metrics = list->fontMetrics();
+        const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            const QRect cell = list->visualRect(list->model()->index(row, 7));
+            QVERIFY2(list->viewport()->rect().contains(cell), qPrintable(list->topLevelItem(row)->text(7)));
+            QVERIFY2(metrics.horizontalAdvance(list->topLevelItem(row)->text(7)) + margins <= cell.width(),
+                     qPrintable(list->topLevelItem(row)->text(7)));
+        }
+        QTreeWidgetItem *ride = list->topLevelItem(0);
+        QVERIFY(metrics.horizontalAdvance(ride->text(cutColumn)) + margins
+                > list->visualRect(list->model()->index(0, cutColumn)).width());
+        QCOMPARE(list->textElideMode(), Qt::ElideRight);
+        QStringList tooltip = ride->toolTip(cutColumn).split(u'\n');
+        tooltip.sort();
+        QCOMPARE(tooltip, wholeText);
+        // A wider window gives the text its room.
+        d.resize(1200, d.height());
+        QTRY_VERIFY(metrics.horizontalAdvance(ride->text(cutColumn)) + margins
+                    <= list->visualRect(list->model()->index(0, cutColumn)).width());
+        const QColor grey = list->palette().color(QPalette::Disabled, QPalette::Text);
+        QVERIFY(grey != list->palette().color(QPalette::Active, QPalette::Text));
+        for (int c = 0; c < list->columnCount(); ++c) {
+            QCOMPARE(list->topLevelItem(2)->foreground(c).color(), grey);
+            QVERIFY(ride->foreground(c).color() != grey);
+        }
     }
 
     // Files dropped on the window open the import; the placement of the
