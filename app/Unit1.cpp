@@ -152,8 +152,7 @@ void TForm1::offerUnsavedChanges()
         if (failure.isEmpty()) {
             showRow(m_log->RowCount() - 1);
             if (!copy.isEmpty())
-                StatusBar1->showMessage(QStringLiteral("Neuložené změny jsou obnoveny; kniha jízd, jak byla uložena, "
-                                                       "je v záloze „%1“.")
+                StatusBar1->showMessage(QStringLiteral("Neuložené změny obnoveny; dosavadní kniha jízd je v záloze „%1“.")
                                             .arg(QDir::toNativeSeparators(copy)));
             else if (QFileInfo::exists(m_rideLogPath))
                 Messages::instance().failure(

@@ -108,6 +108,9 @@ void TForm1::FormCreate()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(19);
     StatusBar1->setSizeGripEnabled(true);
+    // A message longer than the window is wide (a copy's path) is cut at
+    // the edge: the whole text is its tooltip.
+    connect(StatusBar1, &QStatusBar::messageChanged, StatusBar1, &QWidget::setToolTip);
     setStatusBar(StatusBar1);
 
     connect(pbs, &TPubStrGridView::selectCell, this, &TForm1::pbsSelectCell);

@@ -311,6 +311,7 @@ private slots:
         QVERIFY(RideLogBackups::isBesideTheLog(kept, file(u"default.tvl"_qs)));
         QCOMPARE(fileBytes(kept), answer == 0 ? before : rideLogFile(changed));
         QVERIFY(w->StatusBar1->currentMessage().contains(kept));
+        QCOMPARE(w->StatusBar1->toolTip(), w->StatusBar1->currentMessage());
         close();
         QCOMPARE(fileBytes(file(u"default.tvl"_qs)), answer == 0 ? rideLogFile(changed) : before);
         QCOMPARE(fileBytes(kept), answer == 0 ? before : rideLogFile(changed));
