@@ -91,6 +91,16 @@ class TestMainWindowInput : public QObject
         target->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY2(target->hasFocus(), qPrintable(target->objectName()));
     }
+    // Each key goes where the focus is, as from a keyboard; "\n" is Enter.
+    static void typeKeys(const QString &keys)
+    {
+        for (QChar c : keys) {
+            if (c == u'\n')
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            else
+                QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        }
+    }
     // A new ride: the picker has the focus, its first part selected.
     void newRide()
     {
@@ -179,13 +189,7 @@ private slots:
         QFETCH(QString, date);
         QFETCH(bool, movedOn);
         newRide();
-        // Each key goes where the focus is, as from a keyboard.
-        for (QChar c : keys) {
-            if (c == u'\n')
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-            else
-                QTest::keyClicks(QApplication::focusWidget(), QString(c));
-        }
+        typeKeys(keys);
         QCOMPARE(cell(0), date.replace(QStringLiteral("YYYY"), QString::number(QDate::currentDate().year())));
         QCOMPARE(w->Combo_Nazev->hasFocus(), movedOn);
         QCOMPARE(w->DateTimePicker1->hasFocus(), !movedOn);
@@ -219,12 +223,7 @@ private slots:
         QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(text->width() / 3, text->height() / 2));
         QTRY_VERIFY(w->DateTimePicker1->hasFocus());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
-        for (QChar c : keys) {
-            if (c == u'\n')
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-            else
-                QTest::keyClicks(QApplication::focusWidget(), QString(c));
-        }
+        typeKeys(keys);
         QCOMPARE(cell(0), date);
         const QString typed = keys.remove(u'\n');
         QCOMPARE(msgs->texts(), refused ? QStringList{u"Datum %1 neexistuje, zadej platné datum."_qs.arg(typed)}

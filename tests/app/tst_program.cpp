@@ -17,6 +17,8 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include "OtherUser.h"
+
 #include <functional>
 #include <grp.h>
 #include <thread>
@@ -26,7 +28,6 @@
 #include <sys/un.h>
 
 namespace {
-constexpr uid_t kNobody = 65534;
 
 // A socket at `path`, listening or connected to it, made as `uid`: the
 // kernel tells the other end the user who called listen() or connect().
@@ -123,10 +124,7 @@ class TestProgram : public QObject
         env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
         p.setProcessEnvironment(env);
         if (asOther && ::geteuid() == 0)
-            p.setChildProcessModifier([] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
-                    ::_exit(99);
-            });
+            runAsNobody(p);
     }
 
     // Written with LF line ends: the program writes CR LF back.

@@ -3,6 +3,7 @@
 #include "DataKeeper.h"
 #include "IniFile.h"
 #include "MessageRecorder.h"
+#include "OtherUser.h"
 #include "Modal.h"
 #include "RideLogBackups.h"
 #include "RideLogFile.h"
@@ -32,7 +33,6 @@
 #include <QtTest>
 
 #include <csignal>
-#include <grp.h>
 #include <thread>
 #include <unistd.h>
 
@@ -358,10 +358,7 @@ private slots:
             QVERIFY(QFile::setPermissions(log, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther
                                                    | (ownLog ? QFile::WriteOther : QFile::Permissions())));
             if (::geteuid() == 0) {
-                child.setChildProcessModifier([] {
-                    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                        ::_exit(99);
-                });
+                runAsNobody(child);
             } else {
                 QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
                 if (!ownLog)
