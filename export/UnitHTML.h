@@ -1,5 +1,6 @@
 #pragma once
 #include "ProgramFolder.h"
+#include "HtmlPage.h"
 #include "HtmlSettings.h"
 
 #include <QByteArray>
@@ -37,9 +38,7 @@ class TFormHTML : public QDialog
 {
     Q_OBJECT
 public:
-    // The rides the preview shows at most: a page of tens of thousands of
-    // rides takes the browser seconds and, far enough, all its memory.
-    static constexpr int kPreviewRides = 500;
+    static constexpr int kPreviewRides = HtmlPage::kPreviewRides;
     // The pause in typing after which the preview is rebuilt.
     static constexpr int kRebuildPauseMs = 300;
 
