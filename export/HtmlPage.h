@@ -22,6 +22,10 @@ namespace HtmlPage {
 
 // A page with every ride of the log.
 inline constexpr int kAllRides = -1;
+// The rides the export window's preview shows at most: a page of tens of
+// thousands of rides takes the browser seconds and, far enough, all its
+// memory.
+inline constexpr int kPreviewRides = 500;
 
 // Both set the table's UseTdWrap and zkraceni from the settings (the table
 // keeps them). The page's lines:

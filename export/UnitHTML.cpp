@@ -167,7 +167,7 @@ void TFormHTML::buildControls()
     previewLayout->addWidget(LblNahled);
     m_rebuildTimer = new QTimer(this);
     m_rebuildTimer->setSingleShot(true);
-    m_rebuildTimer->setInterval(kRebuildPauseMs);
+    m_rebuildTimer->setInterval(0);
     connect(m_rebuildTimer, &QTimer::timeout, this, guardedSlot(this, &TFormHTML::BuildPage));
 
     Panel1 = new QFrame(this);
@@ -429,8 +429,12 @@ void TFormHTML::rebuildNow()
 
 void TFormHTML::rebuild()
 {
-    // Each keystroke starts the pause again.
-    if (!m_loading)
+    // Keys handled in one pass of the event loop (a burst of them, or the
+    // steps of one edit) make one page. A keystroke after them builds the
+    // next page without waiting for the one before to show: the browser
+    // drops the older page, and the preview is one page load behind the
+    // last keystroke, however fast the rider types.
+    if (!m_loading && !m_rebuildTimer->isActive())
         m_rebuildTimer->start();
 }
 

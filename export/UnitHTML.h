@@ -1,5 +1,6 @@
 #pragma once
 #include "ProgramFolder.h"
+#include "HtmlPage.h"
 #include "HtmlSettings.h"
 
 #include <QByteArray>
@@ -28,20 +29,17 @@ class TPubStrGrid;
 // "HTML výstup": the ride log as an HTML page in a live preview, the
 // page's look (fonts, colours, border, title, cutting of long texts) kept
 // in store.ini, and the page saved to a file or printed. Modal; made anew
-// for every opening. The preview follows every change: at once for a
-// dialog, a button or the check box, after a pause in typing for the text
-// and number fields. It shows at most the first kPreviewRides rides;
-// "Uložit" and "Tisk" always take the whole page, built then from the
-// newest settings. The look is stored however the window is closed.
+// for every opening. The preview follows every change at once: a dialog, a
+// button or the check box when it is done, the text and number fields once
+// the keys at hand are handled (the browser drops a page that a newer one
+// overtakes before it is shown). It shows at most the first kPreviewRides
+// rides; "Uložit" and "Tisk" always take the whole page, built then from
+// the newest settings. The look is stored however the window is closed.
 class TFormHTML : public QDialog
 {
     Q_OBJECT
 public:
-    // The rides the preview shows at most: a page of tens of thousands of
-    // rides takes the browser seconds and, far enough, all its memory.
-    static constexpr int kPreviewRides = 500;
-    // The pause in typing after which the preview is rebuilt.
-    static constexpr int kRebuildPauseMs = 300;
+    static constexpr int kPreviewRides = HtmlPage::kPreviewRides;
 
     // `settings` is the program's one record of the page's look; it is
     // reloaded from store.ini at every opening.
@@ -91,7 +89,7 @@ public:
     // Builds the preview page from the settings and the controls and
     // shows it.
     void BuildPage();
-    // A change waits for the pause in typing.
+    // A change in a text or number field is not in the page yet.
     bool isRebuildPending() const;
 
     void done(int result) override;
@@ -130,7 +128,7 @@ private:
     void sendToPrinter();
     void printDone(bool ok);
     // Builds at once after a change that comes as a whole (a click), or
-    // once typing pauses; nothing while the settings load.
+    // once the keys at hand are handled; nothing while the settings load.
     void rebuildNow();
     void rebuild();
     void flushRebuild();

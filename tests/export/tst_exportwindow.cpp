@@ -186,7 +186,7 @@ private slots:
         QTest::keyClicks(w->LblTitle, " & <B>");
         // What store.ini could not hold is left out as it is typed.
         w->LblTitle->insert(u"Ж"_qs);
-        // Rebuilt once typing pauses, not at every keystroke.
+        // Keys handled in one pass make one page, built after them.
         QVERIFY(w->isRebuildPending());
         QCOMPARE(pageLines()[1], u"<HTML><head><TITLE>Trasovník HTML výstup</TITLE>"_qs);
         QCOMPARE(settledLines()[1], u"<HTML><head><TITLE>Trasovník HTML výstup &amp; &lt;B&gt;</TITLE>"_qs);
@@ -221,9 +221,49 @@ private slots:
         QVERIFY(settledLines().contains(u"        border-left:10px solid #000000;"_qs));
     }
 
+    // Each keystroke in a text or number field has its page built as soon
+    // as the key is handled: no pause in typing, no waiting for the page
+    // before to show. The preview ends on the last keystroke's page.
+    void keystrokesRebuildAtOnce_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("title") << u"LblTitle"_qs << QStringList{u"Roky"_qs, u" 2005"_qs}
+                               << QStringList{u"<HTML><head><TITLE>Roky</TITLE>"_qs,
+                                              u"<HTML><head><TITLE>Roky 2005</TITLE>"_qs}
+                               << u"Roky 2005"_qs;
+        QTest::newRow("cut length") << u"spinwrap"_qs << QStringList{u"4"_qs, u"0"_qs}
+                                    << QStringList{u"<td nowrap>Lhot...</td>"_qs,
+                                                   u"<td nowrap>Lhota - Ves - Hora - Brod - Les - Lhota</td>"_qs}
+                                    << u"Lhota - Ves - Hora - Brod - Les - Lhota"_qs;
+    }
+    void keystrokesRebuildAtOnce()
+    {
+        QFETCH(QString, field);
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, shown);
+        open();
+        auto *edit = w->findChild<QWidget *>(field);
+        QVERIFY(edit);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QSignalSpy loaded(w->WebBrowser1, &QWebEngineView::loadFinished);
+        for (int i = 0; i < keys.size(); ++i) {
+            QTest::keyClicks(edit, keys[i]);
+            QCoreApplication::processEvents();
+            QVERIFY(!w->isRebuildPending());
+            QVERIFY2(pageLines().contains(lines[i]), qPrintable(lines[i]));
+        }
+        QVERIFY(loaded.wait(20000));
+        QVERIFY(shownText().contains(shown));
+    }
+
     // A log longer than the preview: the preview shows the first rides and
     // says so; "Uložit" and "Tisk" take the whole page with the newest
-    // settings, even while the rebuild still waits for typing to pause.
+    // settings, even before the page of the keys just typed is built.
     void longLogPreviewSaveAndPrint()
     {
         const int rides = TFormHTML::kPreviewRides + 100;
