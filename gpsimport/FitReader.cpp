@@ -14,6 +14,9 @@
 // its time read, on a walk over them all.
 
 #include "FitCrc.h"
+#include "FitFields.h"
+#include "FitInput.h"
+#include "FitSports.h"
 #include "MovingTime.h"
 #include "RecordedRide.h"
 
@@ -35,6 +38,7 @@
 namespace GpsImport {
 
 namespace {
+using namespace Fit;
 
 // FIT time counts seconds from 1989-12-31T00:00:00Z.
 constexpr qint64 kFitEpoch = 631065600;
@@ -42,11 +46,6 @@ constexpr qint64 kFitEpoch = 631065600;
 // Global message numbers of the messages read.
 enum Global : std::uint16_t { kFileId = 0, kSport = 12, kSession = 18, kRecord = 20 };
 constexpr int kFileTypeActivity = 4;
-constexpr int kSportGeneric = 0;
-constexpr int kSportCycling = 2;
-constexpr int kSportFitnessEquipment = 4;
-constexpr int kSportTraining = 10;
-constexpr int kSportEBiking = 21;
 
 QString problemEmpty()
 {
@@ -94,59 +93,6 @@ QString problemNotActivity(int type)
     return QStringLiteral("není to záznam aktivity (FIT: %1)").arg(fileTypeName(type));
 }
 
-// FIT's names of its sports (the `sport` enumeration).
-QString sportWord(int sport)
-{
-    static constexpr const char *names[] = {
-        "generic", "running", "cycling", "transition", "fitness_equipment", "swimming", "basketball", "soccer",
-        "tennis", "american_football", "training", "walking", "cross_country_skiing", "alpine_skiing",
-        "snowboarding", "rowing", "mountaineering", "hiking", "multisport", "paddling", "flying", "e_biking",
-        "motorcycling", "boating", "driving", "golf", "hang_gliding", "horseback_riding", "hunting", "fishing",
-        "inline_skating", "rock_climbing", "sailing", "ice_skating", "sky_diving", "snowshoeing", "snowmobiling",
-        "stand_up_paddleboarding", "surfing", "wakeboarding", "water_skiing", "kayaking", "rafting",
-        "windsurfing", "kitesurfing", "tactical", "jumpmaster", "boxing", "floor_climbing", "baseball", nullptr,
-        nullptr, nullptr, "diving", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "hiit",
-        nullptr, "racket", "wheelchair_push_walk", "wheelchair_push_run", "meditation", nullptr, "disc_golf",
-        nullptr, "cricket", "rugby", "hockey", "lacrosse", "volleyball", "water_tubing", "wakesurfing", nullptr,
-        nullptr, "mixed_martial_arts", nullptr, "snorkeling", "dance", "jump_rope",
-    };
-    if (sport >= 0 && sport < int(std::size(names)) && names[sport])
-        return QLatin1String(names[sport]);
-    return QStringLiteral("sport %1").arg(sport);
-}
-
-// Sub-sports that make a ride of a session on a machine or of no stated
-// sport: spin, indoor_cycling, road, mountain, downhill, recumbent,
-// cyclocross, hand_cycling, track_cycling, e_bike_fitness, bmx,
-// gravel_cycling, e_bike_mountain, commuting, mixed_surface,
-// indoor_hand_cycling.
-bool isCyclingSubSport(int subSport)
-{
-    switch (subSport) {
-    case 5: case 6: case 7: case 8: case 9: case 10: case 11: case 12: case 13:
-    case 28: case 29: case 46: case 47: case 48: case 49: case 88:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The Czech name of the sport of a session (`sport` below 0 when neither
-// the session nor the file names one); empty for a bike ride. A session
-// of no sport is no ride unless its sub-sport makes it one: sensors that
-// are no bike computer (a heart-rate strap, a muscle-oxygen sensor) write
-// such sessions. The points of a file cut short before it named its sport
-// are taken for a ride.
-QString otherSport(int sport, int subSport, bool unnamedIsRide = false)
-{
-    if (sport == kSportCycling || sport == kSportEBiking || (sport < 0 && unnamedIsRide))
-        return {};
-    if ((sport < 0 || sport == kSportGeneric || sport == kSportFitnessEquipment || sport == kSportTraining)
-        && isCyclingSubSport(subSport))
-        return {};
-    return otherSportName(sportWord(sport < 0 ? kSportGeneric : sport));
-}
-
 // The remarks, made once and shared by every ride that carries one.
 QString remark(const char16_t *text)
 {
@@ -163,127 +109,6 @@ QString remark(const char16_t *text)
 QDateTime fitTime(std::uint32_t t)
 {
     return QDateTime::fromSecsSinceEpoch(kFitEpoch + qint64(t), Qt::UTC);
-}
-
-// ---------------------------------------------------------------- fields
-
-// How a field's bytes make a number, from its base type, with the value
-// that means "not set".
-enum Kind : std::uint8_t { kAbsent, kU8, kS8, kU8z, kU16, kS16, kU16z, kU32, kS32, kU32z, kU64, kS64, kU64z, kF32, kF64 };
-
-constexpr Kind kindOf(std::uint8_t baseType)
-{
-    switch (baseType & 0x1F) {
-    case 0: case 2: case 13: return kU8; // enum, uint8, byte
-    case 1: return kS8;
-    case 3: return kS16;
-    case 4: return kU16;
-    case 5: return kS32;
-    case 6: return kU32;
-    case 8: return kF32;
-    case 9: return kF64;
-    case 10: return kU8z;
-    case 11: return kU16z;
-    case 12: return kU32z;
-    case 14: return kS64;
-    case 15: return kU64;
-    case 16: return kU64z;
-    default: return kAbsent; // strings and unknown types carry no number
-    }
-}
-
-constexpr int sizeOf(Kind k)
-{
-    switch (k) {
-    case kU8: case kS8: case kU8z: return 1;
-    case kU16: case kS16: case kU16z: return 2;
-    case kU32: case kS32: case kU32z: case kF32: return 4;
-    case kU64: case kS64: case kU64z: case kF64: return 8;
-    default: return 0;
-    }
-}
-
-// Where one wanted field lies in a data message, and how to read it.
-struct Slot
-{
-    std::uint32_t offset = 0;
-    Kind kind = kAbsent;
-};
-
-template<typename T>
-inline T load(const unsigned char *p, bool big)
-{
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    if (big) {
-        if constexpr (sizeof(T) == 2)
-            v = T(__builtin_bswap16(std::uint16_t(v)));
-        else if constexpr (sizeof(T) == 4)
-            v = T(__builtin_bswap32(std::uint32_t(v)));
-        else if constexpr (sizeof(T) == 8)
-            v = T(__builtin_bswap64(std::uint64_t(v)));
-    }
-    return v;
-}
-
-inline bool fromFloat(double d, std::int64_t &out)
-{
-    if (!(std::isfinite(d) && std::fabs(d) < 9.0e18))
-        return false;
-    out = std::int64_t(std::llround(d));
-    return true;
-}
-
-// The field's number, false when the message does not set it.
-[[gnu::always_inline]] inline bool read(const unsigned char *msg, Slot s, bool big, std::int64_t &out)
-{
-    const unsigned char *p = msg + s.offset;
-    switch (s.kind) {
-    case kAbsent: return false;
-    case kU8: out = p[0]; return p[0] != 0xFF;
-    case kS8: out = std::int8_t(p[0]); return p[0] != 0x7F;
-    case kU8z: out = p[0]; return p[0] != 0;
-    case kU16: out = load<std::uint16_t>(p, big); return out != 0xFFFF;
-    case kS16: out = load<std::int16_t>(p, big); return out != 0x7FFF;
-    case kU16z: out = load<std::uint16_t>(p, big); return out != 0;
-    case kU32: out = load<std::uint32_t>(p, big); return out != 0xFFFFFFFF;
-    case kS32: out = load<std::int32_t>(p, big); return out != 0x7FFFFFFF;
-    case kU32z: out = load<std::uint32_t>(p, big); return out != 0;
-    case kU64: {
-        const std::uint64_t v = load<std::uint64_t>(p, big);
-        out = std::int64_t(v);
-        return v != ~std::uint64_t(0) && v <= std::uint64_t(INT64_MAX);
-    }
-    case kS64: out = load<std::int64_t>(p, big); return out != INT64_MAX;
-    case kU64z: {
-        const std::uint64_t v = load<std::uint64_t>(p, big);
-        out = std::int64_t(v);
-        return v != 0 && v <= std::uint64_t(INT64_MAX);
-    }
-    case kF32: {
-        const std::uint32_t bits = load<std::uint32_t>(p, big);
-        float f;
-        std::memcpy(&f, &bits, sizeof f);
-        return bits != 0xFFFFFFFF && fromFloat(f, out);
-    }
-    case kF64: {
-        const std::uint64_t bits = load<std::uint64_t>(p, big);
-        double d;
-        std::memcpy(&d, &bits, sizeof d);
-        return bits != ~std::uint64_t(0) && fromFloat(d, out);
-    }
-    }
-    return false;
-}
-
-// A FIT time read into a 32-bit count.
-[[gnu::always_inline]] inline bool readTime(const unsigned char *msg, Slot s, bool big, std::uint32_t &out)
-{
-    std::int64_t v;
-    if (!read(msg, s, big, v) || v < 0 || v > 0xFFFFFFFE)
-        return false;
-    out = std::uint32_t(v);
-    return true;
 }
 
 // The fields wanted of each message, by slot: 0 is always the time
@@ -457,125 +282,6 @@ struct Session
             return double(stamp - start);
         return std::nullopt;
     }
-};
-
-// ---------------------------------------------------------------- the bytes
-
-// The device read through one buffer that holds the largest message
-// possible; the checksum follows the bytes as they are taken.
-class Input
-{
-public:
-    Input(QIODevice &device, const StopFlag &stop)
-        : device_(device), stop_(stop), buffer_(new unsigned char[kCapacity]), start_(device.pos())
-    {
-    }
-
-    // Makes n bytes from the current one available; false at the end of
-    // the device (or when the reading is stopped).
-    bool ensure(std::size_t n)
-    {
-        return end_ - pos_ >= n || refill(n);
-    }
-
-    const unsigned char *at() const { return buffer_.get() + pos_; }
-    std::size_t available() const { return end_ - pos_; }
-    void skip(std::size_t n) { pos_ += n; }
-    std::int64_t offset() const { return base_ + std::int64_t(pos_); }
-    bool stopped() const { return stopped_; }
-
-    // The checksum runs over the bytes taken from now on, starting at 0.
-    void startCrc()
-    {
-        crcOn_ = true;
-        crc_ = 0;
-        crcFrom_ = pos_;
-    }
-    std::uint16_t takeCrc()
-    {
-        crc_ = FitCrc::update(crc_, buffer_.get() + crcFrom_, pos_ - crcFrom_);
-        crcFrom_ = pos_;
-        crcOn_ = false;
-        return crc_;
-    }
-
-    // Takes bytes up to the absolute offset `to` without looking at them;
-    // false if the device ends first.
-    bool skipTo(std::int64_t to)
-    {
-        while (offset() < to) {
-            if (!ensure(1))
-                return false;
-            const std::size_t n = std::size_t(std::min<std::int64_t>(std::int64_t(available()), to - offset()));
-            pos_ += n;
-        }
-        return true;
-    }
-
-    // Whether the bytes from an earlier offset can be read again.
-    bool canGoBack() const { return !device_.isSequential(); }
-
-    // Goes to the absolute offset `to`, within the buffer or by seeking
-    // the device; the checksum stops. False when the device cannot go there.
-    bool seek(std::int64_t to)
-    {
-        crcOn_ = false;
-        if (to >= base_ && to <= base_ + std::int64_t(end_)) {
-            pos_ = std::size_t(to - base_);
-            return true;
-        }
-        if (stopped_ || !device_.seek(start_ + to))
-            return false;
-        base_ = to;
-        pos_ = end_ = 0;
-        ended_ = false;
-        return true;
-    }
-
-    static constexpr std::size_t kCapacity = 256 * 1024;
-
-private:
-    static constexpr std::size_t kChunk = 64 * 1024;
-
-    bool refill(std::size_t n)
-    {
-        if (n > kCapacity || ended_)
-            return false;
-        if (stop_.load(std::memory_order_relaxed)) {
-            stopped_ = ended_ = true;
-            return false;
-        }
-        if (crcOn_) {
-            crc_ = FitCrc::update(crc_, buffer_.get() + crcFrom_, pos_ - crcFrom_);
-            crcFrom_ = 0;
-        }
-        const std::size_t left = end_ - pos_;
-        std::memmove(buffer_.get(), buffer_.get() + pos_, left);
-        base_ += std::int64_t(pos_);
-        pos_ = 0;
-        end_ = left;
-        while (end_ < n) {
-            const std::size_t room = std::min(kChunk, kCapacity - end_);
-            const qint64 got = device_.read(reinterpret_cast<char *>(buffer_.get() + end_), qint64(room));
-            if (got <= 0) {
-                ended_ = true;
-                return false;
-            }
-            end_ += std::size_t(got);
-        }
-        return true;
-    }
-
-    QIODevice &device_;
-    const StopFlag &stop_;
-    std::unique_ptr<unsigned char[]> buffer_;
-    std::size_t pos_ = 0, end_ = 0;
-    std::int64_t base_ = 0;
-    const qint64 start_; // the device's position when the reading began
-    bool ended_ = false, stopped_ = false;
-    bool crcOn_ = false;
-    std::size_t crcFrom_ = 0;
-    std::uint16_t crc_ = 0;
 };
 
 // ---------------------------------------------------------------- one FIT file
