@@ -11,6 +11,7 @@
 #include "AnsiFile.h"
 #include "BackupWindow.h"
 #include "LocaleService.h"
+#include "LongestWait.h"
 #include "ProgramFolder.h"
 #include "RideLogFiles.h"
 #include "RideLogTable.h"
@@ -19,12 +20,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -63,31 +62,20 @@ Figures openOnce()
     TPubStrGrid log;
     setUpRideLogTable(log);
     RideLogFiles files(log, ProgramFolder::Location::inFolder(g_folder));
-    QElapsedTimer clock;
-    clock.start();
+    LongestWait wait;
     BackupWindow window(files);
     window.show();
-    qint64 lastTick = clock.nsecsElapsed(), longest = 0;
-    QTimer tick;
-    tick.setInterval(1);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - lastTick);
-        lastTick = now;
-    });
-    tick.start();
+    wait.startTicking();
     QTest::qWaitForWindowExposed(&window);
     window.repaint();
     Figures f;
-    f.firstFrameMs = double(clock.nsecsElapsed()) / 1e6;
+    f.firstFrameMs = double(wait.elapsedNs()) / 1e6;
     QEventLoop loop;
     QObject::connect(&window, &BackupWindow::readingEnded, &loop, &QEventLoop::quit);
     if (window.isReading())
         loop.exec();
-    const qint64 all = clock.nsecsElapsed();
-    longest = std::max(longest, all - lastTick);
-    f.allMs = double(all) / 1e6;
-    f.longestWaitMs = double(longest) / 1e6;
+    f.allMs = double(wait.elapsedNs()) / 1e6;
+    f.longestWaitMs = wait.longestMs();
     return f;
 }
 

@@ -19,6 +19,7 @@
 #include "AnsiFile.h"
 #include "AtomicWrite.h"
 #include "ExportWindowLoader.h"
+#include "LongestWait.h"
 #include "MainWindowStart.h"
 #include "RatioReporter.h"
 #include "RideLogText.h"
@@ -121,22 +122,12 @@ Sample untilTitleShown(QWebEngineView *view, const QString &title, const std::fu
 {
     Sample sample;
     QEventLoop loop;
-    QElapsedTimer clock;
-    qint64 lastTick = 0, longest = 0, builtAt = -1;
+    qint64 builtAt = -1;
     bool loaded = false;
     const auto check = [&] {
         if (loaded && view->title() == title)
             loop.quit();
     };
-    QTimer tick;
-    tick.setInterval(1);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - lastTick);
-        lastTick = now;
-        if (builtAt < 0 && built && built())
-            builtAt = now;
-    });
     QTimer timeout;
     timeout.setSingleShot(true);
     QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -145,8 +136,11 @@ Sample untilTitleShown(QWebEngineView *view, const QString &title, const std::fu
         check();
     });
     const auto titled = QObject::connect(view, &QWebEngineView::titleChanged, check);
-    clock.start();
-    tick.start();
+    LongestWait wait([&](qint64 now) {
+        if (builtAt < 0 && built && built())
+            builtAt = now;
+    });
+    wait.startTicking();
     timeout.start(60000);
     act();
     loop.exec();
@@ -154,9 +148,8 @@ Sample untilTitleShown(QWebEngineView *view, const QString &title, const std::fu
     QObject::disconnect(titled);
     if (!loaded || view->title() != title)
         return sample;
-    const qint64 now = clock.nsecsElapsed();
-    sample.ms = double(now) / 1e6;
-    sample.longestWaitMs = double(std::max(longest, now - lastTick)) / 1e6;
+    sample.ms = double(wait.elapsedNs()) / 1e6;
+    sample.longestWaitMs = wait.longestMs();
     sample.untilBuiltMs = builtAt < 0 ? 0 : double(builtAt) / 1e6;
     return sample;
 }

@@ -21,6 +21,7 @@
 #include "FitWriter.h"
 #include "ImportRules.h"
 #include "ImportWindow.h"
+#include "LongestWait.h"
 #include "ProgramFolder.h"
 #include "RatioReporter.h"
 #include "RideLogTable.h"
@@ -109,37 +110,31 @@ std::optional<Figures> importInWindow(const QStringList &files, int rides, Until
     TPubStrGrid log;
     setUpRideLogTable(log);
     const ProgramFolder::Location where = ProgramFolder::Location::inFolder(g_folder);
-    QElapsedTimer clock;
-    clock.start();
+    QEventLoop loop;
+    qint64 firstRide = -1, stoppedAt = -1;
+    ImportWindow *shown = nullptr;
+    LongestWait wait([&](qint64 now) {
+        if (firstRide < 0 && shown && !shown->rows().isEmpty()) {
+            firstRide = now;
+            if (until == Until::FirstRideThenStop) {
+                shown->findChild<QPushButton *>(QStringLiteral("ImportStop"))->click();
+                stoppedAt = now;
+                loop.quit();
+            }
+        }
+    });
     ImportWindow window(files, log, [](const QList<QStringList> &) {}, where, nullptr);
+    shown = &window;
     window.show();
     PaintCounter windowPaints, listPaints;
     window.installEventFilter(&windowPaints);
     if (auto *list = window.findChild<QTreeWidget *>(QStringLiteral("ImportList")))
         list->viewport()->installEventFilter(&listPaints);
-    QEventLoop loop;
-    qint64 firstRide = -1, lastTick = clock.nsecsElapsed(), longest = 0, stoppedAt = -1;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(1);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - lastTick);
-        lastTick = now;
-        if (firstRide < 0 && !window.rows().isEmpty()) {
-            firstRide = now;
-            if (until == Until::FirstRideThenStop) {
-                window.findChild<QPushButton *>(QStringLiteral("ImportStop"))->click();
-                stoppedAt = clock.nsecsElapsed();
-                loop.quit();
-            }
-        }
-    });
     QTimer frame;
     frame.setTimerType(Qt::PreciseTimer);
     frame.setInterval(kFrameMs);
     QObject::connect(&frame, &QTimer::timeout, &window, qOverload<>(&QWidget::repaint));
-    tick.start();
+    wait.startTicking();
     frame.start();
     QObject::connect(&window, &ImportWindow::readingEnded, &loop, [&] {
         if (until == Until::AllRead)
@@ -149,17 +144,15 @@ std::optional<Figures> importInWindow(const QStringList &files, int rides, Until
         QTimer::singleShot(kNothingReadMs, &loop, &QEventLoop::quit);
     if (window.isReading() || until == Until::Time)
         loop.exec();
-    const qint64 all = clock.nsecsElapsed();
-    // The gap up to the end counts too.
-    longest = std::max(longest, all - lastTick);
-    Figures figures{double(firstRide < 0 ? all : firstRide) / 1e6, double(all) / 1e6, double(longest) / 1e6,
+    const qint64 all = wait.elapsedNs();
+    Figures figures{double(firstRide < 0 ? all : firstRide) / 1e6, double(all) / 1e6, wait.longestMs(),
                     windowPaints.paints, listPaints.paints};
     if (until == Until::FirstRideThenStop) {
         auto *readers = window.findChild<QThreadPool *>(QStringLiteral("ImportReaders"));
         if (stoppedAt < 0 || !readers)
             return std::nullopt;
         readers->waitForDone();
-        figures.stopped = double(clock.nsecsElapsed() - stoppedAt) / 1e6;
+        figures.stopped = double(wait.elapsedNs() - stoppedAt) / 1e6;
         return figures;
     }
     window.hide();
