@@ -30,14 +30,14 @@ BackupWindow::BackupWindow(RideLogFiles &files, QWidget *parent) : QDialog(paren
     label->setWordWrap(true);
     layout->addWidget(label);
 
-    Seznam = new QTreeWidget(this);
-    Seznam->setObjectName(QStringLiteral("Seznam"));
-    Seznam->setRootIsDecorated(false);
-    Seznam->setUniformRowHeights(true);
-    Seznam->setHeaderLabels({QStringLiteral("Záloha"), QStringLiteral("Druh"), QStringLiteral("Jízd"),
+    copyList = new QTreeWidget(this);
+    copyList->setObjectName(QStringLiteral("copyList"));
+    copyList->setRootIsDecorated(false);
+    copyList->setUniformRowHeights(true);
+    copyList->setHeaderLabels({QStringLiteral("Záloha"), QStringLiteral("Druh"), QStringLiteral("Jízd"),
                              QStringLiteral("Km")});
-    label->setBuddy(Seznam);
-    layout->addWidget(Seznam, 1);
+    label->setBuddy(copyList);
+    layout->addWidget(copyList, 1);
     // Why the chosen copy cannot be restored.
     m_why = new QLabel(this);
     m_why->setObjectName(QStringLiteral("Proc"));
@@ -47,7 +47,7 @@ BackupWindow::BackupWindow(RideLogFiles &files, QWidget *parent) : QDialog(paren
     m_entries = RideLogBackups::list(files.logPath());
     m_problems.resize(m_entries.size());
     for (const RideLogBackups::Entry &e : m_entries) {
-        auto *item = new QTreeWidgetItem(Seznam);
+        auto *item = new QTreeWidgetItem(copyList);
         item->setText(When, RideLogBackups::whenText(e));
         item->setText(Kind, RideLogBackups::kindText(e.kind));
         item->setText(Rides, kReading);
@@ -57,39 +57,39 @@ BackupWindow::BackupWindow(RideLogFiles &files, QWidget *parent) : QDialog(paren
         item->setTextAlignment(Km, Qt::AlignRight | Qt::AlignVCenter);
     }
     if (m_entries.isEmpty()) {
-        auto *item = new QTreeWidgetItem(Seznam, {QStringLiteral("Žádná záloha zatím není.")});
+        auto *item = new QTreeWidgetItem(copyList, {QStringLiteral("Žádná záloha zatím není.")});
         item->setFlags(Qt::NoItemFlags);
     } else {
-        Seznam->setCurrentItem(Seznam->topLevelItem(0));
+        copyList->setCurrentItem(copyList->topLevelItem(0));
     }
     // Room for a damaged copy's kind and for the km of a long log.
-    const QFontMetrics metrics = Seznam->fontMetrics();
+    const QFontMetrics metrics = copyList->fontMetrics();
     const int pad = metrics.horizontalAdvance(QStringLiteral("MM"));
-    Seznam->resizeColumnToContents(When);
-    Seznam->header()->resizeSection(
+    copyList->resizeColumnToContents(When);
+    copyList->header()->resizeSection(
         Kind, metrics.horizontalAdvance(RideLogBackups::kindText(RideLogBackups::Entry::UnsavedChanges)
                                         + QStringLiteral(" (poškozená)"))
                   + pad);
-    Seznam->header()->resizeSection(Rides, metrics.horizontalAdvance(QStringLiteral("Jízd 000 000")) + pad);
-    Seznam->header()->resizeSection(Km, metrics.horizontalAdvance(QStringLiteral("0 000 000,00")) + pad);
+    copyList->header()->resizeSection(Rides, metrics.horizontalAdvance(QStringLiteral("Jízd 000 000")) + pad);
+    copyList->header()->resizeSection(Km, metrics.horizontalAdvance(QStringLiteral("0 000 000,00")) + pad);
 
     auto *buttons = new QDialogButtonBox(this);
-    BtnObnovit = buttons->addButton(QStringLiteral("&Obnovit"), QDialogButtonBox::AcceptRole);
-    BtnObnovit->setObjectName(QStringLiteral("BtnObnovit"));
-    BtnZavrit = buttons->addButton(QStringLiteral("&Zavřít"), QDialogButtonBox::RejectRole);
-    BtnZavrit->setObjectName(QStringLiteral("BtnZavrit"));
+    restoreButton = buttons->addButton(QStringLiteral("&Obnovit"), QDialogButtonBox::AcceptRole);
+    restoreButton->setObjectName(QStringLiteral("restoreButton"));
+    closeButton = buttons->addButton(QStringLiteral("&Zavřít"), QDialogButtonBox::RejectRole);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
     layout->addWidget(buttons);
-    connect(BtnObnovit, &QPushButton::clicked, this, guardedSlot(this, &BackupWindow::BtnObnovitClick));
-    connect(BtnZavrit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(restoreButton, &QPushButton::clicked, this, guardedSlot(this, &BackupWindow::restoreChosenCopy));
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     // Enter is the default button's ("Obnovit"); the list passes the key
     // on after its own activation, which would ask a second time.
-    connect(Seznam, &QTreeWidget::itemDoubleClicked, this, guardedSlot(this, &BackupWindow::BtnObnovitClick));
-    connect(Seznam, &QTreeWidget::currentItemChanged, this, &BackupWindow::updateRestoreButton);
+    connect(copyList, &QTreeWidget::itemDoubleClicked, this, guardedSlot(this, &BackupWindow::restoreChosenCopy));
+    connect(copyList, &QTreeWidget::currentItemChanged, this, &BackupWindow::updateRestoreButton);
     updateRestoreButton();
 
     int width = 0;
-    for (int c = 0; c < Seznam->columnCount(); ++c)
-        width += Seznam->columnWidth(c);
+    for (int c = 0; c < copyList->columnCount(); ++c)
+        width += copyList->columnWidth(c);
     resize(std::max(420, width + 60), 320);
 
     m_reader.setMaxThreadCount(1);
@@ -120,7 +120,7 @@ void BackupWindow::summarise()
 
 void BackupWindow::showSummary(int index, const RideLogBackups::Summary &summary)
 {
-    QTreeWidgetItem *item = Seznam->topLevelItem(index);
+    QTreeWidgetItem *item = copyList->topLevelItem(index);
     const RideLogBackups::Entry &entry = m_entries[index];
     QString kind = RideLogBackups::kindText(entry.kind);
     if (!summary.readable)
@@ -145,17 +145,17 @@ void BackupWindow::showSummary(int index, const RideLogBackups::Summary &summary
 
 void BackupWindow::updateRestoreButton()
 {
-    const int index = Seznam->indexOfTopLevelItem(Seznam->currentItem());
+    const int index = copyList->indexOfTopLevelItem(copyList->currentItem());
     const bool known = index >= 0 && index < m_entries.size();
-    BtnObnovit->setEnabled(known && m_problems[index].isEmpty());
+    restoreButton->setEnabled(known && m_problems[index].isEmpty());
     m_why->setText(known && !m_problems[index].isEmpty()
                        ? QStringLiteral("Tuto zálohu nelze obnovit, není to kniha jízd: %1.").arg(m_problems[index])
                        : QString());
 }
 
-void BackupWindow::BtnObnovitClick()
+void BackupWindow::restoreChosenCopy()
 {
-    const int index = Seznam->indexOfTopLevelItem(Seznam->currentItem());
+    const int index = copyList->indexOfTopLevelItem(copyList->currentItem());
     if (index < 0 || index >= m_entries.size() || !m_problems[index].isEmpty())
         return;
     const RideLogBackups::Entry &entry = m_entries[index];

@@ -32,16 +32,16 @@ public:
     // True while copies are still being read.
     bool isReading() const { return m_summarised < m_entries.size(); }
 
-    QTreeWidget *Seznam = nullptr;
-    QPushButton *BtnObnovit = nullptr;
-    QPushButton *BtnZavrit = nullptr;
+    QTreeWidget *copyList = nullptr;
+    QPushButton *restoreButton = nullptr;
+    QPushButton *closeButton = nullptr;
 
 signals:
     // Every copy has been read.
     void readingEnded();
 
 private:
-    void BtnObnovitClick();
+    void restoreChosenCopy();
     void summarise();
     void showSummary(int index, const RideLogBackups::Summary &summary);
     void updateRestoreButton();

@@ -132,7 +132,7 @@ ExportWindowModule *module()
     return g_module;
 }
 
-QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
+QDialog *createWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
                       QWidget *parent)
 {
     ExportWindowModule *m = module();

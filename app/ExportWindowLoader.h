@@ -7,7 +7,7 @@ class ExportWindowModule;
 class HtmlSettings;
 class QDialog;
 class QWidget;
-class TPubStrGrid;
+class StringTable;
 
 // Loads the export module (the export window with its browser engine and
 // printing) when the rider first opens the window, never at start.
@@ -35,7 +35,7 @@ ExportWindowModule *module();
 
 // A new export window from the module (see ExportWindowModule), loaded
 // first when needed; nothing when the module cannot be loaded.
-QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
+QDialog *createWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
                       QWidget *parent);
 
 } // namespace ExportWindowLoader

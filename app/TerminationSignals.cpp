@@ -1,5 +1,5 @@
 #include "TerminationSignals.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -34,7 +34,7 @@ void install()
     sigaction(SIGHUP, &sa, nullptr);
 }
 
-void watch(TForm1 &window)
+void watch(MainWindow &window)
 {
     if (g_signalPipe[0] < 0)
         return;

@@ -1,6 +1,6 @@
 #pragma once
 
-class TForm1;
+class MainWindow;
 
 // SIGTERM and SIGHUP end the program: the ride log and the data of the
 // open windows are written, or kept in rescue copies when they cannot be,
@@ -13,6 +13,6 @@ namespace TerminationSignals {
 void install();
 // From now on a signal ends the window's program: its endSession, then
 // every event loop (a modal window's too) ends.
-void watch(TForm1 &window);
+void watch(MainWindow &window);
 
 } // namespace TerminationSignals

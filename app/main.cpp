@@ -1,7 +1,7 @@
 #include "RideLogTable.h"
 #include "SingleInstance.h"
 #include "TerminationSignals.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 #include "LocaleService.h"
 #include "Messages.h"
 #include "ToolkitTranslation.h"
@@ -61,9 +61,9 @@ int main(int argc, char *argv[])
     WidgetMessages messages;
     Messages::install(&messages);
 
-    TForm1 window(where, &prefetch);
+    MainWindow window(where, &prefetch);
     single.listen();
-    QObject::connect(&single, &SingleInstance::argumentsReceived, &window, &TForm1::takeArguments);
+    QObject::connect(&single, &SingleInstance::argumentsReceived, &window, &MainWindow::takeArguments);
     // The desktop session is ending: keep the rides even if the window
     // never gets to close.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
     // Said only now: the ride log is read at showing, and a box before it
     // that a signal ends would leave nothing to keep.
     single.tellIfNotListening();
-    window.zeptat();
+    window.askAboutNewRide();
     if (window.isEnding())
         return 0;
     QTimer::singleShot(0, &window, [&window, &rideFiles] { window.importRideFiles(rideFiles); });

@@ -2,7 +2,7 @@
 #include "ChildFigures.h"
 #include "ExportWindowLoader.h"
 #include "RideLogTable.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -45,7 +45,7 @@ public slots:
     char *argv[] = {program, nullptr};
     QApplication app(argc, argv);
     ExportWindowLoader::searchOnlyIn(exportModuleFolder());
-    TForm1 window(where, &prefetch);
+    MainWindow window(where, &prefetch);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         std::_Exit(1);
@@ -67,7 +67,7 @@ public slots:
         QObject *preview = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (!preview && w->isVisible() && w != &window)
-                preview = w->findChild<QObject *>(QStringLiteral("WebBrowser1"));
+                preview = w->findChild<QObject *>(QStringLiteral("preview"));
         if (!preview)
             return;
         poll.stop();
@@ -75,7 +75,7 @@ public slots:
     });
     poll.start();
     watch.triggered = nowNs();
-    window.ExportdoHTML1->trigger();
+    window.exportHtmlAction->trigger();
     // The window did not open (a box says why instead).
     std::_Exit(2);
 }

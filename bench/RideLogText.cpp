@@ -1,5 +1,5 @@
 #include "RideLogText.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QStringList>
 
@@ -24,15 +24,15 @@ QString rideLogText(int rides)
     const int nNames = int(std::size(kNames));
     const int nPlaces = int(std::size(kPlaces));
 
-    TPubStrGrid g;
+    StringTable g;
     g.setAutoSave(false);
     g.setAutoBackup(false);
-    g.setColCount(7);
-    g.setRowCount(rides + 1);
-    g.setFixedCols(0);
+    g.setTableColumnCount(7);
+    g.setTableRowCount(rides + 1);
+    g.setHeadingColumns(0);
     g.setDefaultRowHeight(18);
-    g.setColWidths(0, 62);
-    g.setHCol({"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
+    g.setColumnWidth(0, 62);
+    g.setColumnHeadings({"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
     int day = 1, month = 4, year = 1990;
     for (int r = 1; r <= rides; ++r) {
         if (pick(3) == 0 && ++day > 28) {
@@ -63,7 +63,7 @@ QString rideLogText(int rides)
             QString::number(avg, 'f', 2).replace(u'.', u','),
             QString::number(1 + pick(5)),
         };
-        g.setRows(r, ride);
+        g.setRowTexts(r, ride);
     }
     return g.tableFileText();
 }

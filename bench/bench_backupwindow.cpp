@@ -16,7 +16,7 @@
 #include "RideLogFiles.h"
 #include "RideLogTable.h"
 #include "RideLogText.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,7 +59,7 @@ qint64 peakKiB()
 
 Figures openOnce()
 {
-    TPubStrGrid log;
+    StringTable log;
     setUpRideLogTable(log);
     RideLogFiles files(log, ProgramFolder::Location::inFolder(g_folder));
     LongestWait wait;

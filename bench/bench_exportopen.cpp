@@ -23,9 +23,9 @@
 #include "MainWindowStart.h"
 #include "RatioReporter.h"
 #include "RideLogText.h"
-#include "TPubStrGrid.h"
-#include "Unit1.h"
-#include "UnitHTML.h"
+#include "StringTable.h"
+#include "MainWindow.h"
+#include "ExportWindow.h"
 #include "WebEngineSetup.h"
 
 #include <QAction>
@@ -55,11 +55,11 @@ namespace {
 constexpr int kRides = 1'000;
 constexpr int kLongRides = 20'000;
 QString g_folder;
-std::unique_ptr<TForm1> g_main;
+std::unique_ptr<MainWindow> g_main;
 QString g_longFolder;
-std::unique_ptr<TPubStrGrid> g_longLog;
+std::unique_ptr<StringTable> g_longLog;
 HtmlSettings g_longSettings;
-std::unique_ptr<TFormHTML> g_longWindow;
+std::unique_ptr<ExportWindow> g_longWindow;
 
 // Seconds from the menu command to the first finished load of the preview.
 double openExport()
@@ -69,19 +69,19 @@ double openExport()
     auto *poll = new QTimer;
     poll->setInterval(1);
     QObject::connect(poll, &QTimer::timeout, [&, poll] {
-        if (!FormHTML)
+        if (!theExportWindow)
             return;
         poll->stop();
         poll->deleteLater();
-        TFormHTML *window = FormHTML;
-        QObject::connect(window->WebBrowser1, &QWebEngineView::loadFinished, window, [&, window](bool ok) {
+        ExportWindow *window = theExportWindow;
+        QObject::connect(window->preview, &QWebEngineView::loadFinished, window, [&, window](bool ok) {
             seconds = ok ? clock.nsecsElapsed() / 1e9 : -1;
             window->close();
         });
     });
     poll->start();
     clock.start();
-    g_main->ExportdoHTML1->trigger();
+    g_main->exportHtmlAction->trigger();
     return seconds;
 }
 
@@ -159,13 +159,13 @@ Sample untilTitleShown(QWebEngineView *view, const QString &title, const std::fu
 Sample keystroke()
 {
     static bool letter = true;
-    QLineEdit *field = g_longWindow->LblTitle;
+    QLineEdit *field = g_longWindow->titleEdit;
     const QString before = field->text();
     const QString after = letter ? before + u'x' : before.chopped(1);
     const Qt::Key key = letter ? Qt::Key_X : Qt::Key_Backspace;
     letter = !letter;
     return untilTitleShown(
-        g_longWindow->WebBrowser1, after, [field, key] { QTest::keyClick(field, key); },
+        g_longWindow->preview, after, [field, key] { QTest::keyClick(field, key); },
         [] { return !g_longWindow->isRebuildPending(); });
 }
 
@@ -176,7 +176,7 @@ Sample typedWord(int gapMs)
 {
     static bool typing = true;
     static const QString word = QStringLiteral("Praha");
-    QLineEdit *field = g_longWindow->LblTitle;
+    QLineEdit *field = g_longWindow->titleEdit;
     const QString target = typing ? field->text() + word : field->text().chopped(word.size());
     const bool adding = typing;
     typing = !typing;
@@ -191,7 +191,7 @@ Sample typedWord(int gapMs)
         press(word.at(i));
         QTest::qWait(gapMs);
     }
-    return untilTitleShown(g_longWindow->WebBrowser1, target, [press, last = word.back()] { press(last); });
+    return untilTitleShown(g_longWindow->preview, target, [press, last = word.back()] { press(last); });
 }
 
 // The engine alone: a bare view of the preview's size loading a copy of the
@@ -313,7 +313,7 @@ int main(int argc, char **argv)
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
             return 1;
     }
-    g_main = std::make_unique<TForm1>(g_folder);
+    g_main = std::make_unique<MainWindow>(g_folder);
     g_main->show();
 
     // The window on the long log stays open through its benchmarks.
@@ -321,18 +321,18 @@ int main(int argc, char **argv)
     if (!longDir.isValid())
         return 1;
     g_longFolder = longDir.path() + u'/';
-    g_longLog = std::make_unique<TPubStrGrid>();
+    g_longLog = std::make_unique<StringTable>();
     g_longLog->setAutoSave(false);
     g_longLog->loadTableFileBytes(AnsiFile::encode(rideLogText(kLongRides)));
-    g_longWindow = std::make_unique<TFormHTML>(*g_longLog, g_longSettings, ProgramFolder::Location::inFolder(g_longFolder));
+    g_longWindow = std::make_unique<ExportWindow>(*g_longLog, g_longSettings, ProgramFolder::Location::inFolder(g_longFolder));
     {
-        QSignalSpy opened(g_longWindow->WebBrowser1, &QWebEngineView::loadFinished);
+        QSignalSpy opened(g_longWindow->preview, &QWebEngineView::loadFinished);
         g_longWindow->show();
         if (!opened.wait(60000))
             return 1;
     }
     g_bareView = std::make_unique<QWebEngineView>();
-    g_bareView->resize(g_longWindow->WebBrowser1->size());
+    g_bareView->resize(g_longWindow->preview->size());
     g_bareView->show();
 
     benchmark::Initialize(&argc, argv);
@@ -359,7 +359,7 @@ int main(int argc, char **argv)
                     what, median(v), worst(v), median(b), worst(b), median(v) / median(b), worst(v) / worst(b),
                     target);
     };
-    std::printf("\n20,000 rides, %d shown in the preview:\n", TFormHTML::kPreviewRides);
+    std::printf("\n20,000 rides, %d shown in the preview:\n", ExportWindow::kPreviewRides);
     line("keystroke in the title to its page shown", "BM_KeystrokeShown20k", &Sample::ms,
          median(figures("BM_KeystrokeShown20k", &Sample::ms)) <= 300 ? "   within 300 ms" : "   OVER 300 ms");
     line("  the GUI thread's longest wait", "BM_KeystrokeShown20k", &Sample::longestWaitMs, "");

@@ -12,7 +12,7 @@
 #include "HtmlPage.h"
 #include "RatioReporter.h"
 #include "RideLogText.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QTemporaryDir>
 
@@ -26,16 +26,16 @@ namespace {
 
 constexpr int kRides = 10'000;
 constexpr int kLongRides = 20'000;
-std::unique_ptr<TPubStrGrid> g_log;
-std::unique_ptr<TPubStrGrid> g_longLog;
+std::unique_ptr<StringTable> g_log;
+std::unique_ptr<StringTable> g_longLog;
 QString g_folder;
 
 void BM_CellTextsBaseline(benchmark::State &state)
 {
     for (auto _ : state) {
         QString all;
-        for (int r = 0; r < g_log->RowCount(); ++r)
-            for (int c = 0; c < g_log->ColCount(); ++c)
+        for (int r = 0; r < g_log->tableRowCount(); ++r)
+            for (int c = 0; c < g_log->tableColumnCount(); ++c)
                 all.append(g_log->cellView(c, r));
         benchmark::DoNotOptimize(all.data());
     }
@@ -55,7 +55,7 @@ BENCHMARK(BM_PageCut)->Unit(benchmark::kMillisecond);
 void BM_PageWrap(benchmark::State &state)
 {
     HtmlSettings s;
-    s.usewrap = false;
+    s.cutLongTexts = false;
     for (auto _ : state) {
         QByteArray page = HtmlPage::bytes(s, *g_log);
         benchmark::DoNotOptimize(page.data());
@@ -75,11 +75,11 @@ BENCHMARK(BM_BuildHtmlPage)->Unit(benchmark::kMillisecond);
 
 void BM_PreviewCellTextsBaseline20k(benchmark::State &state)
 {
-    const int rows = std::min(g_longLog->RowCount(), HtmlPage::kPreviewRides + 1);
+    const int rows = std::min(g_longLog->tableRowCount(), HtmlPage::kPreviewRides + 1);
     for (auto _ : state) {
         QString all;
         for (int r = 0; r < rows; ++r)
-            for (int c = 0; c < g_longLog->ColCount(); ++c)
+            for (int c = 0; c < g_longLog->tableColumnCount(); ++c)
                 all.append(g_longLog->cellView(c, r));
         benchmark::DoNotOptimize(all.data());
     }
@@ -113,12 +113,12 @@ int main(int argc, char **argv)
     if (!dir.isValid())
         return 1;
     g_folder = dir.path() + u'/';
-    g_log = std::make_unique<TPubStrGrid>();
+    g_log = std::make_unique<StringTable>();
     g_log->setAutoSave(false);
     g_log->loadTableFileBytes(AnsiFile::encode(rideLogText(kRides)));
     const qsizetype pageSize = HtmlPage::bytes(HtmlSettings(), *g_log).size();
-    std::printf("ride log: %d rides; page %lld bytes\n", g_log->RowCount() - 1, static_cast<long long>(pageSize));
-    g_longLog = std::make_unique<TPubStrGrid>();
+    std::printf("ride log: %d rides; page %lld bytes\n", g_log->tableRowCount() - 1, static_cast<long long>(pageSize));
+    g_longLog = std::make_unique<StringTable>();
     g_longLog->setAutoSave(false);
     g_longLog->loadTableFileBytes(AnsiFile::encode(rideLogText(kLongRides)));
 

@@ -25,7 +25,7 @@
 #include "ProgramFolder.h"
 #include "RatioReporter.h"
 #include "RideLogTable.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -107,7 +107,7 @@ enum class Until { AllRead, FirstRideThenStop, Time };
 // for a time. Nothing when the rides listed are not `rides`.
 std::optional<Figures> importInWindow(const QStringList &files, int rides, Until until = Until::AllRead)
 {
-    TPubStrGrid log;
+    StringTable log;
     setUpRideLogTable(log);
     const ProgramFolder::Location where = ProgramFolder::Location::inFolder(g_folder);
     QEventLoop loop;

@@ -20,7 +20,7 @@
 #include "MainWindowStart.h"
 #include "RatioReporter.h"
 #include "RideLogTable.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -144,7 +144,7 @@ void prepare()
     for (int routes : {kFew, kMany})
         for (const char *kind : {"changed", "unchanged"})
             writeFile(routesPath(routes, kind), routesFile(routes));
-    const QByteArray section = "[TForm1]\r\nFormVersion=0\r\nFlags=0\r\nShowCmd=1\r\nPixelsPerInch=96\r\n"
+    const QByteArray section = "[MainWindow]\r\nFormVersion=0\r\nFlags=0\r\nShowCmd=1\r\nPixelsPerInch=96\r\n"
                                "MinMaxPos=-1,-1,-8,-30\r\nNormPos=120,90,664,432\r\n";
     for (const char *name : kStarts) {
         QDir().mkpath(startFolder(name));

@@ -1,12 +1,12 @@
 // Sorting a 100,000-ride log by distance, route name and date with
-// TPubSortStrGrid, each against std::sort of the same keys converted
+// TableSorter, each against std::sort of the same keys converted
 // beforehand, measured in the same run. The sorter's time includes
 // converting the keys and moving the rows; the baseline's does not.
 
 #include "LocaleService.h"
 #include "NumberText.h"
-#include "TPubSortStrGrid.h"
-#include "TPubStrGrid.h"
+#include "TableSorter.h"
+#include "StringTable.h"
 
 #include "RatioReporter.h"
 
@@ -29,7 +29,7 @@ enum Column { Datum = 0, Nazev = 1, Km = 3 };
 
 struct RideLog
 {
-    TPubStrGrid grid;
+    StringTable grid;
     std::vector<QStringList> original;
 
     RideLog()
@@ -41,10 +41,10 @@ struct RideLog
             "Hrad Kost", "Kutná Hora", "Chodsko", "Slapy", "Vltava – Štěchovice", "Orlík"};
         QRandomGenerator rng(20050503);
         grid.setAutoSave(false);
-        grid.setColCount(7);
-        grid.setRowCount(kRides + 1);
+        grid.setTableColumnCount(7);
+        grid.setTableRowCount(kRides + 1);
         grid.beginBulkUpdate();
-        grid.setRows(0, {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
+        grid.setRowTexts(0, {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
         for (int r = 1; r <= kRides; ++r) {
             QString name = routes[int(rng.bounded(routes.size()))];
             if (rng.bounded(3) == 0)
@@ -53,7 +53,7 @@ struct RideLog
                 name = name.toLower();
             const int minutes = int(rng.bounded(10, 400));
             const double km = rng.bounded(1, 2000) / 10.0;
-            grid.setRows(r, {QStringLiteral("%1.%2.%3").arg(rng.bounded(1, 29)).arg(rng.bounded(1, 13))
+            grid.setRowTexts(r, {QStringLiteral("%1.%2.%3").arg(rng.bounded(1, 29)).arg(rng.bounded(1, 13))
                                  .arg(rng.bounded(2000, 2025)),
                              name, QStringLiteral("Lhota - Ves - Lhota"),
                              NumberText::format(km, u','),
@@ -63,19 +63,19 @@ struct RideLog
                              QString::number(rng.bounded(1, 6))});
         }
         grid.endBulkUpdate();
-        for (int r = 0; r < grid.RowCount(); ++r)
-            original.push_back(grid.Rows(r));
+        for (int r = 0; r < grid.tableRowCount(); ++r)
+            original.push_back(grid.rowTexts(r));
     }
 
     void restore()
     {
         grid.beginBulkUpdate();
         for (int r = 0; r < int(original.size()); ++r)
-            grid.setRows(r, original[size_t(r)]);
+            grid.setRowTexts(r, original[size_t(r)]);
         grid.endBulkUpdate();
     }
 
-    QString cell(int col, int row) const { return grid.Cells(col, row); }
+    QString cell(int col, int row) const { return grid.cell(col, row); }
 };
 
 RideLog &rideLog()
@@ -84,20 +84,20 @@ RideLog &rideLog()
     return log;
 }
 
-void sortWithSorter(benchmark::State &state, TPubSortStrGrid::ToSortType type, int column)
+void sortWithSorter(benchmark::State &state, TableSorter::KeyKind type, int column)
 {
     RideLog &log = rideLog();
-    TPubSortStrGrid sorter;
-    sorter.setGridToSort(&log.grid);
+    TableSorter sorter;
+    sorter.setTable(&log.grid);
     sorter.setStartIndex(1);
     sorter.setEndIndex(kRides);
     sorter.setSortIndex(column);
-    sorter.setSortType(type);
+    sorter.setKeyKind(type);
     for (auto _ : state) {
         state.PauseTiming();
         log.restore();
         state.ResumeTiming();
-        if (!sorter.Sort())
+        if (!sorter.sort())
             state.SkipWithError("Sort failed");
     }
 }
@@ -160,15 +160,15 @@ int main(int argc, char **argv)
     struct Kind
     {
         const char *name;
-        TPubSortStrGrid::ToSortType type;
+        TableSorter::KeyKind type;
         int column;
     };
-    const Kind kinds[] = {{"numeric", TPubSortStrGrid::Numeric, Km},
-                          {"text", TPubSortStrGrid::Character, Nazev},
-                          {"date", TPubSortStrGrid::DateTime, Datum}};
+    const Kind kinds[] = {{"numeric", TableSorter::Numeric, Km},
+                          {"text", TableSorter::Character, Nazev},
+                          {"date", TableSorter::DateTime, Datum}};
 
     for (const Kind &k : kinds) {
-        benchmark::RegisterBenchmark((std::string("TPubSortStrGrid/") + k.name).c_str(), sortWithSorter,
+        benchmark::RegisterBenchmark((std::string("TableSorter/") + k.name).c_str(), sortWithSorter,
                                      k.type, k.column)
             ->Unit(benchmark::kMillisecond)
             ->Iterations(10)
@@ -176,14 +176,14 @@ int main(int argc, char **argv)
         const std::string base = std::string("std::sort/") + k.name;
         benchmark::internal::Benchmark *b = nullptr;
         switch (k.type) {
-        case TPubSortStrGrid::Numeric:
+        case TableSorter::Numeric:
             b = benchmark::RegisterBenchmark(base.c_str(), [&locale](benchmark::State &s) {
                 sortConvertedKeys<long double>(s, Km, [&locale](const QString &t) {
                     return NumberText::parseExtended(t, locale.decimalSeparator()).value_or(0.0L);
                 });
             });
             break;
-        case TPubSortStrGrid::Character:
+        case TableSorter::Character:
             b = benchmark::RegisterBenchmark(base.c_str(), [&locale](benchmark::State &s) {
                 sortConvertedKeys<TextKey>(s, Nazev, [&locale](const QString &t) {
                     QString folded = t;
@@ -194,7 +194,7 @@ int main(int argc, char **argv)
                 });
             });
             break;
-        case TPubSortStrGrid::DateTime:
+        case TableSorter::DateTime:
             b = benchmark::RegisterBenchmark(base.c_str(), [&locale](benchmark::State &s) {
                 sortConvertedKeys<double>(
                     s, Datum, [&locale](const QString &t) { return locale.parseDateTime(t).value_or(0.0); });
@@ -210,7 +210,7 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
 
     for (const Kind &k : kinds) {
-        const auto sorter = reporter.times.find(std::string("TPubSortStrGrid/") + k.name);
+        const auto sorter = reporter.times.find(std::string("TableSorter/") + k.name);
         const auto base = reporter.times.find(std::string("std::sort/") + k.name);
         if (sorter == reporter.times.end() || base == reporter.times.end() || base->second <= 0)
             continue;

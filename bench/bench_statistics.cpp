@@ -12,7 +12,7 @@
 #include "RideLogText.h"
 #include "RideStatistics.h"
 #include "StatisticsWindow.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,7 +26,7 @@
 namespace {
 
 constexpr int kRides = 100'000;
-std::unique_ptr<TPubStrGrid> g_log;
+std::unique_ptr<StringTable> g_log;
 
 void BM_Statistics(benchmark::State &state)
 {
@@ -41,7 +41,7 @@ void BM_ReadCells(benchmark::State &state)
 {
     for (auto _ : state) {
         qsizetype sum = 0;
-        for (int r = 1; r < g_log->RowCount(); ++r)
+        for (int r = 1; r < g_log->tableRowCount(); ++r)
             for (int c : {0, 1, 3, 4}) {
                 const QStringView v = g_log->cellView(c, r);
                 sum += v.size() + (v.isEmpty() ? 0 : v.front().unicode());
@@ -79,7 +79,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     // The generated dates are Czech short dates.
     LocaleService::instance().setLocale(QLocale(QLocale::Czech, QLocale::CzechRepublic));
-    g_log = std::make_unique<TPubStrGrid>();
+    g_log = std::make_unique<StringTable>();
     g_log->setAutoSave(false);
     g_log->loadTableFileBytes(AnsiFile::encode(rideLogText(kRides)));
     const RideStatistics::Statistics check = RideStatistics::compute(*g_log);

@@ -4,7 +4,7 @@
 // built, encoded and written atomically (saving).
 
 #include "RideLogText.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -32,7 +32,7 @@ constexpr int kRides = 100'000;
 
 QString g_path;       // the generated ride log
 QString g_outPath;    // where the save benchmarks write
-std::unique_ptr<TPubStrGrid> g_loaded;
+std::unique_ptr<StringTable> g_loaded;
 
 // ---------------------------------------------------------------- raw baseline
 
@@ -100,12 +100,12 @@ void BM_LoadFromFile(benchmark::State &state)
 {
     for (auto _ : state) {
         state.PauseTiming();
-        auto g = std::make_unique<TPubStrGrid>();
+        auto g = std::make_unique<StringTable>();
         g->setAutoSave(false);
         state.ResumeTiming();
-        g->LoadFromFile(g_path);
+        g->loadFromFile(g_path);
         state.PauseTiming();
-        if (g->RowCount() != kRides + 1)
+        if (g->tableRowCount() != kRides + 1)
             state.SkipWithError("the ride log did not load");
         g.reset();
         state.ResumeTiming();
@@ -118,8 +118,8 @@ void BM_SaveBaseline(benchmark::State &state)
     const CodePage &cp = codePage();
     // The cells as plain lists, as a hand-written writer would hold them.
     std::vector<QStringList> rows;
-    for (int r = 0; r < g_loaded->RowCount(); ++r)
-        rows.push_back(g_loaded->Rows(r));
+    for (int r = 0; r < g_loaded->tableRowCount(); ++r)
+        rows.push_back(g_loaded->rowTexts(r));
     for (auto _ : state) {
         QString text;
         text.reserve(qsizetype(QFileInfo(g_path).size()) + 64);
@@ -158,7 +158,7 @@ void BM_SaveBaseline(benchmark::State &state)
 void BM_SaveToFile(benchmark::State &state)
 {
     for (auto _ : state)
-        g_loaded->SaveToFile(g_outPath);
+        g_loaded->saveToFile(g_outPath);
     state.SetBytesProcessed(state.iterations() * QFileInfo(g_path).size());
 }
 
@@ -186,11 +186,11 @@ int main(int argc, char **argv)
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
             return 1;
     }
-    g_loaded = std::make_unique<TPubStrGrid>();
+    g_loaded = std::make_unique<StringTable>();
     g_loaded->setAutoSave(false);
     g_loaded->setAutoBackup(false);
-    g_loaded->LoadFromFile(g_path);
-    std::printf("ride log: %d rides, %lld bytes\n", g_loaded->RowCount() - 1,
+    g_loaded->loadFromFile(g_path);
+    std::printf("ride log: %d rides, %lld bytes\n", g_loaded->tableRowCount() - 1,
                 static_cast<long long>(QFileInfo(g_path).size()));
 
     benchmark::Initialize(&argc, argv);

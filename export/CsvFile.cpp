@@ -1,7 +1,7 @@
 #include "CsvFile.h"
 #include "AnsiFile.h"
 #include "AtomicWrite.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QStringConverter>
 
@@ -26,11 +26,11 @@ void appendField(QString &out, QStringView field)
 }
 } // namespace
 
-QByteArray bytes(const TPubStrGrid &table)
+QByteArray bytes(const StringTable &table)
 {
     QString text;
-    for (int r = 0; r < table.RowCount(); ++r) {
-        for (int c = 0; c < table.ColCount(); ++c) {
+    for (int r = 0; r < table.tableRowCount(); ++r) {
+        for (int c = 0; c < table.tableColumnCount(); ++c) {
             if (c > 0)
                 text += u';';
             appendField(text, table.cellView(c, r));
@@ -41,7 +41,7 @@ QByteArray bytes(const TPubStrGrid &table)
     return toUtf8.encode(text);
 }
 
-void write(const QString &path, const TPubStrGrid &table)
+void write(const QString &path, const StringTable &table)
 {
     AtomicWrite::replaceFile(path, bytes(table));
 }

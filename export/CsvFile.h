@@ -2,7 +2,7 @@
 #include <QByteArray>
 #include <QString>
 
-class TPubStrGrid;
+class StringTable;
 
 // The ride log as a CSV file that spreadsheets open in the right columns:
 // UTF-8 with a byte-order mark, ";" between fields (a decimal comma stays
@@ -11,10 +11,10 @@ class TPubStrGrid;
 namespace CsvFile {
 
 // Every row of the table, the heading row included, every column.
-QByteArray bytes(const TPubStrGrid &table);
+QByteArray bytes(const StringTable &table);
 
 // Writes bytes(table) to path whole and atomically: on failure the file
 // is left as it was and AppError tells why.
-void write(const QString &path, const TPubStrGrid &table);
+void write(const QString &path, const StringTable &table);
 
 } // namespace CsvFile

@@ -7,7 +7,7 @@ class HtmlSettings;
 class QDialog;
 class QString;
 class QWidget;
-class TPubStrGrid;
+class StringTable;
 
 // The export window ("HTML výstup") lives in a module of its own, which
 // the program loads when the rider first opens the window: the browser
@@ -27,7 +27,7 @@ public:
     // look; the caller runs and deletes it. While it is open, the keeper
     // (when given) knows its data. The first window starts the browser
     // engine.
-    virtual QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where,
+    virtual QDialog *createWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where,
                                   DataKeeper *keeper, QWidget *parent) = 0;
 };
 

@@ -1,12 +1,12 @@
 #include "ExportWindowPlugin.h"
-#include "UnitHTML.h"
+#include "ExportWindow.h"
 #include "WebEngineSetup.h"
 
-QDialog *ExportWindowPlugin::createWindow(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where,
+QDialog *ExportWindowPlugin::createWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where,
                                           DataKeeper *keeper, QWidget *parent)
 {
     startWebEngine();
-    auto *window = new TFormHTML(log, settings, where, parent);
+    auto *window = new ExportWindow(log, settings, where, parent);
     window->setDataKeeper(keeper);
     return window;
 }

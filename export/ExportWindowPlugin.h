@@ -11,6 +11,6 @@ class ExportWindowPlugin : public QObject, public ExportWindowModule
     Q_PLUGIN_METADATA(IID TRASOVNIK_EXPORT_MODULE_IID FILE "ExportWindowPlugin.json")
     Q_INTERFACES(ExportWindowModule)
 public:
-    QDialog *createWindow(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
+    QDialog *createWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
                           QWidget *parent) override;
 };

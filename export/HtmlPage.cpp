@@ -5,7 +5,7 @@
 #include "HtmlTable.h"
 #include "HtmlText.h"
 #include "SystemColors.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 QRgb colorValueToRgb(qint32 color)
 {
@@ -38,10 +38,10 @@ namespace HtmlPage {
 namespace {
 // Writes every line of the page into the sink.
 template <class Sink>
-void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out, int maxRides = kAllRides)
+void writePage(const HtmlSettings &s, StringTable &log, Sink &out, int maxRides = kAllRides)
 {
-    log.setUseTdWrap(!s.usewrap);
-    log.setZkraceni(s.zkraceni);
+    log.setUseTdWrap(!s.cutLongTexts);
+    log.setZkraceni(s.cutLength);
 
     const auto line = [&out](QStringView markup) {
         out.markup(markup);
@@ -59,14 +59,14 @@ void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out, int maxRides 
     };
     const auto border = [&](QStringView side) {
         out.markup(side);
-        out.number(s.BorderSize);
+        out.number(s.borderSize);
         out.markup(u"px solid ");
-        out.markup(ColorToHtml(s.BorderColor));
+        out.markup(ColorToHtml(s.borderColour));
         line(u";");
     };
     const auto title = [&](QStringView before, QStringView after) {
         out.markup(before);
-        out.text(s.Title);
+        out.text(s.title);
         line(after);
     };
 
@@ -79,16 +79,16 @@ void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out, int maxRides 
     line(u" <META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"CS\">");
     line(u"<STYLE>");
     line(u" body {");
-    fontFamily(s.FontTitleName);
-    style(u"        font-size: ", QString::number(s.FontTitleSize), u"pt;");
-    style(u"        background: ", ColorToHtml(s.BodyColor), u";");
-    style(u"        color: ", ColorToHtml(s.FontTitleColor), u";");
+    fontFamily(s.titleFontName);
+    style(u"        font-size: ", QString::number(s.titleFontSize), u"pt;");
+    style(u"        background: ", ColorToHtml(s.pageColour), u";");
+    style(u"        color: ", ColorToHtml(s.titleFontColour), u";");
     line(u"}");
     line(u" table {");
-    fontFamily(s.FontTableName);
-    style(u"        font-size: ", QString::number(s.FontTableSize), u"pt;");
-    style(u"        background: ", ColorToHtml(s.TableColor), u";");
-    style(u"        color: ", ColorToHtml(s.FontTableColor), u";");
+    fontFamily(s.tableFontName);
+    style(u"        font-size: ", QString::number(s.tableFontSize), u"pt;");
+    style(u"        background: ", ColorToHtml(s.tableColour), u";");
+    style(u"        color: ", ColorToHtml(s.tableFontColour), u";");
     border(u"        border-right:");
     border(u"        border-bottom:");
     line(u"}");
@@ -106,7 +106,7 @@ void writePage(const HtmlSettings &s, TPubStrGrid &log, Sink &out, int maxRides 
 }
 } // namespace
 
-QStringList lines(const HtmlSettings &settings, TPubStrGrid &log)
+QStringList lines(const HtmlSettings &settings, StringTable &log)
 {
     QStringList all;
     HtmlText::LineSink sink(all);
@@ -114,12 +114,12 @@ QStringList lines(const HtmlSettings &settings, TPubStrGrid &log)
     return all;
 }
 
-QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log, int maxRides)
+QByteArray bytes(const HtmlSettings &settings, StringTable &log, int maxRides)
 {
     QByteArray page;
-    const int rows = maxRides == kAllRides ? log.RowCount() : std::min(log.RowCount(), maxRides + 1);
+    const int rows = maxRides == kAllRides ? log.tableRowCount() : std::min(log.tableRowCount(), maxRides + 1);
     // About 30 bytes per cell line.
-    page.reserve(2048 + qsizetype(rows) * (log.ColCount() + 2) * 32);
+    page.reserve(2048 + qsizetype(rows) * (log.tableColumnCount() + 2) * 32);
     HtmlText::Cp1250Sink sink(page);
     writePage(settings, log, sink, maxRides);
     return page;
@@ -127,7 +127,7 @@ QByteArray bytes(const HtmlSettings &settings, TPubStrGrid &log, int maxRides)
 
 } // namespace HtmlPage
 
-BuiltPage BuildHtmlPage(const HtmlSettings &settings, TPubStrGrid &log, const ProgramFolder::Location &where,
+BuiltPage BuildHtmlPage(const HtmlSettings &settings, StringTable &log, const ProgramFolder::Location &where,
                         const std::function<void(const QString &path)> &show, int maxRides)
 {
     const QString path = where.preview();

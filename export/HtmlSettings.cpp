@@ -56,19 +56,19 @@ HtmlSettings load(const QString &iniPath, QStringList *cleaned)
             cleaned->append(stored);
         return name;
     };
-    s.FontTableName = fontName(kFontTableName, factory.FontTableName);
-    s.FontTableSize = number(kFontTableSize, factory.FontTableSize);
-    s.FontTableColor = number(kFontTableColor, factory.FontTableColor);
-    s.FontTitleName = fontName(kFontTitleName, factory.FontTitleName);
-    s.FontTitleSize = number(kFontTitleSize, factory.FontTitleSize);
-    s.FontTitleColor = number(kFontTitleColor, factory.FontTitleColor);
-    s.BorderSize = number(kBorderSize, factory.BorderSize);
-    s.BorderColor = number(kBorderColor, factory.BorderColor);
-    s.TableColor = number(kTableColor, factory.TableColor);
-    s.BodyColor = number(kBodyColor, factory.BodyColor);
-    s.Title = text(kTitle, factory.Title);
-    s.usewrap = number(kUsewrap, factory.usewrap ? 1 : 0) != 0;
-    s.zkraceni = number(kZkraceni, factory.zkraceni);
+    s.tableFontName = fontName(kFontTableName, factory.tableFontName);
+    s.tableFontSize = number(kFontTableSize, factory.tableFontSize);
+    s.tableFontColour = number(kFontTableColor, factory.tableFontColour);
+    s.titleFontName = fontName(kFontTitleName, factory.titleFontName);
+    s.titleFontSize = number(kFontTitleSize, factory.titleFontSize);
+    s.titleFontColour = number(kFontTitleColor, factory.titleFontColour);
+    s.borderSize = number(kBorderSize, factory.borderSize);
+    s.borderColour = number(kBorderColor, factory.borderColour);
+    s.tableColour = number(kTableColor, factory.tableColour);
+    s.pageColour = number(kBodyColor, factory.pageColour);
+    s.title = text(kTitle, factory.title);
+    s.cutLongTexts = number(kUsewrap, factory.cutLongTexts ? 1 : 0) != 0;
+    s.cutLength = number(kZkraceni, factory.cutLength);
     return s;
 }
 
@@ -77,19 +77,19 @@ void save(const QString &iniPath, const HtmlSettings &s)
     const auto n = [](qint32 v) { return QString::number(v); };
     IniFile::writeStrings(iniPath, kSection,
                           {
-                              {kFontTableName, s.FontTableName},
-                              {kFontTableSize, n(s.FontTableSize)},
-                              {kFontTableColor, n(s.FontTableColor)},
-                              {kFontTitleName, s.FontTitleName},
-                              {kFontTitleSize, n(s.FontTitleSize)},
-                              {kFontTitleColor, n(s.FontTitleColor)},
-                              {kBorderSize, n(s.BorderSize)},
-                              {kBorderColor, n(s.BorderColor)},
-                              {kTableColor, n(s.TableColor)},
-                              {kBodyColor, n(s.BodyColor)},
-                              {kTitle, s.Title},
-                              {kUsewrap, s.usewrap ? QStringLiteral("1") : QStringLiteral("0")},
-                              {kZkraceni, n(s.zkraceni)},
+                              {kFontTableName, s.tableFontName},
+                              {kFontTableSize, n(s.tableFontSize)},
+                              {kFontTableColor, n(s.tableFontColour)},
+                              {kFontTitleName, s.titleFontName},
+                              {kFontTitleSize, n(s.titleFontSize)},
+                              {kFontTitleColor, n(s.titleFontColour)},
+                              {kBorderSize, n(s.borderSize)},
+                              {kBorderColor, n(s.borderColour)},
+                              {kTableColor, n(s.tableColour)},
+                              {kBodyColor, n(s.pageColour)},
+                              {kTitle, s.title},
+                              {kUsewrap, s.cutLongTexts ? QStringLiteral("1") : QStringLiteral("0")},
+                              {kZkraceni, n(s.cutLength)},
                           });
 }
 
@@ -102,7 +102,7 @@ void erase(const QString &iniPath)
 
 size_t qHash(const HtmlSettings &s, size_t seed)
 {
-    return qHashMulti(seed, s.FontTableName, s.FontTableSize, s.FontTableColor, s.FontTitleName, s.FontTitleSize,
-                      s.FontTitleColor, s.BorderSize, s.BorderColor, s.TableColor, s.BodyColor, s.Title, s.usewrap,
-                      s.zkraceni);
+    return qHashMulti(seed, s.tableFontName, s.tableFontSize, s.tableFontColour, s.titleFontName, s.titleFontSize,
+                      s.titleFontColour, s.borderSize, s.borderColour, s.tableColour, s.pageColour, s.title, s.cutLongTexts,
+                      s.cutLength);
 }

@@ -8,19 +8,19 @@
 // 8–15, blue 16–23; bit 31 set names a system colour by its low byte.
 struct HtmlSettings
 {
-    QString FontTableName = QStringLiteral("Arial");
-    qint32 FontTableSize = 8; // points
-    qint32 FontTableColor = 0;
-    QString FontTitleName = QStringLiteral("Arial");
-    qint32 FontTitleSize = 10; // points
-    qint32 FontTitleColor = 0;
-    qint32 BorderSize = 1; // pixels
-    qint32 BorderColor = 0;
-    qint32 TableColor = 15859454; // F1FEFE, a very pale yellow
-    qint32 BodyColor = 16777215;  // white
-    QString Title = QStringLiteral("Trasovník HTML výstup");
-    bool usewrap = true; // cells do not wrap and are cut to zkraceni characters
-    qint32 zkraceni = 36;
+    QString tableFontName = QStringLiteral("Arial");
+    qint32 tableFontSize = 8; // points
+    qint32 tableFontColour = 0;
+    QString titleFontName = QStringLiteral("Arial");
+    qint32 titleFontSize = 10; // points
+    qint32 titleFontColour = 0;
+    qint32 borderSize = 1; // pixels
+    qint32 borderColour = 0;
+    qint32 tableColour = 15859454; // F1FEFE, a very pale yellow
+    qint32 pageColour = 16777215;  // white
+    QString title = QStringLiteral("Trasovník HTML výstup");
+    bool cutLongTexts = true; // cells do not wrap and are cut to cutLength characters
+    qint32 cutLength = 36;
 
     static constexpr int kMinBorder = 0;
     static constexpr int kMaxBorder = 10;

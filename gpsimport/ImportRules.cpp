@@ -3,7 +3,7 @@
 #include "NumberText.h"
 #include "RideArithmetic.h"
 #include "RideColumn.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TimeText.h"
 
 #include <QFile>
@@ -135,14 +135,14 @@ QList<ImportRow> rowsOf(const QString &fileName, const FileRides &found, const Q
     return rows;
 }
 
-LoggedRides::LoggedRides(const TPubStrGrid &log)
+LoggedRides::LoggedRides(const StringTable &log)
 {
-    for (int row = log.FixedRows(); row < log.RowCount(); ++row) {
-        const QString date = log.Cells(RideColumn::Date, row).trimmed();
+    for (int row = log.headingRows(); row < log.tableRowCount(); ++row) {
+        const QString date = log.cell(RideColumn::Date, row).trimmed();
         if (date.isEmpty())
             continue;
         m_byDate[date].append({NumberText::parse(log.cellView(RideColumn::Km, row)),
-                               log.Cells(RideColumn::Time, row)});
+                               log.cell(RideColumn::Time, row)});
     }
 }
 

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-class TPubStrGrid;
+class StringTable;
 
 // How the rides of the rider's files become rows of the ride log.
 namespace GpsImport {
@@ -63,7 +63,7 @@ RideCells cellsOf(const RecordedRide &ride, const QTimeZone &zone);
 class LoggedRides
 {
 public:
-    explicit LoggedRides(const TPubStrGrid &log);
+    explicit LoggedRides(const StringTable &log);
     bool contains(const QStringList &cells) const;
 
 private:

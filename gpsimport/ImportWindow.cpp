@@ -1,7 +1,7 @@
 #include "ImportWindow.h"
 #include "Messages.h"
 #include "RideColumn.h"
-#include "TFormStorage.h"
+#include "PlacementStorage.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -67,7 +67,7 @@ void giveWayToTheWindow()
 
 } // namespace
 
-ImportWindow::ImportWindow(const QStringList &paths, const TPubStrGrid &log, AddRides add,
+ImportWindow::ImportWindow(const QStringList &paths, const StringTable &log, AddRides add,
                            const ProgramFolder::Location &where, QWidget *parent, const QTimeZone &zone)
     : QDialog(parent)
     , m_paths(paths)
@@ -179,9 +179,7 @@ void ImportWindow::buildWindow()
     setTabOrder(m_addButton, m_closeButton);
     setTabOrder(m_closeButton, m_stopButton);
 
-    m_storage = new TFormStorage(this);
-    m_storage->setObjectName(QStringLiteral("FormStorageImport"));
-    m_storage->setIniSection(QStringLiteral("formImport"));
+    m_storage = new PlacementStorage(this, QStringLiteral("formImport"));
 }
 
 void ImportWindow::startReading()
@@ -406,7 +404,7 @@ void ImportWindow::showEvent(QShowEvent *event)
         m_placed = true;
         runGuarded([this] {
             m_storage->setIniFileName(m_where.settings());
-            m_storage->RestorePlacement();
+            m_storage->restorePlacement();
         });
     }
     QDialog::showEvent(event);
@@ -415,7 +413,7 @@ void ImportWindow::showEvent(QShowEvent *event)
 void ImportWindow::done(int result)
 {
     stopReading();
-    const QString failure = failureOf([this] { m_storage->SavePlacement(); });
+    const QString failure = failureOf([this] { m_storage->savePlacement(); });
     if (!failure.isEmpty())
         Messages::instance().failure(failure);
     QDialog::done(result);

@@ -17,8 +17,8 @@ class QThreadPool;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TFormStorage;
-class TPubStrGrid;
+class PlacementStorage;
+class StringTable;
 
 // "Import jízd": the rides of the rider's FIT, GPX and TCX files, read in
 // worker threads of the window's own, listed as they come with a box to
@@ -31,7 +31,7 @@ class ImportWindow : public QDialog
 public:
     using AddRides = std::function<void(const QList<QStringList> &rides)>;
 
-    ImportWindow(const QStringList &paths, const TPubStrGrid &log, AddRides add,
+    ImportWindow(const QStringList &paths, const StringTable &log, AddRides add,
                  const ProgramFolder::Location &where, QWidget *parent,
                  const QTimeZone &zone = QTimeZone::systemTimeZone());
     ~ImportWindow() override;
@@ -91,5 +91,5 @@ private:
     QPushButton *m_stopButton = nullptr;
     QPushButton *m_addButton = nullptr;
     QPushButton *m_closeButton = nullptr;
-    TFormStorage *m_storage = nullptr;
+    PlacementStorage *m_storage = nullptr;
 };

@@ -5,10 +5,10 @@
 #include "RideArithmetic.h"
 #include "RideColumn.h"
 #include "RideLogTable.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "ToolkitTranslation.h"
 #include "LocaleService.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
 
     // The rides as the editors would have written them: the average worked
     // out from km and time.
-    TPubStrGrid log;
+    StringTable log;
     setUpRideLogTable(log);
     QList<QStringList> rides;
     for (const Ride &r : kRides) {
@@ -61,11 +61,11 @@ int main(int argc, char *argv[])
     }
     appendRides(log, rides);
     // Widened as a rider widens them, so that names and courses show whole.
-    log.setColWidths(RideColumn::Name, 120);
-    log.setColWidths(RideColumn::Course, 340);
-    log.SaveToFile(folder.filePath(QStringLiteral("default.tvl")));
+    log.setColumnWidth(RideColumn::Name, 120);
+    log.setColumnWidth(RideColumn::Course, 340);
+    log.saveToFile(folder.filePath(QStringLiteral("default.tvl")));
 
-    TForm1 window(ProgramFolder::Location::inFolder(folder.path()));
+    MainWindow window(ProgramFolder::Location::inFolder(folder.path()));
     window.resize(980, 560);
     window.show();
     // Shown, read and laid out: the rides and totals are in place.

@@ -1,5 +1,5 @@
 #include "DeletedRides.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <algorithm>
 
@@ -12,9 +12,9 @@ void DeletedRides::push(int row, const QStringList &cells)
 }
 
 namespace {
-bool isEmptyRow(const TPubStrGrid &log, int row)
+bool isEmptyRow(const StringTable &log, int row)
 {
-    for (int col = 0; col < log.ColCount(); ++col) {
+    for (int col = 0; col < log.tableColumnCount(); ++col) {
         if (!log.cellView(col, row).isEmpty())
             return false;
     }
@@ -22,20 +22,20 @@ bool isEmptyRow(const TPubStrGrid &log, int row)
 }
 } // namespace
 
-int DeletedRides::restoreLast(TPubStrGrid &log)
+int DeletedRides::restoreLast(StringTable &log)
 {
     if (m_rides.isEmpty())
         return -1;
     const Ride ride = m_rides.takeLast();
-    const int first = log.FixedRows();
-    if (log.RowCount() - first == 1 && isEmptyRow(log, first)) {
-        log.setRows(first, ride.cells);
+    const int first = log.headingRows();
+    if (log.tableRowCount() - first == 1 && isEmptyRow(log, first)) {
+        log.setRowTexts(first, ride.cells);
         return first;
     }
-    const int row = std::clamp(ride.row, first, log.RowCount());
-    const int last = log.RowCount();
-    log.setRowCount(last + 1);
-    log.setRows(last, ride.cells);
-    log.MoveRow(last, row);
+    const int row = std::clamp(ride.row, first, log.tableRowCount());
+    const int last = log.tableRowCount();
+    log.setTableRowCount(last + 1);
+    log.setRowTexts(last, ride.cells);
+    log.moveRow(last, row);
     return row;
 }

@@ -2,7 +2,7 @@
 #include <QList>
 #include <QStringList>
 
-class TPubStrGrid;
+class StringTable;
 
 // The rides deleted during this run, so that the rider can bring them
 // back, the last deleted first, each at the row it was deleted from.
@@ -20,7 +20,7 @@ public:
     // rides from there on moving down (at the end when the log is shorter
     // now); into the one data row when that is the only one and empty.
     // The ride's row, or -1 when there is nothing to bring back.
-    int restoreLast(TPubStrGrid &log);
+    int restoreLast(StringTable &log);
 
 private:
     struct Ride

@@ -3,7 +3,7 @@
 #include "DecimalSum.h"
 #include "LocaleService.h"
 #include "NumberText.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TimeText.h"
 
 #include <cfenv>
@@ -72,7 +72,7 @@ std::optional<QString> average(QStringView km, QStringView timeText)
     return finiteText(RoundTo2(*k / hours));
 }
 
-Totals totals(const TPubStrGrid &log)
+Totals totals(const StringTable &log)
 {
     // The distances are added as the decimals they are written as: a sum
     // of doubles would show its drift in the general format's 15 digits.
@@ -81,7 +81,7 @@ Totals totals(const TPubStrGrid &log)
     double averageSum = 0, hours = 0;
     int averageCount = 0;
     bool anyKm = false;
-    for (int r = 1; r < log.RowCount(); ++r) {
+    for (int r = 1; r < log.tableRowCount(); ++r) {
         if (km.add(log.cellView(RideColumn::Km, r), separator))
             anyKm = true;
         if (const auto v = NumberText::parse(log.cellView(RideColumn::Average, r))) {

@@ -2,7 +2,7 @@
 #include <QString>
 #include <optional>
 
-class TPubStrGrid;
+class StringTable;
 
 // Arithmetic of a ride's distance, time and average, on texts.
 namespace RideArithmetic {
@@ -27,14 +27,14 @@ std::optional<TimeResult> time(QStringView km, QStringView average);
 // time is empty, invalid or zero.
 std::optional<QString> average(QStringView km, QStringView timeText);
 
-// The three totals over the data rows 1..RowCount-1 of a ride log.
+// The three totals over the data rows 1..tableRowCount-1 of a ride log.
 struct Totals
 {
     QString time;    // "HHHH:MM", at least four hour places
     QString average; // mean of the rides' own averages; empty when none has one
     QString km;      // sum of the distances; empty when no ride has a distance or an average
 };
-Totals totals(const TPubStrGrid &log);
+Totals totals(const StringTable &log);
 
 // Whole hours and minutes of a number of hours: the fraction's minutes
 // rounded half to even (may give 60).

@@ -10,7 +10,7 @@
 #include "RideLogTable.h"
 #include "RideColumn.h"
 #include "TableFile.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -210,7 +210,7 @@ void prune(const QString &logPath, const QDate &today)
     }
 }
 
-QString keep(const TPubStrGrid &log, const QString &logPath, Entry::Kind kind)
+QString keep(const StringTable &log, const QString &logPath, Entry::Kind kind)
 {
     const QByteArray bytes = AnsiFile::encode(log.tableFileText());
     QString failure;
@@ -258,11 +258,11 @@ Summary summarize(const QString &path)
         s.readable = false;
         return s;
     }
-    TPubStrGrid table;
+    StringTable table;
     setUpRideLogTable(table);
-    s.readable = failureOf([&] { table.LoadFromFile(path); }).isEmpty();
-    for (int row = table.FixedRows(); row < table.RowCount(); ++row) {
-        for (int col = 0; col < table.ColCount(); ++col) {
+    s.readable = failureOf([&] { table.loadFromFile(path); }).isEmpty();
+    for (int row = table.headingRows(); row < table.tableRowCount(); ++row) {
+        for (int col = 0; col < table.tableColumnCount(); ++col) {
             if (!table.cellView(col, row).isEmpty()) {
                 ++s.rides;
                 break;

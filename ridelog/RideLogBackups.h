@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-class TPubStrGrid;
+class StringTable;
 
 // Copies of the ride log in the folder "zalohy" beside it:
 // - a daily copy "default-<yyyy-mm-dd>.tvl", made at the first start of a
@@ -54,7 +54,7 @@ void prune(const QString &logPath, const QDate &today);
 // Writes a table as a copy of the log "before replacing" (or of unsaved
 // changes); the copy's path. Throws AppError when it can be written
 // neither among the copies nor beside the log.
-QString keep(const TPubStrGrid &log, const QString &logPath, Entry::Kind kind);
+QString keep(const StringTable &log, const QString &logPath, Entry::Kind kind);
 // Copies a file into the copies, or moves it there (copying when moving
 // fails), beside the log when the copies' folder fails; the new path, or
 // empty when it failed everywhere (the file is then where it was).

@@ -6,7 +6,7 @@
 #include "Messages.h"
 #include "RideLogBackups.h"
 #include "RideLogTable.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +15,7 @@ namespace {
 const QString kUnsavedName = QStringLiteral("default-obnova.tvl");
 } // namespace
 
-RideLogFiles::RideLogFiles(TPubStrGrid &log, const ProgramFolder::Location &where, QObject *parent)
+RideLogFiles::RideLogFiles(StringTable &log, const ProgramFolder::Location &where, QObject *parent)
     : QObject(parent), m_log(log), m_where(where), m_logPath(where.rideLog()),
       m_keeper(where.folder, where.userFolder)
 {
@@ -24,16 +24,16 @@ RideLogFiles::RideLogFiles(TPubStrGrid &log, const ProgramFolder::Location &wher
     connect(&m_unsavedTimer, &QTimer::timeout, this, [this] { writeUnsavedNow(); });
 
     const auto count = [this] { changed(); };
-    connect(&m_log, &TPubStrGrid::dataChanged, this, count);
-    connect(&m_log, &TPubStrGrid::headerDataChanged, this, count);
-    connect(&m_log, &TPubStrGrid::rowsInserted, this, count);
-    connect(&m_log, &TPubStrGrid::rowsRemoved, this, count);
-    connect(&m_log, &TPubStrGrid::columnsInserted, this, count);
-    connect(&m_log, &TPubStrGrid::columnsRemoved, this, count);
-    connect(&m_log, &TPubStrGrid::modelReset, this, count);
-    connect(&m_log, &TPubStrGrid::rowHeightChanged, this, count);
-    connect(&m_log, &TPubStrGrid::colWidthChanged, this, count);
-    connect(&m_log, &TPubStrGrid::sizesChanged, this, count);
+    connect(&m_log, &StringTable::dataChanged, this, count);
+    connect(&m_log, &StringTable::headerDataChanged, this, count);
+    connect(&m_log, &StringTable::rowsInserted, this, count);
+    connect(&m_log, &StringTable::rowsRemoved, this, count);
+    connect(&m_log, &StringTable::columnsInserted, this, count);
+    connect(&m_log, &StringTable::columnsRemoved, this, count);
+    connect(&m_log, &StringTable::modelReset, this, count);
+    connect(&m_log, &StringTable::rowHeightChanged, this, count);
+    connect(&m_log, &StringTable::colWidthChanged, this, count);
+    connect(&m_log, &StringTable::sizesChanged, this, count);
 }
 
 QString RideLogFiles::unsavedPath() const
@@ -45,7 +45,7 @@ DataKeeper::Data RideLogFiles::logData() const
 {
     DataKeeper::Data data;
     data.path = m_logPath;
-    data.write = [this](const QString &target) { m_log.SaveToFile(target); };
+    data.write = [this](const QString &target) { m_log.saveToFile(target); };
     data.version = [this] { return m_version; };
     return data;
 }
@@ -75,7 +75,7 @@ QString RideLogFiles::load(RideLogPrefetch *prefetch, bool *prefetched)
         *prefetched = true;
         error = prefetch->error();
     } else {
-        error = failureOf([this] { m_log.LoadFromFile(m_logPath); });
+        error = failureOf([this] { m_log.loadFromFile(m_logPath); });
     }
     if (!error.isEmpty())
         said = m_keeper.keepDamagedAndSay(m_logPath, error, QStringLiteral("při zavření programu"));
@@ -90,17 +90,17 @@ void RideLogFiles::keepShape()
 {
     // Whatever a file held, the log keeps its heading row and its seven
     // columns, so that no commit can fall outside the table.
-    if (m_log.ColCount() < RideColumn::Count)
-        m_log.setColCount(RideColumn::Count);
-    if (m_log.RowCount() < 2)
-        m_log.setRowCount(2);
-    if (m_log.FixedRows() != 1)
-        m_log.setFixedRows(1);
+    if (m_log.tableColumnCount() < RideColumn::Count)
+        m_log.setTableColumnCount(RideColumn::Count);
+    if (m_log.tableRowCount() < 2)
+        m_log.setTableRowCount(2);
+    if (m_log.headingRows() != 1)
+        m_log.setHeadingRows(1);
 }
 
 bool RideLogFiles::save(QString *error)
 {
-    *error = failureOf([this] { m_log.SaveToFile(m_logPath); });
+    *error = failureOf([this] { m_log.saveToFile(m_logPath); });
     if (!error->isEmpty()) {
         writeUnsavedNow(true);
         return false;
@@ -131,7 +131,7 @@ bool RideLogFiles::writeLog(QString *error)
 
 bool RideLogFiles::saveAs(const QString &path, QString *error)
 {
-    *error = failureOf([&] { m_log.SaveToFile(path); });
+    *error = failureOf([&] { m_log.saveToFile(path); });
     return error->isEmpty();
 }
 
@@ -214,9 +214,9 @@ std::optional<RideLogFiles::Unsaved> RideLogFiles::unsavedChanges()
 void RideLogFiles::replaceFrom(const QString &path, const std::function<void()> &keepFirst)
 {
     // Read first: a file that cannot be read whole replaces nothing.
-    TPubStrGrid table;
+    StringTable table;
     setUpRideLogTable(table);
-    table.LoadFromFile(path);
+    table.loadFromFile(path);
     keepFirst();
     m_log.takeContents(table);
     keepShape();

@@ -9,7 +9,7 @@
 #include <optional>
 
 class RideLogPrefetch;
-class TPubStrGrid;
+class StringTable;
 
 // The files of the ride log and who writes them: the log "default.tvl",
 // written when the main window closes (or the program is told to end);
@@ -27,7 +27,7 @@ public:
     // written.
     static constexpr int kUnsavedDelayMs = 2000;
 
-    RideLogFiles(TPubStrGrid &log, const ProgramFolder::Location &where, QObject *parent = nullptr);
+    RideLogFiles(StringTable &log, const ProgramFolder::Location &where, QObject *parent = nullptr);
 
     DataKeeper &keeper() { return m_keeper; }
     const QString &logPath() const { return m_logPath; }
@@ -116,7 +116,7 @@ private:
     // The log file holds the table now: no unsaved changes.
     void written();
 
-    TPubStrGrid &m_log;
+    StringTable &m_log;
     ProgramFolder::Location m_where;
     QString m_logPath;
     DataKeeper m_keeper;

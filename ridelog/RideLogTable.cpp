@@ -3,48 +3,48 @@
 #include "LocaleService.h"
 #include "Messages.h"
 #include "NumberText.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QFileInfo>
 
-bool isNewRideLog(const TPubStrGrid &log)
+bool isNewRideLog(const StringTable &log)
 {
-    return log.RowCount() == log.FixedRows() + 1 && log.cellView(RideColumn::Date, log.FixedRows()).isEmpty();
+    return log.tableRowCount() == log.headingRows() + 1 && log.cellView(RideColumn::Date, log.headingRows()).isEmpty();
 }
 
-int appendRides(TPubStrGrid &log, const QList<QStringList> &rides)
+int appendRides(StringTable &log, const QList<QStringList> &rides)
 {
     int row = -1;
     for (const QStringList &cells : rides) {
         if (isNewRideLog(log)) {
-            row = log.FixedRows();
+            row = log.headingRows();
         } else {
-            log.setRowCount(log.RowCount() + 1);
-            row = log.RowCount() - 1;
+            log.setTableRowCount(log.tableRowCount() + 1);
+            row = log.tableRowCount() - 1;
         }
-        log.setRows(row, cells);
+        log.setRowTexts(row, cells);
     }
     return row;
 }
 
-void setUpRideLogTable(TPubStrGrid &log)
+void setUpRideLogTable(StringTable &log)
 {
     log.setAutoSave(false);
     log.setAutoBackup(false);
-    log.setColCount(RideColumn::Count);
-    log.setRowCount(2);
-    log.setFixedRows(1);
-    log.setFixedCols(0);
+    log.setTableColumnCount(RideColumn::Count);
+    log.setTableRowCount(2);
+    log.setHeadingRows(1);
+    log.setHeadingColumns(0);
     log.setDefaultRowHeight(18);
-    log.setDefaultColWidth(64);
-    log.setColWidths(0, 62);
-    log.setOptions(TPubStrGrid::goFixedVertLine | TPubStrGrid::goFixedHorzLine | TPubStrGrid::goVertLine
-                   | TPubStrGrid::goHorzLine | TPubStrGrid::goColSizing | TPubStrGrid::goTabs
-                   | TPubStrGrid::goRowSelect);
+    log.setDefaultColumnWidth(64);
+    log.setColumnWidth(0, 62);
+    log.setOptions(StringTable::HeadingVerticalLines | StringTable::HeadingHorizontalLines | StringTable::VerticalLines
+                   | StringTable::HorizontalLines | StringTable::ColumnSizing | StringTable::Tabs
+                   | StringTable::RowSelect);
     log.setGrid3D(false);
-    log.setHCol({QStringLiteral("Datum"), QStringLiteral("Název"), QStringLiteral("Průběh trasy"),
+    log.setColumnHeadings({QStringLiteral("Datum"), QStringLiteral("Název"), QStringLiteral("Průběh trasy"),
                  QStringLiteral("Km"), QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("1-5")});
-    log.Loaded();
+    log.loaded();
 }
 
 QStringList rideLogWidthSamples()
@@ -53,12 +53,12 @@ QStringList rideLogWidthSamples()
 }
 
 RideLogPrefetch::RideLogPrefetch(const QString &path)
-    : m_path(path), m_table(std::make_unique<TPubStrGrid>())
+    : m_path(path), m_table(std::make_unique<StringTable>())
 {
     setUpRideLogTable(*m_table);
     // The table is the thread's alone until wait(): no view, no connection.
     m_thread = std::thread([this] {
-        m_error = failureOf([this] { m_table->LoadFromFile(m_path); });
+        m_error = failureOf([this] { m_table->loadFromFile(m_path); });
         m_totals = RideArithmetic::totals(*m_table);
     });
 }
@@ -74,7 +74,7 @@ void RideLogPrefetch::wait()
         m_thread.join();
 }
 
-TPubStrGrid &RideLogPrefetch::table()
+StringTable &RideLogPrefetch::table()
 {
     wait();
     return *m_table;

@@ -7,12 +7,12 @@
 #include <memory>
 #include <thread>
 
-class TPubStrGrid;
+class StringTable;
 
 // The ride log's table as the main window has it before a file is read:
 // seven columns with their headings in a heading row, one empty ride, row
 // height 18, the date column 62 pixels wide, no automatic saving.
-void setUpRideLogTable(TPubStrGrid &log);
+void setUpRideLogTable(StringTable &log);
 
 // Texts that a ride log column of the default width shows whole: a date
 // and a distance as the user's locale writes them.
@@ -33,7 +33,7 @@ public:
     // Waits for the reading to end. The table then holds what the file
     // gave, as loading it into the window's table would have; error() is
     // the text of the failure that ended or marred the reading, if any.
-    TPubStrGrid &table();
+    StringTable &table();
     const QString &error();
     // The totals of the table as read, worked out in the same thread.
     const RideArithmetic::Totals &totals();
@@ -42,16 +42,16 @@ private:
     void wait();
 
     QString m_path;
-    std::unique_ptr<TPubStrGrid> m_table;
+    std::unique_ptr<StringTable> m_table;
     QString m_error;
     RideArithmetic::Totals m_totals;
     std::thread m_thread;
 };
 
 // A new log: its only ride has no date yet.
-bool isNewRideLog(const TPubStrGrid &log);
+bool isNewRideLog(const StringTable &log);
 
 // Appends rides (cells in the ride log's columns) in their order; the
 // only row of a new log, still without a date, is filled first. The row
 // of the last ride, or -1 when there was none.
-int appendRides(TPubStrGrid &log, const QList<QStringList> &rides);
+int appendRides(StringTable &log, const QList<QStringList> &rides);

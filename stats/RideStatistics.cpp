@@ -2,7 +2,7 @@
 #include "RideColumn.h"
 #include "LocaleService.h"
 #include "NumberText.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TimeText.h"
 
 #include <QDate>
@@ -92,9 +92,9 @@ std::optional<QDate> rideDay(QStringView text)
     return parts ? parts->date : std::nullopt;
 }
 
-bool isBlankRow(const TPubStrGrid &log, int row)
+bool isBlankRow(const StringTable &log, int row)
 {
-    for (int c = 0; c < log.ColCount(); ++c) {
+    for (int c = 0; c < log.tableColumnCount(); ++c) {
         const QStringView t = log.cellView(c, row).trimmed();
         // An empty time editor leaves its mask behind.
         if (!t.isEmpty() && !(c == RideColumn::Time && t == u":"))
@@ -133,7 +133,7 @@ std::array<double, 12> Statistics::kmPerMonth(int year) const
     return km;
 }
 
-Statistics compute(const TPubStrGrid &log)
+Statistics compute(const StringTable &log)
 {
     // Group 0 is "no date"; the months follow in the order met.
     std::vector<Accumulator> groups(1);
@@ -150,7 +150,7 @@ Statistics compute(const TPubStrGrid &log)
     int lastGroup = 0;
     qint64 lastDay = 0;
 
-    for (int r = 1; r < log.RowCount(); ++r) {
+    for (int r = 1; r < log.tableRowCount(); ++r) {
         const QStringView dateText = log.cellView(RideColumn::Date, r);
         if (r == 1 || dateText != lastDateText) {
             lastDateText = dateText;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-class TPubStrGrid;
+class StringTable;
 
 // Sums of a ride log per year and month. The cells are read as the totals
 // and the sorter read them: distances as number texts (a text that is not
@@ -58,9 +58,9 @@ struct Statistics
     std::array<double, 12> kmPerMonth(int year) const;
 };
 
-// The data rows 1..RowCount-1 of a ride log. A row with nothing in it (an
+// The data rows 1..tableRowCount-1 of a ride log. A row with nothing in it (an
 // empty new ride) is not a ride.
-Statistics compute(const TPubStrGrid &log);
+Statistics compute(const StringTable &log);
 
 // The texts of the columns after the first, as the window shows them:
 // rides, km, time ("HHHH:MM" as the totals), average km/h, longest ride,

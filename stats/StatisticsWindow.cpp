@@ -4,7 +4,7 @@
 #include "LocaleService.h"
 #include "Messages.h"
 #include "SaveDialog.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -28,7 +28,7 @@ enum Column { Period, Rides, Km, Time, Average, Longest, Route, ColumnCount };
 constexpr int kYearRole = Qt::UserRole;
 } // namespace
 
-StatisticsWindow::StatisticsWindow(const TPubStrGrid &log, QWidget *parent)
+StatisticsWindow::StatisticsWindow(const StringTable &log, QWidget *parent)
     : QDialog(parent), m_stats(RideStatistics::compute(log))
 {
     setObjectName(QStringLiteral("StatisticsWindow"));
@@ -36,20 +36,20 @@ StatisticsWindow::StatisticsWindow(const TPubStrGrid &log, QWidget *parent)
     setModal(true);
     resize(920, 680);
 
-    Tree = new QTreeWidget;
-    Tree->setObjectName(QStringLiteral("Tree"));
-    Tree->setColumnCount(ColumnCount);
-    Tree->setHeaderLabels({QStringLiteral("Rok/Měsíc"), QStringLiteral("Jízd"), QStringLiteral("Km"),
+    yearTree = new QTreeWidget;
+    yearTree->setObjectName(QStringLiteral("yearTree"));
+    yearTree->setColumnCount(ColumnCount);
+    yearTree->setHeaderLabels({QStringLiteral("Rok/Měsíc"), QStringLiteral("Jízd"), QStringLiteral("Km"),
                            QStringLiteral("Čas"), QStringLiteral("Průměr km/h"), QStringLiteral("Nejdelší jízda"),
                            QStringLiteral("Nejčastější trasa")});
-    Tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Tree->setUniformRowHeights(true);
-    Tree->setAlternatingRowColors(true);
-    Tree->header()->setStretchLastSection(true);
-    Tree->header()->setSectionsMovable(false);
+    yearTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    yearTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    yearTree->setUniformRowHeights(true);
+    yearTree->setAlternatingRowColors(true);
+    yearTree->header()->setStretchLastSection(true);
+    yearTree->header()->setSectionsMovable(false);
     for (int c = Rides; c < Route; ++c)
-        Tree->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        yearTree->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
 
     auto *chart = new QChart;
     chart->setTitle(QStringLiteral("Kilometry po měsících"));
@@ -57,15 +57,15 @@ StatisticsWindow::StatisticsWindow(const TPubStrGrid &log, QWidget *parent)
     chart->setLocale(LocaleService::instance().locale());
     chart->legend()->setAlignment(Qt::AlignBottom);
     auto *series = new QBarSeries;
-    SelectedYearSet = new QBarSet(QString());
-    PreviousYearSet = new QBarSet(QString());
-    SelectedYearSet->setColor(QColor(0x2e, 0x7d, 0x32));
-    PreviousYearSet->setColor(QColor(0xa5, 0xd6, 0xa7));
-    for (QBarSet *set : {SelectedYearSet, PreviousYearSet})
+    selectedYearBars = new QBarSet(QString());
+    previousYearBars = new QBarSet(QString());
+    selectedYearBars->setColor(QColor(0x2e, 0x7d, 0x32));
+    previousYearBars->setColor(QColor(0xa5, 0xd6, 0xa7));
+    for (QBarSet *set : {selectedYearBars, previousYearBars})
         for (int m = 0; m < 12; ++m)
             set->append(0.0);
-    series->append(SelectedYearSet);
-    series->append(PreviousYearSet);
+    series->append(selectedYearBars);
+    series->append(previousYearBars);
     chart->addSeries(series);
     QStringList months;
     for (int m = 1; m <= 12; ++m)
@@ -80,39 +80,39 @@ StatisticsWindow::StatisticsWindow(const TPubStrGrid &log, QWidget *parent)
     chart->addAxis(m_axisKm, Qt::AlignLeft);
     series->attachAxis(m_axisKm);
 
-    ChartView = new QChartView(chart);
-    ChartView->setObjectName(QStringLiteral("ChartView"));
-    ChartView->setRenderHint(QPainter::Antialiasing);
-    ChartView->setMinimumHeight(260);
+    chartView = new QChartView(chart);
+    chartView->setObjectName(QStringLiteral("chartView"));
+    chartView->setRenderHint(QPainter::Antialiasing);
+    chartView->setMinimumHeight(260);
 
     auto *splitter = new QSplitter(Qt::Vertical);
-    splitter->addWidget(Tree);
-    splitter->addWidget(ChartView);
+    splitter->addWidget(yearTree);
+    splitter->addWidget(chartView);
     splitter->setChildrenCollapsible(false);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
 
-    BtnUlozitGraf = new QPushButton(QStringLiteral("&Uložit graf…"));
-    BtnUlozitGraf->setObjectName(QStringLiteral("BtnUlozitGraf"));
-    BtnUlozitGraf->setAutoDefault(false);
-    BtnZavrit = new QPushButton(QStringLiteral("&Zavřít"));
-    BtnZavrit->setObjectName(QStringLiteral("BtnZavrit"));
+    saveChartButton = new QPushButton(QStringLiteral("&Uložit graf…"));
+    saveChartButton->setObjectName(QStringLiteral("saveChartButton"));
+    saveChartButton->setAutoDefault(false);
+    closeButton = new QPushButton(QStringLiteral("&Zavřít"));
+    closeButton->setObjectName(QStringLiteral("closeButton"));
     auto *buttons = new QDialogButtonBox;
-    buttons->addButton(BtnUlozitGraf, QDialogButtonBox::ActionRole);
-    buttons->addButton(BtnZavrit, QDialogButtonBox::RejectRole);
+    buttons->addButton(saveChartButton, QDialogButtonBox::ActionRole);
+    buttons->addButton(closeButton, QDialogButtonBox::RejectRole);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
     layout->addWidget(buttons);
 
-    SaveChartDialog = new QFileDialog(this);
-    SaveChartDialog->setObjectName(QStringLiteral("SaveChartDialog"));
-    SaveChartDialog->setWindowTitle(QStringLiteral("Uložit graf"));
-    setUpSaveDialog(*SaveChartDialog, QStringLiteral("Obrázek PNG (*.png)"), QStringLiteral("png"));
+    saveChartDialog = new QFileDialog(this);
+    saveChartDialog->setObjectName(QStringLiteral("saveChartDialog"));
+    saveChartDialog->setWindowTitle(QStringLiteral("Uložit graf"));
+    setUpSaveDialog(*saveChartDialog, QStringLiteral("Obrázek PNG (*.png)"), QStringLiteral("png"));
 
-    connect(BtnUlozitGraf, &QPushButton::clicked, this, guardedSlot(this, &StatisticsWindow::BtnUlozitGrafClick));
-    connect(BtnZavrit, &QPushButton::clicked, this, &QDialog::reject);
-    connect(Tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
+    connect(saveChartButton, &QPushButton::clicked, this, guardedSlot(this, &StatisticsWindow::saveChart));
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(yearTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
         if (!item)
             return;
         const QVariant year = item->data(Period, kYearRole);
@@ -121,13 +121,13 @@ StatisticsWindow::StatisticsWindow(const TPubStrGrid &log, QWidget *parent)
     });
 
     fillTree();
-    BtnUlozitGraf->setEnabled(!m_stats.years.empty());
+    saveChartButton->setEnabled(!m_stats.years.empty());
 }
 
 QTreeWidgetItem *StatisticsWindow::addRow(QTreeWidgetItem *parent, const QString &first,
                                           const RideStatistics::Sums &sums)
 {
-    auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Tree);
+    auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(yearTree);
     item->setText(Period, first);
     const QStringList texts = RideStatistics::columnTexts(sums);
     for (int c = Rides; c < ColumnCount; ++c) {
@@ -159,15 +159,15 @@ void StatisticsWindow::fillTree()
         total->setFont(c, bold);
 
     // Wide enough for every month, also of the years shown collapsed.
-    Tree->expandAll();
+    yearTree->expandAll();
     for (int c = 0; c < Route; ++c) {
-        Tree->resizeColumnToContents(c);
-        Tree->setColumnWidth(c, Tree->columnWidth(c) + 12);
+        yearTree->resizeColumnToContents(c);
+        yearTree->setColumnWidth(c, yearTree->columnWidth(c) + 12);
     }
-    Tree->collapseAll();
-    if (QTreeWidgetItem *newest = Tree->topLevelItem(0); newest && !m_stats.years.empty()) {
+    yearTree->collapseAll();
+    if (QTreeWidgetItem *newest = yearTree->topLevelItem(0); newest && !m_stats.years.empty()) {
         newest->setExpanded(true);
-        Tree->setCurrentItem(newest);
+        yearTree->setCurrentItem(newest);
     }
     if (m_stats.years.empty())
         showYear(0);
@@ -180,25 +180,25 @@ void StatisticsWindow::showYear(int year)
     const auto previous = m_stats.kmPerMonth(year - 1);
     double top = 0;
     for (int m = 0; m < 12; ++m) {
-        SelectedYearSet->replace(m, selected[size_t(m)]);
-        PreviousYearSet->replace(m, previous[size_t(m)]);
+        selectedYearBars->replace(m, selected[size_t(m)]);
+        previousYearBars->replace(m, previous[size_t(m)]);
         top = std::max({top, selected[size_t(m)], previous[size_t(m)]});
     }
-    SelectedYearSet->setLabel(year > 0 ? QString::number(year) : QString());
-    PreviousYearSet->setLabel(year > 0 ? QString::number(year - 1) : QString());
+    selectedYearBars->setLabel(year > 0 ? QString::number(year) : QString());
+    previousYearBars->setLabel(year > 0 ? QString::number(year - 1) : QString());
     m_axisKm->setRange(0, top > 0 ? top : 100);
     m_axisKm->applyNiceNumbers();
 }
 
-void StatisticsWindow::BtnUlozitGrafClick()
+void StatisticsWindow::saveChart()
 {
-    SaveChartDialog->selectFile(QStringLiteral("statistika-%1.png").arg(m_chartYear));
-    if (SaveChartDialog->exec() != QDialog::Accepted || SaveChartDialog->selectedFiles().isEmpty())
+    saveChartDialog->selectFile(QStringLiteral("statistika-%1.png").arg(m_chartYear));
+    if (saveChartDialog->exec() != QDialog::Accepted || saveChartDialog->selectedFiles().isEmpty())
         return;
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    ChartView->grab().save(&buffer, "PNG");
-    AtomicWrite::replaceFile(SaveChartDialog->selectedFiles().constFirst(), png);
-    rememberFolder(SaveChartDialog->defaultSuffix(), SaveChartDialog->selectedFiles().constFirst());
+    chartView->grab().save(&buffer, "PNG");
+    AtomicWrite::replaceFile(saveChartDialog->selectedFiles().constFirst(), png);
+    rememberFolder(saveChartDialog->defaultSuffix(), saveChartDialog->selectedFiles().constFirst());
 }

@@ -11,7 +11,7 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QValueAxis;
-class TPubStrGrid;
+class StringTable;
 
 // "Statistika jízd": the ride log's sums per year and month in a tree, and
 // a bar chart of the distance per month of the selected year beside the
@@ -20,26 +20,26 @@ class StatisticsWindow : public QDialog
 {
     Q_OBJECT
 public:
-    explicit StatisticsWindow(const TPubStrGrid &log, QWidget *parent = nullptr);
+    explicit StatisticsWindow(const StringTable &log, QWidget *parent = nullptr);
 
     const RideStatistics::Statistics &statistics() const { return m_stats; }
     // The year the chart shows (its first series); 0 when the log has no
     // dated ride.
     int chartYear() const { return m_chartYear; }
 
-    QTreeWidget *Tree = nullptr;
-    QChartView *ChartView = nullptr;
-    QBarSet *SelectedYearSet = nullptr;
-    QBarSet *PreviousYearSet = nullptr;
-    QPushButton *BtnUlozitGraf = nullptr;
-    QPushButton *BtnZavrit = nullptr;
-    QFileDialog *SaveChartDialog = nullptr;
+    QTreeWidget *yearTree = nullptr;
+    QChartView *chartView = nullptr;
+    QBarSet *selectedYearBars = nullptr;
+    QBarSet *previousYearBars = nullptr;
+    QPushButton *saveChartButton = nullptr;
+    QPushButton *closeButton = nullptr;
+    QFileDialog *saveChartDialog = nullptr;
 
     // Shows a year and the one before it in the chart.
     void showYear(int year);
 
 private slots:
-    void BtnUlozitGrafClick();
+    void saveChart();
 
 private:
     void fillTree();

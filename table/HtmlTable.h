@@ -1,37 +1,37 @@
 #pragma once
 #include "AppError.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <algorithm>
 
-// The HTML table of a TPubStrGrid, line by line, into a sink of
+// The HTML table of a StringTable, line by line, into a sink of
 // HtmlText (LineSink, Cp1250Sink): row 0 as the heading row with the
-// column widths + 5 as widths, Caption1 above it when set, every other
+// column widths + 5 as widths, caption above it when set, every other
 // row a body row. Body texts wrap when UseTdWrap is set; otherwise they
-// do not, and texts longer than zkraceni characters are cut to that
+// do not, and texts longer than cutLength characters are cut to that
 // length and end with "...". Texts are cut first, then escaped. A
 // non-negative maxBodyRows writes only that many body rows, the first.
 namespace HtmlTable {
 
 template <class Sink>
-void write(const TPubStrGrid &g, Sink &out, int maxBodyRows = -1)
+void write(const StringTable &g, Sink &out, int maxBodyRows = -1)
 {
     const auto line = [&out](QStringView markup) {
         out.markup(markup);
         out.endLine();
     };
     line(u"<table cellspacing = 0 cellpadding=3>");
-    if (!g.Caption1().isEmpty()) {
+    if (!g.caption().isEmpty()) {
         out.markup(u"<tr><th nowrap colspan=");
-        out.number(g.ColCount() - 1);
+        out.number(g.tableColumnCount() - 1);
         out.markup(u">");
-        out.text(g.Caption1());
+        out.text(g.caption());
         line(u"</th></tr>");
     }
     line(u"<tr>");
-    for (int c = 0; c < g.ColCount(); ++c) {
+    for (int c = 0; c < g.tableColumnCount(); ++c) {
         out.markup(u"<th nowrap width=");
-        out.number(qint64(g.ColWidths(c)) + 5);
+        out.number(qint64(g.columnWidth(c)) + 5);
         out.markup(u">");
         const QStringView h = g.cellView(c, 0);
         if (h.isEmpty())
@@ -43,11 +43,11 @@ void write(const TPubStrGrid &g, Sink &out, int maxBodyRows = -1)
     line(u"</tr>");
 
     const QStringView open = g.UseTdWrap() ? QStringView(u"<td>") : QStringView(u"<td nowrap>");
-    const qsizetype cut = std::max(g.zkraceni(), 0);
-    const int rows = maxBodyRows < 0 ? g.RowCount() : std::min(g.RowCount(), maxBodyRows + 1);
+    const qsizetype cut = std::max(g.cutLength(), 0);
+    const int rows = maxBodyRows < 0 ? g.tableRowCount() : std::min(g.tableRowCount(), maxBodyRows + 1);
     for (int r = 1; r < rows; ++r) {
         line(u"<tr>");
-        for (int c = 0; c < g.ColCount(); ++c) {
+        for (int c = 0; c < g.tableColumnCount(); ++c) {
             out.markup(open);
             const QStringView t = g.cellView(c, r);
             if (t.isEmpty()) {

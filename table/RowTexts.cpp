@@ -54,8 +54,8 @@ std::vector<RowTexts::Cell> RowTexts::cells() const
     return out;
 }
 
-template <typename Cells>
-void RowTexts::build(const Cells &source, qsizetype n, RowSlab *slab)
+template <typename Source>
+void RowTexts::build(const Source &source, qsizetype n, RowSlab *slab)
 {
     qsizetype kept = 0;
     qsizetype length = 0;

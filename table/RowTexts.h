@@ -75,8 +75,8 @@ private:
     int find(int col) const; // index of the cell, or -1
     // Builds the row from n cells: colOf(k), lengthOf(k) and
     // write(k, out) give each cell's column, length and characters.
-    template <typename Cells>
-    void build(const Cells &source, qsizetype n, RowSlab *slab = nullptr);
+    template <typename Source>
+    void build(const Source &source, qsizetype n, RowSlab *slab = nullptr);
 
     // The block, and in its lowest bit whether it lies in a slab (a block
     // of char16_t never starts at an odd address).

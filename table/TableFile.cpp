@@ -2,7 +2,7 @@
 #include "AnsiFile.h"
 #include "AtomicWrite.h"
 #include "AppError.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,17 +14,17 @@
 #include <string_view>
 #include <vector>
 
-RowStore &TableFile::rows(TPubStrGrid &table)
+RowStore &TableFile::rows(StringTable &table)
 {
     return table.m_rows;
 }
 
-const RowStore &TableFile::rows(const TPubStrGrid &table)
+const RowStore &TableFile::rows(const StringTable &table)
 {
     return table.m_rows;
 }
 
-void TableFile::clearColWidths(TPubStrGrid &table)
+void TableFile::clearColWidths(StringTable &table)
 {
     std::fill(table.m_colWidths.begin(), table.m_colWidths.end(), -1);
 }
@@ -43,17 +43,17 @@ void appendSizeLine(QString &out, QLatin1String keyword, int index, QLatin1Strin
 }
 } // namespace
 
-QString TableFile::text(const TPubStrGrid &table)
+QString TableFile::text(const StringTable &table)
 {
     const RowStore &rowStore = rows(table);
-    const int rowCount = table.RowCount();
-    const int cols = table.ColCount();
-    const int defaultHeight = table.DefaultRowHeight();
-    const int defaultWidth = table.DefaultColWidth();
-    const QChar d = table.CellDelimiter();
+    const int rowCount = table.tableRowCount();
+    const int cols = table.tableColumnCount();
+    const int defaultHeight = table.defaultRowHeight();
+    const int defaultWidth = table.defaultColumnWidth();
+    const QChar d = table.cellDelimiter();
     const QLatin1String crlf("\r\n");
 
-    qsizetype estimate = 64 + table.Caption1().size() + table.Caption2().size();
+    qsizetype estimate = 64 + table.caption().size() + table.secondCaption().size();
     rowStore.forEachRow([&](int, const RowTexts &row) {
         for (int k = 0, n = row.count(); k < n; ++k)
             estimate += row.cell(k).text.size() + 16;
@@ -69,18 +69,18 @@ QString TableFile::text(const TPubStrGrid &table)
     out += crlf;
     out += QString::number(defaultHeight);
     out += crlf;
-    out += table.Caption1();
+    out += table.caption();
     out += crlf;
-    out += table.Caption2();
+    out += table.secondCaption();
     out += crlf;
-    out += table.Caption2Placement() == TPubStrGrid::cpTop ? QLatin1String("Top") : QLatin1String("Bottom");
+    out += table.secondCaptionPlacement() == StringTable::CaptionAbove ? QLatin1String("Top") : QLatin1String("Bottom");
     out += crlf;
     rowStore.forEachHeight([&](int i, int h) {
         if (h != defaultHeight)
             appendSizeLine(out, QLatin1String("Row"), i, QLatin1String("Height: "), h);
     });
     for (int i = 0; i < cols; ++i) {
-        const int w = table.ColWidths(i);
+        const int w = table.columnWidth(i);
         if (w != defaultWidth)
             appendSizeLine(out, QLatin1String("Column"), i, QLatin1String("Width: "), w);
     }
@@ -99,11 +99,11 @@ QString TableFile::text(const TPubStrGrid &table)
     return out;
 }
 
-void TableFile::save(const TPubStrGrid &table, const QString &path)
+void TableFile::save(const StringTable &table, const QString &path)
 {
     // The text is complete and encodable before anything on disk changes.
     const QByteArray bytes = AnsiFile::encode(text(table));
-    if (table.AutoBackup() && QFileInfo::exists(path)) {
+    if (table.autoBackup() && QFileInfo::exists(path)) {
         const QFileInfo info(path);
         // Only the last extension is replaced: "default.tvl" -> "default.bak".
         const QString base = info.completeBaseName();
@@ -421,7 +421,7 @@ bool isBlankLine(std::string_view line)
 }
 } // namespace
 
-void TableFile::load(TPubStrGrid &table, const QString &path)
+void TableFile::load(StringTable &table, const QString &path)
 {
     if (!QFileInfo::exists(path))
         return;
@@ -437,10 +437,10 @@ void TableFile::load(TPubStrGrid &table, const QString &path)
 class TableFile::Reader
 {
 public:
-    Reader(TPubStrGrid &table, std::string_view bytes)
+    Reader(StringTable &table, std::string_view bytes)
         : m_table(table),
           m_bytes(bytes),
-          m_delim(AnsiFile::encodeChar(table.CellDelimiter())),
+          m_delim(AnsiFile::encodeChar(table.cellDelimiter())),
           m_delimByte(char(m_delim)),
           m_cells(rows(table), bytes, m_leftOut)
     {
@@ -509,16 +509,16 @@ private:
         case 1: readDelimiter(line); break;
         case 2: readCounts(line, d1); break;
         case 3: readDefaultHeight(line); break;
-        case 4: readCaption(line, &TPubStrGrid::setCaption1); break;
-        case 5: readCaption(line, &TPubStrGrid::setCaption2); break;
+        case 4: readCaption(line, &StringTable::setCaption); break;
+        case 5: readCaption(line, &StringTable::setSecondCaption); break;
         case 6: readCaption2Placement(line); break;
         default:
             // Cell lines begin with a digit: the keywords are tried
             // only for lines that could hold them.
             if (!line.empty() && line[0] == 'R' && line.starts_with("Row"))
-                readSize(line, "Row", "Height: ", &TPubStrGrid::setRowHeights);
+                readSize(line, "Row", "Height: ", &StringTable::setRowHeight);
             else if (!line.empty() && line[0] == 'C' && line.starts_with("Column"))
-                readSize(line, "Column", "Width: ", &TPubStrGrid::setColWidths);
+                readSize(line, "Column", "Width: ", &StringTable::setColumnWidth);
             else if (d1 == std::string_view::npos)
                 readLineOfNoKind(line);
             else
@@ -533,7 +533,7 @@ private:
         if (line.empty())
             return;
         const QChar c = AnsiFile::decodeByte(uchar(line[0]));
-        if (!TPubStrGrid::isUsableDelimiter(c))
+        if (!StringTable::isUsableDelimiter(c))
             throw AppError(QStringLiteral("Oddělovač „%1“ na prvním řádku souboru tabulky nelze "
                                           "použít: soubor je poškozený.")
                                .arg(c));
@@ -556,9 +556,9 @@ private:
                                    .arg(max));
             return n;
         };
-        m_table.setRowCount(checked(toInt(line.substr(0, d1)), QStringLiteral("řádků"), TPubStrGrid::kMaxRowCount));
+        m_table.setTableRowCount(checked(toInt(line.substr(0, d1)), QStringLiteral("řádků"), StringTable::kMaxRowCount));
         const std::string_view cols = d1 == std::string_view::npos ? std::string_view() : line.substr(d1 + 1);
-        m_table.setColCount(checked(toInt(cols), QStringLiteral("sloupců"), TPubStrGrid::kMaxColCount));
+        m_table.setTableColumnCount(checked(toInt(cols), QStringLiteral("sloupců"), StringTable::kMaxColCount));
     }
 
     void readDefaultHeight(std::string_view line)
@@ -572,20 +572,20 @@ private:
         clearColWidths(m_table);
     }
 
-    void readCaption(std::string_view line, void (TPubStrGrid::*set)(const QString &))
+    void readCaption(std::string_view line, void (StringTable::*set)(const QString &))
     {
         (m_table.*set)(AnsiFile::decode(QByteArrayView(line.data(), qsizetype(line.size()))));
     }
 
     void readCaption2Placement(std::string_view line)
     {
-        m_table.setCaption2Placement(line == "Top" ? TPubStrGrid::cpTop : TPubStrGrid::cpBottom);
+        m_table.setSecondCaptionPlacement(line == "Top" ? StringTable::CaptionAbove : StringTable::CaptionBelow);
     }
 
     // "Row <row> Height: <height>" and "Column <col> Width: <width>": the
     // keyword, a blank, the index, a blank, the size's label, the size.
     void readSize(std::string_view line, std::string_view keyword, std::string_view label,
-                  void (TPubStrGrid::*set)(int, int))
+                  void (StringTable::*set)(int, int))
     {
         const size_t first = keyword.size() + 1;
         const size_t p = line.find(label);
@@ -610,18 +610,18 @@ private:
     {
         const int col = toInt(line.substr(0, d1));
         const int row = toInt(line.substr(d1 + 1, d2 == std::string_view::npos ? d2 : d2 - d1 - 1));
-        if (col < 0 || col >= m_table.ColCount() || row < 0 || row >= m_table.RowCount()) {
+        if (col < 0 || col >= m_table.tableColumnCount() || row < 0 || row >= m_table.tableRowCount()) {
             m_leftOut.add([this] { return m_lineNo; }, [line] { return quoted(line); },
                           QStringLiteral("buňka leží mimo tabulku o %1 řádcích a %2 sloupcích")
-                              .arg(m_table.RowCount())
-                              .arg(m_table.ColCount()));
+                              .arg(m_table.tableRowCount())
+                              .arg(m_table.tableColumnCount()));
             return;
         }
         const size_t text = d2 == std::string_view::npos ? line.size() : d2 + 1;
         m_cells.add(row, col, size_t(line.data() + text - m_bytes.data()), line.size() - text);
     }
 
-    TPubStrGrid &m_table;
+    StringTable &m_table;
     // The file is read as bytes: digits, delimiters and keywords are the
     // same bytes in the code page, and only texts are decoded.
     std::string_view m_bytes;
@@ -647,7 +647,7 @@ QString TableFile::headerProblem(QByteArrayView beginning, int minColumns)
         pos = end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
     }
     const QChar delimiter = lines[0].size() == 1 ? AnsiFile::decodeByte(uchar(lines[0][0])) : QChar();
-    if (!delimiter.isPrint() || !TPubStrGrid::isUsableDelimiter(delimiter))
+    if (!delimiter.isPrint() || !StringTable::isUsableDelimiter(delimiter))
         return QStringLiteral("první řádek souboru není oddělovač tabulky");
     const size_t d = lines[1].find(lines[0][0]);
     int rows = 0, cols = 0;
@@ -660,19 +660,19 @@ QString TableFile::headerProblem(QByteArrayView beginning, int minColumns)
     } catch (const AppError &) {
         return QStringLiteral("záhlaví souboru neudává počty řádků a sloupců a výšku řádků");
     }
-    if (rows < 1 || rows > TPubStrGrid::kMaxRowCount || cols < minColumns || cols > TPubStrGrid::kMaxColCount)
+    if (rows < 1 || rows > StringTable::kMaxRowCount || cols < minColumns || cols > StringTable::kMaxColCount)
         return QStringLiteral("záhlaví souboru udává %1 řádků a %2 sloupců").arg(rows).arg(cols);
     return QString();
 }
 
-void TableFile::read(TPubStrGrid &table, QByteArrayView file)
+void TableFile::read(StringTable &table, QByteArrayView file)
 {
     // A file this large could not be held anyway; offsets below fit 32 bits.
     if (quint64(file.size()) > std::numeric_limits<quint32>::max())
         throw AppError(QStringLiteral("Soubor tabulky je příliš velký."));
     struct BulkGuard
     {
-        TPubStrGrid &g;
+        StringTable &g;
         ~BulkGuard() { g.endBulkUpdate(); }
     };
     table.beginBulkUpdate();

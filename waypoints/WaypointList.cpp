@@ -3,7 +3,7 @@
 #include "AtomicWrite.h"
 #include "AppError.h"
 #include "LocaleService.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 QStringList waypointNames(QByteArrayView file, bool *whole)
 {
@@ -29,20 +29,20 @@ QByteArray waypointFileBytes(const QStringList &names)
     return bytes;
 }
 
-void LoadWaypointFile(TPubStrGrid &list, const QString &path)
+void LoadWaypointFile(StringTable &list, const QString &path)
 {
     const QByteArray bytes = AnsiFile::readBytes(path);
     bool whole = true;
     const QStringList names = waypointNames(bytes, &whole);
     // More names than a table can hold would be cut off and then lost at
     // the next saving.
-    if (names.size() > TPubStrGrid::kMaxRowCount)
-        throw AppError(QStringLiteral("Soubor %1 má více než %2 řádků.").arg(path).arg(TPubStrGrid::kMaxRowCount));
+    if (names.size() > StringTable::kMaxRowCount)
+        throw AppError(QStringLiteral("Soubor %1 má více než %2 řádků.").arg(path).arg(StringTable::kMaxRowCount));
     list.beginBulkUpdate();
-    list.setRowCount(int(names.size()));
-    list.setCols(0, names);
+    list.setTableRowCount(int(names.size()));
+    list.setColumnTexts(0, names);
     if (names.isEmpty())
-        list.setCells(0, 0, QString());
+        list.setCell(0, 0, QString());
     list.endBulkUpdate();
     if (!whole)
         throw AppError(QStringLiteral("Soubor %1 obsahuje nulový bajt (na pozici %2): seznam průjezdních bodů "
@@ -51,9 +51,9 @@ void LoadWaypointFile(TPubStrGrid &list, const QString &path)
                            .arg(bytes.indexOf('\0')));
 }
 
-void SaveWaypointFile(const TPubStrGrid &list, const QString &path)
+void SaveWaypointFile(const StringTable &list, const QString &path)
 {
-    AtomicWrite::replaceFile(path, waypointFileBytes(list.Cols(0)));
+    AtomicWrite::replaceFile(path, waypointFileBytes(list.columnTexts(0)));
 }
 
 QStringList SplitCourse(const QString &course)
@@ -68,34 +68,34 @@ QString JoinCourse(const QStringList &waypoints)
     return waypoints.join(kCourseSeparator);
 }
 
-bool HasWaypoint(const TPubStrGrid &list, const QString &name)
+bool HasWaypoint(const StringTable &list, const QString &name)
 {
     const LocaleService &locale = LocaleService::instance();
-    for (int row = 0; row < list.RowCount(); ++row) {
-        if (locale.compareText(list.Cells(0, row), name) == 0)
+    for (int row = 0; row < list.tableRowCount(); ++row) {
+        if (locale.compareText(list.cell(0, row), name) == 0)
             return true;
     }
     return false;
 }
 
-int AddWaypoint(TPubStrGrid &list, const QString &name)
+int AddWaypoint(StringTable &list, const QString &name)
 {
     if (HasWaypoint(list, name))
         return -1;
-    if (list.RowCount() == 1 && list.cellView(0, 0).isEmpty()) {
-        list.setCells(0, 0, name);
+    if (list.tableRowCount() == 1 && list.cellView(0, 0).isEmpty()) {
+        list.setCell(0, 0, name);
         return 0;
     }
-    const int row = list.RowCount();
-    list.setRowCount(row + 1);
-    list.setCells(0, row, name);
+    const int row = list.tableRowCount();
+    list.setTableRowCount(row + 1);
+    list.setCell(0, row, name);
     return row;
 }
 
-void DeleteWaypoint(TPubStrGrid &list, int row)
+void DeleteWaypoint(StringTable &list, int row)
 {
-    if (list.RowCount() == 1)
-        list.setCells(0, 0, QString());
+    if (list.tableRowCount() == 1)
+        list.setCell(0, 0, QString());
     else
-        list.RemoveRow(row);
+        list.deleteRow(row);
 }

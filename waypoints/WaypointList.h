@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-class TPubStrGrid;
+class StringTable;
 
 // The waypoint list is column 0 of a one-column table that never has
 // fewer than one row: the empty list is one row with empty text.
@@ -25,10 +25,10 @@ QByteArray waypointFileBytes(const QStringList &names);
 // the file cannot be read. A file with a NUL byte gives the names before
 // it, and then an AppError says that the rest was not read, so that the
 // caller can keep the file before the shorter list is written over it.
-void LoadWaypointFile(TPubStrGrid &list, const QString &path);
+void LoadWaypointFile(StringTable &list, const QString &path);
 // Writes the list whole and atomically. Throws AppError("Cannot create
 // file <path>") (or "Unable to write to <path>" when the disk fails).
-void SaveWaypointFile(const TPubStrGrid &list, const QString &path);
+void SaveWaypointFile(const StringTable &list, const QString &path);
 
 // Waypoints of a course are separated by " - ".
 inline constexpr QStringView kCourseSeparator = u" - ";
@@ -40,10 +40,10 @@ QString JoinCourse(const QStringList &waypoints);
 
 // True when an entry equals the name ignoring case, as the user's locale
 // compares texts.
-bool HasWaypoint(const TPubStrGrid &list, const QString &name);
+bool HasWaypoint(const StringTable &list, const QString &name);
 // Adds a name: into the single empty row of the empty list, otherwise as
 // a new last row. Returns that row, or -1 (list unchanged) when an entry
 // equals the name ignoring case.
-int AddWaypoint(TPubStrGrid &list, const QString &name);
+int AddWaypoint(StringTable &list, const QString &name);
 // Removes a row; the only row is emptied instead.
-void DeleteWaypoint(TPubStrGrid &list, int row);
+void DeleteWaypoint(StringTable &list, int row);

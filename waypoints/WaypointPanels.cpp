@@ -71,19 +71,19 @@ void PanelSplitter::mouseReleaseEvent(QMouseEvent *event)
         m_pressX = -1;
 }
 
-WaypointTable::WaypointTable(QWidget *parent) : TPubStrGridView(parent)
+WaypointTable::WaypointTable(QWidget *parent) : StringTableView(parent)
 {
 }
 
-void WaypointTable::setWaypointGrid(TPubStrGrid *grid)
+void WaypointTable::setWaypointGrid(StringTable *grid)
 {
     setGrid(grid);
     const auto clickToEdit = [this] {
-        if (this->grid() && this->grid()->Options().testFlag(TPubStrGrid::goEditing))
+        if (this->grid() && this->grid()->options().testFlag(StringTable::Editing))
             setEditTriggers(editTriggers() | SelectedClicked);
     };
     clickToEdit();
-    connect(grid, &TPubStrGrid::appearanceChanged, this, clickToEdit);
+    connect(grid, &StringTable::appearanceChanged, this, clickToEdit);
 }
 
 void WaypointTable::commitEditing()
@@ -102,7 +102,7 @@ bool WaypointTable::edit(const QModelIndex &index, EditTrigger trigger, QEvent *
 {
     if (trigger == DoubleClicked)
         return false;
-    return TPubStrGridView::edit(index, trigger, event);
+    return StringTableView::edit(index, trigger, event);
 }
 
 void WaypointTable::mousePressEvent(QMouseEvent *event)
@@ -111,11 +111,11 @@ void WaypointTable::mousePressEvent(QMouseEvent *event)
     m_pressRow = -1;
     const QModelIndex at = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier && at.isValid()
-        && at == currentIndex() && grid() && grid()->Options().testFlag(TPubStrGrid::goRowMoving)) {
+        && at == currentIndex() && grid() && grid()->options().testFlag(StringTable::RowMoving)) {
         m_pressRow = at.row();
         m_pressPos = event->position().toPoint();
     }
-    TPubStrGridView::mousePressEvent(event);
+    StringTableView::mousePressEvent(event);
 }
 
 void WaypointTable::mouseMoveEvent(QMouseEvent *event)
@@ -126,7 +126,7 @@ void WaypointTable::mouseMoveEvent(QMouseEvent *event)
         setCursor(Qt::SizeVerCursor);
     }
     if (m_dragRow < 0) {
-        TPubStrGridView::mouseMoveEvent(event);
+        StringTableView::mouseMoveEvent(event);
         return;
     }
     // The row follows the mouse: it moves as soon as the mouse is over
@@ -136,9 +136,9 @@ void WaypointTable::mouseMoveEvent(QMouseEvent *event)
     if (target < 0)
         target = model()->rowCount() - 1;
     if (target != m_dragRow) {
-        grid()->MoveRow(grid()->gridRow(m_dragRow), grid()->gridRow(target));
+        grid()->moveRow(grid()->gridRow(m_dragRow), grid()->gridRow(target));
         m_dragRow = target;
-        setRow(grid()->gridRow(target));
+        setCurrentRow(grid()->gridRow(target));
         scrollTo(model()->index(target, 0));
     }
     event->accept();
@@ -154,5 +154,5 @@ void WaypointTable::mouseReleaseEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    TPubStrGridView::mouseReleaseEvent(event);
+    StringTableView::mouseReleaseEvent(event);
 }

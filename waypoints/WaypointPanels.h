@@ -1,5 +1,5 @@
 #pragma once
-#include "TPubStrGridView.h"
+#include "StringTableView.h"
 
 #include <QFrame>
 #include <QPointer>
@@ -59,13 +59,13 @@ private:
 // The waypoint table: a double click does not edit (the window gives it
 // another meaning), a click on the current cell does, and the current row
 // can be dragged up or down to another place.
-class WaypointTable : public TPubStrGridView
+class WaypointTable : public StringTableView
 {
     Q_OBJECT
 public:
     explicit WaypointTable(QWidget *parent = nullptr);
-    // Shows a table; with goEditing a click on the current cell edits it.
-    void setWaypointGrid(TPubStrGrid *grid);
+    // Shows a table; with Editing a click on the current cell edits it.
+    void setWaypointGrid(StringTable *grid);
 
     bool isDraggingRow() const { return m_dragRow >= 0; }
     // Takes what an open in-place editor holds into the table and closes

@@ -1,10 +1,10 @@
 #pragma once
 #include "MessageRecorder.h"
 #include "RideLogFile.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,7 +17,7 @@ class WindowFixture : public QObject
 protected:
     TestLocale m_locale;
     QTemporaryDir *m_dir = nullptr;
-    TForm1 *w = nullptr;
+    MainWindow *w = nullptr;
     MessageRecorder *msgs = nullptr;
 
     QString logPath() const { return m_dir->filePath(QStringLiteral("default.tvl")); }
@@ -26,13 +26,13 @@ protected:
     {
         if (!rides.isEmpty())
             putFile(logPath(), rideLogFile(rides));
-        w = new TForm1(m_dir->path());
+        w = new MainWindow(m_dir->path());
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
     }
-    TPubStrGrid *log() const { return w->rideLog(); }
+    StringTable *log() const { return w->rideLog(); }
 
     void setUp()
     {

@@ -1,5 +1,5 @@
 #include "RideArithmetic.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TestLocale.h"
 
 #include <QtTest>
@@ -126,14 +126,14 @@ private slots:
         QFETCH(QString, time);
         QFETCH(QString, km);
         QFETCH(QString, average);
-        TPubStrGrid log;
+        StringTable log;
         log.setAutoSave(false);
-        log.setColCount(7);
-        log.setRowCount(int(rides.size()) + 1);
+        log.setTableColumnCount(7);
+        log.setTableRowCount(int(rides.size()) + 1);
         for (int r = 0; r < rides.size(); ++r) {
-            log.setCells(3, r + 1, rides[r][0]);
-            log.setCells(4, r + 1, rides[r][1]);
-            log.setCells(5, r + 1, rides[r][2]);
+            log.setCell(3, r + 1, rides[r][0]);
+            log.setCell(4, r + 1, rides[r][1]);
+            log.setCell(5, r + 1, rides[r][2]);
         }
         const auto t = RideArithmetic::totals(log);
         QCOMPARE(t.time, time);
@@ -145,13 +145,13 @@ private slots:
     // hours, never "…:60".
     void totalsCarryRoundedMinutes()
     {
-        TPubStrGrid log;
+        StringTable log;
         log.setAutoSave(false);
-        log.setColCount(7);
+        log.setTableColumnCount(7);
         for (int rides : {3, 6, 7, 9, 12, 30, 60}) {
-            log.setRowCount(rides + 1);
+            log.setTableRowCount(rides + 1);
             for (int r = 1; r <= rides; ++r)
-                log.setCells(4, r, QString::asprintf("00:%02d", 60 / rides));
+                log.setCell(4, r, QString::asprintf("00:%02d", 60 / rides));
             const int minutes = rides * (60 / rides);
             const QString expected = QString::asprintf("%04d:%02d", minutes / 60, minutes % 60);
             QCOMPARE(RideArithmetic::totals(log).time, expected);
@@ -160,13 +160,13 @@ private slots:
 
     void totalsOfManyHoursKeepAllDigits()
     {
-        TPubStrGrid log;
+        StringTable log;
         log.setAutoSave(false);
-        log.setColCount(7);
+        log.setTableColumnCount(7);
         const int rides = 10001 / 23 + 1; // 23 hours each: over 10,000 hours
-        log.setRowCount(rides + 1);
+        log.setTableRowCount(rides + 1);
         for (int r = 1; r <= rides; ++r)
-            log.setCells(4, r, QStringLiteral("23:00"));
+            log.setCell(4, r, QStringLiteral("23:00"));
         QCOMPARE(RideArithmetic::totals(log).time, QString::number(rides * 23) + QStringLiteral(":00"));
     }
 };

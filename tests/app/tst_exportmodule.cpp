@@ -5,7 +5,7 @@
 #include "RideLogFile.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -61,7 +61,7 @@ class TestExportModule : public QObject
     TestLocale m_locale;
     QTemporaryDir m_data;
     MessageRecorder m_msgs;
-    std::unique_ptr<TForm1> w;
+    std::unique_ptr<MainWindow> w;
 
     // "Záznamy" by Alt+Z, down to "Export do HTML a Tisk", Enter.
     void chooseExport()
@@ -69,9 +69,9 @@ class TestExportModule : public QObject
         QTest::keyClick(w.get(), Qt::Key_Z, Qt::AltModifier);
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         QVERIFY(menu);
-        for (int i = 0; i < menu->actions().size() && menu->activeAction() != w->ExportdoHTML1; ++i)
+        for (int i = 0; i < menu->actions().size() && menu->activeAction() != w->exportHtmlAction; ++i)
             QTest::keyClick(menu, Qt::Key_Down);
-        QCOMPARE(menu->activeAction(), w->ExportdoHTML1);
+        QCOMPARE(menu->activeAction(), w->exportHtmlAction);
         QTest::keyClick(menu, Qt::Key_Return);
     }
     static int openDialogs()
@@ -91,7 +91,7 @@ private slots:
     void init()
     {
         m_msgs.clear();
-        w = std::make_unique<TForm1>(m_data.path());
+        w = std::make_unique<MainWindow>(m_data.path());
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
     }
@@ -179,12 +179,12 @@ private slots:
                     landscape->click();
                 s->accept();
             });
-            QTest::mouseClick(button("btnVzhled"), Qt::LeftButton);
+            QTest::mouseClick(button("pageSetupButton"), Qt::LeftButton);
             onModal<QPrintDialog>([](QPrintDialog *p) { p->accept(); });
-            QTest::mouseClick(button("BtnTisk"), Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pdf).size() > 0 && button("BtnTisk")->isEnabled(), 60000);
+            QTest::mouseClick(button("printButton"), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pdf).size() > 0 && button("printButton")->isEnabled(), 60000);
             onModal<QFileDialog>([&](QFileDialog *f) { enterFileName(f, page); });
-            QTest::mouseClick(button("BtnSave"), Qt::LeftButton);
+            QTest::mouseClick(button("saveButton"), Qt::LeftButton);
             QTRY_VERIFY(QFileInfo::exists(page));
             d->reject();
             done = true;

@@ -1,6 +1,6 @@
 #include "RouteNameBox.h"
-#include "TPubSortStrGrid.h"
-#include "TPubStrGridView.h"
+#include "TableSorter.h"
+#include "StringTableView.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -12,7 +12,7 @@
 class TestHeadingSort : public WindowFixture
 {
     Q_OBJECT
-    QHeaderView *header() const { return w->pbs->horizontalHeader(); }
+    QHeaderView *header() const { return w->rideTable->horizontalHeader(); }
     QPoint headingCenter(int col) const
     {
         return QPoint(header()->sectionViewportPosition(col) + header()->sectionSize(col) / 2,
@@ -23,8 +23,8 @@ class TestHeadingSort : public WindowFixture
     QStringList names() const
     {
         QStringList n;
-        for (int r = 1; r < w->rideLog()->RowCount(); ++r)
-            n << w->rideLog()->Cells(1, r);
+        for (int r = 1; r < w->rideLog()->tableRowCount(); ++r)
+            n << w->rideLog()->cell(1, r);
         return n;
     }
 
@@ -52,7 +52,7 @@ private slots:
         clickHeading(4); // times
         QCOMPARE(names(), QStringList({"A", "B", "C"}));
         QVERIFY(msgs->shown.isEmpty());
-        QCOMPARE(w->rideLog()->Cells(0, 0), QStringLiteral("Datum"));
+        QCOMPARE(w->rideLog()->cell(0, 0), QStringLiteral("Datum"));
     }
 
     void firstClickOnAnotherHeadingIsAscending()
@@ -73,13 +73,13 @@ private slots:
     {
         QFETCH(QList<QStringList>, rides);
         open(rides);
-        const QStringList before = w->rideLog()->Rows(1);
+        const QStringList before = w->rideLog()->rowTexts(1);
         for (int col : {3, 0, 0})
             clickHeading(col);
         QCOMPARE(msgs->shown.size(), 0);
-        QCOMPARE(w->rideLog()->Rows(1), before);
+        QCOMPARE(w->rideLog()->rowTexts(1), before);
         // Nothing changed: not even the direction of the next sort.
-        QCOMPARE(w->PbsSort->SortDirection(), TPubSortStrGrid::Ascending);
+        QCOMPARE(w->headingSorter->sortDirection(), TableSorter::Ascending);
     }
 
     void releaseWithoutPressDoesNotSort()
@@ -89,8 +89,8 @@ private slots:
         QCOMPARE(names(), QStringList({"B", "C", "A"}));
         // A press on a data row arms, but its release there does not sort,
         // and it disarms for the next release.
-        const QRect r = w->pbs->visualRect(w->rideLog()->index(0, 1));
-        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, r.center());
+        const QRect r = w->rideTable->visualRect(w->rideLog()->index(0, 1));
+        QTest::mouseClick(w->rideTable->viewport(), Qt::LeftButton, {}, r.center());
         QTest::mouseRelease(header()->viewport(), Qt::LeftButton, {}, headingCenter(1));
         QCOMPARE(names(), QStringList({"B", "C", "A"}));
     }
@@ -99,34 +99,34 @@ private slots:
     {
         open(kRides);
         const int border = header()->sectionViewportPosition(1) + header()->sectionSize(1) - 1;
-        const int before = w->rideLog()->ColWidths(1);
+        const int before = w->rideLog()->columnWidth(1);
         QTest::mousePress(header()->viewport(), Qt::LeftButton, {}, QPoint(border, 5));
         QMouseEvent move(QEvent::MouseMove, QPointF(border + 30, 5), header()->viewport()->mapToGlobal(QPointF(border + 30, 5)),
                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(header()->viewport(), &move);
         QTest::mouseRelease(header()->viewport(), Qt::LeftButton, {}, QPoint(border + 30, 5));
         QCOMPARE(names(), QStringList({"B", "C", "A"}));
-        QVERIFY(w->rideLog()->ColWidths(1) > before);
+        QVERIFY(w->rideLog()->columnWidth(1) > before);
     }
 
     void editorsFollowTheSort()
     {
         open(kRides);
-        QCOMPARE(w->pbs->Row(), 3);
-        QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("A"));
-        w->Edit_km->setFocus(Qt::MouseFocusReason);
-        QTRY_VERIFY(w->Edit_km->hasFocus());
+        QCOMPARE(w->rideTable->currentRow(), 3);
+        QCOMPARE(w->routeNameBox->currentText(), QStringLiteral("A"));
+        w->distanceEdit->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(w->distanceEdit->hasFocus());
         clickHeading(1); // ascending by name: A, B, C → row 3 now holds C
         QCOMPARE(names(), QStringList({"A", "B", "C"}));
-        QCOMPARE(w->pbs->Row(), 3);
-        QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("C"));
-        QCOMPARE(w->Edit_km->text(), QStringLiteral("9"));
+        QCOMPARE(w->rideTable->currentRow(), 3);
+        QCOMPARE(w->routeNameBox->currentText(), QStringLiteral("C"));
+        QCOMPARE(w->distanceEdit->text(), QStringLiteral("9"));
         // Leaving an editor now writes C's own values into C's row.
-        w->Edit_Trasa->setFocus(Qt::MouseFocusReason);
-        w->Edit_km->setFocus(Qt::MouseFocusReason);
-        w->Edit_Trasa->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(w->rideLog()->Rows(3), kRides[1]);
-        QCOMPARE(w->rideLog()->Rows(1), kRides[2]);
+        w->courseEdit->setFocus(Qt::MouseFocusReason);
+        w->distanceEdit->setFocus(Qt::MouseFocusReason);
+        w->courseEdit->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(w->rideLog()->rowTexts(3), kRides[1]);
+        QCOMPARE(w->rideLog()->rowTexts(1), kRides[2]);
     }
 };
 

@@ -5,11 +5,11 @@
 #include "RideLogFile.h"
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
-#include "TPubStrGrid.h"
-#include "TPubStrGridView.h"
+#include "StringTable.h"
+#include "StringTableView.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
@@ -62,7 +62,7 @@ public:
 class TestMainWindow : public WindowFixture
 {
     Q_OBJECT
-    QString cell(int col, int row) const { return log()->Cells(col, row); }
+    QString cell(int col, int row) const { return log()->cell(col, row); }
 
     void focus(QWidget *target)
     {
@@ -97,7 +97,7 @@ class TestMainWindow : public WindowFixture
     }
     QPoint cellCenter(int viewRow, int viewCol = 1) const
     {
-        const QRect r = w->pbs->visualRect(log()->index(viewRow, viewCol));
+        const QRect r = w->rideTable->visualRect(log()->index(viewRow, viewCol));
         return r.center();
     }
 
@@ -108,37 +108,37 @@ private slots:
     void firstStartWithoutFile()
     {
         open();
-        QCOMPARE(log()->RowCount(), 2);
-        QCOMPARE(log()->Rows(0), QStringList({"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"}));
-        QCOMPARE(w->pbs->Row(), 1);
+        QCOMPARE(log()->tableRowCount(), 2);
+        QCOMPARE(log()->rowTexts(0), QStringList({"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"}));
+        QCOMPARE(w->rideTable->currentRow(), 1);
         QCOMPARE(w->windowTitle(), QStringLiteral("Trasovník " TRASOVNIK_VERSION));
-        QCOMPARE(w->Edit_celkem_cas->timeText(), QStringLiteral("0000:00"));
-        QVERIFY(w->Edit_celkem_km->text().isEmpty());
-        QVERIFY(w->Edit_celkem_prumer->text().isEmpty());
-        QCOMPARE(w->DateTimePicker1->date(), QDate::currentDate());
-        QCOMPARE(w->Spin_Naroc->value(), 2);
+        QCOMPARE(w->totalTimeEdit->timeText(), QStringLiteral("0000:00"));
+        QVERIFY(w->totalDistanceEdit->text().isEmpty());
+        QVERIFY(w->totalAverageEdit->text().isEmpty());
+        QCOMPARE(w->dateEdit->date(), QDate::currentDate());
+        QCOMPARE(w->difficultyBox->value(), 2);
         // The only row has no date yet: a new record is refused.
-        w->Novzznam1->trigger();
-        QCOMPARE(log()->RowCount(), 2);
+        w->newRideAction->trigger();
+        QCOMPARE(log()->tableRowCount(), 2);
     }
 
     void showsLastRideAndTotals()
     {
         open({{"3.5.2005", "Okruh", "Lhota - Ves - Lhota", "42,5", "01:55", "22,2", "3"},
               {"7.5.2005", "Do práce", "", "12", "0:40", "18", "1"}});
-        QCOMPARE(w->pbs->Row(), 2);
-        QCOMPARE(w->DateTimePicker1->date(), QDate(2005, 5, 7));
-        QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("Do práce"));
-        QCOMPARE(w->edit_cas->timeText(), QStringLiteral(" 0:40"));
-        QCOMPARE(w->Spin_Naroc->value(), 1);
-        QCOMPARE(w->Edit_celkem_km->text(), QStringLiteral("54,5"));
-        QCOMPARE(w->Edit_celkem_cas->timeText(), QStringLiteral("0002:35"));
-        QCOMPARE(w->Edit_celkem_prumer->text(), QStringLiteral("20,1"));
+        QCOMPARE(w->rideTable->currentRow(), 2);
+        QCOMPARE(w->dateEdit->date(), QDate(2005, 5, 7));
+        QCOMPARE(w->routeNameBox->currentText(), QStringLiteral("Do práce"));
+        QCOMPARE(w->timeEdit->timeText(), QStringLiteral(" 0:40"));
+        QCOMPARE(w->difficultyBox->value(), 1);
+        QCOMPARE(w->totalDistanceEdit->text(), QStringLiteral("54,5"));
+        QCOMPARE(w->totalTimeEdit->timeText(), QStringLiteral("0002:35"));
+        QCOMPARE(w->totalAverageEdit->text(), QStringLiteral("20,1"));
         // Selecting the first ride loads it.
-        w->pbs->setRow(1);
-        QCOMPARE(w->Edit_Trasa->text(), QStringLiteral("Lhota - Ves - Lhota"));
-        QCOMPARE(w->Edit_km->text(), QStringLiteral("42,5"));
-        QCOMPARE(w->Spin_Naroc->value(), 3);
+        w->rideTable->setCurrentRow(1);
+        QCOMPARE(w->courseEdit->text(), QStringLiteral("Lhota - Ves - Lhota"));
+        QCOMPARE(w->distanceEdit->text(), QStringLiteral("42,5"));
+        QCOMPARE(w->difficultyBox->value(), 3);
     }
 
     void loadingCellsThatDoNotParse_data()
@@ -159,9 +159,9 @@ private slots:
         QFETCH(QDate, shownDate);
         QFETCH(int, shownDifficulty);
         open({{date, "a", "", "1", "", "", difficulty}, {"1.1.2020", "b", "", "1", "", "", "4"}});
-        w->pbs->setRow(1);
-        QCOMPARE(w->DateTimePicker1->date(), shownDate);
-        QCOMPARE(w->Spin_Naroc->value(), shownDifficulty);
+        w->rideTable->setCurrentRow(1);
+        QCOMPARE(w->dateEdit->date(), shownDate);
+        QCOMPARE(w->difficultyBox->value(), shownDifficulty);
         // Loading never writes: the cells keep their texts, and the
         // spinner's change did not reach the row that was current before.
         QCOMPARE(cell(0, 1), date);
@@ -172,31 +172,31 @@ private slots:
     void commitsWriteTheCurrentRow()
     {
         open({{"3.5.2005", "Okruh", "", "42,5", "01:55", "22,2", "3"}});
-        typeInto(w->Combo_Nazev, QStringLiteral("Kolem přehrady"));
-        leave(w->Combo_Nazev);
+        typeInto(w->routeNameBox, QStringLiteral("Kolem přehrady"));
+        leave(w->routeNameBox);
         QCOMPARE(cell(1, 1), QStringLiteral("Kolem přehrady"));
 
-        typeInto(w->Edit_km, QStringLiteral("50"));
+        typeInto(w->distanceEdit, QStringLiteral("50"));
         QCOMPARE(cell(3, 1), QStringLiteral("42,5")); // not before leaving
-        leave(w->Edit_km);
+        leave(w->distanceEdit);
         QCOMPARE(cell(3, 1), QStringLiteral("50"));
-        QCOMPARE(w->Edit_celkem_km->text(), QStringLiteral("50"));
+        QCOMPARE(w->totalDistanceEdit->text(), QStringLiteral("50"));
 
         // The course is committed keystroke by keystroke.
-        focus(w->Edit_Trasa);
-        QTest::keyClicks(w->Edit_Trasa, QStringLiteral("Ves"));
+        focus(w->courseEdit);
+        QTest::keyClicks(w->courseEdit, QStringLiteral("Ves"));
         QCOMPARE(cell(2, 1), QStringLiteral("Ves"));
 
         // The difficulty on every change.
-        focus(w->Spin_Naroc);
-        QTest::keyClick(w->Spin_Naroc, Qt::Key_Up);
+        focus(w->difficultyBox);
+        QTest::keyClick(w->difficultyBox, Qt::Key_Up);
         QCOMPARE(cell(6, 1), QStringLiteral("4"));
 
         // The date when the picker is left.
-        focus(w->DateTimePicker1);
-        w->DateTimePicker1->setDate(QDate(2006, 7, 9));
+        focus(w->dateEdit);
+        w->dateEdit->setDate(QDate(2006, 7, 9));
         QCOMPARE(cell(0, 1), QStringLiteral("3.5.2005")); // not before leaving
-        focus(w->Combo_Nazev);
+        focus(w->routeNameBox);
         QCOMPARE(cell(0, 1), QStringLiteral("9.7.2006"));
     }
 
@@ -211,7 +211,7 @@ private slots:
     {
         QFETCH(QString, away);
         open({{"3.5.2005", "Okruh", "", "42,5", "01:55", "22,2", "3"}});
-        typeInto(w->Edit_km, QStringLiteral("77"));
+        typeInto(w->distanceEdit, QStringLiteral("77"));
         QWidget other;
         QMenu menu;
         menu.addAction(QStringLiteral("x"));
@@ -220,7 +220,7 @@ private slots:
             other.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&other));
         } else if (away == QLatin1String("menu")) {
-            menu.popup(w->Edit_km->mapToGlobal(QPoint(2, 2)));
+            menu.popup(w->distanceEdit->mapToGlobal(QPoint(2, 2)));
             QVERIFY(QTest::qWaitForWindowExposed(&menu));
             QTest::keyClick(&menu, Qt::Key_Escape);
         } else {
@@ -233,14 +233,14 @@ private slots:
         other.hide();
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
-        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, cellCenter(0));
+        QTest::mouseClick(w->rideTable->viewport(), Qt::LeftButton, {}, cellCenter(0));
         QCOMPARE(cell(3, 1), QStringLiteral("77"));
     }
 
     void closingKeepsStoredValues()
     {
         open({{"3.5.2005", "Okruh", "", "42,5", "01:55", "22,2", "3"}});
-        typeInto(w->Edit_km, QStringLiteral("99"));
+        typeInto(w->distanceEdit, QStringLiteral("99"));
         QVERIFY(w->close());
         const QByteArray saved = fileBytes(logPath());
         QVERIFY(saved.contains("3|1|42,5\r\n"));
@@ -267,35 +267,35 @@ private slots:
         QFETCH(bool, valid);
         QFETCH(QString, stored);
         open({{"3.5.2005", "Okruh", "", "", "01:55", "22,2", "3"}});
-        typeInto(w->edit_cas, keys);
-        leave(w->edit_cas);
+        typeInto(w->timeEdit, keys);
+        leave(w->timeEdit);
         if (valid) {
             QVERIFY(msgs->texts().isEmpty());
             QCOMPARE(cell(4, 1), stored);
         } else {
             QCOMPARE(msgs->texts(), QStringList{kTimeMessage});
             QCOMPARE(cell(4, 1), QStringLiteral("01:55"));
-            QCOMPARE(w->edit_cas->timeText(), w->edit_cas->emptyText());
-            QTRY_VERIFY(w->edit_cas->hasFocus());
+            QCOMPARE(w->timeEdit->timeText(), w->timeEdit->emptyText());
+            QTRY_VERIFY(w->timeEdit->hasFocus());
         }
     }
 
     void invalidTimeKeepsTheRowOnClick()
     {
         open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}, {"4.5.2005", "B", "", "20", "02:00", "10", "3"}});
-        QCOMPARE(w->pbs->Row(), 2);
-        typeInto(w->edit_cas, QStringLiteral("99"));
-        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, cellCenter(0));
+        QCOMPARE(w->rideTable->currentRow(), 2);
+        typeInto(w->timeEdit, QStringLiteral("99"));
+        QTest::mouseClick(w->rideTable->viewport(), Qt::LeftButton, {}, cellCenter(0));
         QCOMPARE(msgs->texts(), QStringList{kTimeMessage});
-        QCOMPARE(w->pbs->Row(), 2);
-        QTRY_VERIFY(w->edit_cas->hasFocus());
+        QCOMPARE(w->rideTable->currentRow(), 2);
+        QTRY_VERIFY(w->timeEdit->hasFocus());
         QCOMPARE(cell(4, 2), QStringLiteral("02:00"));
         // With a valid time the click selects the row and loads it.
-        typeInto(w->edit_cas, QStringLiteral("0230"));
-        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, cellCenter(0));
+        typeInto(w->timeEdit, QStringLiteral("0230"));
+        QTest::mouseClick(w->rideTable->viewport(), Qt::LeftButton, {}, cellCenter(0));
         QCOMPARE(cell(4, 2), QStringLiteral("02:30"));
-        QCOMPARE(w->pbs->Row(), 1);
-        QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("A"));
+        QCOMPARE(w->rideTable->currentRow(), 1);
+        QCOMPARE(w->routeNameBox->currentText(), QStringLiteral("A"));
     }
 
     // A refused time sends the rider back to the time editor; the editor
@@ -306,10 +306,10 @@ private slots:
     {
         QTest::addColumn<QString>("clicked");
         QTest::addColumn<bool>("modalBox");
-        QTest::newRow("date picker") << "DateTimePicker1" << false;
-        QTest::newRow("date picker, real box") << "DateTimePicker1" << true;
-        QTest::newRow("difficulty") << "Spin_Naroc" << false;
-        QTest::newRow("difficulty, real box") << "Spin_Naroc" << true;
+        QTest::newRow("date picker") << "dateEdit" << false;
+        QTest::newRow("date picker, real box") << "dateEdit" << true;
+        QTest::newRow("difficulty") << "difficultyBox" << false;
+        QTest::newRow("difficulty, real box") << "difficultyBox" << true;
     }
     void invalidTimeCommitsNoOtherEditor()
     {
@@ -320,7 +320,7 @@ private slots:
         std::optional<ModalMessages> modal;
         if (modalBox)
             modal.emplace();
-        typeInto(w->edit_cas, QStringLiteral("2570"));
+        typeInto(w->timeEdit, QStringLiteral("2570"));
         auto *target = w->findChild<QWidget *>(clicked);
         QVERIFY(target);
         auto *text = target->findChild<QLineEdit *>();
@@ -330,10 +330,10 @@ private slots:
             w->activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(w));
         }
-        QTRY_VERIFY(w->edit_cas->hasFocus());
-        QCOMPARE(log()->Rows(1), ride);
+        QTRY_VERIFY(w->timeEdit->hasFocus());
+        QCOMPARE(log()->rowTexts(1), ride);
         // A valid time then leaves for the editor clicked, as usual.
-        QTest::keyClicks(w->edit_cas, QStringLiteral("0145"));
+        QTest::keyClicks(w->timeEdit, QStringLiteral("0145"));
         QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(4, text->height() / 2));
         QCOMPARE(cell(4, 1), QStringLiteral("01:45"));
         QCOMPARE(cell(0, 1), ride[0]);
@@ -345,16 +345,16 @@ private slots:
     {
         open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}, {"4.5.2005", "B", "", "20", "02:00", "10", "3"}});
         ModalMessages modal;
-        typeInto(w->edit_cas, QStringLiteral("30"));
-        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, cellCenter(0));
+        typeInto(w->timeEdit, QStringLiteral("30"));
+        QTest::mouseClick(w->rideTable->viewport(), Qt::LeftButton, {}, cellCenter(0));
         QCOMPARE(modal.shown, QStringList{kTimeMessage});
-        QCOMPARE(w->pbs->Row(), 2);
+        QCOMPARE(w->rideTable->currentRow(), 2);
         // The desktop gives the window back its activation.
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
-        QTRY_VERIFY(w->edit_cas->hasFocus());
-        QTest::keyClicks(w->edit_cas, QStringLiteral("0145"));
-        leave(w->edit_cas);
+        QTRY_VERIFY(w->timeEdit->hasFocus());
+        QTest::keyClicks(w->timeEdit, QStringLiteral("0145"));
+        leave(w->timeEdit);
         QCOMPARE(cell(4, 2), QStringLiteral("01:45"));
     }
 
@@ -363,32 +363,32 @@ private slots:
     void clickIntoAnInactiveWindowCommitsFirst()
     {
         open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}, {"4.5.2005", "B", "", "20", "02:00", "10", "3"}});
-        typeInto(w->Edit_km, QStringLiteral("25"));
+        typeInto(w->distanceEdit, QStringLiteral("25"));
         QWidget other;
         other.show();
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
         QVERIFY(!w->isActiveWindow());
-        QTest::mouseClick(w->pbs->viewport(), Qt::LeftButton, {}, cellCenter(0));
+        QTest::mouseClick(w->rideTable->viewport(), Qt::LeftButton, {}, cellCenter(0));
         QCOMPARE(cell(3, 2), QStringLiteral("25"));
         QCOMPARE(cell(3, 1), QStringLiteral("10"));
-        QCOMPARE(w->pbs->Row(), 1);
+        QCOMPARE(w->rideTable->currentRow(), 1);
     }
 
     void averageFilledWhenTimeIsLeft()
     {
         open({{"3.5.2005", "A", "", "", "", "", "3"}});
-        typeInto(w->Edit_km, QStringLiteral("42,5"));
-        leave(w->Edit_km);
-        QVERIFY(w->edit_cas->hasFocus());
-        QTest::keyClicks(w->edit_cas, QStringLiteral("0155"));
-        leave(w->edit_cas);
-        QCOMPARE(w->Edit_prumer->text(), QStringLiteral("22,17"));
+        typeInto(w->distanceEdit, QStringLiteral("42,5"));
+        leave(w->distanceEdit);
+        QVERIFY(w->timeEdit->hasFocus());
+        QTest::keyClicks(w->timeEdit, QStringLiteral("0155"));
+        leave(w->timeEdit);
+        QCOMPARE(w->averageEdit->text(), QStringLiteral("22,17"));
         QCOMPARE(cell(5, 1), QStringLiteral("22,17"));
-        QCOMPARE(w->Edit_celkem_prumer->text(), QStringLiteral("22,17"));
+        QCOMPARE(w->totalAverageEdit->text(), QStringLiteral("22,17"));
         // An average already there is kept.
-        typeInto(w->edit_cas, QStringLiteral("0200"));
-        leave(w->edit_cas);
+        typeInto(w->timeEdit, QStringLiteral("0200"));
+        leave(w->timeEdit);
         QCOMPARE(cell(5, 1), QStringLiteral("22,17"));
     }
 
@@ -396,29 +396,29 @@ private slots:
     {
         open({{"3.5.2005", "A", "", "", "", "", "3"}});
         const QList<QPair<QWidget *, QWidget *>> steps = {
-            {w->Combo_Nazev, w->Edit_km}, {w->Edit_km, w->edit_cas},     {w->edit_cas, w->Edit_prumer},
-            {w->Edit_prumer, w->Spin_Naroc}, {w->Spin_Naroc, w->Edit_Trasa}, {w->Edit_celkem_cas, w->Edit_prumer}};
+            {w->routeNameBox, w->distanceEdit}, {w->distanceEdit, w->timeEdit},     {w->timeEdit, w->averageEdit},
+            {w->averageEdit, w->difficultyBox}, {w->difficultyBox, w->courseEdit}, {w->totalTimeEdit, w->averageEdit}};
         for (const auto &[from, to] : steps) {
             focus(from);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             QVERIFY2(to->hasFocus(), qPrintable(from->objectName()));
         }
         // A step of the arrow keys stays in the picker; Enter moves on.
-        focus(w->DateTimePicker1);
-        QTest::keyClick(w->DateTimePicker1, Qt::Key_Up);
-        QTest::keyClick(w->DateTimePicker1, Qt::Key_Up);
-        QVERIFY(w->DateTimePicker1->hasFocus());
-        QTest::keyClick(w->DateTimePicker1, Qt::Key_Return);
-        QVERIFY(w->Combo_Nazev->hasFocus());
+        focus(w->dateEdit);
+        QTest::keyClick(w->dateEdit, Qt::Key_Up);
+        QTest::keyClick(w->dateEdit, Qt::Key_Up);
+        QVERIFY(w->dateEdit->hasFocus());
+        QTest::keyClick(w->dateEdit, Qt::Key_Return);
+        QVERIFY(w->routeNameBox->hasFocus());
         // Typing a two-digit day does not move on after its first digit.
-        focus(w->DateTimePicker1);
-        w->DateTimePicker1->setSelectedSection(QDateTimeEdit::DaySection);
-        QTest::keyClick(w->DateTimePicker1, Qt::Key_1);
-        QVERIFY(w->DateTimePicker1->hasFocus());
-        QTest::keyClick(w->DateTimePicker1, Qt::Key_5);
-        QTest::keyClick(w->DateTimePicker1, Qt::Key_Return);
-        QVERIFY(w->Combo_Nazev->hasFocus());
-        QCOMPARE(w->rideLog()->Cells(0, 1).section(u'.', 0, 0), QStringLiteral("15"));
+        focus(w->dateEdit);
+        w->dateEdit->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClick(w->dateEdit, Qt::Key_1);
+        QVERIFY(w->dateEdit->hasFocus());
+        QTest::keyClick(w->dateEdit, Qt::Key_5);
+        QTest::keyClick(w->dateEdit, Qt::Key_Return);
+        QVERIFY(w->routeNameBox->hasFocus());
+        QCOMPARE(w->rideLog()->cell(0, 1).section(u'.', 0, 0), QStringLiteral("15"));
     }
 
     // The total time field is bound to the time editor's commit: leaving
@@ -426,46 +426,46 @@ private slots:
     void totalTimeFieldCommitsTheTimeEditor()
     {
         open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
-        focus(w->Edit_celkem_cas);
-        w->edit_cas->setTimeText(QStringLiteral("02:30"));
-        focus(w->Edit_Trasa);
+        focus(w->totalTimeEdit);
+        w->timeEdit->setTimeText(QStringLiteral("02:30"));
+        focus(w->courseEdit);
         QCOMPARE(cell(4, 1), QStringLiteral("02:30"));
-        QCOMPARE(w->Edit_celkem_cas->timeText(), QStringLiteral("0002:30"));
-        focus(w->Edit_celkem_cas);
-        w->edit_cas->setTimeText(QStringLiteral("25:00"));
-        w->Edit_Trasa->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(w->totalTimeEdit->timeText(), QStringLiteral("0002:30"));
+        focus(w->totalTimeEdit);
+        w->timeEdit->setTimeText(QStringLiteral("25:00"));
+        w->courseEdit->setFocus(Qt::MouseFocusReason);
         QCOMPARE(msgs->texts(), QStringList{kTimeMessage});
         QCOMPARE(cell(4, 1), QStringLiteral("02:30"));
-        QTRY_VERIFY(w->edit_cas->hasFocus());
+        QTRY_VERIFY(w->timeEdit->hasFocus());
     }
 
     void newAndDeleteRecord()
     {
         open({{"3.5.2005", "A", "", "10", "01:00", "10", "1"}});
-        focus(w->Edit_km);
-        w->tb_novy->trigger();
-        QCOMPARE(log()->RowCount(), 3);
-        QCOMPARE(w->pbs->Row(), 2);
-        QVERIFY(w->DateTimePicker1->hasFocus());
-        QVERIFY(w->Edit_km->text().isEmpty());
-        QCOMPARE(w->Spin_Naroc->value(), 2);
-        QCOMPARE(w->DateTimePicker1->date(), QDate::currentDate());
-        QVERIFY(log()->Rows(2).join(QString()).isEmpty());
+        focus(w->distanceEdit);
+        w->newRideTool->trigger();
+        QCOMPARE(log()->tableRowCount(), 3);
+        QCOMPARE(w->rideTable->currentRow(), 2);
+        QVERIFY(w->dateEdit->hasFocus());
+        QVERIFY(w->distanceEdit->text().isEmpty());
+        QCOMPARE(w->difficultyBox->value(), 2);
+        QCOMPARE(w->dateEdit->date(), QDate::currentDate());
+        QVERIFY(log()->rowTexts(2).join(QString()).isEmpty());
 
-        w->pbs->setRow(1);
-        w->Odstranitzznam1->trigger();
-        QCOMPARE(log()->RowCount(), 2);
-        QCOMPARE(w->pbs->Row(), 1);
+        w->rideTable->setCurrentRow(1);
+        w->deleteRideAction->trigger();
+        QCOMPARE(log()->tableRowCount(), 2);
+        QCOMPARE(w->rideTable->currentRow(), 1);
         QVERIFY(cell(1, 1).isEmpty());
 
         // With one row left, deleting empties it and keeps it.
-        log()->setCells(0, 1, QStringLiteral("1.1.2020"));
-        log()->setCells(3, 1, QStringLiteral("5"));
-        w->tb_odstranit->trigger();
-        QCOMPARE(log()->RowCount(), 2);
-        QVERIFY(log()->Rows(1).join(QString()).isEmpty());
-        QVERIFY(w->Edit_km->text().isEmpty());
-        QCOMPARE(log()->Cells(0, 0), QStringLiteral("Datum"));
+        log()->setCell(0, 1, QStringLiteral("1.1.2020"));
+        log()->setCell(3, 1, QStringLiteral("5"));
+        w->deleteRideTool->trigger();
+        QCOMPARE(log()->tableRowCount(), 2);
+        QVERIFY(log()->rowTexts(1).join(QString()).isEmpty());
+        QVERIFY(w->distanceEdit->text().isEmpty());
+        QCOMPARE(log()->cell(0, 0), QStringLiteral("Datum"));
     }
 
     void deleteLastRowSelectsNewLast()
@@ -473,12 +473,12 @@ private slots:
         open({{"1.5.2005", "A", "", "1", "", "", "1"},
               {"2.5.2005", "B", "", "2", "", "", "1"},
               {"3.5.2005", "C", "", "3", "", "", "1"}});
-        QCOMPARE(w->pbs->Row(), 3);
-        w->Odstranitzznam1->trigger();
-        QCOMPARE(log()->RowCount(), 3);
-        QCOMPARE(w->pbs->Row(), 2);
-        QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("B"));
-        QCOMPARE(w->Edit_celkem_km->text(), QStringLiteral("3"));
+        QCOMPARE(w->rideTable->currentRow(), 3);
+        w->deleteRideAction->trigger();
+        QCOMPARE(log()->tableRowCount(), 3);
+        QCOMPARE(w->rideTable->currentRow(), 2);
+        QCOMPARE(w->routeNameBox->currentText(), QStringLiteral("B"));
+        QCOMPARE(w->totalDistanceEdit->text(), QStringLiteral("3"));
     }
 
     void recalculations_data()
@@ -490,20 +490,20 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("distance") << "Dlka1" << "" << "01:30" << "25" << "" << 3 << "37,5";
-        QTest::newRow("distance of an empty time") << "Dlka1" << "5" << "" << "25" << "" << 3 << "0";
-        QTest::newRow("distance without average") << "Dlka1" << "5" << "01:30" << "x"
+        QTest::newRow("distance") << "recalcDistanceAction" << "" << "01:30" << "25" << "" << 3 << "37,5";
+        QTest::newRow("distance of an empty time") << "recalcDistanceAction" << "5" << "" << "25" << "" << 3 << "0";
+        QTest::newRow("distance without average") << "recalcDistanceAction" << "5" << "01:30" << "x"
                                                   << "Nelze spočítat vzdálenost." << 3 << "5";
-        QTest::newRow("time") << "as1" << "30" << "" << "20" << "" << 4 << "01:30";
-        QTest::newRow("time at average 0") << "as1" << "30" << "" << "0" << "Nelze spočítat čas." << 4 << "  :  ";
-        QTest::newRow("time whose minutes round to 60") << "as1" << "0,999" << "" << "1" << kTimeMessage << 4
+        QTest::newRow("time") << "recalcTimeAction" << "30" << "" << "20" << "" << 4 << "01:30";
+        QTest::newRow("time at average 0") << "recalcTimeAction" << "30" << "" << "0" << "Nelze spočítat čas." << 4 << "  :  ";
+        QTest::newRow("time whose minutes round to 60") << "recalcTimeAction" << "0,999" << "" << "1" << kTimeMessage << 4
                                                        << "  :  ";
-        QTest::newRow("time of 30 hours") << "as1" << "300" << "" << "10" << kTimeMessage << 4 << "  :  ";
-        QTest::newRow("time of 100 hours or more") << "as1" << "1005" << "" << "10" << kTimeMessage << 4
+        QTest::newRow("time of 30 hours") << "recalcTimeAction" << "300" << "" << "10" << kTimeMessage << 4 << "  :  ";
+        QTest::newRow("time of 100 hours or more") << "recalcTimeAction" << "1005" << "" << "10" << kTimeMessage << 4
                                                   << "  :  ";
-        QTest::newRow("average") << "Prmr1" << "42,5" << "01:55" << "" << "" << 5 << "22,17";
-        QTest::newRow("average of zero time") << "Prmr1" << "42,5" << "00:00" << "" << kAverageMessage << 5 << "";
-        QTest::newRow("average of empty time") << "Prmr1" << "42,5" << "" << "" << kAverageMessage << 5 << "";
+        QTest::newRow("average") << "recalcAverageAction" << "42,5" << "01:55" << "" << "" << 5 << "22,17";
+        QTest::newRow("average of zero time") << "recalcAverageAction" << "42,5" << "00:00" << "" << kAverageMessage << 5 << "";
+        QTest::newRow("average of empty time") << "recalcAverageAction" << "42,5" << "" << "" << kAverageMessage << 5 << "";
     }
     void recalculations()
     {
@@ -518,10 +518,10 @@ private slots:
         w->findChild<QAction *>(action)->trigger();
         QCOMPARE(msgs->texts(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(cell(column, 1), stored);
-        if (action == QLatin1String("as1") && message.isEmpty())
-            QCOMPARE(w->edit_cas->timeText(), stored);
+        if (action == QLatin1String("recalcTimeAction") && message.isEmpty())
+            QCOMPARE(w->timeEdit->timeText(), stored);
         if (message == kTimeMessage)
-            QCOMPARE(w->edit_cas->timeText(), w->edit_cas->emptyText());
+            QCOMPARE(w->timeEdit->timeText(), w->timeEdit->emptyText());
     }
 
     void recalculateFromContextMenu_data()
@@ -529,10 +529,10 @@ private slots:
         QTest::addColumn<QString>("focused");
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("km editor: distance") << "Edit_km" << 3 << "20";
-        QTest::newRow("time editor: time") << "edit_cas" << 4 << "02:00";
-        QTest::newRow("average editor: average") << "Edit_prumer" << 5 << "10";
-        QTest::newRow("elsewhere: totals only") << "Edit_Trasa" << 3 << "10";
+        QTest::newRow("km editor: distance") << "distanceEdit" << 3 << "20";
+        QTest::newRow("time editor: time") << "timeEdit" << 4 << "02:00";
+        QTest::newRow("average editor: average") << "averageEdit" << 5 << "10";
+        QTest::newRow("elsewhere: totals only") << "courseEdit" << 3 << "10";
     }
     void recalculateFromContextMenu()
     {
@@ -541,28 +541,28 @@ private slots:
         QFETCH(QString, expected);
         open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
         // Different values in the editors than in the cells show which ran.
-        w->Edit_prumer->setText(QStringLiteral("20"));
-        w->Edit_prumer->setProperty("x", 1);
+        w->averageEdit->setText(QStringLiteral("20"));
+        w->averageEdit->setProperty("x", 1);
         focus(w->findChild<QWidget *>(focused));
-        if (focused == QLatin1String("Edit_prumer")) {
-            w->Edit_km->setText(QStringLiteral("10"));
-            w->edit_cas->setTimeText(QStringLiteral("01:00"));
-        } else if (focused == QLatin1String("edit_cas")) {
-            w->Edit_km->setText(QStringLiteral("40"));
+        if (focused == QLatin1String("averageEdit")) {
+            w->distanceEdit->setText(QStringLiteral("10"));
+            w->timeEdit->setTimeText(QStringLiteral("01:00"));
+        } else if (focused == QLatin1String("timeEdit")) {
+            w->distanceEdit->setText(QStringLiteral("40"));
         }
-        w->Edit_celkem_km->clear();
-        w->PrepocitejItem->trigger();
+        w->totalDistanceEdit->clear();
+        w->recalculateAction->trigger();
         QCOMPARE(cell(column, 1), expected);
-        QVERIFY(!w->Edit_celkem_km->text().isEmpty());
+        QVERIFY(!w->totalDistanceEdit->text().isEmpty());
     }
 
     void accessibleNames()
     {
         open();
         const QList<QPair<QString, QString>> names = {
-            {"DateTimePicker1", "Datum jízdy"}, {"Combo_Nazev", "Název trasy"}, {"Edit_km", "Délka (km)"},
-            {"edit_cas", "Čas (h:mm)"},         {"Edit_prumer", "Průměr"},       {"Spin_Naroc", "Náročnost"},
-            {"Edit_Trasa", "Průběh nebo popis trasy"}, {"Edit_celkem_km", "Ujeté km celkem :"}};
+            {"dateEdit", "Datum jízdy"}, {"routeNameBox", "Název trasy"}, {"distanceEdit", "Délka (km)"},
+            {"timeEdit", "Čas (h:mm)"},         {"averageEdit", "Průměr"},       {"difficultyBox", "Náročnost"},
+            {"courseEdit", "Průběh nebo popis trasy"}, {"totalDistanceEdit", "Ujeté km celkem :"}};
         for (const auto &[name, label] : names) {
             QWidget *editor = w->findChild<QWidget *>(name);
             QVERIFY2(editor, qPrintable(name));
@@ -572,14 +572,14 @@ private slots:
         }
         // Alt with a label's underlined letter reaches its editor.
         const QList<QPair<Qt::Key, QString>> mnemonics = {
-            {Qt::Key_D, "Edit_km"}, {Qt::Key_S, "edit_cas"}, {Qt::Key_P, "Edit_prumer"},
-            {Qt::Key_N, "Combo_Nazev"}, {Qt::Key_R, "Edit_Trasa"}, {Qt::Key_O, "Spin_Naroc"}};
+            {Qt::Key_D, "distanceEdit"}, {Qt::Key_S, "timeEdit"}, {Qt::Key_P, "averageEdit"},
+            {Qt::Key_N, "routeNameBox"}, {Qt::Key_R, "courseEdit"}, {Qt::Key_O, "difficultyBox"}};
         for (const auto &[key, name] : mnemonics) {
             QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
             QVERIFY2(w->findChild<QWidget *>(name)->hasFocus(), qPrintable(name));
         }
-        for (QAction *a : {w->tb_novy, w->tb_odstranit, w->tb_celkem}) {
-            QWidget *b = w->ToolBar1->widgetForAction(a);
+        for (QAction *a : {w->newRideTool, w->deleteRideTool, w->totalsTool}) {
+            QWidget *b = w->rideToolBar->widgetForAction(a);
             QCOMPARE(b->focusPolicy(), Qt::NoFocus);
             QCOMPARE(QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name), a->toolTip());
         }
@@ -588,15 +588,15 @@ private slots:
     void inputThatTheFileCannotHoldIsRefused()
     {
         open({{"3.5.2005", "A", "", "10", "01:00", "10", "3"}});
-        focus(w->Edit_Trasa);
-        w->Edit_Trasa->insert(QStringLiteral("Ves \U0001F6B2"));
-        QVERIFY(!w->Edit_Trasa->text().contains(QStringLiteral("\U0001F6B2")));
-        w->Edit_Trasa->insert(QStringLiteral("Ves – Lhota"));
-        QVERIFY(!w->Edit_Trasa->text().contains(u'–') || AnsiFile::isEncodable(w->Edit_Trasa->text()));
+        focus(w->courseEdit);
+        w->courseEdit->insert(QStringLiteral("Ves \U0001F6B2"));
+        QVERIFY(!w->courseEdit->text().contains(QStringLiteral("\U0001F6B2")));
+        w->courseEdit->insert(QStringLiteral("Ves – Lhota"));
+        QVERIFY(!w->courseEdit->text().contains(u'–') || AnsiFile::isEncodable(w->courseEdit->text()));
         // A line break never reaches a cell.
-        w->Combo_Nazev->setEditText(QStringLiteral("Dva\nřádky"));
-        focus(w->Combo_Nazev);
-        leave(w->Combo_Nazev);
+        w->routeNameBox->setEditText(QStringLiteral("Dva\nřádky"));
+        focus(w->routeNameBox);
+        leave(w->routeNameBox);
         QCOMPARE(cell(1, 1), QStringLiteral("Dva řádky"));
         QVERIFY(w->close());
         QVERIFY(fileBytes(logPath()).contains("1|1|Dva \xf8\xe1" "dky\r\n"));
@@ -671,14 +671,14 @@ private slots:
         };
         QVERIFY(QFile::remove(logPath()));
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("default.tvl")));
-        typeInto(w->Combo_Nazev, QStringLiteral("B"));
-        leave(w->Combo_Nazev);
+        typeInto(w->routeNameBox, QStringLiteral("B"));
+        leave(w->routeNameBox);
         w->commitSession();
         QVERIFY(fileBytes(unsaved).contains("1|1|B\r\n"));
         w->commitSession();
         QCOMPARE(rescued(), 1);
-        typeInto(w->Combo_Nazev, QStringLiteral("C"));
-        leave(w->Combo_Nazev);
+        typeInto(w->routeNameBox, QStringLiteral("C"));
+        leave(w->routeNameBox);
         // Closing fails too: the new state is on the disk before the
         // rider is asked what to do.
         QByteArray atQuestion;
@@ -738,7 +738,7 @@ private slots:
         open();
         const QString direct = log()->tableFileText();
         const QStringList told = msgs->texts();
-        const QStringList totals = {w->Edit_celkem_km->text(), w->Edit_celkem_cas->text(), w->Edit_celkem_prumer->text()};
+        const QStringList totals = {w->totalDistanceEdit->text(), w->totalTimeEdit->text(), w->totalAverageEdit->text()};
         delete w;
         w = nullptr;
         msgs->clear();
@@ -748,11 +748,11 @@ private slots:
         ProgramFolder::Location where;
         where.folder = where.userFolder = where.programDir = m_dir->path() + u'/';
         RideLogPrefetch prefetch(logPath());
-        w = new TForm1(where, &prefetch);
+        w = new MainWindow(where, &prefetch);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(log()->tableFileText(), direct);
-        QCOMPARE(QStringList({w->Edit_celkem_km->text(), w->Edit_celkem_cas->text(), w->Edit_celkem_prumer->text()}),
+        QCOMPARE(QStringList({w->totalDistanceEdit->text(), w->totalTimeEdit->text(), w->totalAverageEdit->text()}),
                  totals);
         QCOMPARE(msgs->texts().size(), told.size());
         // The kept copies' names hold the time of the copy, which may be a
@@ -763,7 +763,7 @@ private slots:
         };
         for (int i = 0; i < told.size(); ++i)
             QCOMPARE(withoutTime(msgs->texts()[i]), withoutTime(told[i]));
-        QCOMPARE(w->pbs->Row(), log()->RowCount() - 1);
+        QCOMPARE(w->rideTable->currentRow(), log()->tableRowCount() - 1);
     }
 
     // The per-user data folder is named once: at the start that made it,
@@ -795,7 +795,7 @@ private slots:
         where.installed = installed;
         where.created = created;
         where.copied = copied;
-        w = new TForm1(where);
+        w = new MainWindow(where);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(msgs->texts().size(), said.isEmpty() ? 0 : 1);
@@ -810,9 +810,9 @@ private slots:
         for (int i = 0; i < 543; ++i)
             rides.append({"3.5.2005", "A", "", "123456,5", "23:00", "", "3"});
         open(rides);
-        QCOMPARE(w->Edit_celkem_cas->timeText(), QStringLiteral("12489:00"));
-        QCOMPARE(w->Edit_celkem_km->text(), QStringLiteral("67036879,5"));
-        for (QLineEdit *field : {static_cast<QLineEdit *>(w->Edit_celkem_cas), w->Edit_celkem_km}) {
+        QCOMPARE(w->totalTimeEdit->timeText(), QStringLiteral("12489:00"));
+        QCOMPARE(w->totalDistanceEdit->text(), QStringLiteral("67036879,5"));
+        for (QLineEdit *field : {static_cast<QLineEdit *>(w->totalTimeEdit), w->totalDistanceEdit}) {
             // With the cursor at the end, the first character is still in
             // view: the whole text fits.
             field->setCursorPosition(int(field->text().size()));
@@ -825,9 +825,9 @@ private slots:
         QTest::addColumn<QString>("editor");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("byMouse");
-        QTest::newRow("km, Alt+V") << "Edit_km" << "77" << false;
-        QTest::newRow("incomplete time, Alt+V") << "edit_cas" << "1" << false;
-        QTest::newRow("incomplete time, mouse") << "edit_cas" << "1" << true;
+        QTest::newRow("km, Alt+V") << "distanceEdit" << "77" << false;
+        QTest::newRow("incomplete time, Alt+V") << "timeEdit" << "1" << false;
+        QTest::newRow("incomplete time, mouse") << "timeEdit" << "1" << true;
     }
     void menuOpenedByKeyboardCommitsNothing()
     {
@@ -844,17 +844,17 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::AltModifier);
         }
         QTRY_VERIFY(QApplication::activePopupWidget());
-        QCOMPARE(QApplication::activePopupWidget()->objectName(), QStringLiteral("Vpoty1"));
+        QCOMPARE(QApplication::activePopupWidget()->objectName(), QStringLiteral("calculationsMenu"));
         QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
         if (QApplication::focusWidget() == w->menuBar())
             QTest::keyClick(w->menuBar(), Qt::Key_Escape);
         QTRY_VERIFY(e->hasFocus());
         QVERIFY(msgs->shown.isEmpty());
-        QCOMPARE(log()->Rows(1), QStringList({"3.5.2005", "A", "", "10", "01:00", "10", "3"}));
+        QCOMPARE(log()->rowTexts(1), QStringList({"3.5.2005", "A", "", "10", "01:00", "10", "3"}));
         // Leaving the editor for another control still commits it.
-        if (editor == QLatin1String("Edit_km")) {
+        if (editor == QLatin1String("distanceEdit")) {
             leave(e);
-            QCOMPARE(log()->Cells(3, 1), typed);
+            QCOMPARE(log()->cell(3, 1), typed);
         }
     }
 
@@ -862,16 +862,16 @@ private slots:
     {
         open({{"3.5.2005", "A", "a\tb", "10", "01:00", "10", "3"}});
         // A cell is shown as it is, tab included.
-        QCOMPARE(w->Edit_Trasa->text(), QStringLiteral("a\tb"));
-        focus(w->Edit_Trasa);
-        w->Edit_Trasa->selectAll();
+        QCOMPARE(w->courseEdit->text(), QStringLiteral("a\tb"));
+        focus(w->courseEdit);
+        w->courseEdit->selectAll();
         QApplication::clipboard()->setText(QStringLiteral("Lhota\r\nVes\t\U0001F6B2 Týn – Žďár ✓"));
-        QTest::keyClick(w->Edit_Trasa, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(w->Edit_Trasa->text(), QStringLiteral("Lhota Ves  Týn – Žďár "));
-        const QString said = w->StatusBar1->currentMessage();
+        QTest::keyClick(w->courseEdit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w->courseEdit->text(), QStringLiteral("Lhota Ves  Týn – Žďár "));
+        const QString said = w->messageBar->currentMessage();
         QVERIFY2(said.contains(QStringLiteral("\U0001F6B2✓")), qPrintable(said));
-        leave(w->Edit_Trasa);
-        QCOMPARE(log()->Cells(2, 1), QStringLiteral("Lhota Ves  Týn – Žďár "));
+        leave(w->courseEdit);
+        QCOMPARE(log()->cell(2, 1), QStringLiteral("Lhota Ves  Týn – Žďár "));
     }
 
     void whatIsInTheWay_data()
@@ -893,7 +893,7 @@ private slots:
         QCOMPARE(msgs->texts().size(), 1);
         QVERIFY(msgs->texts()[0].contains(kind));
         QVERIFY(msgs->texts()[0].contains(logPath()));
-        QCOMPARE(log()->RowCount(), 2);
+        QCOMPARE(log()->tableRowCount(), 2);
         QVERIFY(QDir(m_dir->path()).entryList({QStringLiteral("*poskozeny*")}).isEmpty());
     }
 
@@ -922,9 +922,9 @@ private slots:
         QVERIFY(text.contains(kept[0]));
         QCOMPARE(fileBytes(m_dir->filePath(kept[0])), content);
         // The window still works with what could be read.
-        QCOMPARE(log()->ColCount(), 7);
-        QVERIFY(log()->RowCount() >= 2);
-        QCOMPARE(log()->FixedRows(), 1);
+        QCOMPARE(log()->tableColumnCount(), 7);
+        QVERIFY(log()->tableRowCount() >= 2);
+        QCOMPARE(log()->headingRows(), 1);
     }
 
     void fileRoundTripThroughTheWindow()
@@ -933,8 +933,8 @@ private slots:
                                                  {"7.5.2005", "Do práce", "", "12", "00:40", "18", "1"}});
         putFile(logPath(), original);
         open();
-        w->pbs->setRow(1);
-        w->pbs->setRow(2);
+        w->rideTable->setCurrentRow(1);
+        w->rideTable->setCurrentRow(2);
         QVERIFY(w->close());
         QCOMPARE(fileBytes(logPath()), original);
     }

@@ -4,12 +4,12 @@
 #include "RideArithmetic.h"
 #include "RideLogFile.h"
 #include "RouteNameBox.h"
-#include "TPubStrGrid.h"
-#include "TPubStrGridView.h"
+#include "StringTable.h"
+#include "StringTableView.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
-#include "Unit1.h"
-#include "UnitEdit.h"
+#include "MainWindow.h"
+#include "WaypointEditor.h"
 
 #include <QCalendarWidget>
 #include <QDateEdit>
@@ -73,16 +73,16 @@ class TestMainWindowInput : public QObject
     TestLocale m_locale;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MessageRecorder> msgs;
-    std::unique_ptr<TForm1> w;
+    std::unique_ptr<MainWindow> w;
 
     QString file(const QString &name) const { return m_dir->filePath(name); }
-    TPubStrGrid *log() const { return w->rideLog(); }
-    QString cell(int col) const { return log()->Cells(col, w->pbs->Row()); }
+    StringTable *log() const { return w->rideLog(); }
+    QString cell(int col) const { return log()->cell(col, w->rideTable->currentRow()); }
 
     void open(const QList<QStringList> &rides)
     {
         putFile(file(QStringLiteral("default.tvl")), rideLogFile(rides));
-        w = std::make_unique<TForm1>(m_dir->path());
+        w = std::make_unique<MainWindow>(m_dir->path());
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
     }
@@ -106,8 +106,8 @@ class TestMainWindowInput : public QObject
     {
         open({kRide});
         QTest::keyClick(w.get(), Qt::Key_N, Qt::ControlModifier);
-        QTRY_VERIFY(w->DateTimePicker1->hasFocus());
-        QCOMPARE(w->pbs->Row(), 2);
+        QTRY_VERIFY(w->dateEdit->hasFocus());
+        QCOMPARE(w->rideTable->currentRow(), 2);
     }
 
 private slots:
@@ -147,7 +147,7 @@ private slots:
         QFETCH(QString, name);
         putFile(file(QStringLiteral("trasy.ini")), "[Brno]\r\npopis=Brno - Tisnov\r\ndelka=25,5\r\nnaroc=5\r\n");
         open({kRide});
-        RouteNameBox *box = w->Combo_Nazev;
+        RouteNameBox *box = w->routeNameBox;
         if (dropDown) {
             box->showPopup();
             box->hidePopup();
@@ -162,12 +162,12 @@ private slots:
         QCOMPARE(box->currentText(), name); // with the completer's part
         QTest::keyClick(box, Qt::Key(finish));
 
-        QVERIFY(w->Edit_km->hasFocus());
+        QVERIFY(w->distanceEdit->hasFocus());
         QCOMPARE(box->currentText(), name);
         QStringList ride = kRide;
         ride[1] = name;
-        QCOMPARE(log()->Rows(1), ride);
-        QCOMPARE(QStringList({w->Edit_Trasa->text(), w->Edit_km->text(), w->Edit_prumer->text(), w->Spin_Naroc->text()}),
+        QCOMPARE(log()->rowTexts(1), ride);
+        QCOMPARE(QStringList({w->courseEdit->text(), w->distanceEdit->text(), w->averageEdit->text(), w->difficultyBox->text()}),
                  QStringList({kRide[2], kRide[3], kRide[5], kRide[6]}));
         QVERIFY(msgs->shown.isEmpty());
     }
@@ -191,9 +191,9 @@ private slots:
         newRide();
         typeKeys(keys);
         QCOMPARE(cell(0), date.replace(QStringLiteral("YYYY"), QString::number(QDate::currentDate().year())));
-        QCOMPARE(w->Combo_Nazev->hasFocus(), movedOn);
-        QCOMPARE(w->DateTimePicker1->hasFocus(), !movedOn);
-        QCOMPARE(w->Combo_Nazev->currentText(), QString());
+        QCOMPARE(w->routeNameBox->hasFocus(), movedOn);
+        QCOMPARE(w->dateEdit->hasFocus(), !movedOn);
+        QCOMPARE(w->routeNameBox->currentText(), QString());
         QCOMPARE(cell(1), QString());
     }
 
@@ -219,18 +219,18 @@ private slots:
         QFETCH(QString, date);
         QFETCH(bool, refused);
         open({kRide2});
-        auto *text = w->DateTimePicker1->findChild<QLineEdit *>();
+        auto *text = w->dateEdit->findChild<QLineEdit *>();
         QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(text->width() / 3, text->height() / 2));
-        QTRY_VERIFY(w->DateTimePicker1->hasFocus());
+        QTRY_VERIFY(w->dateEdit->hasFocus());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
         typeKeys(keys);
         QCOMPARE(cell(0), date);
         const QString typed = keys.remove(u'\n');
         QCOMPARE(msgs->texts(), refused ? QStringList{u"Datum %1 neexistuje, zadej platné datum."_qs.arg(typed)}
                                         : QStringList());
-        QTRY_COMPARE(w->DateTimePicker1->hasFocus(), refused);
+        QTRY_COMPARE(w->dateEdit->hasFocus(), refused);
         if (refused) {
-            QCOMPARE(w->DateTimePicker1->date(), QDate(2005, 5, 7));
+            QCOMPARE(w->dateEdit->date(), QDate(2005, 5, 7));
             // Leaving now commits the date shown, the ride's own.
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             QCOMPARE(cell(0), date);
@@ -251,7 +251,7 @@ private slots:
         QFETCH(int, key);
         QFETCH(int, modifiers);
         newRide();
-        QDateEdit *picker = w->DateTimePicker1;
+        QDateEdit *picker = w->dateEdit;
         const QDate start = picker->date();
         QTest::keyClick(picker, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCalendarWidget *calendar = picker->calendarWidget();
@@ -263,29 +263,29 @@ private slots:
         QCOMPARE(cell(0), QString());
         QTest::keyClick(days, Qt::Key_Return);
         QTRY_VERIFY(!calendar->isVisible());
-        QTRY_VERIFY(w->Combo_Nazev->hasFocus());
+        QTRY_VERIFY(w->routeNameBox->hasFocus());
         QCOMPARE(cell(0), LocaleService::instance().formatDate(start.addDays(1)));
     }
 
     void editButtonByAltE()
     {
         open({kRide});
-        QCOMPARE(w->Btn_edittrasa->text(), QStringLiteral("&Editovat"));
+        QCOMPARE(w->editCourseButton->text(), QStringLiteral("&Editovat"));
         // Each Alt+letter of the window reaches one control only.
         QStringList texts;
         for (const QLabel *l : w->findChildren<QLabel *>())
             texts << l->text();
         for (const QAction *a : w->menuBar()->actions())
             texts << a->text();
-        QString letters = QKeySequence::mnemonic(w->Btn_edittrasa->text()).toString();
+        QString letters = QKeySequence::mnemonic(w->editCourseButton->text()).toString();
         for (const QString &t : texts)
             letters += QKeySequence::mnemonic(t).toString();
         for (const QString &key : letters.split(QStringLiteral("Alt+"), Qt::SkipEmptyParts))
             QVERIFY2(letters.count(QStringLiteral("Alt+") + key) == 1, qPrintable(letters));
 
-        focus(w->Edit_km);
+        focus(w->distanceEdit);
         bool opened = false;
-        onModal<TFormEdit>([&](TFormEdit *d) {
+        onModal<WaypointEditor>([&](WaypointEditor *d) {
             opened = true;
             d->reject();
         });
@@ -298,24 +298,24 @@ private slots:
     void tableShowsTheFocusedCell()
     {
         open({kRide, kRide2});
-        TPubStrGridView *pbs = w->pbs;
-        focus(pbs);
-        const QModelIndex current = pbs->currentIndex();
+        StringTableView *rideTable = w->rideTable;
+        focus(rideTable);
+        const QModelIndex current = rideTable->currentIndex();
         QVERIFY(current.isValid());
         const int col = current.column();
         const auto part = [&](const QImage &image, int column) {
-            return image.copy(pbs->visualRect(log()->index(current.row(), column)));
+            return image.copy(rideTable->visualRect(log()->index(current.row(), column)));
         };
-        const QImage focused = pbs->viewport()->grab().toImage();
-        focus(w->Edit_km);
-        const QImage away = pbs->viewport()->grab().toImage();
+        const QImage focused = rideTable->viewport()->grab().toImage();
+        focus(w->distanceEdit);
+        const QImage away = rideTable->viewport()->grab().toImage();
         QVERIFY(part(focused, col) != part(away, col));
         QVERIFY(part(focused, col + 1) == part(away, col + 1));
 
-        focus(pbs);
-        QTest::keyClick(pbs, Qt::Key_Tab);
-        QCOMPARE(pbs->currentIndex().column(), col + 1);
-        const QImage moved = pbs->viewport()->grab().toImage();
+        focus(rideTable);
+        QTest::keyClick(rideTable, Qt::Key_Tab);
+        QCOMPARE(rideTable->currentIndex().column(), col + 1);
+        const QImage moved = rideTable->viewport()->grab().toImage();
         QVERIFY(part(moved, col + 1) != part(away, col + 1));
         QVERIFY(part(moved, col) == part(away, col));
     }
@@ -325,16 +325,16 @@ private slots:
     {
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("next");
-        QTest::newRow("Ctrl+Tab") << int(Qt::ControlModifier) << "Edit_celkem_km";
-        QTest::newRow("Ctrl+Shift+Tab") << int(Qt::ControlModifier | Qt::ShiftModifier) << "Edit_Trasa";
+        QTest::newRow("Ctrl+Tab") << int(Qt::ControlModifier) << "totalDistanceEdit";
+        QTest::newRow("Ctrl+Shift+Tab") << int(Qt::ControlModifier | Qt::ShiftModifier) << "courseEdit";
     }
     void ctrlTabLeavesTheTable()
     {
         QFETCH(int, modifiers);
         QFETCH(QString, next);
         open({kRide2, kRide});
-        focus(w->pbs);
-        QTest::keyClick(w->pbs, Qt::Key_Tab, Qt::KeyboardModifiers(modifiers));
+        focus(w->rideTable);
+        QTest::keyClick(w->rideTable, Qt::Key_Tab, Qt::KeyboardModifiers(modifiers));
         auto *now = qobject_cast<QLineEdit *>(QApplication::focusWidget());
         QVERIFY(now);
         QCOMPARE(now->objectName(), next);
@@ -368,12 +368,12 @@ private slots:
     {
         QFETCH(QStringList, km);
         QFETCH(QString, exact);
-        TPubStrGrid grid;
+        StringTable grid;
         grid.setAutoSave(false);
-        grid.setColCount(7);
-        grid.setRowCount(int(km.size()) + 1);
+        grid.setTableColumnCount(7);
+        grid.setTableRowCount(int(km.size()) + 1);
         for (int r = 0; r < km.size(); ++r)
-            grid.setCells(3, r + 1, km[r]);
+            grid.setCell(3, r + 1, km[r]);
         QCOMPARE(RideArithmetic::totals(grid).km, exact);
     }
 
@@ -384,7 +384,7 @@ private slots:
         for (const QString &k : km)
             log.append({"3.5.2005", "Okruh", "", k, "01:00", "", "3"});
         open(log);
-        QCOMPARE(w->Edit_celkem_km->text(), decimalSums({km}).value(0));
+        QCOMPARE(w->totalDistanceEdit->text(), decimalSums({km}).value(0));
     }
 
     // The file's widths are the old program's: shown wider with this
@@ -403,16 +403,16 @@ private slots:
         QByteArray original = rideLogFile({{"28.12.2025", "Okruh", "", "1234,56", "01:55", "22,2", "3"}});
         original.replace("Column 0 Width: 62\r\n", "Column 0 Width: 62\r\nColumn 2 Width: 150\r\n");
         putFile(file(QStringLiteral("default.tvl")), original);
-        w = std::make_unique<TForm1>(m_dir->path());
+        w = std::make_unique<MainWindow>(m_dir->path());
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
 
-        QHeaderView *hh = w->pbs->horizontalHeader();
+        QHeaderView *hh = w->rideTable->horizontalHeader();
         const int margin = hh->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, hh);
         for (int c = 0; c < 7; ++c)
-            QVERIFY2(hh->sectionSize(c) >= std::max(hh->fontMetrics().horizontalAdvance(log()->Cells(c, 0)) + 2 * margin,
-                                                    w->pbs->fontMetrics().horizontalAdvance(log()->Cells(c, 1)) + 5),
-                     qPrintable(log()->Cells(c, 0)));
+            QVERIFY2(hh->sectionSize(c) >= std::max(hh->fontMetrics().horizontalAdvance(log()->cell(c, 0)) + 2 * margin,
+                                                    w->rideTable->fontMetrics().horizontalAdvance(log()->cell(c, 1)) + 5),
+                     qPrintable(log()->cell(c, 0)));
         QVERIFY(hh->sectionSize(2) > 2 * hh->sectionSize(1)); // the rider's wide column
 
         const auto total = [hh] {
@@ -422,10 +422,10 @@ private slots:
             return sum;
         };
         w->resize(900, 500);
-        QTRY_COMPARE(total(), w->pbs->viewport()->width());
+        QTRY_COMPARE(total(), w->rideTable->viewport()->width());
         // In a narrow window the last column keeps its own width.
         w->resize(560, 342);
-        QTRY_VERIFY(total() > w->pbs->viewport()->width());
+        QTRY_VERIFY(total() > w->rideTable->viewport()->width());
         QCOMPARE(hh->sectionSize(6), hh->sectionSize(5));
 
         if (drag) {
@@ -436,7 +436,7 @@ private slots:
                              Qt::NoModifier);
             QApplication::sendEvent(hh->viewport(), &move);
             QTest::mouseRelease(hh->viewport(), Qt::LeftButton, {}, to);
-            const int stored = qRound(hh->sectionSize(1) / w->pbs->widthScale());
+            const int stored = qRound(hh->sectionSize(1) / w->rideTable->widthScale());
             QVERIFY(stored > 64);
             original.replace("Column 2 Width", QByteArray("Column 1 Width: ") + QByteArray::number(stored)
                                                    + "\r\nColumn 2 Width");

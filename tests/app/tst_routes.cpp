@@ -4,12 +4,12 @@
 #include "MessageRecorder.h"
 #include "RideLogFile.h"
 #include "RouteNameBox.h"
-#include "TFormZeptat.h"
-#include "TPubStrGrid.h"
+#include "AddRideQuestion.h"
+#include "StringTable.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
 #include "ToolkitTranslation.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -42,14 +42,14 @@ class TestRoutes : public QObject
     TestLocale m_locale;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MessageRecorder> msgs;
-    std::unique_ptr<TForm1> w;
+    std::unique_ptr<MainWindow> w;
 
     QString file(const QString &name) const { return m_dir->filePath(name); }
-    QString cell(int col) const { return w->rideLog()->Cells(col, w->rideLog()->RowCount() - 1); }
+    QString cell(int col) const { return w->rideLog()->cell(col, w->rideLog()->tableRowCount() - 1); }
 
     void open()
     {
-        w = std::make_unique<TForm1>(m_dir->path());
+        w = std::make_unique<MainWindow>(m_dir->path());
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
     }
@@ -123,7 +123,7 @@ private slots:
         QFETCH(int, difficulty);
         putFile(file(QStringLiteral("trasy.ini")), ini);
         open();
-        RouteNameBox *box = w->Combo_Nazev;
+        RouteNameBox *box = w->routeNameBox;
         box->setFocus();
         if (how == Pick::ClosedBoxKeys) {
             QTest::keyClick(box, Qt::Key_Down);
@@ -149,15 +149,15 @@ private slots:
             }
         }
         QTRY_COMPARE(cell(1), name);
-        QCOMPARE(w->Edit_km->text(), km);
-        QCOMPARE(w->Edit_Trasa->text(), course);
-        QCOMPARE(w->Spin_Naroc->value(), difficulty);
-        QCOMPARE(w->Edit_prumer->text(), QString());
+        QCOMPARE(w->distanceEdit->text(), km);
+        QCOMPARE(w->courseEdit->text(), course);
+        QCOMPARE(w->difficultyBox->value(), difficulty);
+        QCOMPARE(w->averageEdit->text(), QString());
         const QStringList row = {kRide[0], name, course, km, QStringLiteral("  :  "), QString(), QString::number(difficulty)};
         for (int c = 0; c < row.size(); ++c)
             QCOMPARE(cell(c), row[c]);
         if (!km.isEmpty())
-            QCOMPARE(w->Edit_celkem_km->text(), km);
+            QCOMPARE(w->totalDistanceEdit->text(), km);
         QVERIFY(msgs->shown.isEmpty());
     }
 
@@ -165,17 +165,17 @@ private slots:
     {
         putFile(file(QStringLiteral("trasy.ini")), "[Brno]\r\n; note\r\n[Tisnov]\r\ndelka=1\r\n[brno]\r\n");
         open();
-        w->Combo_Nazev->setEditText(QStringLiteral("můj text"));
-        w->Combo_Nazev->showPopup();
+        w->routeNameBox->setEditText(QStringLiteral("můj text"));
+        w->routeNameBox->showPopup();
         QStringList items;
-        for (int i = 0; i < w->Combo_Nazev->count(); ++i)
-            items << w->Combo_Nazev->itemText(i);
+        for (int i = 0; i < w->routeNameBox->count(); ++i)
+            items << w->routeNameBox->itemText(i);
         QCOMPARE(items, QStringList({"Brno", "Tisnov"}));
-        QCOMPARE(w->Combo_Nazev->currentText(), QStringLiteral("můj text"));
-        w->Combo_Nazev->hidePopup();
+        QCOMPARE(w->routeNameBox->currentText(), QStringLiteral("můj text"));
+        w->routeNameBox->hidePopup();
         QFile::remove(file(QStringLiteral("trasy.ini")));
-        w->Combo_Nazev->showPopup();
-        QCOMPARE(w->Combo_Nazev->count(), 0);
+        w->routeNameBox->showPopup();
+        QCOMPARE(w->routeNameBox->count(), 0);
     }
 
     void saveFavourite_data()
@@ -204,10 +204,10 @@ private slots:
         if (before != "<missing>")
             putFile(file(QStringLiteral("trasy.ini")), before);
         open();
-        typeInto(w->Edit_Trasa, QStringLiteral("Brno - Tišnov"));
-        typeInto(w->Edit_km, QStringLiteral("25,5"));
-        w->Spin_Naroc->setValue(4);
-        typeInto(w->Combo_Nazev->lineEdit(), name);
+        typeInto(w->courseEdit, QStringLiteral("Brno - Tišnov"));
+        typeInto(w->distanceEdit, QStringLiteral("25,5"));
+        w->difficultyBox->setValue(4);
+        typeInto(w->routeNameBox->lineEdit(), name);
         menuByKeys('T', 0);
         QTRY_COMPARE(msgs->shown.size(), 1);
         QVERIFY2(msgs->shown[0].second.contains(message), qPrintable(msgs->shown[0].second));
@@ -237,20 +237,20 @@ private slots:
         if (before != "<missing>")
             putFile(file(QStringLiteral("trasy.ini")), before);
         open();
-        typeInto(w->Combo_Nazev->lineEdit(), name);
+        typeInto(w->routeNameBox->lineEdit(), name);
         menuByKeys('T', 1);
         QTest::qWait(20);
         QCOMPARE(msgs->texts(), messages);
         QCOMPARE(fileBytes(file(QStringLiteral("trasy.ini"))), after);
-        QCOMPARE(w->Combo_Nazev->currentText(), name);
+        QCOMPARE(w->routeNameBox->currentText(), name);
     }
 
     void unwritableFavouritesAreReported()
     {
         QVERIFY(QDir().mkpath(file(QStringLiteral("trasy.ini"))));
         open();
-        typeInto(w->Combo_Nazev->lineEdit(), QStringLiteral("Brno"));
-        w->UlozitTrasuItem->trigger();
+        typeInto(w->routeNameBox->lineEdit(), QStringLiteral("Brno"));
+        w->saveRouteAction->trigger();
         QCOMPARE(msgs->texts(), QStringList{QStringLiteral("Unable to write to ") + file(QStringLiteral("trasy.ini"))});
     }
 
@@ -281,27 +281,27 @@ private slots:
         if (store != "<missing>")
             putFile(file(QStringLiteral("store.ini")), store);
         open();
-        const int rows = w->rideLog()->RowCount();
+        const int rows = w->rideLog()->tableRowCount();
         bool asked = false;
         QTimer::singleShot(0, this, [&] {
-            auto *dialog = qobject_cast<TFormZeptat *>(QApplication::activeModalWidget());
+            auto *dialog = qobject_cast<AddRideQuestion *>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
             asked = true;
             if (tick)
-                QTest::mouseClick(dialog->CheckBox1, Qt::LeftButton);
+                QTest::mouseClick(dialog->dontAskBox, Qt::LeftButton);
             if (answer == u"enter")
                 QTest::keyClick(dialog, Qt::Key_Return);
             else if (answer == u"esc")
                 QTest::keyClick(dialog, Qt::Key_Escape);
             else if (answer == u"ne")
-                QTest::mouseClick(dialog->Button2, Qt::LeftButton);
+                QTest::mouseClick(dialog->noButton, Qt::LeftButton);
             else
                 dialog->close();
         });
-        w->zeptat();
+        w->askAboutNewRide();
         QCOMPARE(asked, !answer.isEmpty());
-        QCOMPARE(w->rideLog()->RowCount() - rows, added);
+        QCOMPARE(w->rideLog()->tableRowCount() - rows, added);
         w->close();
         // A key keeps the spelling it had in the file.
         QVERIFY(AnsiFile::decode(fileBytes(file(QStringLiteral("store.ini"))))
@@ -363,7 +363,7 @@ private slots:
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(pomoc).center());
         QMenu *menu = pomoc->menu();
         QTRY_VERIFY(menu->isVisible());
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(w->Npovda1).center());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(w->helpAction).center());
         QCOMPARE(opened, chm ? QStringList{file(QStringLiteral("help.chm"))} : QStringList());
         QCOMPARE(w->helpWindow() && w->helpWindow()->isVisible(), ownWindow);
         if (ownWindow)
@@ -394,8 +394,8 @@ private slots:
                 menu->close();
             }
         });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), w->Edit_Trasa->mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(w->Edit_Trasa, &event);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), w->courseEdit->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w->courseEdit, &event);
         QTRY_VERIFY(texts.size() > 5);
         QVERIFY2(texts.join(u' ').contains(QStringLiteral("Zpět")), qPrintable(texts.join(u'|')));
         for (const char *english : {"Undo", "Copy", "Paste", "Select All"})

@@ -9,13 +9,13 @@
 #include "RideLogFile.h"
 #include "RideLogFiles.h"
 #include "SingleInstance.h"
-#include "TPubStrGrid.h"
-#include "TPubStrGridView.h"
+#include "StringTable.h"
+#include "StringTableView.h"
 #include "TerminationSignals.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
-#include "Unit1.h"
-#include "UnitEdit.h"
+#include "MainWindow.h"
+#include "WaypointEditor.h"
 #include "ExportWindowLoader.h"
 #include "WaypointList.h"
 #include "BackupWindow.h"
@@ -42,16 +42,16 @@ const QList<QStringList> kRides = {{u"1.5.2025"_qs, u"A"_qs, QString(), u"10"_qs
                                    {u"3.5.2025"_qs, u"C"_qs, QString(), u"30"_qs},
                                    {u"4.5.2025"_qs, u"D"_qs, QString(), u"40"_qs}};
 
-QStringList names(const TPubStrGrid &log)
+QStringList names(const StringTable &log)
 {
     QStringList n;
-    for (int row = 1; row < log.RowCount(); ++row)
-        n.append(log.Cells(1, row));
+    for (int row = 1; row < log.tableRowCount(); ++row)
+        n.append(log.cell(1, row));
     return n;
 }
 
 // Opens a menu of the main window by Alt+letter and clicks one of its items.
-void chooseFromMenu(TForm1 *w, Qt::Key letter, QAction *item)
+void chooseFromMenu(MainWindow *w, Qt::Key letter, QAction *item)
 {
     QTest::keyClick(w, letter, Qt::AltModifier);
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
@@ -70,12 +70,12 @@ class TestDataSafety : public QObject
     TestLocale m_locale;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MessageRecorder> msgs;
-    TForm1 *w = nullptr;
+    MainWindow *w = nullptr;
 
     QString file(const QString &name) const { return m_dir->filePath(name); }
     void open()
     {
-        w = new TForm1(m_dir->path());
+        w = new MainWindow(m_dir->path());
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w));
     }
@@ -119,22 +119,22 @@ private slots:
     {
         putFile(file(u"default.tvl"_qs), rideLogFile(kRides));
         open();
-        QVERIFY(!w->VratitZaznam1->isEnabled());
-        w->pbs->setRow(2);
-        w->tb_odstranit->trigger();
-        w->pbs->setRow(3);
-        w->tb_odstranit->trigger();
+        QVERIFY(!w->undoDeleteAction->isEnabled());
+        w->rideTable->setCurrentRow(2);
+        w->deleteRideTool->trigger();
+        w->rideTable->setCurrentRow(3);
+        w->deleteRideTool->trigger();
         QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"C"_qs}));
-        w->pbs->setFocus();
-        QTest::keyClick(w->pbs, Qt::Key_Z, Qt::ControlModifier);
+        w->rideTable->setFocus();
+        QTest::keyClick(w->rideTable, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"C"_qs, u"D"_qs}));
-        QCOMPARE(w->pbs->Row(), 3);
-        chooseFromMenu(w, Qt::Key_Z, w->VratitZaznam1);
+        QCOMPARE(w->rideTable->currentRow(), 3);
+        chooseFromMenu(w, Qt::Key_Z, w->undoDeleteAction);
         QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"B"_qs, u"C"_qs, u"D"_qs}));
-        QCOMPARE(w->rideLog()->Cells(3, 2), u"20"_qs);
-        QCOMPARE(w->Edit_km->text(), u"20"_qs);
-        QVERIFY(!w->VratitZaznam1->isEnabled());
-        QCOMPARE(w->Edit_celkem_km->text(), u"100"_qs);
+        QCOMPARE(w->rideLog()->cell(3, 2), u"20"_qs);
+        QCOMPARE(w->distanceEdit->text(), u"20"_qs);
+        QVERIFY(!w->undoDeleteAction->isEnabled());
+        QCOMPARE(w->totalDistanceEdit->text(), u"100"_qs);
     }
 
     // The only ride is emptied by deleting; it comes back into its row,
@@ -143,11 +143,11 @@ private slots:
     {
         putFile(file(u"default.tvl"_qs), rideLogFile({kRides[0]}));
         open();
-        w->Odstranitzznam1->trigger();
+        w->deleteRideAction->trigger();
         QCOMPARE(names(*w->rideLog()), QStringList{QString()});
-        w->VratitZaznam1->trigger();
+        w->undoDeleteAction->trigger();
         QCOMPARE(names(*w->rideLog()), QStringList{u"A"_qs});
-        QCOMPARE(w->rideLog()->Cells(0, 1), u"1.5.2025"_qs);
+        QCOMPARE(w->rideLog()->cell(0, 1), u"1.5.2025"_qs);
     }
 
     // The first start of a day copies the log as it is; a later one that
@@ -197,25 +197,25 @@ private slots:
         putFile(file(u"zalohy/default-2025-05-01.tvl"_qs), rideLogFile(kRides.mid(0, 2)));
         putFile(file(u"default.tvl"_qs), rideLogFile(kRides));
         open();
-        w->rideLog()->setCells(1, 4, u"D upraveno"_qs);
+        w->rideLog()->setCell(1, 4, u"D upraveno"_qs);
         msgs->answers = {0};
         BackupWindow *window = nullptr;
         QStringList row;
         onModal<BackupWindow>([&](BackupWindow *d) {
             window = d;
             QTRY_VERIFY(!d->isReading());
-            QTreeWidgetItem *oldest = d->Seznam->topLevelItem(d->Seznam->topLevelItemCount() - 1);
+            QTreeWidgetItem *oldest = d->copyList->topLevelItem(d->copyList->topLevelItemCount() - 1);
             for (int c = 0; c < 4; ++c)
                 row.append(oldest->text(c));
-            d->Seznam->setCurrentItem(oldest);
-            QTest::mouseClick(d->BtnObnovit, Qt::LeftButton);
+            d->copyList->setCurrentItem(oldest);
+            QTest::mouseClick(d->restoreButton, Qt::LeftButton);
         });
-        chooseFromMenu(w, Qt::Key_Z, w->ObnovitZalohu1);
+        chooseFromMenu(w, Qt::Key_Z, w->restoreBackupAction);
         QTRY_VERIFY(window && !QApplication::activeModalWidget());
         QCOMPARE(row, (QStringList{u"1.5.2025"_qs, u"denní záloha"_qs, u"2"_qs, u"30"_qs}));
         QVERIFY(msgs->questions.value(0).startsWith(u"Nahradit knihu jízd zálohou z 1.5.2025?"_qs));
         QCOMPARE(names(*w->rideLog()), (QStringList{u"A"_qs, u"B"_qs}));
-        QCOMPARE(w->Edit_celkem_km->text(), u"30"_qs);
+        QCOMPARE(w->totalDistanceEdit->text(), u"30"_qs);
         // The log file is written at closing; a crash before finds the
         // restored log in the file of unsaved changes already.
         QCOMPARE(fileBytes(file(u"default-obnova.tvl"_qs)), rideLogFile(kRides.mid(0, 2)));
@@ -245,17 +245,17 @@ private slots:
         QList<bool> restorable;
         onModal<BackupWindow>([&](BackupWindow *d) {
             QTRY_VERIFY(!d->isReading());
-            for (int i = 0; i < d->Seznam->topLevelItemCount(); ++i) {
-                QTreeWidgetItem *item = d->Seznam->topLevelItem(i);
+            for (int i = 0; i < d->copyList->topLevelItemCount(); ++i) {
+                QTreeWidgetItem *item = d->copyList->topLevelItem(i);
                 rows.append(QStringList{item->text(1), item->text(2), item->text(3)}.join(u'/'));
-                d->Seznam->setCurrentItem(item);
-                restorable.append(d->BtnObnovit->isEnabled());
+                d->copyList->setCurrentItem(item);
+                restorable.append(d->restoreButton->isEnabled());
                 // Enter on a damaged copy asks nothing.
-                QTest::keyClick(d->Seznam, Qt::Key_Return);
+                QTest::keyClick(d->copyList, Qt::Key_Return);
             }
-            QTest::mouseClick(d->BtnZavrit, Qt::LeftButton);
+            QTest::mouseClick(d->closeButton, Qt::LeftButton);
         });
-        chooseFromMenu(w, Qt::Key_Z, w->ObnovitZalohu1);
+        chooseFromMenu(w, Qt::Key_Z, w->restoreBackupAction);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         // Today's copy, made at this start, comes first.
         QCOMPARE(rows, (QStringList{u"denní záloha/4/100"_qs, u"denní záloha/1/10"_qs,
@@ -298,7 +298,7 @@ private slots:
         QCOMPARE(msgs->texts().size(), 1);
         QVERIFY(msgs->texts()[0].startsWith(u"Složku záloh „%1“ nelze použít: na jejím místě je soubor."_qs
                                                 .arg(file(u"zalohy"_qs))));
-        QCOMPARE(w->rideLog()->Cells(3, 4), answer == 0 ? u"99"_qs : u"40"_qs);
+        QCOMPARE(w->rideLog()->cell(3, 4), answer == 0 ? u"99"_qs : u"40"_qs);
         const QString today = QDate::currentDate().toString(u"yyyy-MM-dd"_qs);
         QCOMPARE(fileBytes(file(u"default-"_qs + today + u".tvl"_qs)), before);
         // What was not taken is a copy beside the log, and the rider is
@@ -310,8 +310,8 @@ private slots:
                 kept = e.path;
         QVERIFY(RideLogBackups::isBesideTheLog(kept, file(u"default.tvl"_qs)));
         QCOMPARE(fileBytes(kept), answer == 0 ? before : rideLogFile(changed));
-        QVERIFY(w->StatusBar1->currentMessage().contains(kept));
-        QCOMPARE(w->StatusBar1->toolTip(), w->StatusBar1->currentMessage());
+        QVERIFY(w->messageBar->currentMessage().contains(kept));
+        QCOMPARE(w->messageBar->toolTip(), w->messageBar->currentMessage());
         close();
         QCOMPARE(fileBytes(file(u"default.tvl"_qs)), answer == 0 ? rideLogFile(changed) : before);
         QCOMPARE(fileBytes(kept), answer == 0 ? before : rideLogFile(changed));
@@ -419,7 +419,7 @@ private slots:
         open();
         QCOMPARE(msgs->questions.size(), 1);
         QVERIFY(msgs->questions[0].startsWith(u"Obnovit neuložené změny z "_qs));
-        QCOMPARE(w->rideLog()->Cells(3, 4), answer == 0 ? u"99"_qs : u"40"_qs);
+        QCOMPARE(w->rideLog()->cell(3, 4), answer == 0 ? u"99"_qs : u"40"_qs);
         const QList<RideLogBackups::Entry> copies = RideLogBackups::list(file(u"default.tvl"_qs));
         QCOMPARE(copies.size(), 2); // today's daily copy and the one of this choice
         const RideLogBackups::Entry &copy = copies[0].kind == RideLogBackups::Entry::Daily ? copies[1] : copies[0];
@@ -471,21 +471,21 @@ private slots:
             ::kill(::getpid(), SIGTERM);
         };
         if (editor) {
-            onModal<TFormEdit>([&](TFormEdit *d) {
+            onModal<WaypointEditor>([&](WaypointEditor *d) {
                 AddWaypoint(*d->waypointList(), u"Nová Ves"_qs);
                 endNow();
             });
-            QTest::mouseClick(w->Btn_edittrasa, Qt::LeftButton);
+            QTest::mouseClick(w->editCourseButton, Qt::LeftButton);
         } else {
             // The window comes from the export module, loaded as the
             // program loads it.
             onModal<QDialog>([&](QDialog *d) {
-                auto *title = d->findChild<QLineEdit *>(u"LblTitle"_qs);
+                auto *title = d->findChild<QLineEdit *>(u"titleEdit"_qs);
                 QVERIFY(title);
                 title->setText(u"Jízdy 2026"_qs);
                 endNow();
             });
-            chooseFromMenu(w, Qt::Key_Z, w->ExportdoHTML1);
+            chooseFromMenu(w, Qt::Key_Z, w->exportHtmlAction);
         }
         QTRY_VERIFY_WITH_TIMEOUT(seen && !QApplication::activeModalWidget(), 20000);
         QVERIFY(w->isEnding());
@@ -520,12 +520,12 @@ private slots:
         putFile(file(u"default.tvb"_qs), original);
         open();
         QStringList shown;
-        onModal<TFormEdit>([&](TFormEdit *d) {
+        onModal<WaypointEditor>([&](WaypointEditor *d) {
             QTRY_VERIFY(!msgs->texts().isEmpty());
-            shown = d->waypointList()->Cols(0);
-            QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
+            shown = d->waypointList()->columnTexts(0);
+            QTest::mouseClick(d->doneButton, Qt::LeftButton);
         });
-        QTest::mouseClick(w->Btn_edittrasa, Qt::LeftButton);
+        QTest::mouseClick(w->editCourseButton, Qt::LeftButton);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QCOMPARE(shown, (QStringList{u"Brno"_qs, u"Tišnov"_qs}));
         const QStringList kept = QDir(m_dir->path()).entryList({u"default-poskozeny-*.tvb"_qs});
@@ -606,14 +606,14 @@ private slots:
 int editAndWait(const QString &folder)
 {
     TestLocale locale;
-    TForm1 w(folder);
+    MainWindow w(folder);
     w.show();
     if (!QTest::qWaitForWindowActive(&w))
         return 1;
-    w.Edit_km->setFocus();
-    QTest::keyClick(w.Edit_km, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(w.Edit_km, u"99"_qs);
-    QTest::keyClick(w.Edit_km, Qt::Key_Tab);
+    w.distanceEdit->setFocus();
+    QTest::keyClick(w.distanceEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w.distanceEdit, u"99"_qs);
+    QTest::keyClick(w.distanceEdit, Qt::Key_Tab);
     while (!QFileInfo::exists(folder + u"/default-obnova.tvl"_qs))
         QTest::qWait(50);
     std::printf("ready\n");
@@ -630,11 +630,11 @@ int saveAndTell(const QString &folder)
     TestLocale locale;
     MessageRecorder msgs;
     msgs.answers = {3};
-    TForm1 w(folder);
+    MainWindow w(folder);
     w.show();
     if (!QTest::qWaitForWindowActive(&w))
         return 1;
-    w.rideLog()->setCells(1, 1, u"změněno"_qs);
+    w.rideLog()->setCell(1, 1, u"změněno"_qs);
     if (w.close() || msgs.questions.isEmpty())
         return 2;
     std::printf("%s", msgs.questions.constLast().toUtf8().constData());

@@ -7,11 +7,11 @@
 #include "RideLogFile.h"
 #include "SpinEdit.h"
 #include "StatisticsWindow.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
-#include "Unit1.h"
-#include "UnitHTML.h"
+#include "MainWindow.h"
+#include "ExportWindow.h"
 #include "ExportWindowLoader.h"
 #include "WebEngineSetup.h"
 
@@ -60,9 +60,9 @@ class TestExportWindow : public QObject
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MessageRecorder> msgs;
-    std::unique_ptr<TPubStrGrid> log;
+    std::unique_ptr<StringTable> log;
     HtmlSettings settings;
-    std::unique_ptr<TFormHTML> w;
+    std::unique_ptr<ExportWindow> w;
 
     QString file(const QString &name) const { return m_dir->filePath(name); }
     QString page() const { return text(fileBytes(file(u"temp.html"_qs))); }
@@ -78,8 +78,8 @@ class TestExportWindow : public QObject
     // Opens the window on the ride log and waits for the preview.
     void open()
     {
-        w = std::make_unique<TFormHTML>(*log, settings, ProgramFolder::Location::inFolder(m_dir->path()));
-        QSignalSpy loaded(w->WebBrowser1, &QWebEngineView::loadFinished);
+        w = std::make_unique<ExportWindow>(*log, settings, ProgramFolder::Location::inFolder(m_dir->path()));
+        QSignalSpy loaded(w->preview, &QWebEngineView::loadFinished);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QVERIFY(loaded.wait(20000));
@@ -89,7 +89,7 @@ class TestExportWindow : public QObject
     QString shownText()
     {
         QString shown;
-        w->WebBrowser1->page()->toPlainText([&](const QString &t) { shown = t; });
+        w->preview->page()->toPlainText([&](const QString &t) { shown = t; });
         return QTest::qWaitFor([&] { return !shown.isEmpty(); }, 20000) ? shown : QString();
     }
     // "Tisk" into a PDF file; true when the print ended well.
@@ -97,9 +97,9 @@ class TestExportWindow : public QObject
     {
         w->printer()->setOutputFormat(QPrinter::PdfFormat);
         w->printer()->setOutputFileName(pdf);
-        QSignalSpy finished(w.get(), &TFormHTML::printingFinished);
+        QSignalSpy finished(w.get(), &ExportWindow::printingFinished);
         onModal<QPrintDialog>([](QPrintDialog *d) { d->accept(); });
-        click(w->BtnTisk);
+        click(w->printButton);
         return finished.wait(60000) && finished.first().first().toBool();
     }
     void answerSaveDialog(const QString &path)
@@ -115,7 +115,7 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         msgs = std::make_unique<MessageRecorder>();
-        log = std::make_unique<TPubStrGrid>();
+        log = std::make_unique<StringTable>();
         log->setAutoSave(false);
         log->loadTableFileBytes(rideLogFile({kRide, {u"4.5.2005"_qs, u"Okruh"_qs}}));
         settings = HtmlSettings();
@@ -140,18 +140,18 @@ private slots:
         TestLocale czech;
         putFile(file(u"default.tvl"_qs), rideLogFile({kRide}));
         putFile(file(u"store.ini"_qs), "[HtmlSet]\r\nBorderSize=25\r\nTitle=Moje j\xedzdy\r\n");
-        TForm1 main(m_dir->path());
+        MainWindow main(m_dir->path());
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         QString border, title, pageTitle;
         bool loaded = false;
-        onModal<TFormHTML>([&](TFormHTML *d) {
-            QSignalSpy spy(d->WebBrowser1, &QWebEngineView::loadFinished);
+        onModal<ExportWindow>([&](ExportWindow *d) {
+            QSignalSpy spy(d->preview, &QWebEngineView::loadFinished);
             loaded = spy.wait(20000);
-            border = d->SpinBorder->text();
-            title = d->LblTitle->text();
-            pageTitle = d->WebBrowser1->title();
-            click(d->btnStorno);
+            border = d->borderSizeBox->text();
+            title = d->titleEdit->text();
+            pageTitle = d->preview->title();
+            click(d->closeButton);
         });
         if (byMouse) {
             QMenuBar *bar = main.menuBar();
@@ -159,17 +159,17 @@ private slots:
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(zaznamy).center());
             QTRY_VERIFY(zaznamy->menu()->isVisible());
             QTest::mouseClick(zaznamy->menu(), Qt::LeftButton, {},
-                              zaznamy->menu()->actionGeometry(main.ExportdoHTML1).center());
+                              zaznamy->menu()->actionGeometry(main.exportHtmlAction).center());
         } else {
             QTest::keyClick(&main, Qt::Key_Z, Qt::AltModifier);
             auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
             QVERIFY(menu);
-            for (int i = 0; i < menu->actions().size() && menu->activeAction() != main.ExportdoHTML1; ++i)
+            for (int i = 0; i < menu->actions().size() && menu->activeAction() != main.exportHtmlAction; ++i)
                 QTest::keyClick(menu, Qt::Key_Down);
-            QCOMPARE(menu->activeAction(), main.ExportdoHTML1);
+            QCOMPARE(menu->activeAction(), main.exportHtmlAction);
             QTest::keyClick(menu, Qt::Key_Return);
         }
-        QTRY_VERIFY(!FormHTML);
+        QTRY_VERIFY(!theExportWindow);
         QVERIFY(loaded);
         QCOMPARE(border, u"10"_qs);
         QCOMPARE(title, u"Moje jízdy"_qs);
@@ -182,10 +182,10 @@ private slots:
     void controlsRebuildThePage()
     {
         open();
-        QTest::keyClick(w->LblTitle, Qt::Key_End);
-        QTest::keyClicks(w->LblTitle, " & <B>");
+        QTest::keyClick(w->titleEdit, Qt::Key_End);
+        QTest::keyClicks(w->titleEdit, " & <B>");
         // What store.ini could not hold is left out as it is typed.
-        w->LblTitle->insert(u"Ж"_qs);
+        w->titleEdit->insert(u"Ж"_qs);
         // Keys handled in one pass make one page, built after them.
         QVERIFY(w->isRebuildPending());
         QCOMPARE(pageLines()[1], u"<HTML><head><TITLE>Trasovník HTML výstup</TITLE>"_qs);
@@ -194,30 +194,30 @@ private slots:
         const QString whole = u"<td>Lhota - Ves - Hora - Brod - Les - Lhota</td>"_qs;
         const QString cut = u"<td nowrap>Lhota - Ves - Hora - Brod - Les - Lh...</td>"_qs;
         QVERIFY(pageLines().contains(cut));
-        click(w->Checkwrap);
-        QVERIFY(!w->spinwrap->isEnabled());
+        click(w->cutTextsBox);
+        QVERIFY(!w->cutLengthBox->isEnabled());
         QVERIFY(pageLines().contains(whole));
-        click(w->Checkwrap);
-        QVERIFY(w->spinwrap->isEnabled());
+        click(w->cutTextsBox);
+        QVERIFY(w->cutLengthBox->isEnabled());
         QVERIFY(pageLines().contains(cut));
 
         // An emptied length field counts as 0 until a number is typed.
-        w->spinwrap->setFocus();
-        QTest::keyClick(w->spinwrap, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(w->spinwrap, Qt::Key_Delete);
-        QCOMPARE(w->spinwrap->text(), QString());
+        w->cutLengthBox->setFocus();
+        QTest::keyClick(w->cutLengthBox, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(w->cutLengthBox, Qt::Key_Delete);
+        QCOMPARE(w->cutLengthBox->text(), QString());
         QVERIFY(settledLines().contains(u"<td nowrap>...</td>"_qs));
-        QTest::keyClicks(w->spinwrap, "4");
+        QTest::keyClicks(w->cutLengthBox, "4");
         QVERIFY(settledLines().contains(u"<td nowrap>Lhot...</td>"_qs));
 
         // The border button hands its field the focus with the text selected.
-        click(w->BtnBorderSize);
-        QVERIFY(w->SpinBorder->hasFocus());
-        QTest::keyClicks(w->SpinBorder, "7");
-        QCOMPARE(w->SpinBorder->text(), u"7"_qs);
+        click(w->borderSizeButton);
+        QVERIFY(w->borderSizeBox->hasFocus());
+        QTest::keyClicks(w->borderSizeBox, "7");
+        QCOMPARE(w->borderSizeBox->text(), u"7"_qs);
         QVERIFY(settledLines().contains(u"        border-left:7px solid #000000;"_qs));
-        w->SpinBorder->setTextValue(25);
-        QCOMPARE(w->SpinBorder->text(), u"10"_qs);
+        w->borderSizeBox->setTextValue(25);
+        QCOMPARE(w->borderSizeBox->text(), u"10"_qs);
         QVERIFY(settledLines().contains(u"        border-left:10px solid #000000;"_qs));
     }
 
@@ -230,11 +230,11 @@ private slots:
         QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("title") << u"LblTitle"_qs << QStringList{u"Roky"_qs, u" 2005"_qs}
+        QTest::newRow("title") << u"titleEdit"_qs << QStringList{u"Roky"_qs, u" 2005"_qs}
                                << QStringList{u"<HTML><head><TITLE>Roky</TITLE>"_qs,
                                               u"<HTML><head><TITLE>Roky 2005</TITLE>"_qs}
                                << u"Roky 2005"_qs;
-        QTest::newRow("cut length") << u"spinwrap"_qs << QStringList{u"4"_qs, u"0"_qs}
+        QTest::newRow("cut length") << u"cutLengthBox"_qs << QStringList{u"4"_qs, u"0"_qs}
                                     << QStringList{u"<td nowrap>Lhot...</td>"_qs,
                                                    u"<td nowrap>Lhota - Ves - Hora - Brod - Les - Lhota</td>"_qs}
                                     << u"Lhota - Ves - Hora - Brod - Les - Lhota"_qs;
@@ -250,7 +250,7 @@ private slots:
         QVERIFY(edit);
         edit->setFocus();
         QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QSignalSpy loaded(w->WebBrowser1, &QWebEngineView::loadFinished);
+        QSignalSpy loaded(w->preview, &QWebEngineView::loadFinished);
         for (int i = 0; i < keys.size(); ++i) {
             QTest::keyClicks(edit, keys[i]);
             QCoreApplication::processEvents();
@@ -266,23 +266,23 @@ private slots:
     // settings, even before the page of the keys just typed is built.
     void longLogPreviewSaveAndPrint()
     {
-        const int rides = TFormHTML::kPreviewRides + 100;
+        const int rides = ExportWindow::kPreviewRides + 100;
         QList<QStringList> rows;
         for (int i = 1; i <= rides; ++i)
             rows.append({u"1.1.2020"_qs, u"Jízda %1"_qs.arg(i)});
         log->loadTableFileBytes(rideLogFile(rows));
         open();
-        QVERIFY(w->LblNahled->isVisible());
-        QCOMPARE(w->LblNahled->text(), u"Náhled ukazuje prvních 500 z 600 jízd. Uložená a vytištěná stránka "
+        QVERIFY(w->previewLabel->isVisible());
+        QCOMPARE(w->previewLabel->text(), u"Náhled ukazuje prvních 500 z 600 jízd. Uložená a vytištěná stránka "
                                        "obsahuje všech 600 jízd."_qs);
         const QString shown = shownText();
         QVERIFY(shown.contains(u"Jízda 500"_qs) && !shown.contains(u"Jízda 501"_qs));
 
-        QTest::keyClick(w->LblTitle, Qt::Key_End);
-        QTest::keyClicks(w->LblTitle, " 2020");
+        QTest::keyClick(w->titleEdit, Qt::Key_End);
+        QTest::keyClicks(w->titleEdit, " 2020");
         QVERIFY(w->isRebuildPending());
         answerSaveDialog(file(u"vse"_qs));
-        click(w->BtnSave);
+        click(w->saveButton);
         const QString saved = text(fileBytes(file(u"vse.htm"_qs)));
         QVERIFY(saved.contains(u"<TITLE>Trasovník HTML výstup 2020</TITLE>"_qs));
         QVERIFY(saved.contains(u"<td nowrap>Jízda 600</td>"_qs));
@@ -290,7 +290,7 @@ private slots:
         QVERIFY(!w->isRebuildPending());
         QCOMPARE(pageLines()[1], u"<HTML><head><TITLE>Trasovník HTML výstup 2020</TITLE>"_qs);
 
-        QTest::keyClicks(w->LblTitle, "!");
+        QTest::keyClicks(w->titleEdit, "!");
         QVERIFY(printToPdf(file(u"vse.pdf"_qs)));
         QProcess p;
         p.start(u"pdftotext"_qs, {file(u"vse.pdf"_qs), u"-"_qs});
@@ -306,26 +306,26 @@ private slots:
         // temp.html cannot be written: the page is shown all the same.
         QVERIFY(QDir().mkpath(file(u"temp.html/x"_qs)));
         open();
-        QCOMPARE(w->LblNahled->text(), u"Soubor náhledu nelze zapsat (Unable to write to "_qs + file(u"temp.html"_qs)
+        QCOMPARE(w->previewLabel->text(), u"Soubor náhledu nelze zapsat (Unable to write to "_qs + file(u"temp.html"_qs)
                                            + u"). Náhled se zobrazuje z dočasného souboru."_qs);
-        QVERIFY(w->LblNahled->isVisible());
-        QCOMPARE(w->WebBrowser1->title(), u"Trasovník HTML výstup"_qs);
+        QVERIFY(w->previewLabel->isVisible());
+        QCOMPARE(w->preview->title(), u"Trasovník HTML výstup"_qs);
         QVERIFY(shownText().contains(u"Brno <-> Praha"_qs));
 
         // The renderer ends (as when it runs out of memory): said, and the
         // page loaded again in a new one.
         QDir(file(u"temp.html"_qs)).removeRecursively();
-        click(w->Checkwrap);
-        QTRY_VERIFY(!w->LblNahled->isVisible());
-        const qint64 pid = w->WebBrowser1->page()->renderProcessPid();
+        click(w->cutTextsBox);
+        QTRY_VERIFY(!w->previewLabel->isVisible());
+        const qint64 pid = w->preview->page()->renderProcessPid();
         QVERIFY(pid > 0);
-        QSignalSpy loaded(w->WebBrowser1, &QWebEngineView::loadFinished);
+        QSignalSpy loaded(w->preview, &QWebEngineView::loadFinished);
         QVERIFY(::kill(pid_t(pid), SIGKILL) == 0);
-        QTRY_VERIFY(w->LblNahled->isVisible());
-        QCOMPARE(w->LblNahled->text(),
+        QTRY_VERIFY(w->previewLabel->isVisible());
+        QCOMPARE(w->previewLabel->text(),
                  u"Zobrazování náhledu selhalo (proces prohlížeče skončil). Náhled se načítá znovu."_qs);
         QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty() && loaded.last().first().toBool(), 20000);
-        QVERIFY(w->WebBrowser1->page()->renderProcessPid() != pid);
+        QVERIFY(w->preview->page()->renderProcessPid() != pid);
         QVERIFY(shownText().contains(u"Brno <-> Praha"_qs));
     }
 
@@ -336,12 +336,12 @@ private slots:
         const QByteArray stored = "[HtmlSet]\r\nFontTitleName=Arial</STYLE><script>alert(1)</script>\r\n";
         putFile(file(u"store.ini"_qs), stored);
         open();
-        QVERIFY(w->LblNahled->isVisible());
+        QVERIFY(w->previewLabel->isVisible());
         // The file as it was is kept before the cleaned name is written.
         const QStringList kept = QDir(m_dir->path()).entryList({u"store-poskozeny-*.ini"_qs});
         QCOMPARE(kept.size(), 1);
         QCOMPARE(fileBytes(file(kept[0])), stored);
-        QCOMPARE(w->LblNahled->text(), u"Název písma „Arial</STYLE><script>alert(1)</script>“ ze souboru store.ini "
+        QCOMPARE(w->previewLabel->text(), u"Název písma „Arial</STYLE><script>alert(1)</script>“ ze souboru store.ini "
                                        "obsahoval znaky, které název písma mít nemůže; byly vynechány. Původní "
                                        "soubor je uložen jako „"_qs + file(kept[0]) + u"“."_qs);
         QCOMPARE(pageLines()[9], u"        font-family: 'ArialSTYLEscriptalert1script';"_qs);
@@ -355,11 +355,11 @@ private slots:
             typed = family->text();
             d->accept();
         });
-        click(w->BtnFontTable);
+        click(w->tableFontButton);
         QCOMPARE(typed, u"Liberation SerifSTYLEscript Žluť "_qs);
         QCOMPARE(pageLines()[15], u"        font-family: 'Liberation SerifSTYLEscript Žluť';"_qs);
         QVERIFY(!page().contains(u"<script>"_qs));
-        click(w->btnStorno);
+        click(w->closeButton);
         QVERIFY(!w->isVisible());
         QVERIFY(fileBytes(file(u"store.ini"_qs)).contains("\r\nFontTableName=Liberation SerifSTYLEscript \x8elu\x9d\r\n"));
     }
@@ -379,7 +379,7 @@ private slots:
         const auto restore = qScopeGuard([before] { ::umask(before); });
         open();
         answerSaveDialog(file(u"vystup"_qs));
-        click(w->BtnSave);
+        click(w->saveButton);
         QVERIFY(printToPdf(file(u"jizdy.pdf"_qs)));
         for (const QString &name : {u"temp.html"_qs, u"vystup.htm"_qs, u"jizdy.pdf"_qs}) {
             struct stat st = {};
@@ -392,24 +392,24 @@ private slots:
     {
         putFile(file(u"store.ini"_qs), "[TForm1]\r\nVisible=1\r\n[HtmlSet]\r\nTitle=Ulo\x9e" "eno\r\nusewrap=0\r\nBorderSize=3\r\n");
         open();
-        QCOMPARE(w->LblTitle->text(), u"Uloženo"_qs);
-        QVERIFY(!w->Checkwrap->isChecked() && !w->spinwrap->isEnabled());
-        QCOMPARE(w->SpinBorder->text(), u"3"_qs);
-        w->LblTitle->setText(u"Změna"_qs);
-        click(w->btnReset);
-        QCOMPARE(w->LblTitle->text(), u"Uloženo"_qs);
+        QCOMPARE(w->titleEdit->text(), u"Uloženo"_qs);
+        QVERIFY(!w->cutTextsBox->isChecked() && !w->cutLengthBox->isEnabled());
+        QCOMPARE(w->borderSizeBox->text(), u"3"_qs);
+        w->titleEdit->setText(u"Změna"_qs);
+        click(w->originalLookButton);
+        QCOMPARE(w->titleEdit->text(), u"Uloženo"_qs);
 
-        click(w->Button1);
+        click(w->factoryLookButton);
         QCOMPARE(fileBytes(file(u"store.ini"_qs)), QByteArray("[TForm1]\r\nVisible=1\r\n"));
         const auto isFactory = [this] {
-            return w->LblTitle->text() == HtmlSettings().Title && w->Checkwrap->isChecked() &&
-                   w->spinwrap->isEnabled() && w->spinwrap->text() == u"36" && w->SpinBorder->text() == u"1";
+            return w->titleEdit->text() == HtmlSettings().title && w->cutTextsBox->isChecked() &&
+                   w->cutLengthBox->isEnabled() && w->cutLengthBox->text() == u"36" && w->borderSizeBox->text() == u"1";
         };
         QVERIFY(isFactory());
         QCOMPARE(fileBytes(file(u"temp.html"_qs)), HtmlPage::bytes(HtmlSettings(), *log));
-        click(w->btnReset);
+        click(w->originalLookButton);
         QVERIFY(isFactory());
-        click(w->btnStorno);
+        click(w->closeButton);
         QVERIFY(!w->isVisible());
         QVERIFY(fileBytes(file(u"store.ini"_qs)).startsWith("[TForm1]\r\nVisible=1\r\n[HtmlSet]\r\nFontTableName=Arial\r\n"));
     }
@@ -425,21 +425,21 @@ private slots:
     {
         QFETCH(int, way);
         open();
-        w->LblTitle->setText(u"Jízdy 2005"_qs);
-        w->spinwrap->setTextValue(-5);
+        w->titleEdit->setText(u"Jízdy 2005"_qs);
+        w->cutLengthBox->setTextValue(-5);
         if (way == 0)
-            click(w->btnStorno);
+            click(w->closeButton);
         else if (way == 1)
             w->close();
         else
-            QTest::keyClick(w->LblTitle, Qt::Key_Escape);
+            QTest::keyClick(w->titleEdit, Qt::Key_Escape);
         QVERIFY(!w->isVisible());
         QVERIFY(fileBytes(file(u"store.ini"_qs)).endsWith("Title=J\xedzdy 2005\r\nusewrap=1\r\nzkraceni=-5\r\n"));
 
         // The next opening shows what this one stored.
         open();
-        QCOMPARE(w->LblTitle->text(), u"Jízdy 2005"_qs);
-        QCOMPARE(w->spinwrap->textValue(), -5);
+        QCOMPARE(w->titleEdit->text(), u"Jízdy 2005"_qs);
+        QCOMPARE(w->cutLengthBox->textValue(), -5);
     }
 
     void storeThatCannotBeWritten()
@@ -447,15 +447,15 @@ private slots:
         QVERIFY(QDir().mkdir(file(u"store.ini"_qs)));
         open();
         msgs->answers = {1};
-        click(w->btnStorno);
+        click(w->closeButton);
         QVERIFY(w->isVisible());
         QCOMPARE(msgs->texts(), QStringList{u"Unable to write to "_qs + file(u"store.ini"_qs)});
         QCOMPARE(msgs->questions.size(), 1);
         // Uložit stops before its dialog; Tovární hodnoty resets nothing.
-        w->LblTitle->setText(u"X"_qs);
-        click(w->BtnSave);
-        click(w->Button1);
-        QCOMPARE(w->LblTitle->text(), u"X"_qs);
+        w->titleEdit->setText(u"X"_qs);
+        click(w->saveButton);
+        click(w->factoryLookButton);
+        QCOMPARE(w->titleEdit->text(), u"X"_qs);
         QCOMPARE(msgs->shown.size(), 3);
         msgs->answers = {0};
         w->close();
@@ -477,7 +477,7 @@ private slots:
         QFETCH(bool, byMouse);
         QFETCH(bool, writable);
         putFile(file(u"default.tvl"_qs), rideLogFile({kRide, {u"4.5.2005"_qs, u"Okruh; tam a zp\u011bt"_qs}}));
-        TForm1 main(m_dir->path());
+        MainWindow main(m_dir->path());
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         // The system's own /proc takes no new file, not even from root.
@@ -494,13 +494,13 @@ private slots:
         if (byMouse) {
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions().first()).center());
             QTRY_VERIFY(zaznamy->isVisible());
-            QTest::mouseClick(zaznamy, Qt::LeftButton, {}, zaznamy->actionGeometry(main.ExportdoCSV1).center());
+            QTest::mouseClick(zaznamy, Qt::LeftButton, {}, zaznamy->actionGeometry(main.exportCsvAction).center());
         } else {
             QTest::keyClick(&main, Qt::Key_Z, Qt::AltModifier);
             QCOMPARE(QApplication::activePopupWidget(), zaznamy);
-            for (int i = 0; i < zaznamy->actions().size() && zaznamy->activeAction() != main.ExportdoCSV1; ++i)
+            for (int i = 0; i < zaznamy->actions().size() && zaznamy->activeAction() != main.exportCsvAction; ++i)
                 QTest::keyClick(zaznamy, Qt::Key_Down);
-            QCOMPARE(zaznamy->activeAction(), main.ExportdoCSV1);
+            QCOMPARE(zaznamy->activeAction(), main.exportCsvAction);
             QTest::keyClick(zaznamy, Qt::Key_Return);
         }
         QTRY_VERIFY(!filters.isEmpty());
@@ -510,7 +510,7 @@ private slots:
         if (writable) {
             QVERIFY(msgs->shown.isEmpty());
             // The status bar says where the file went.
-            QVERIFY(main.StatusBar1->currentMessage().contains(target + u".csv"_qs));
+            QVERIFY(main.messageBar->currentMessage().contains(target + u".csv"_qs));
             QCOMPARE(fileBytes(target + u".csv"_qs), CsvFile::bytes(*main.rideLog()));
             QVERIFY(fileBytes(target + u".csv"_qs).contains(";\"Okruh; tam a zp\xC4\x9Bt\";"));
         } else {
@@ -531,7 +531,7 @@ private slots:
     {
         QFETCH(QString, kind);
         putFile(file(u"default.tvl"_qs), rideLogFile({kRide}));
-        TForm1 main(m_dir->path());
+        MainWindow main(m_dir->path());
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         // Saves a new file of the kind in the folder and tells where its
@@ -546,16 +546,16 @@ private slots:
             });
             if (kindToSave == u"htm") {
                 open();
-                click(w->BtnSave);
+                click(w->saveButton);
                 w->close();
             } else if (kindToSave == u"csv") {
-                main.ExportdoCSV1->trigger();
+                main.exportCsvAction->trigger();
             } else {
                 onModal<StatisticsWindow>([&](StatisticsWindow *s) {
-                    QTest::mouseClick(s->BtnUlozitGraf, Qt::LeftButton);
+                    QTest::mouseClick(s->saveChartButton, Qt::LeftButton);
                     s->close();
                 });
-                main.Statistika1->trigger();
+                main.findChild<QAction *>(u"statisticsAction"_qs)->trigger();
             }
             if (!QTest::qWaitFor([&] { return !started.isEmpty(); }))
                 return u"<no dialog>"_qs;
@@ -583,7 +583,7 @@ private slots:
                     return d->reject();
                 enterFileName(d, target);
             });
-            click(w->BtnSave);
+            click(w->saveButton);
             // The settings are stored first, whether or not the page is saved.
             QVERIFY(fileBytes(file(u"store.ini"_qs)).contains("[HtmlSet]\r\n"));
             QCOMPARE(fileBytes(target + u".htm"_qs), accept ? fileBytes(file(u"temp.html"_qs)) : QByteArray("old"));
@@ -606,12 +606,12 @@ private slots:
             emit color->activated(color->currentIndex());
             d->accept();
         });
-        click(w->BtnFontTable);
+        click(w->tableFontButton);
         QStringList lines = pageLines();
         QCOMPARE(lines.mid(15, 4), (QStringList{u"        font-family: 'Liberation Serif';"_qs, u"        font-size: 12pt;"_qs,
                                                u"        background: #FEFEF1;"_qs, u"        color: #FF0000;"_qs}));
         onModal<FontColorDialog>([](FontColorDialog *d) { d->reject(); });
-        click(w->BtnFontTitle);
+        click(w->titleFontButton);
         QCOMPARE(pageLines().mid(9, 4), lines.mid(9, 4));
 
         for (bool accept : {true, false}) {
@@ -619,10 +619,10 @@ private slots:
                 d->setCurrentColor(QColor(accept ? 0x123456 : 0x654321));
                 accept ? d->accept() : d->reject();
             });
-            click(w->BtnCellColor);
+            click(w->cellColourButton);
             QCOMPARE(pageLines()[17], u"        background: #123456;"_qs);
         }
-        click(w->btnStorno);
+        click(w->closeButton);
         QVERIFY(fileBytes(file(u"store.ini"_qs)).contains("FontTableName=Liberation Serif\r\nFontTableSize=12\r\n"
                                                           "FontTableColor=255\r\n"));
     }
@@ -640,13 +640,13 @@ private slots:
                 landscape->click();
             d->accept();
         });
-        click(w->btnVzhled);
+        click(w->pageSetupButton);
         QCOMPARE(usedBySetup, w->printer());
         QCOMPARE(w->printer()->pageLayout().orientation(), QPageLayout::Landscape);
 
-        QSignalSpy finished(w.get(), &TFormHTML::printingFinished);
+        QSignalSpy finished(w.get(), &ExportWindow::printingFinished);
         onModal<QPrintDialog>([](QPrintDialog *d) { d->accept(); });
-        click(w->BtnTisk);
+        click(w->printButton);
         // Closing waits for the print, whose printer the window holds.
         w->close();
         QVERIFY(w->isVisible());
@@ -671,9 +671,9 @@ private slots:
         open();
         w->printer()->setOutputFormat(QPrinter::PdfFormat);
         w->printer()->setOutputFileName(file(u"no/such/folder/x.pdf"_qs));
-        QSignalSpy failed(w.get(), &TFormHTML::printingFinished);
+        QSignalSpy failed(w.get(), &ExportWindow::printingFinished);
         onModal<QPrintDialog>([](QPrintDialog *d) { d->accept(); });
-        click(w->BtnTisk);
+        click(w->printButton);
         QVERIFY(failed.wait(20000));
         QCOMPARE(failed.first().first().toBool(), false);
         QCOMPARE(msgs->texts(), QStringList{u"Stránku se nepodařilo vytisknout."_qs});

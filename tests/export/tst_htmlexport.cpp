@@ -3,7 +3,7 @@
 #include "HtmlPage.h"
 #include "HtmlSettings.h"
 #include "HtmlText.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TestFiles.h"
 
 #include <QGuiApplication>
@@ -20,17 +20,17 @@ const QStringList kHeadings = {u"Datum"_qs, u"Název"_qs, u"Průběh trasy"_qs, 
 const QString kCourse = u"Lhota - Ves - Hora - Brod - Les - Lhota"_qs; // 39 characters
 
 // The heading row and the given rides; column 0 is 62 pixels wide.
-void fillLog(TPubStrGrid &g, const QList<QStringList> &rides)
+void fillLog(StringTable &g, const QList<QStringList> &rides)
 {
-    g.setColCount(7);
-    g.setRowCount(1 + int(rides.size()));
-    g.setColWidths(0, 62);
-    g.setRows(0, kHeadings);
+    g.setTableColumnCount(7);
+    g.setTableRowCount(1 + int(rides.size()));
+    g.setColumnWidth(0, 62);
+    g.setRowTexts(0, kHeadings);
     for (int r = 0; r < rides.size(); ++r)
-        g.setRows(r + 1, rides[r]);
+        g.setRowTexts(r + 1, rides[r]);
 }
 
-QStringList tableLines(TPubStrGrid &g, bool wrap, int cut)
+QStringList tableLines(StringTable &g, bool wrap, int cut)
 {
     g.setUseTdWrap(wrap);
     g.setZkraceni(cut);
@@ -76,7 +76,7 @@ void TestHtmlExport::exampleTable()
     QFETCH(bool, wrap);
     QFETCH(QString, open);
     QFETCH(QString, course);
-    TPubStrGrid g;
+    StringTable g;
     fillLog(g, {{u"3.5.2005"_qs, u"Okruh"_qs, kCourse, u"42,5"_qs, u"01:55"_qs, u"22,2"_qs, u"3"_qs}});
     QStringList expected = {u"<table cellspacing = 0 cellpadding=3>"_qs, u"<tr>"_qs,
                             u"<th nowrap width=67>Datum</th>"_qs};
@@ -115,10 +115,10 @@ void TestHtmlExport::bodyCells()
     QFETCH(int, cut);
     QFETCH(QString, text);
     QFETCH(QString, line);
-    TPubStrGrid g;
-    g.setColCount(1);
-    g.setRowCount(2);
-    g.setCells(0, 1, text);
+    StringTable g;
+    g.setTableColumnCount(1);
+    g.setTableRowCount(2);
+    g.setCell(0, 1, text);
     const QStringList lines = tableLines(g, wrap, cut);
     QCOMPARE(lines.size(), 8);
     QCOMPARE(lines[5], line);
@@ -126,10 +126,10 @@ void TestHtmlExport::bodyCells()
 
 void TestHtmlExport::captionAndHeadings()
 {
-    TPubStrGrid g;
+    StringTable g;
     fillLog(g, {});
-    g.setCells(2, 0, QString());
-    g.setCaption1(u"Jízdy 2005 <&>"_qs);
+    g.setCell(2, 0, QString());
+    g.setCaption(u"Jízdy 2005 <&>"_qs);
     QStringList lines = {u"před"_qs};
     g.setUseTdWrap(false);
     g.WriteHtmlTable(lines);
@@ -142,7 +142,7 @@ void TestHtmlExport::captionAndHeadings()
 
 void TestHtmlExport::factoryPage()
 {
-    TPubStrGrid g;
+    StringTable g;
     fillLog(g, {{u"3.5.2005"_qs, u"Okruh"_qs, kCourse, u"42,5"_qs, u"01:55"_qs, u"22,2"_qs, u"3"_qs}});
     const QStringList head = {
         u"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">"_qs,
@@ -186,7 +186,7 @@ void TestHtmlExport::factoryPage()
     QCOMPARE(HtmlPage::lines(HtmlSettings(), g), expected);
     // The table keeps the values the page was built with.
     QCOMPARE(g.UseTdWrap(), false);
-    QCOMPARE(g.zkraceni(), 36);
+    QCOMPARE(g.cutLength(), 36);
 
     QTemporaryDir dir;
     QString shown;
@@ -202,16 +202,16 @@ void TestHtmlExport::factoryPage()
 
 void TestHtmlExport::pageFollowsSettings()
 {
-    TPubStrGrid g;
+    StringTable g;
     fillLog(g, {{u"x"_qs, u"y"_qs, kCourse}});
     HtmlSettings s;
-    s.Title = u"A & <B>"_qs;
-    s.FontTitleName = u"DejaVu Sans"_qs;
-    s.FontTableSize = -3;
-    s.BorderSize = 0;
-    s.BorderColor = 0x0000FF;
-    s.usewrap = false;
-    s.zkraceni = 2;
+    s.title = u"A & <B>"_qs;
+    s.titleFontName = u"DejaVu Sans"_qs;
+    s.tableFontSize = -3;
+    s.borderSize = 0;
+    s.borderColour = 0x0000FF;
+    s.cutLongTexts = false;
+    s.cutLength = 2;
     const QStringList lines = HtmlPage::lines(s, g);
     QCOMPARE(lines[1], u"<HTML><head><TITLE>A &amp; &lt;B&gt;</TITLE>"_qs);
     QCOMPARE(lines[2], u" <META NAME=\"TITLE\" CONTENT=\"Trasovník HTML výstup\">"_qs);
@@ -222,7 +222,7 @@ void TestHtmlExport::pageFollowsSettings()
     QCOMPARE(lines[30], u"<center>A &amp; &lt;B&gt;<br><br>"_qs);
     QVERIFY(lines.contains(u"<td>"_qs + kCourse + u"</td>"_qs));
 
-    s.Title.clear();
+    s.title.clear();
     QCOMPARE(HtmlPage::lines(s, g)[30], u"<center><br><br>"_qs);
 }
 
@@ -231,7 +231,7 @@ void TestHtmlExport::pageFollowsSettings()
 // cut or whole.
 void TestHtmlExport::pageBytesEscapeTexts_data()
 {
-    QTest::addColumn<bool>("usewrap");
+    QTest::addColumn<bool>("cutLongTexts");
     QTest::addColumn<QByteArray>("cell");
     QTest::newRow("cells cut") << true << QByteArray("<td nowrap>a&lt;b&gt;&amp;c &#1046;&#128512;...</td>");
     QTest::newRow("cells whole") << false << QByteArray("<td>a&lt;b&gt;&amp;c &#1046;&#128512;x</td>");
@@ -239,18 +239,18 @@ void TestHtmlExport::pageBytesEscapeTexts_data()
 
 void TestHtmlExport::pageBytesEscapeTexts()
 {
-    QFETCH(bool, usewrap);
+    QFETCH(bool, cutLongTexts);
     QFETCH(QByteArray, cell);
     const QString text = u"a<b>&c Ж😀"_qs;
     const QByteArray escaped = "a&lt;b&gt;&amp;c &#1046;&#128512;";
-    TPubStrGrid g;
+    StringTable g;
     fillLog(g, {{text + u'x'}});
-    g.setCells(1, 0, text);
-    g.setCaption1(text);
+    g.setCell(1, 0, text);
+    g.setCaption(text);
     HtmlSettings s;
-    s.Title = text;
-    s.usewrap = usewrap;
-    s.zkraceni = int(text.size());
+    s.title = text;
+    s.cutLongTexts = cutLongTexts;
+    s.cutLength = int(text.size());
     const QByteArray page = HtmlPage::bytes(s, g);
     for (const QByteArray &where : {"<TITLE>" + escaped + "</TITLE>\r\n", "<center>" + escaped + "<br><br>\r\n",
                                     "colspan=6>" + escaped + "</th></tr>\r\n", ">" + escaped + "</th>\r\n",
@@ -293,14 +293,14 @@ void TestHtmlExport::fontNames()
     putFile(ini, "[HtmlSet]\r\nFontTableName=" + stored + "\r\n");
     QStringList cleaned;
     const HtmlSettings read = HtmlSettingsFile::load(ini, &cleaned);
-    QCOMPARE(read.FontTableName, name);
+    QCOMPARE(read.tableFontName, name);
     QCOMPARE(cleaned, name == AnsiFile::decode(stored) ? QStringList() : QStringList{AnsiFile::decode(stored)});
-    TPubStrGrid g;
+    StringTable g;
     const QString line = u"        font-family: '"_qs + name + u"';"_qs;
     QCOMPARE(HtmlPage::lines(read, g)[15], line);
     // The builder quotes only what a family name holds, whatever it is given.
     HtmlSettings given;
-    given.FontTableName = AnsiFile::decode(stored);
+    given.tableFontName = AnsiFile::decode(stored);
     QCOMPARE(HtmlPage::lines(given, g)[15], line);
 }
 
@@ -344,12 +344,12 @@ void TestHtmlExport::settingsFile()
                                         "usewrap=1\r\nzkraceni=36\r\n"));
 
     HtmlSettings s;
-    s.FontTableName = u"Liberation Serif"_qs;
-    s.FontTitleColor = qint32(0x80000008);
-    s.BorderSize = 25;
-    s.Title = u"Jízdy"_qs;
-    s.usewrap = false;
-    s.zkraceni = -4;
+    s.tableFontName = u"Liberation Serif"_qs;
+    s.titleFontColour = qint32(0x80000008);
+    s.borderSize = 25;
+    s.title = u"Jízdy"_qs;
+    s.cutLongTexts = false;
+    s.cutLength = -4;
     HtmlSettingsFile::save(ini, s);
     QCOMPARE(HtmlSettingsFile::load(ini), s);
     QVERIFY(fileBytes(ini).contains("FontTitleColor=-2147483640\r\n"));
@@ -358,10 +358,10 @@ void TestHtmlExport::settingsFile()
     // number than 0 means no wrapping.
     putFile(ini, "[htmlset]\r\nBorderSize=abc\r\nusewrap=2\r\nzkraceni=0x10\r\nTitle=\r\n");
     const HtmlSettings read = HtmlSettingsFile::load(ini);
-    QCOMPARE(read.BorderSize, 1);
-    QCOMPARE(read.usewrap, true);
-    QCOMPARE(read.zkraceni, 16);
-    QCOMPARE(read.Title, QString());
+    QCOMPARE(read.borderSize, 1);
+    QCOMPARE(read.cutLongTexts, true);
+    QCOMPARE(read.cutLength, 16);
+    QCOMPARE(read.title, QString());
 
     HtmlSettingsFile::erase(ini);
     QCOMPARE(fileBytes(ini), QByteArray());
@@ -370,7 +370,7 @@ void TestHtmlExport::settingsFile()
 void TestHtmlExport::unwritablePreviewIsReported()
 {
     QTemporaryDir dir;
-    TPubStrGrid g;
+    StringTable g;
     fillLog(g, {});
     // The "folder" is a file: temp.html cannot be created in it.
     const QString notAFolder = dir.filePath(u"file"_qs);
@@ -387,7 +387,7 @@ void TestHtmlExport::unwritablePreviewIsReported()
 // parser spreadsheets' import follows), gives back every cell.
 void TestHtmlExport::csvReadsBackInAnotherParser()
 {
-    TPubStrGrid g;
+    StringTable g;
     g.setAutoSave(false);
     fillLog(g, {{u"3.5.2005"_qs, u"Brno; Tišnov"_qs, u"Řekl \"jeď\"; pak \"\""_qs, u"25,5"_qs, u"01:05"_qs, u"23,54"_qs,
                  u"2"_qs},
@@ -413,12 +413,12 @@ void TestHtmlExport::csvReadsBackInAnotherParser()
                   path});
     QVERIFY2(python.waitForFinished(30000) && python.exitCode() == 0, python.readAllStandardError().constData());
     const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
-    QCOMPARE(rows.size(), g.RowCount());
-    for (int r = 0; r < g.RowCount(); ++r) {
+    QCOMPARE(rows.size(), g.tableRowCount());
+    for (int r = 0; r < g.tableRowCount(); ++r) {
         QStringList read;
         for (const auto &v : rows[r].toArray())
             read << v.toString();
-        QCOMPARE(read, g.Rows(r));
+        QCOMPARE(read, g.rowTexts(r));
     }
 }
 

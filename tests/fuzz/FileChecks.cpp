@@ -4,7 +4,7 @@
 #include "HeapMeter.h"
 #include "IniFile.h"
 #include "RecordedRide.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "WaypointList.h"
 
 #include <QBuffer>
@@ -112,7 +112,7 @@ QStringList keyNames(QByteArrayView input)
 
 QString tableFile(QByteArrayView input, const QString &)
 {
-    TPubStrGrid table;
+    StringTable table;
     table.setAutoSave(false);
     {
         const HeapMeter meter;
@@ -134,7 +134,7 @@ QString tableFile(QByteArrayView input, const QString &)
     } catch (const AppError &e) {
         return QStringLiteral("the loaded table cannot be saved: ") + failure(e);
     }
-    TPubStrGrid again;
+    StringTable again;
     again.setAutoSave(false);
     try {
         again.loadTableFileBytes(saved);
@@ -232,10 +232,10 @@ QString waypointFile(QByteArrayView input, const QString &folder)
         return QStringLiteral("cannot prepare %1").arg(first);
 
     const auto newList = [] {
-        auto list = std::make_unique<TPubStrGrid>();
+        auto list = std::make_unique<StringTable>();
         list->setAutoSave(false);
-        list->setColCount(1);
-        list->setRowCount(1);
+        list->setTableColumnCount(1);
+        list->setTableRowCount(1);
         return list;
     };
     const auto list = newList();
@@ -248,7 +248,7 @@ QString waypointFile(QByteArrayView input, const QString &folder)
         if (!input.contains('\0'))
             return QStringLiteral("loading failed: ") + failure(e);
     }
-    const QStringList names = list->Cols(0);
+    const QStringList names = list->columnTexts(0);
     try {
         SaveWaypointFile(*list, second);
     } catch (const AppError &e) {
@@ -260,10 +260,10 @@ QString waypointFile(QByteArrayView input, const QString &folder)
     } catch (const AppError &e) {
         return QStringLiteral("loading what was saved failed: ") + failure(e);
     }
-    if (again->Cols(0) != names)
+    if (again->columnTexts(0) != names)
         return QStringLiteral("the list changed on its way through the file: %1 names before, %2 after")
             .arg(names.size())
-            .arg(again->RowCount());
+            .arg(again->tableRowCount());
     return {};
 }
 

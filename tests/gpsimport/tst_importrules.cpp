@@ -3,7 +3,7 @@
 #include "ImportRules.h"
 #include "RideColumn.h"
 #include "RideLogTable.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TestLocale.h"
 
 #include <QTemporaryDir>
@@ -169,7 +169,7 @@ private slots:
         QFETCH(QString, loggedTime);
         QFETCH(double, metres);
         QFETCH(bool, logged);
-        TPubStrGrid log;
+        StringTable log;
         setUpRideLogTable(log);
         appendRides(log, {{"14.7.2024", "", "", "30", "01:00", "", ""},
                           {"15.7.2024", "Okruh", "", loggedKm, loggedTime, "", "3"}});

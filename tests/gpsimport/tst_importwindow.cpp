@@ -8,7 +8,7 @@
 #include "RideColumn.h"
 #include "RideLogTable.h"
 #include "SingleInstance.h"
-#include "TPubStrGridView.h"
+#include "StringTableView.h"
 #include "WindowFixture.h"
 
 #include <QDateEdit>
@@ -96,10 +96,10 @@ class TestImportWindow : public WindowFixture
         QTest::keyClick(w, Qt::Key_Z, Qt::AltModifier);
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         QVERIFY(menu);
-        for (int i = 0; i < menu->actions().size() && menu->activeAction() != w->ImportGps1; ++i)
+        for (int i = 0; i < menu->actions().size() && menu->activeAction() != w->importAction; ++i)
             QTest::keyClick(menu, Qt::Key_Down);
-        QCOMPARE(menu->activeAction(), w->ImportGps1);
-        QCOMPARE(w->ImportGps1->shortcut(), QKeySequence(QStringLiteral("Ctrl+I")));
+        QCOMPARE(menu->activeAction(), w->importAction);
+        QCOMPARE(w->importAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+I")));
         onModal<QFileDialog>([this, names](QFileDialog *d) {
             d->setDirectory(m_dir->path());
             QStringList quoted;
@@ -160,16 +160,16 @@ private slots:
         chooseImport({"evening.gpx", "MORNING.GPX", "run.gpx", "again.gpx", "notes.gpx"});
         QTRY_VERIFY(added);
         QTRY_VERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(log()->RowCount(), 4);
-        QCOMPARE(log()->Cells(RideColumn::Date, 2), QStringLiteral("14.7.2024"));
-        QCOMPARE(log()->Cells(RideColumn::Time, 2), QStringLiteral("01:00"));
-        QCOMPARE(log()->Cells(RideColumn::Date, 3), QStringLiteral("15.7.2024"));
-        QCOMPARE(w->pbs->Row(), 3);
-        QCOMPARE(w->Edit_km->text(), log()->Cells(RideColumn::Km, 3));
+        QCOMPARE(log()->tableRowCount(), 4);
+        QCOMPARE(log()->cell(RideColumn::Date, 2), QStringLiteral("14.7.2024"));
+        QCOMPARE(log()->cell(RideColumn::Time, 2), QStringLiteral("01:00"));
+        QCOMPARE(log()->cell(RideColumn::Date, 3), QStringLiteral("15.7.2024"));
+        QCOMPARE(w->rideTable->currentRow(), 3);
+        QCOMPARE(w->distanceEdit->text(), log()->cell(RideColumn::Km, 3));
         // On the disk at once: a crash now loses none of them.
         QVERIFY(fileBytes(m_dir->filePath("default-obnova.tvl")).contains("0|3|15.7.2024\r\n"));
         // 30 km logged, a ride of 30 km and a run of 9 km added.
-        QVERIFY(qAbs(NumberText::parse(w->Edit_celkem_km->text()).value_or(0) - 69) < 0.1);
+        QVERIFY(qAbs(NumberText::parse(w->totalDistanceEdit->text()).value_or(0) - 69) < 0.1);
         // A change of the log like any other: written when the window closes.
         QVERIFY(w->close());
         QVERIFY(fileBytes(logPath()).contains("0|3|15.7.2024\r\n"));
@@ -188,15 +188,15 @@ private slots:
         const QStringList imported = d.rows().constFirst().cells;
 
         // The same ride typed into a new row.
-        w->DateTimePicker1->setFocus();
-        w->DateTimePicker1->setDate(QDate(2024, 7, 15));
-        w->Edit_km->setFocus();
-        QTest::keyClicks(w->Edit_km, imported[RideColumn::Km]);
-        w->edit_cas->setFocus();
-        QTest::keyClicks(w->edit_cas, QString(imported[RideColumn::Time]).remove(u':'));
-        w->Edit_prumer->setFocus();
-        QTRY_VERIFY(!log()->Cells(RideColumn::Average, 1).isEmpty());
-        QCOMPARE(log()->Rows(1).mid(0, 6), imported.mid(0, 6));
+        w->dateEdit->setFocus();
+        w->dateEdit->setDate(QDate(2024, 7, 15));
+        w->distanceEdit->setFocus();
+        QTest::keyClicks(w->distanceEdit, imported[RideColumn::Km]);
+        w->timeEdit->setFocus();
+        QTest::keyClicks(w->timeEdit, QString(imported[RideColumn::Time]).remove(u':'));
+        w->averageEdit->setFocus();
+        QTRY_VERIFY(!log()->cell(RideColumn::Average, 1).isEmpty());
+        QCOMPARE(log()->rowTexts(1).mid(0, 6), imported.mid(0, 6));
     }
 
     // A new log's only row, still without a date, takes the first ride.
@@ -212,9 +212,9 @@ private slots:
         });
         w->importRideFiles({b, a});
         QTRY_VERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(log()->RowCount(), 3);
-        QCOMPARE(log()->Cells(RideColumn::Date, 1), QStringLiteral("14.7.2024"));
-        QCOMPARE(log()->Cells(RideColumn::Date, 2), QStringLiteral("15.7.2024"));
+        QCOMPARE(log()->tableRowCount(), 3);
+        QCOMPARE(log()->cell(RideColumn::Date, 1), QStringLiteral("14.7.2024"));
+        QCOMPARE(log()->cell(RideColumn::Date, 2), QStringLiteral("15.7.2024"));
     }
 
     // Nothing ticked: nothing to add, Enter adds nothing; "Zavřít" leaves
@@ -239,7 +239,7 @@ private slots:
         w->importRideFiles({a, a});
         QTRY_VERIFY(checked);
         QTRY_VERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(log()->RowCount(), 2);
+        QCOMPARE(log()->tableRowCount(), 2);
     }
 
     // "Zrušit" stops the reading at once: nothing read after it is listed,
@@ -278,7 +278,7 @@ private slots:
             held.release(threads);
             global->waitForDone();
         });
-        TPubStrGrid log;
+        StringTable log;
         setUpRideLogTable(log);
         ImportWindow d({put("a.gpx", gpxTrack("2024-07-14T06:00:00Z", 3000, 1, 5)),
                         put("b.gpx", gpxTrack("2024-07-15T06:00:00Z", 3000, 1, 5))},
@@ -373,7 +373,7 @@ private slots:
         QApplication::sendEvent(w, &drop);
         QTRY_VERIFY(opened);
         QTRY_VERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(log()->RowCount(), 2);
+        QCOMPARE(log()->tableRowCount(), 2);
         QFile store(m_dir->filePath("store.ini"));
         QVERIFY(store.open(QIODevice::ReadOnly));
         QVERIFY(store.readAll().contains("[formImport"));
@@ -390,7 +390,7 @@ private slots:
         SingleInstance first(m_dir->path()), later(m_dir->path());
         QVERIFY(first.acquire());
         QVERIFY(first.listen());
-        connect(&first, &SingleInstance::argumentsReceived, w, &TForm1::takeArguments);
+        connect(&first, &SingleInstance::argumentsReceived, w, &MainWindow::takeArguments);
         const QString startedIn = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_dir->path()));
         const QStringList files =

@@ -5,10 +5,10 @@
 #include "Modal.h"
 #include "PlacementFile.h"
 #include "RideLogFile.h"
-#include "TFormStorage.h"
+#include "PlacementStorage.h"
 #include "TestFiles.h"
-#include "Unit1.h"
-#include "UnitEdit.h"
+#include "MainWindow.h"
+#include "WaypointEditor.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -39,19 +39,18 @@ public:
     explicit TestWindow(const QString &ini)
     {
         option = new QAction(this);
-        option->setObjectName(QStringLiteral("item_op_novy"));
         option->setCheckable(true);
         panel = new QWidget(this);
-        panel->setObjectName(QStringLiteral("Panel1"));
         panel->resize(152, 40);
-        storage = new TFormStorage(this);
+        storage = new PlacementStorage(this, QStringLiteral("TestWindow"));
         storage->setIniFileName(ini);
-        storage->setStoredProps({QStringLiteral("item_op_novy.Checked"), QStringLiteral("Panel1.Width")});
+        storage->keepProperty(QStringLiteral("item_op_novy_Checked"), option, "Checked");
+        storage->keepProperty(QStringLiteral("Panel1_Width"), panel, "Width");
         setGeometry(100, 80, 544, 342);
     }
     QAction *option;
     QWidget *panel;
-    TFormStorage *storage;
+    PlacementStorage *storage;
 };
 } // namespace
 
@@ -65,7 +64,7 @@ class TestSettings : public QObject
     std::unique_ptr<TestWindow> restored()
     {
         auto w = std::make_unique<TestWindow>(ini());
-        w->storage->RestorePlacement();
+        w->storage->restorePlacement();
         w->show();
         return w;
     }
@@ -77,11 +76,11 @@ private slots:
     {
         TestWindow w(ini());
         w.setGeometry(120, 90, 500, 300);
-        w.storage->RestorePlacement(); // no file: nothing changes
+        w.storage->restorePlacement(); // no file: nothing changes
         QCOMPARE(w.geometry(), QRect(120, 90, 500, 300));
         w.show();
         w.option->setChecked(true);
-        w.storage->SavePlacement();
+        w.storage->savePlacement();
         // A maximized window's frame lies off the screen by the frame's width.
         const QPoint frame = w.frameGeometry().topLeft() - w.geometry().topLeft();
         const QString minMax = QStringLiteral("-1,-1,%1,%2").arg(frame.x()).arg(frame.y());
@@ -111,14 +110,14 @@ private slots:
         const QRect normal(150, 110, 610, 420);
         {
             TestWindow w(ini());
-            w.storage->RestorePlacement();
+            w.storage->restorePlacement();
             w.setGeometry(normal);
             w.show();
             if (maximized)
                 w.showMaximized();
             w.option->setChecked(option);
             w.panel->resize(200, 40);
-            w.storage->SavePlacement();
+            w.storage->savePlacement();
         }
         QCOMPARE(AnsiFile::decode(fileBytes(ini())).contains(maximized ? u"ShowCmd=3" : u"ShowCmd=1"), true);
         auto w = restored();
@@ -235,7 +234,7 @@ private slots:
                      shown.size());
         };
         {
-            TForm1 w(m_dir.path());
+            MainWindow w(m_dir.path());
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             if (section == u"TForm1") {
@@ -243,14 +242,14 @@ private slots:
                 QCOMPARE(w.isMaximized(), keys.contains(u"ShowCmd=3"));
             } else {
                 bool opened = false;
-                onModal<TFormEdit>([&](TFormEdit *d) {
+                onModal<WaypointEditor>([&](WaypointEditor *d) {
                     opened = true;
                     check(d);
-                    QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
+                    QTest::mouseClick(d->doneButton, Qt::LeftButton);
                     if (d->isVisible())
                         d->QDialog::done(0);
                 });
-                QTest::mouseClick(w.Btn_edittrasa, Qt::LeftButton);
+                QTest::mouseClick(w.editCourseButton, Qt::LeftButton);
                 QVERIFY(opened);
             }
             w.close();
@@ -275,13 +274,13 @@ private slots:
         const QRect normal(150, 110, 500, 300);
         {
             TestWindow w(ini());
-            w.storage->RestorePlacement();
+            w.storage->restorePlacement();
             w.setGeometry(normal);
             w.show();
             if (wasMaximized)
                 w.showMaximized();
             w.showMinimized();
-            w.storage->SavePlacement();
+            w.storage->savePlacement();
         }
         QVERIFY(AnsiFile::decode(fileBytes(ini())).contains(wasMaximized ? u"Flags=2\r\nShowCmd=2" : u"Flags=0\r\nShowCmd=2"));
         auto w = restored();
@@ -294,7 +293,7 @@ private slots:
     void nothingIsSavedBeforeRestoring()
     {
         TestWindow w(ini());
-        w.storage->SavePlacement();
+        w.storage->savePlacement();
         w.storage->saveIfNotSaved();
         QVERIFY(!QFile::exists(ini()));
     }
@@ -303,9 +302,9 @@ private slots:
     {
         QVERIFY(QDir().mkpath(ini()));
         TestWindow w(ini());
-        w.storage->RestorePlacement();
+        w.storage->restorePlacement();
         try {
-            w.storage->SavePlacement();
+            w.storage->savePlacement();
             QFAIL("the save did not fail");
         } catch (const AppError &e) {
             QCOMPARE(e.text(), QStringLiteral("Unable to write to ") + ini());

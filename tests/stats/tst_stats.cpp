@@ -3,10 +3,10 @@
 #include "RideLogFile.h"
 #include "RideStatistics.h"
 #include "StatisticsWindow.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
-#include "Unit1.h"
+#include "MainWindow.h"
 
 #include <QBarSet>
 #include <QChartView>
@@ -31,15 +31,15 @@ QStringList ride(const QString &date, const QString &name, const QString &km, co
     return {date, name, QString(), km, time, QString(), QStringLiteral("3")};
 }
 
-std::unique_ptr<TPubStrGrid> logOf(const Rides &rides)
+std::unique_ptr<StringTable> logOf(const Rides &rides)
 {
-    auto log = std::make_unique<TPubStrGrid>();
+    auto log = std::make_unique<StringTable>();
     log->setAutoSave(false);
-    log->setColCount(7);
-    log->setRowCount(int(rides.size()) + 1);
-    log->setRows(0, {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
+    log->setTableColumnCount(7);
+    log->setTableRowCount(int(rides.size()) + 1);
+    log->setRowTexts(0, {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
     for (int r = 0; r < rides.size(); ++r)
-        log->setRows(r + 1, rides[r]);
+        log->setRowTexts(r + 1, rides[r]);
     return log;
 }
 
@@ -167,8 +167,8 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto shown = [&] {
-            return std::tuple(w.SelectedYearSet->label(), values(w.SelectedYearSet), w.PreviousYearSet->label(),
-                              values(w.PreviousYearSet));
+            return std::tuple(w.selectedYearBars->label(), values(w.selectedYearBars), w.previousYearBars->label(),
+                              values(w.previousYearBars));
         };
         const auto y2024 = std::tuple(u"2024"_qs, months({{1, 1}, {12, 7}}), u"2023"_qs,
                                       months({{1, 12.5}, {8, 40}}));
@@ -176,7 +176,7 @@ private slots:
         const auto y2022 = std::tuple(u"2022"_qs, months({{2, 5}}), u"2021"_qs, months({}));
         QCOMPARE(shown(), y2024);
 
-        QTreeWidget *tree = w.Tree;
+        QTreeWidget *tree = w.yearTree;
         QStringList rows;
         for (int i = 0; i < tree->topLevelItemCount(); ++i) {
             rows << tree->topLevelItem(i)->text(0);
@@ -235,7 +235,7 @@ private slots:
         const QImage saved(target + u".png"_qs, "PNG");
         if (writable) {
             QVERIFY(msgs.shown.isEmpty());
-            QCOMPARE(saved.size(), w.ChartView->size() * w.ChartView->devicePixelRatio());
+            QCOMPARE(saved.size(), w.chartView->size() * w.chartView->devicePixelRatio());
         } else {
             QCOMPARE(msgs.texts(), QStringList{u"Cannot create file /proc/trasovnik-graf.png"_qs});
             QVERIFY(saved.isNull());
@@ -257,30 +257,30 @@ private slots:
         MessageRecorder msgs;
         putFile(dir.filePath(u"default.tvl"_qs),
                 rideLogFile({ride("3.5.2005", "Stará", "10", "0:30"), ride("4.5.2005", "Stará", "5,5", "0:20")}));
-        TForm1 main(dir.path());
+        MainWindow main(dir.path());
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         QList<QStringList> before;
-        for (int r = 0; r < main.rideLog()->RowCount(); ++r)
-            before << main.rideLog()->Rows(r);
+        for (int r = 0; r < main.rideLog()->tableRowCount(); ++r)
+            before << main.rideLog()->rowTexts(r);
 
         QString title, total;
         bool modal = false;
         onModal<StatisticsWindow>([&](StatisticsWindow *d) {
             title = d->windowTitle();
             modal = d->isModal() && d->parentWidget() == &main;
-            const QTreeWidgetItem *last = d->Tree->topLevelItem(d->Tree->topLevelItemCount() - 1);
+            const QTreeWidgetItem *last = d->yearTree->topLevelItem(d->yearTree->topLevelItemCount() - 1);
             total = QStringList{last->text(0), last->text(1), last->text(2), last->text(6)}.join(u' ');
-            QTest::mouseClick(d->BtnZavrit, Qt::LeftButton);
+            QTest::mouseClick(d->closeButton, Qt::LeftButton);
         });
         QMenuBar *bar = main.menuBar();
         QMenu *vypocty = bar->actions().at(2)->menu();
-        QCOMPARE(vypocty->actions().constLast(), main.Statistika1);
+        QCOMPARE(vypocty->actions().constLast(), main.findChild<QAction *>(u"statisticsAction"_qs));
         QVERIFY(vypocty->actions().at(vypocty->actions().size() - 2)->isSeparator());
         if (byMouse) {
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions().at(2)).center());
             QTRY_VERIFY(vypocty->isVisible());
-            QTest::mouseClick(vypocty, Qt::LeftButton, {}, vypocty->actionGeometry(main.Statistika1).center());
+            QTest::mouseClick(vypocty, Qt::LeftButton, {}, vypocty->actionGeometry(main.findChild<QAction *>(u"statisticsAction"_qs)).center());
         } else {
             QTest::keyClick(&main, Qt::Key_V, Qt::AltModifier);
             QCOMPARE(QApplication::activePopupWidget(), vypocty);
@@ -293,8 +293,8 @@ private slots:
         QCOMPARE(total, u"Celkem 2 15,5 Stará"_qs);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QList<QStringList> after;
-        for (int r = 0; r < main.rideLog()->RowCount(); ++r)
-            after << main.rideLog()->Rows(r);
+        for (int r = 0; r < main.rideLog()->tableRowCount(); ++r)
+            after << main.rideLog()->rowTexts(r);
         QCOMPARE(after, before);
         QVERIFY(msgs.shown.isEmpty());
     }

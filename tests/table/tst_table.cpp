@@ -6,8 +6,8 @@
 #include "MessageRecorder.h"
 #include "TestFiles.h"
 #include "AnsiFile.h"
-#include "TPubStrGrid.h"
-#include "TPubStrGridView.h"
+#include "StringTable.h"
+#include "StringTableView.h"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
@@ -24,7 +24,7 @@
 #include <numeric>
 #include <random>
 
-Q_DECLARE_METATYPE(TPubStrGrid::TCaption2Placement)
+Q_DECLARE_METATYPE(StringTable::SecondCaptionPlacement)
 
 namespace {
 
@@ -113,41 +113,41 @@ const QStringList kRide1 = {"3.5.2005", "Okruh", "Lhota - Ves - Lhota", "42,5", 
 const QStringList kRide2 = {"7.5.2005", "Do práce", "", "12", "00:40", "18", "1"};
 
 // A grid as the ride log window sets it up.
-std::unique_ptr<TPubStrGrid> rideLogGrid()
+std::unique_ptr<StringTable> rideLogGrid()
 {
-    auto g = std::make_unique<TPubStrGrid>();
+    auto g = std::make_unique<StringTable>();
     g->setAutoSave(false);
     g->setAutoBackup(false);
-    g->setColCount(7);
-    g->setRowCount(2);
-    g->setFixedCols(0);
+    g->setTableColumnCount(7);
+    g->setTableRowCount(2);
+    g->setHeadingColumns(0);
     g->setDefaultRowHeight(18);
-    g->setColWidths(0, 62);
-    g->setHCol(kHeadings);
+    g->setColumnWidth(0, 62);
+    g->setColumnHeadings(kHeadings);
     return g;
 }
 
-std::unique_ptr<TPubStrGrid> plainGrid()
+std::unique_ptr<StringTable> plainGrid()
 {
-    auto g = std::make_unique<TPubStrGrid>();
+    auto g = std::make_unique<StringTable>();
     g->setAutoSave(false);
     g->setAutoBackup(false);
     return g;
 }
 
 // Loads the given lines, written with CR LF, through a file.
-void loadLines(TPubStrGrid &g, const QTemporaryDir &dir, const QStringList &lines)
+void loadLines(StringTable &g, const QTemporaryDir &dir, const QStringList &lines)
 {
     const QString path = dir.filePath(QStringLiteral("load.tvl"));
     putFile(path, fileOf(lines));
-    g.LoadFromFile(path);
+    g.loadFromFile(path);
 }
 
-QStringList allCells(const TPubStrGrid &g)
+QStringList allCells(const StringTable &g)
 {
     QStringList out;
-    for (int r = 0; r < g.RowCount(); ++r)
-        out += g.Rows(r);
+    for (int r = 0; r < g.tableRowCount(); ++r)
+        out += g.rowTexts(r);
     return out;
 }
 } // namespace
@@ -251,11 +251,11 @@ void TestTable::cleanup()
 void TestTable::exampleSavedByteForByte()
 {
     auto g = rideLogGrid();
-    g->setRowCount(3);
-    g->setRows(1, kRide1);
-    g->setRows(2, kRide2);
+    g->setTableRowCount(3);
+    g->setRowTexts(1, kRide1);
+    g->setRowTexts(2, kRide2);
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
-    g->SaveToFile(path);
+    g->saveToFile(path);
 
     const QByteArray expected = fileOf(kExampleLines);
     QCOMPARE(kExampleLines.size(), 28);
@@ -271,48 +271,48 @@ void TestTable::exampleLoads()
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
     putFile(path, fileOf(kExampleLines));
     auto g = plainGrid(); // 5 x 5, row height 21, column 0 width 21
-    g->LoadFromFile(path);
+    g->loadFromFile(path);
 
-    QCOMPARE(g->RowCount(), 3);
-    QCOMPARE(g->ColCount(), 7);
-    QCOMPARE(g->DefaultRowHeight(), 18);
-    QCOMPARE(g->ColWidths(0), 62);
-    QCOMPARE(g->ColWidths(1), 64);
-    QCOMPARE(g->RowHeights(0), 18);
-    QCOMPARE(g->Caption1(), QString());
-    QCOMPARE(g->Caption2(), QString());
-    QCOMPARE(g->Caption2Placement(), TPubStrGrid::cpTop);
-    QCOMPARE(g->Rows(0), kHeadings);
-    QCOMPARE(g->Rows(1), kRide1);
-    QCOMPARE(g->Rows(2), kRide2);
+    QCOMPARE(g->tableRowCount(), 3);
+    QCOMPARE(g->tableColumnCount(), 7);
+    QCOMPARE(g->defaultRowHeight(), 18);
+    QCOMPARE(g->columnWidth(0), 62);
+    QCOMPARE(g->columnWidth(1), 64);
+    QCOMPARE(g->rowHeight(0), 18);
+    QCOMPARE(g->caption(), QString());
+    QCOMPARE(g->secondCaption(), QString());
+    QCOMPARE(g->secondCaptionPlacement(), StringTable::CaptionAbove);
+    QCOMPARE(g->rowTexts(0), kHeadings);
+    QCOMPARE(g->rowTexts(1), kRide1);
+    QCOMPARE(g->rowTexts(2), kRide2);
 
     // Written back, the file is the same.
     const QString again = m_dir->filePath(QStringLiteral("again.tvl"));
-    g->setFixedCols(0);
-    g->SaveToFile(again);
+    g->setHeadingColumns(0);
+    g->saveToFile(again);
     QCOMPARE(fileBytes(again), fileBytes(path));
 }
 
 void TestTable::roundTripKeepsEverything()
 {
     auto g = plainGrid();
-    g->setColCount(4);
-    g->setRowCount(6);
+    g->setTableColumnCount(4);
+    g->setTableRowCount(6);
     g->setDefaultRowHeight(25);
-    g->setDefaultColWidth(70);
-    g->setRowHeights(0, 30);
-    g->setRowHeights(5, 12);
-    g->setColWidths(0, 64); // differs from the default 70: stored
-    g->setColWidths(3, 120);
-    g->setCaption1(QStringLiteral("Jízdy 2005"));
-    g->setCaption2(QStringLiteral("Šumava"));
-    g->setCaption2Placement(TPubStrGrid::cpBottom);
-    g->setCells(0, 0, QStringLiteral("Č."));
-    g->setCells(3, 2, QStringLiteral("Říp - Ústí"));
-    g->setCells(1, 5, QStringLiteral("  mezery  "));
-    g->setCells(2, 4, QStringLiteral("x|y|z"));
+    g->setDefaultColumnWidth(70);
+    g->setRowHeight(0, 30);
+    g->setRowHeight(5, 12);
+    g->setColumnWidth(0, 64); // differs from the default 70: stored
+    g->setColumnWidth(3, 120);
+    g->setCaption(QStringLiteral("Jízdy 2005"));
+    g->setSecondCaption(QStringLiteral("Šumava"));
+    g->setSecondCaptionPlacement(StringTable::CaptionBelow);
+    g->setCell(0, 0, QStringLiteral("Č."));
+    g->setCell(3, 2, QStringLiteral("Říp - Ústí"));
+    g->setCell(1, 5, QStringLiteral("  mezery  "));
+    g->setCell(2, 4, QStringLiteral("x|y|z"));
     const QString path = m_dir->filePath(QStringLiteral("t.tvl"));
-    g->SaveToFile(path);
+    g->saveToFile(path);
 
     QCOMPARE(fileBytes(path),
              fileOf({"|", "6|4", "25", "Jízdy 2005", "Šumava", "Bottom",
@@ -320,34 +320,34 @@ void TestTable::roundTripKeepsEverything()
                      "Column 0 Width: 64", "Column 3 Width: 120",
                      "0|0|Č.", "3|2|Říp - Ústí", "2|4|x|y|z", "1|5|  mezery  ", ""}));
     auto h = plainGrid();
-    h->LoadFromFile(path);
+    h->loadFromFile(path);
     QCOMPARE(allCells(*h), allCells(*g));
-    QCOMPARE(h->RowHeights(0), 30);
-    QCOMPARE(h->RowHeights(5), 12);
-    QCOMPARE(h->RowHeights(1), 25);
-    QCOMPARE(h->ColWidths(0), 64);
-    QCOMPARE(h->ColWidths(3), 120);
-    QCOMPARE(h->Caption1(), g->Caption1());
-    QCOMPARE(h->Caption2(), g->Caption2());
-    QCOMPARE(h->Caption2Placement(), TPubStrGrid::cpBottom);
+    QCOMPARE(h->rowHeight(0), 30);
+    QCOMPARE(h->rowHeight(5), 12);
+    QCOMPARE(h->rowHeight(1), 25);
+    QCOMPARE(h->columnWidth(0), 64);
+    QCOMPARE(h->columnWidth(3), 120);
+    QCOMPARE(h->caption(), g->caption());
+    QCOMPARE(h->secondCaption(), g->secondCaption());
+    QCOMPARE(h->secondCaptionPlacement(), StringTable::CaptionBelow);
 }
 
 void TestTable::savingEmptyTable()
 {
     auto g = plainGrid(); // 5 x 5, default height 21, column 0 width 21
     const QString path = m_dir->filePath(QStringLiteral("e.tvl"));
-    g->SaveToFile(path);
+    g->saveToFile(path);
     QCOMPARE(fileBytes(path), fileOf({"|", "5|5", "21", "", "", "Top", "Column 0 Width: 21", ""}));
 }
 
 void TestTable::sizeLinesOnlyForNonDefaultSizes()
 {
     auto g = plainGrid();
-    g->setColWidths(0, 64);  // equal to the default width: no line
-    g->setRowHeights(2, 21); // equal to the default height: no line
-    g->setRowHeights(4, 40);
+    g->setColumnWidth(0, 64);  // equal to the default width: no line
+    g->setRowHeight(2, 21); // equal to the default height: no line
+    g->setRowHeight(4, 40);
     const QString path = m_dir->filePath(QStringLiteral("s.tvl"));
-    g->SaveToFile(path);
+    g->saveToFile(path);
     QCOMPARE(fileBytes(path), fileOf({"|", "5|5", "21", "", "", "Top", "Row 4 Height: 40", ""}));
 }
 
@@ -355,15 +355,15 @@ void TestTable::delimiterFromLineOne()
 {
     auto g = plainGrid();
     loadLines(*g, *m_dir, {";x", "3;4", "18", "", "", "Top", "0;1;a|b;c", "2;2;Ves", ""});
-    QCOMPARE(g->CellDelimiter(), QChar(u';'));
-    QCOMPARE(g->RowCount(), 3);
-    QCOMPARE(g->ColCount(), 4);
-    QCOMPARE(g->Cells(0, 1), QStringLiteral("a|b;c"));
-    QCOMPARE(g->Cells(2, 2), QStringLiteral("Ves"));
+    QCOMPARE(g->cellDelimiter(), QChar(u';'));
+    QCOMPARE(g->tableRowCount(), 3);
+    QCOMPARE(g->tableColumnCount(), 4);
+    QCOMPARE(g->cell(0, 1), QStringLiteral("a|b;c"));
+    QCOMPARE(g->cell(2, 2), QStringLiteral("Ves"));
 
     // Saved again with the delimiter read.
     const QString path = m_dir->filePath(QStringLiteral("semi.tvl"));
-    g->SaveToFile(path);
+    g->saveToFile(path);
     QVERIFY(fileBytes(path).startsWith(";\r\n3;4\r\n18\r\n"));
     QVERIFY(fileBytes(path).contains("\r\n0;1;a|b;c\r\n"));
 }
@@ -371,56 +371,56 @@ void TestTable::delimiterFromLineOne()
 void TestTable::countsFromLineTwo()
 {
     auto g = plainGrid();
-    g->setCells(4, 4, QStringLiteral("gone"));
+    g->setCell(4, 4, QStringLiteral("gone"));
     loadLines(*g, *m_dir, {"|", "8|3", "21", "", "", "Top", "2|7|last", ""});
-    QCOMPARE(g->RowCount(), 8);
-    QCOMPARE(g->ColCount(), 3);
-    QCOMPARE(g->Cells(2, 7), QStringLiteral("last"));
-    QCOMPARE(g->Cells(4, 4), QString()); // that column no longer exists
+    QCOMPARE(g->tableRowCount(), 8);
+    QCOMPARE(g->tableColumnCount(), 3);
+    QCOMPARE(g->cell(2, 7), QStringLiteral("last"));
+    QCOMPARE(g->cell(4, 4), QString()); // that column no longer exists
 }
 
 void TestTable::defaultHeightDiscardsRowHeights()
 {
     auto g = plainGrid();
-    g->setRowHeights(1, 40);
-    g->setRowHeights(3, 50);
+    g->setRowHeight(1, 40);
+    g->setRowHeight(3, 50);
     loadLines(*g, *m_dir, {"|", "5|5", "17", "", "", "Top", "Row 3 Height: 33", ""});
-    QCOMPARE(g->DefaultRowHeight(), 17);
-    QCOMPARE(g->RowHeights(1), 17);
-    QCOMPARE(g->RowHeights(3), 33);
+    QCOMPARE(g->defaultRowHeight(), 17);
+    QCOMPARE(g->rowHeight(1), 17);
+    QCOMPARE(g->rowHeight(3), 33);
 
     // The model rule itself.
     g->setDefaultRowHeight(19);
-    QCOMPARE(g->RowHeights(3), 19);
+    QCOMPARE(g->rowHeight(3), 19);
 }
 
 void TestTable::captionsAndPlacement_data()
 {
     QTest::addColumn<QString>("line6");
-    QTest::addColumn<TPubStrGrid::TCaption2Placement>("placement");
-    QTest::newRow("Top") << "Top" << TPubStrGrid::cpTop;
-    QTest::newRow("Bottom") << "Bottom" << TPubStrGrid::cpBottom;
-    QTest::newRow("top in small letters") << "top" << TPubStrGrid::cpBottom;
-    QTest::newRow("TOP") << "TOP" << TPubStrGrid::cpBottom;
-    QTest::newRow("Top with a blank") << "Top " << TPubStrGrid::cpBottom;
-    QTest::newRow("empty") << "" << TPubStrGrid::cpBottom;
-    QTest::newRow("anything") << "Nahoře" << TPubStrGrid::cpBottom;
+    QTest::addColumn<StringTable::SecondCaptionPlacement>("placement");
+    QTest::newRow("Top") << "Top" << StringTable::CaptionAbove;
+    QTest::newRow("Bottom") << "Bottom" << StringTable::CaptionBelow;
+    QTest::newRow("top in small letters") << "top" << StringTable::CaptionBelow;
+    QTest::newRow("TOP") << "TOP" << StringTable::CaptionBelow;
+    QTest::newRow("Top with a blank") << "Top " << StringTable::CaptionBelow;
+    QTest::newRow("empty") << "" << StringTable::CaptionBelow;
+    QTest::newRow("anything") << "Nahoře" << StringTable::CaptionBelow;
 }
 
 void TestTable::captionsAndPlacement()
 {
     QFETCH(QString, line6);
-    QFETCH(TPubStrGrid::TCaption2Placement, placement);
+    QFETCH(StringTable::SecondCaptionPlacement, placement);
     auto g = plainGrid();
-    g->setCaption2Placement(placement == TPubStrGrid::cpTop ? TPubStrGrid::cpBottom : TPubStrGrid::cpTop);
+    g->setSecondCaptionPlacement(placement == StringTable::CaptionAbove ? StringTable::CaptionBelow : StringTable::CaptionAbove);
     const QString path = m_dir->filePath(QStringLiteral("c.tvl"));
     QByteArray bytes = fileOf({"|", "5|5", "21", "Moje jízdy", "Léto 2005"});
     bytes += cp1250(line6) + "\r\n\r\n";
     putFile(path, bytes);
-    g->LoadFromFile(path);
-    QCOMPARE(g->Caption1(), QStringLiteral("Moje jízdy"));
-    QCOMPARE(g->Caption2(), QStringLiteral("Léto 2005"));
-    QCOMPARE(g->Caption2Placement(), placement);
+    g->loadFromFile(path);
+    QCOMPARE(g->caption(), QStringLiteral("Moje jízdy"));
+    QCOMPARE(g->secondCaption(), QStringLiteral("Léto 2005"));
+    QCOMPARE(g->secondCaptionPlacement(), placement);
 }
 
 void TestTable::sizeLinesInAnyOrder()
@@ -429,33 +429,33 @@ void TestTable::sizeLinesInAnyOrder()
     loadLines(*g, *m_dir,
               {"|", "4|3", "20", "", "", "Top", "1|1|b", "Column 2 Width: 80", "Row 3 Height: 31",
                "0|0|a", "Column 0 Width: 10", "Row 0 Height: 25", "2|3|c", ""});
-    QCOMPARE(g->ColWidths(0), 10);
-    QCOMPARE(g->ColWidths(1), 64);
-    QCOMPARE(g->ColWidths(2), 80);
-    QCOMPARE(g->RowHeights(0), 25);
-    QCOMPARE(g->RowHeights(1), 20);
-    QCOMPARE(g->RowHeights(3), 31);
-    QCOMPARE(g->Cells(0, 0), QStringLiteral("a"));
-    QCOMPARE(g->Cells(1, 1), QStringLiteral("b"));
-    QCOMPARE(g->Cells(2, 3), QStringLiteral("c"));
+    QCOMPARE(g->columnWidth(0), 10);
+    QCOMPARE(g->columnWidth(1), 64);
+    QCOMPARE(g->columnWidth(2), 80);
+    QCOMPARE(g->rowHeight(0), 25);
+    QCOMPARE(g->rowHeight(1), 20);
+    QCOMPARE(g->rowHeight(3), 31);
+    QCOMPARE(g->cell(0, 0), QStringLiteral("a"));
+    QCOMPARE(g->cell(1, 1), QStringLiteral("b"));
+    QCOMPARE(g->cell(2, 3), QStringLiteral("c"));
 }
 
 void TestTable::delimiterInsideCellText()
 {
     auto g = plainGrid();
-    g->setCells(0, 1, QStringLiteral("a|b"));
-    g->setCells(1, 1, QStringLiteral("|"));
-    g->setCells(2, 1, QStringLiteral("x||"));
+    g->setCell(0, 1, QStringLiteral("a|b"));
+    g->setCell(1, 1, QStringLiteral("|"));
+    g->setCell(2, 1, QStringLiteral("x||"));
     const QString path = m_dir->filePath(QStringLiteral("d.tvl"));
-    g->SaveToFile(path);
+    g->saveToFile(path);
     const QByteArray bytes = fileBytes(path);
     QVERIFY(bytes.contains("\r\n0|1|a|b\r\n1|1||\r\n2|1|x||\r\n"));
 
     auto h = plainGrid();
-    h->LoadFromFile(path);
-    QCOMPARE(h->Cells(0, 1), QStringLiteral("a|b"));
-    QCOMPARE(h->Cells(1, 1), QStringLiteral("|"));
-    QCOMPARE(h->Cells(2, 1), QStringLiteral("x||"));
+    h->loadFromFile(path);
+    QCOMPARE(h->cell(0, 1), QStringLiteral("a|b"));
+    QCOMPARE(h->cell(1, 1), QStringLiteral("|"));
+    QCOMPARE(h->cell(2, 1), QStringLiteral("x||"));
 }
 
 void TestTable::lineBreakInsideCellText()
@@ -463,16 +463,16 @@ void TestTable::lineBreakInsideCellText()
     // A line break cannot be stored: the part after it becomes a line of
     // its own, left out and reported because it holds no delimiter.
     auto g = plainGrid();
-    g->setCells(1, 1, QStringLiteral("první\r\ndruhá"));
-    g->setCells(2, 2, QStringLiteral("dál"));
+    g->setCell(1, 1, QStringLiteral("první\r\ndruhá"));
+    g->setCell(2, 2, QStringLiteral("dál"));
     const QString path = m_dir->filePath(QStringLiteral("b.tvl"));
-    g->SaveToFile(path);
+    g->saveToFile(path);
     QVERIFY(fileBytes(path).contains(cp1250(QStringLiteral("\r\n1|1|první\r\ndruhá\r\n2|2|dál\r\n"))));
 
     auto h = plainGrid();
-    QVERIFY(appErrorOf([&] { h->LoadFromFile(path); }).contains(QStringLiteral("„druhá“")));
-    QCOMPARE(h->Cells(1, 1), QStringLiteral("první"));
-    QCOMPARE(h->Cells(2, 2), QStringLiteral("dál"));
+    QVERIFY(appErrorOf([&] { h->loadFromFile(path); }).contains(QStringLiteral("„druhá“")));
+    QCOMPARE(h->cell(1, 1), QStringLiteral("první"));
+    QCOMPARE(h->cell(2, 2), QStringLiteral("dál"));
 }
 
 void TestTable::linesWithoutDelimiterSkipped()
@@ -480,23 +480,23 @@ void TestTable::linesWithoutDelimiterSkipped()
     // Empty and blank lines hold nothing; a text line is reported (above).
     auto g = plainGrid();
     loadLines(*g, *m_dir, {"|", "3|3", "21", "", "", "Top", "", "1|1|ano", "   ", "2|2|také", ""});
-    QCOMPARE(g->Cells(1, 1), QStringLiteral("ano"));
-    QCOMPARE(g->Cells(2, 2), QStringLiteral("také"));
+    QCOMPARE(g->cell(1, 1), QStringLiteral("ano"));
+    QCOMPARE(g->cell(2, 2), QStringLiteral("také"));
     QCOMPARE(allCells(*g).join(QString()), QStringLiteral("anotaké"));
 }
 
 void TestTable::loadingKeepsUnmentionedCells()
 {
     auto g = plainGrid();
-    g->setCells(0, 1, QStringLiteral("stará"));
-    g->setCells(1, 1, QStringLiteral("přepsat"));
-    g->setCells(4, 4, QStringLiteral("roh"));
-    g->setColWidths(3, 99);
+    g->setCell(0, 1, QStringLiteral("stará"));
+    g->setCell(1, 1, QStringLiteral("přepsat"));
+    g->setCell(4, 4, QStringLiteral("roh"));
+    g->setColumnWidth(3, 99);
     loadLines(*g, *m_dir, {"|", "5|5", "21", "", "", "Top", "1|1|nová", ""});
-    QCOMPARE(g->Cells(0, 1), QStringLiteral("stará"));
-    QCOMPARE(g->Cells(1, 1), QStringLiteral("nová"));
-    QCOMPARE(g->Cells(4, 4), QStringLiteral("roh"));
-    QCOMPARE(g->ColWidths(3), 64); // no width line: the default width, as saved
+    QCOMPARE(g->cell(0, 1), QStringLiteral("stará"));
+    QCOMPARE(g->cell(1, 1), QStringLiteral("nová"));
+    QCOMPARE(g->cell(4, 4), QStringLiteral("roh"));
+    QCOMPARE(g->columnWidth(3), 64); // no width line: the default width, as saved
 }
 
 // A column whose width was set equal to the default has no width line; it
@@ -504,16 +504,16 @@ void TestTable::loadingKeepsUnmentionedCells()
 void TestTable::widthEqualToDefaultComesBack()
 {
     auto g = plainGrid(); // column 0 starts at 21
-    g->setColWidths(0, g->DefaultColWidth());
-    g->setColWidths(2, 90);
+    g->setColumnWidth(0, g->defaultColumnWidth());
+    g->setColumnWidth(2, 90);
     const QString path = m_dir->filePath(QStringLiteral("w.tvl"));
-    g->SaveToFile(path);
+    g->saveToFile(path);
     auto h = plainGrid();
-    h->LoadFromFile(path);
-    QCOMPARE(h->ColWidths(0), g->DefaultColWidth());
-    QCOMPARE(h->ColWidths(2), 90);
+    h->loadFromFile(path);
+    QCOMPARE(h->columnWidth(0), g->defaultColumnWidth());
+    QCOMPARE(h->columnWidth(2), 90);
     const QByteArray saved = fileBytes(path);
-    h->SaveToFile(path);
+    h->saveToFile(path);
     QCOMPARE(fileBytes(path), saved);
 }
 
@@ -525,20 +525,20 @@ void TestTable::shortFiles_data()
     QTest::addColumn<int>("height");
     QTest::addColumn<QString>("caption1");
     QTest::addColumn<QString>("caption2");
-    QTest::addColumn<TPubStrGrid::TCaption2Placement>("placement");
+    QTest::addColumn<StringTable::SecondCaptionPlacement>("placement");
 
-    // Before loading: 5 x 5, height 21, captions "A" and "B", cpBottom.
-    QTest::newRow("delimiter only") << QStringList{";"} << 5 << 5 << 21 << "A" << "B" << TPubStrGrid::cpBottom;
+    // Before loading: 5 x 5, height 21, captions "A" and "B", CaptionBelow.
+    QTest::newRow("delimiter only") << QStringList{";"} << 5 << 5 << 21 << "A" << "B" << StringTable::CaptionBelow;
     QTest::newRow("two lines") << QStringList{"|", "2|3"} << 2 << 3 << 21 << "A" << "B"
-                               << TPubStrGrid::cpBottom;
+                               << StringTable::CaptionBelow;
     QTest::newRow("three lines") << QStringList{"|", "2|3", "30"} << 2 << 3 << 30 << "A" << "B"
-                                 << TPubStrGrid::cpBottom;
+                                 << StringTable::CaptionBelow;
     QTest::newRow("four lines") << QStringList{"|", "2|3", "30", "Nový"} << 2 << 3 << 30 << "Nový"
-                                << "B" << TPubStrGrid::cpBottom;
+                                << "B" << StringTable::CaptionBelow;
     QTest::newRow("five lines, empty caption") << QStringList{"|", "2|3", "30", "Nový", ""} << 2 << 3
-                                               << 30 << "Nový" << "" << TPubStrGrid::cpBottom;
+                                               << 30 << "Nový" << "" << StringTable::CaptionBelow;
     QTest::newRow("six lines") << QStringList{"|", "2|3", "30", "Nový", "", "Top"} << 2 << 3 << 30
-                               << "Nový" << "" << TPubStrGrid::cpTop;
+                               << "Nový" << "" << StringTable::CaptionAbove;
 }
 
 void TestTable::shortFiles()
@@ -549,40 +549,40 @@ void TestTable::shortFiles()
     QFETCH(int, height);
     QFETCH(QString, caption1);
     QFETCH(QString, caption2);
-    QFETCH(TPubStrGrid::TCaption2Placement, placement);
+    QFETCH(StringTable::SecondCaptionPlacement, placement);
     auto g = plainGrid();
-    g->setCaption1(QStringLiteral("A"));
-    g->setCaption2(QStringLiteral("B"));
-    g->setCaption2Placement(TPubStrGrid::cpBottom);
-    g->setCells(1, 1, QStringLiteral("zůstane"));
+    g->setCaption(QStringLiteral("A"));
+    g->setSecondCaption(QStringLiteral("B"));
+    g->setSecondCaptionPlacement(StringTable::CaptionBelow);
+    g->setCell(1, 1, QStringLiteral("zůstane"));
     // Without the final line break, too (unless the last line is empty).
     const QString path = m_dir->filePath(QStringLiteral("short.tvl"));
     QByteArray bytes = fileOf(lines);
     if (!lines.last().isEmpty())
         bytes.chop(2);
     putFile(path, bytes);
-    g->LoadFromFile(path);
-    QCOMPARE(g->RowCount(), rows);
-    QCOMPARE(g->ColCount(), cols);
-    QCOMPARE(g->DefaultRowHeight(), height);
-    QCOMPARE(g->Caption1(), caption1);
-    QCOMPARE(g->Caption2(), caption2);
-    QCOMPARE(g->Caption2Placement(), placement);
-    QCOMPARE(g->Cells(1, 1), QStringLiteral("zůstane"));
+    g->loadFromFile(path);
+    QCOMPARE(g->tableRowCount(), rows);
+    QCOMPARE(g->tableColumnCount(), cols);
+    QCOMPARE(g->defaultRowHeight(), height);
+    QCOMPARE(g->caption(), caption1);
+    QCOMPARE(g->secondCaption(), caption2);
+    QCOMPARE(g->secondCaptionPlacement(), placement);
+    QCOMPARE(g->cell(1, 1), QStringLiteral("zůstane"));
 }
 
 void TestTable::oneRowFileLowersFixedRows()
 {
     auto g = plainGrid();
-    QCOMPARE(g->FixedRows(), 1);
+    QCOMPARE(g->headingRows(), 1);
     loadLines(*g, *m_dir, {"|", "1|7", "18", "", "", "Top", "0|0|3.5.2005", ""});
-    QCOMPARE(g->RowCount(), 1);
-    QCOMPARE(g->FixedRows(), 0);
-    QCOMPARE(g->ColCount(), 7);
+    QCOMPARE(g->tableRowCount(), 1);
+    QCOMPARE(g->headingRows(), 0);
+    QCOMPARE(g->tableColumnCount(), 7);
     // The one row is an ordinary row of the model now.
     QCOMPARE(g->rowCount(), 1);
     QCOMPARE(g->data(g->index(0, 0), Qt::DisplayRole).toString(), QString());
-    QCOMPARE(g->Cells(0, 0), QStringLiteral("3.5.2005"));
+    QCOMPARE(g->cell(0, 0), QStringLiteral("3.5.2005"));
 }
 
 void TestTable::lineEndsOfEveryKind_data()
@@ -605,29 +605,29 @@ void TestTable::lineEndsOfEveryKind()
     const QString path = m_dir->filePath(QStringLiteral("ends.tvl"));
     putFile(path, bytes);
     auto g = plainGrid();
-    g->LoadFromFile(path);
-    QCOMPARE(g->Rows(0), kHeadings);
-    QCOMPARE(g->Cells(2, 1), course);
-    QCOMPARE(g->Rows(2), kRide2);
-    QCOMPARE(g->ColWidths(0), 62);
+    g->loadFromFile(path);
+    QCOMPARE(g->rowTexts(0), kHeadings);
+    QCOMPARE(g->cell(2, 1), course);
+    QCOMPARE(g->rowTexts(2), kRide2);
+    QCOMPARE(g->columnWidth(0), 62);
 }
 
 void TestTable::missingOrEmptyFileDoesNothing()
 {
     for (bool exists : {false, true}) {
         auto g = plainGrid();
-        g->setCells(1, 1, QStringLiteral("x"));
-        g->setCaption1(QStringLiteral("c"));
+        g->setCell(1, 1, QStringLiteral("x"));
+        g->setCaption(QStringLiteral("c"));
         const QString path = m_dir->filePath(QStringLiteral("none.tvl"));
         if (exists)
             putFile(path, QByteArray());
         QSignalSpy resets(g.get(), &QAbstractItemModel::modelReset);
-        g->LoadFromFile(path);
-        QCOMPARE(g->RowCount(), 5);
-        QCOMPARE(g->ColCount(), 5);
-        QCOMPARE(g->DefaultRowHeight(), 21);
-        QCOMPARE(g->Cells(1, 1), QStringLiteral("x"));
-        QCOMPARE(g->Caption1(), QStringLiteral("c"));
+        g->loadFromFile(path);
+        QCOMPARE(g->tableRowCount(), 5);
+        QCOMPARE(g->tableColumnCount(), 5);
+        QCOMPARE(g->defaultRowHeight(), 21);
+        QCOMPARE(g->cell(1, 1), QStringLiteral("x"));
+        QCOMPARE(g->caption(), QStringLiteral("c"));
         QCOMPARE(resets.count(), 0);
     }
 }
@@ -658,19 +658,19 @@ void TestTable::leftOutLinesAreReported()
     QFETCH(QStringList, body);
     QFETCH(QStringList, reported);
     auto g = plainGrid();
-    g->setCells(2, 1, QStringLiteral("z dřívějška"));
+    g->setCell(2, 1, QStringLiteral("z dřívějška"));
     const QString path = m_dir->filePath(QStringLiteral("l.tvl"));
     putFile(path, fileOf(QStringList{"|", "3|3", "21", "", "", "Top"} + body));
-    const QString error = appErrorOf([&] { g->LoadFromFile(path); });
+    const QString error = appErrorOf([&] { g->loadFromFile(path); });
     for (const QString &piece : reported)
         QVERIFY2(error.contains(piece), qPrintable(error + " lacks " + piece));
     QVERIFY(!error.contains(QStringLiteral("řádek 6:")));
     // Everything that could be placed is in the table, the rest is not.
-    QCOMPARE(g->RowCount(), 3);
-    QCOMPARE(g->ColCount(), 3);
-    QCOMPARE(g->Cells(1, 1), QStringLiteral("uvnitř"));
-    QCOMPARE(g->Cells(2, 2), QStringLiteral("také"));
-    QCOMPARE(g->Cells(2, 1), QStringLiteral("z dřívějška"));
+    QCOMPARE(g->tableRowCount(), 3);
+    QCOMPARE(g->tableColumnCount(), 3);
+    QCOMPARE(g->cell(1, 1), QStringLiteral("uvnitř"));
+    QCOMPARE(g->cell(2, 2), QStringLiteral("také"));
+    QCOMPARE(g->cell(2, 1), QStringLiteral("z dřívějška"));
     QVERIFY(!allCells(*g).contains(QStringLiteral("mimo")));
 }
 
@@ -680,8 +680,8 @@ void TestTable::cellsInAnyOrder()
     // cell of the table that the file does not name: the same table as a
     // file in order gives.
     auto g = plainGrid();
-    g->setCells(0, 3, QStringLiteral("stará"));
-    g->setCells(1, 3, QStringLiteral("stará"));
+    g->setCell(0, 3, QStringLiteral("stará"));
+    g->setCell(1, 3, QStringLiteral("stará"));
     loadLines(*g, *m_dir, {"|", "4|3", "21", "", "", "Top", "2|3|c3", "1|1|b1", "0|3|", "0|1|a1",
                            "2|1|c1", "1|2|b2", ""});
     QCOMPARE(allCells(*g), QStringList({"", "", "", "a1", "b1", "c1", "", "b2", "", "", "stará", "c3"}));
@@ -752,19 +752,19 @@ void TestTable::loadErrors()
     QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     const QString path = m_dir->filePath(QStringLiteral("bad.tvl"));
     putFile(path, fileOf(lines));
-    QCOMPARE(appErrorOf([&] { g->LoadFromFile(path); }), error);
+    QCOMPARE(appErrorOf([&] { g->loadFromFile(path); }), error);
     // Line 1 was applied before anything failed.
-    QCOMPARE(g->CellDelimiter(), QChar(u';'));
-    QCOMPARE(g->RowCount(), rows);
-    QCOMPARE(g->ColCount(), cols);
-    QCOMPARE(g->DefaultRowHeight(), height);
-    QCOMPARE(g->Caption1(), caption1);
-    QCOMPARE(g->Cells(0, 1), before);
+    QCOMPARE(g->cellDelimiter(), QChar(u';'));
+    QCOMPARE(g->tableRowCount(), rows);
+    QCOMPARE(g->tableColumnCount(), cols);
+    QCOMPARE(g->defaultRowHeight(), height);
+    QCOMPARE(g->caption(), caption1);
+    QCOMPARE(g->cell(0, 1), before);
     // Nothing after the failing line.
-    QCOMPARE(g->Cells(1, 1), QString());
+    QCOMPARE(g->cell(1, 1), QString());
     // The model is consistent again: the table can be shown and changed.
-    g->setCells(1, 1, QStringLiteral("ok"));
-    QCOMPARE(g->Cells(1, 1), QStringLiteral("ok"));
+    g->setCell(1, 1, QStringLiteral("ok"));
+    QCOMPARE(g->cell(1, 1), QStringLiteral("ok"));
 }
 
 void TestTable::loadErrorShownByGuard()
@@ -773,7 +773,7 @@ void TestTable::loadErrorShownByGuard()
     const QString path = m_dir->filePath(QStringLiteral("bad.tvl"));
     putFile(path, fileOf({"|", "3|zz"}));
     MessageRecorder recorder;
-    QVERIFY(!runGuarded([&] { g->LoadFromFile(path); }));
+    QVERIFY(!runGuarded([&] { g->loadFromFile(path); }));
     QCOMPARE(recorder.texts(), QStringList{"'zz' is not a valid integer value"});
 }
 
@@ -806,17 +806,17 @@ void TestTable::absurdCountsRefused()
     auto g = plainGrid();
     const QString path = m_dir->filePath(QStringLiteral("huge.tvl"));
     putFile(path, fileOf({line1, line2, "18", "", "", "Top", "1|1|x", ""}));
-    const QString text = appErrorOf([&] { g->LoadFromFile(path); });
+    const QString text = appErrorOf([&] { g->loadFromFile(path); });
     QVERIFY2(text.contains(error), qPrintable(text));
-    QCOMPARE(g->RowCount(), rows);
-    QCOMPARE(g->ColCount(), 5);
-    QCOMPARE(g->CellDelimiter(), QChar(u'|'));
-    QCOMPARE(g->Cells(1, 1), QString());
+    QCOMPARE(g->tableRowCount(), rows);
+    QCOMPARE(g->tableColumnCount(), 5);
+    QCOMPARE(g->cellDelimiter(), QChar(u'|'));
+    QCOMPARE(g->cell(1, 1), QString());
     // A real ride log of that size is fine.
     putFile(path, fileOf({"|", "100001|7", "18", "", "", "Top", "6|100000|5", ""}));
-    g->LoadFromFile(path);
-    QCOMPARE(g->RowCount(), 100001);
-    QCOMPARE(g->Cells(6, 100000), QStringLiteral("5"));
+    g->loadFromFile(path);
+    QCOMPARE(g->tableRowCount(), 100001);
+    QCOMPARE(g->cell(6, 100000), QStringLiteral("5"));
 }
 
 void TestTable::sizesClampedOnLoad()
@@ -826,20 +826,20 @@ void TestTable::sizesClampedOnLoad()
     auto g = plainGrid();
     loadLines(*g, *m_dir, {"|", "3|7", "1000000000", "", "", "Top", "Row 1 Height: 123456", "Row 2 Height: -5",
                            "Column 1 Width: 1000000000", "Column 2 Width: -20", "1|2|jízda", ""});
-    QCOMPARE(g->DefaultRowHeight(), TPubStrGrid::kMaxSize);
-    QCOMPARE(g->RowHeights(1), TPubStrGrid::kMaxSize);
-    QCOMPARE(g->RowHeights(2), 0);
-    QCOMPARE(g->ColWidths(1), TPubStrGrid::kMaxSize);
-    QCOMPARE(g->ColWidths(2), 0);
-    QCOMPARE(g->Cells(1, 2), QStringLiteral("jízda"));
+    QCOMPARE(g->defaultRowHeight(), StringTable::kMaxSize);
+    QCOMPARE(g->rowHeight(1), StringTable::kMaxSize);
+    QCOMPARE(g->rowHeight(2), 0);
+    QCOMPARE(g->columnWidth(1), StringTable::kMaxSize);
+    QCOMPARE(g->columnWidth(2), 0);
+    QCOMPARE(g->cell(1, 2), QStringLiteral("jízda"));
     const QString path = m_dir->filePath(QStringLiteral("again.tvl"));
-    g->SaveToFile(path);
+    g->saveToFile(path);
     auto h = plainGrid();
-    h->LoadFromFile(path);
+    h->loadFromFile(path);
     QCOMPARE(h->tableFileText(), g->tableFileText());
     // Sizes set by code are kept within the same range.
-    g->setColWidths(3, 50000);
-    QCOMPARE(g->ColWidths(3), TPubStrGrid::kMaxSize);
+    g->setColumnWidth(3, 50000);
+    QCOMPARE(g->columnWidth(3), StringTable::kMaxSize);
 }
 
 void TestTable::farColumnsLoad()
@@ -852,8 +852,8 @@ void TestTable::farColumnsLoad()
         lines.append(QStringLiteral("9999|%1|x%1").arg(r * 997));
     lines.append(QString());
     loadLines(*g, *m_dir, lines);
-    QCOMPARE(g->Cells(9999, 997 * 1234), QStringLiteral("x%1").arg(997 * 1234));
-    QCOMPARE(g->Cells(9998, 997 * 1234), QString());
+    QCOMPARE(g->cell(9999, 997 * 1234), QStringLiteral("x%1").arg(997 * 1234));
+    QCOMPARE(g->cell(9998, 997 * 1234), QString());
     QCOMPARE(g->tableFileText().count(QStringLiteral("9999|")), 2000);
 }
 
@@ -865,8 +865,8 @@ void TestTable::unencodableCellLeavesFileAlone()
     const QString bak = m_dir->filePath(QStringLiteral("default.bak"));
     putFile(path, "old\r\n");
     putFile(bak, "older\r\n");
-    g->setCells(1, 1, QStringLiteral("Výlet 😀"));
-    const QString error = appErrorOf([&] { g->SaveToFile(path); });
+    g->setCell(1, 1, QStringLiteral("Výlet 😀"));
+    const QString error = appErrorOf([&] { g->saveToFile(path); });
     QVERIFY(error.contains(QStringLiteral("😀")));
     QCOMPARE(fileBytes(path), QByteArray("old\r\n"));
     QCOMPARE(fileBytes(bak), QByteArray("older\r\n"));
@@ -878,77 +878,77 @@ void TestTable::countsNeverBelowOne()
 {
     auto g = plainGrid();
     QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    g->setRowCount(0);
-    QCOMPARE(g->RowCount(), 1);
-    g->setRowCount(4);
-    g->setRowCount(-3);
-    QCOMPARE(g->RowCount(), 1);
-    g->setColCount(0);
-    QCOMPARE(g->ColCount(), 1);
-    g->setColCount(3);
-    g->setColCount(-1);
-    QCOMPARE(g->ColCount(), 1);
+    g->setTableRowCount(0);
+    QCOMPARE(g->tableRowCount(), 1);
+    g->setTableRowCount(4);
+    g->setTableRowCount(-3);
+    QCOMPARE(g->tableRowCount(), 1);
+    g->setTableColumnCount(0);
+    QCOMPARE(g->tableColumnCount(), 1);
+    g->setTableColumnCount(3);
+    g->setTableColumnCount(-1);
+    QCOMPARE(g->tableColumnCount(), 1);
 }
 
 void TestTable::fixedCountsLowered()
 {
     auto g = plainGrid();
     QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    g->setFixedRows(3);
-    g->setFixedCols(2);
-    g->setRowCount(4); // above FixedRows: unchanged
-    QCOMPARE(g->FixedRows(), 3);
-    g->setRowCount(3); // not above: lowered to count - 1
-    QCOMPARE(g->FixedRows(), 2);
-    g->setRowCount(1);
-    QCOMPARE(g->FixedRows(), 0);
-    g->setColCount(2);
-    QCOMPARE(g->FixedCols(), 1);
-    g->setColCount(5);
-    QCOMPARE(g->FixedCols(), 1);
+    g->setHeadingRows(3);
+    g->setHeadingColumns(2);
+    g->setTableRowCount(4); // above headingRows: unchanged
+    QCOMPARE(g->headingRows(), 3);
+    g->setTableRowCount(3); // not above: lowered to count - 1
+    QCOMPARE(g->headingRows(), 2);
+    g->setTableRowCount(1);
+    QCOMPARE(g->headingRows(), 0);
+    g->setTableColumnCount(2);
+    QCOMPARE(g->headingColumns(), 1);
+    g->setTableColumnCount(5);
+    QCOMPARE(g->headingColumns(), 1);
 }
 
 void TestTable::sizesOutOfRange()
 {
     auto g = plainGrid(); // 5 x 5
     const QString error = QStringLiteral("Grid index out of range");
-    QCOMPARE(appErrorOf([&] { g->setRowHeights(5, 30); }), error);
-    QCOMPARE(appErrorOf([&] { g->setRowHeights(-1, 30); }), error);
-    QCOMPARE(appErrorOf([&] { g->setColWidths(5, 30); }), error);
-    QCOMPARE(appErrorOf([&] { g->setColWidths(-1, 30); }), error);
-    g->setRowHeights(4, 30);
-    g->setColWidths(4, 30);
-    QCOMPARE(g->RowHeights(4), 30);
-    QCOMPARE(g->ColWidths(4), 30);
+    QCOMPARE(appErrorOf([&] { g->setRowHeight(5, 30); }), error);
+    QCOMPARE(appErrorOf([&] { g->setRowHeight(-1, 30); }), error);
+    QCOMPARE(appErrorOf([&] { g->setColumnWidth(5, 30); }), error);
+    QCOMPARE(appErrorOf([&] { g->setColumnWidth(-1, 30); }), error);
+    g->setRowHeight(4, 30);
+    g->setColumnWidth(4, 30);
+    QCOMPARE(g->rowHeight(4), 30);
+    QCOMPARE(g->columnWidth(4), 30);
     // Reading gives the default where no size is set.
-    QCOMPARE(g->RowHeights(3), 21);
-    QCOMPARE(g->ColWidths(3), 64);
+    QCOMPARE(g->rowHeight(3), 21);
+    QCOMPARE(g->columnWidth(3), 64);
     // A size set is dropped with its row when the table shrinks.
-    g->setRowCount(4);
-    g->setRowCount(5);
-    QCOMPARE(g->RowHeights(4), 21);
+    g->setTableRowCount(4);
+    g->setTableRowCount(5);
+    QCOMPARE(g->rowHeight(4), 21);
 }
 
 void TestTable::rowsAndColsAssignment()
 {
     auto g = plainGrid(); // 5 x 5
-    g->setRows(1, {"a", "b", "c", "d", "e", "f", "g"});
-    QCOMPARE(g->Rows(1), (QStringList{"a", "b", "c", "d", "e"}));
-    g->setRows(1, {"A", "B"});
-    QCOMPARE(g->Rows(1), (QStringList{"A", "B", "c", "d", "e"}));
-    g->setCols(2, {"0", "1", "2", "3", "4", "5"});
-    QCOMPARE(g->Cols(2), (QStringList{"0", "1", "2", "3", "4"}));
-    QCOMPARE(g->Cells(2, 1), QStringLiteral("1"));
-    g->setCols(2, {"x"});
-    QCOMPARE(g->Cols(2), (QStringList{"x", "1", "2", "3", "4"}));
+    g->setRowTexts(1, {"a", "b", "c", "d", "e", "f", "g"});
+    QCOMPARE(g->rowTexts(1), (QStringList{"a", "b", "c", "d", "e"}));
+    g->setRowTexts(1, {"A", "B"});
+    QCOMPARE(g->rowTexts(1), (QStringList{"A", "B", "c", "d", "e"}));
+    g->setColumnTexts(2, {"0", "1", "2", "3", "4", "5"});
+    QCOMPARE(g->columnTexts(2), (QStringList{"0", "1", "2", "3", "4"}));
+    QCOMPARE(g->cell(2, 1), QStringLiteral("1"));
+    g->setColumnTexts(2, {"x"});
+    QCOMPARE(g->columnTexts(2), (QStringList{"x", "1", "2", "3", "4"}));
     g->clearRow(1);
-    QCOMPARE(g->Rows(1), QStringList(5, QString()));
-    g->clearCol(2);
-    QCOMPARE(g->Cols(2), QStringList(5, QString()));
+    QCOMPARE(g->rowTexts(1), QStringList(5, QString()));
+    g->clearColumn(2);
+    QCOMPARE(g->columnTexts(2), QStringList(5, QString()));
     // Out of the table: reads empty, writes nothing.
-    g->setCells(9, 9, QStringLiteral("x"));
-    QCOMPARE(g->Cells(9, 9), QString());
-    QCOMPARE(g->Cells(-1, 0), QString());
+    g->setCell(9, 9, QStringLiteral("x"));
+    QCOMPARE(g->cell(9, 9), QString());
+    QCOMPARE(g->cell(-1, 0), QString());
     QCOMPARE(allCells(*g).join(QString()), QString());
 }
 
@@ -956,16 +956,16 @@ void TestTable::modelShowsNonFixedCells()
 {
     auto g = rideLogGrid(); // one fixed row, no fixed column
     QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    g->setRows(1, kRide1);
+    g->setRowTexts(1, kRide1);
     QCOMPARE(g->rowCount(), 1);
     QCOMPARE(g->columnCount(), 7);
     QCOMPARE(g->data(g->index(0, 3), Qt::DisplayRole).toString(), QStringLiteral("42,5"));
     QCOMPARE(g->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Průběh trasy"));
-    g->setRowCount(4);
-    g->setCells(1, 3, QStringLiteral("nová"));
+    g->setTableRowCount(4);
+    g->setCell(1, 3, QStringLiteral("nová"));
     QCOMPARE(g->data(g->index(2, 1), Qt::DisplayRole).toString(), QStringLiteral("nová"));
     QVERIFY(g->setData(g->index(2, 0), QStringLiteral("1.1.2006"), Qt::EditRole));
-    QCOMPARE(g->Cells(0, 3), QStringLiteral("1.1.2006"));
+    QCOMPARE(g->cell(0, 3), QStringLiteral("1.1.2006"));
 }
 
 // ---------------------------------------------------------------- backup and lifetime
@@ -977,21 +977,21 @@ void TestTable::autoBackupKeepsPreviousFile()
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
     const QString bak = m_dir->filePath(QStringLiteral("default.bak"));
 
-    g->setCells(1, 1, QStringLiteral("první"));
-    g->SaveToFile(path);
+    g->setCell(1, 1, QStringLiteral("první"));
+    g->saveToFile(path);
     QVERIFY(!QFileInfo::exists(bak)); // nothing to keep yet
     const QByteArray first = fileBytes(path);
 
-    g->setCells(1, 1, QStringLiteral("druhá"));
-    g->SaveToFile(path);
+    g->setCell(1, 1, QStringLiteral("druhá"));
+    g->saveToFile(path);
     const QByteArray second = fileBytes(path);
     QCOMPARE(fileBytes(bak), first);
     QVERIFY(second.contains(cp1250(QStringLiteral("1|1|druhá"))));
 
     // Saving twice in a row: the state before the second save is kept.
-    g->setCells(1, 1, QStringLiteral("třetí"));
-    g->SaveToFile(path);
-    g->SaveToFile(path);
+    g->setCell(1, 1, QStringLiteral("třetí"));
+    g->saveToFile(path);
+    g->saveToFile(path);
     QCOMPARE(fileBytes(bak), fileBytes(path));
     QVERIFY(fileBytes(bak).contains(cp1250(QStringLiteral("1|1|třetí"))));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{"default.bak", "default.tvl"}));
@@ -1018,7 +1018,7 @@ void TestTable::backupReplacesLastExtensionOnly()
     putFile(path, "previous\r\n");
     auto g = plainGrid();
     g->setAutoBackup(true);
-    g->SaveToFile(path);
+    g->saveToFile(path);
     QCOMPARE(fileBytes(folder + u'/' + backup), QByteArray("previous\r\n"));
     QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
 }
@@ -1028,7 +1028,7 @@ void TestTable::noBackupWhenOff()
     auto g = plainGrid();
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
     putFile(path, "previous\r\n");
-    g->SaveToFile(path);
+    g->saveToFile(path);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"default.tvl"});
 }
 
@@ -1038,13 +1038,13 @@ void TestTable::loadAndSaveWithoutFileName()
     QVERIFY(QDir::setCurrent(m_dir->path()));
     {
         auto g = plainGrid();
-        g->setCells(1, 1, QStringLiteral("x"));
-        g->Save();
-        g->Load();
-        QCOMPARE(g->Cells(1, 1), QStringLiteral("x"));
-        auto autoSaving = std::make_unique<TPubStrGrid>();
-        QVERIFY(autoSaving->AutoSave());
-        autoSaving->setCells(1, 1, QStringLiteral("y"));
+        g->setCell(1, 1, QStringLiteral("x"));
+        g->save();
+        g->load();
+        QCOMPARE(g->cell(1, 1), QStringLiteral("x"));
+        auto autoSaving = std::make_unique<StringTable>();
+        QVERIFY(autoSaving->autoSave());
+        autoSaving->setCell(1, 1, QStringLiteral("y"));
         autoSaving.reset();
     }
     QDir::setCurrent(saved);
@@ -1056,21 +1056,21 @@ void TestTable::destructionSaves()
 {
     const QString path = m_dir->filePath(QStringLiteral("auto.tvl"));
     {
-        TPubStrGrid g;
-        QVERIFY(g.AutoSave());
-        QVERIFY(g.AutoBackup());
+        StringTable g;
+        QVERIFY(g.autoSave());
+        QVERIFY(g.autoBackup());
         g.setFileName(path); // nothing to load yet
-        g.setCells(2, 3, QStringLiteral("uloženo"));
+        g.setCell(2, 3, QStringLiteral("uloženo"));
     }
     QVERIFY(fileBytes(path).contains(cp1250(QStringLiteral("\r\n2|3|uloženo\r\n"))));
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("auto.bak"))));
 
     const QString other = m_dir->filePath(QStringLiteral("off.tvl"));
     {
-        TPubStrGrid g;
+        StringTable g;
         g.setFileName(other);
         g.setAutoSave(false);
-        g.setCells(2, 3, QStringLiteral("neuloženo"));
+        g.setCell(2, 3, QStringLiteral("neuloženo"));
     }
     QVERIFY(!QFileInfo::exists(other));
 
@@ -1078,7 +1078,7 @@ void TestTable::destructionSaves()
     MessageRecorder recorder;
     const QString missing = m_dir->filePath(QStringLiteral("missing/x.tvl"));
     {
-        TPubStrGrid g;
+        StringTable g;
         g.setFileName(missing);
     }
     QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Cannot create file %1").arg(missing)});
@@ -1090,15 +1090,15 @@ void TestTable::settingFileNameLoads()
     putFile(path, fileOf(kExampleLines));
     auto g = plainGrid();
     g->setFileName(path);
-    QCOMPARE(g->Rows(1), kRide1);
-    g->setCells(1, 1, QStringLiteral("změna"));
-    g->Load();
-    QCOMPARE(g->Cells(1, 1), QStringLiteral("Okruh"));
-    g->setCells(1, 1, QStringLiteral("změna"));
-    g->Save();
+    QCOMPARE(g->rowTexts(1), kRide1);
+    g->setCell(1, 1, QStringLiteral("změna"));
+    g->load();
+    QCOMPARE(g->cell(1, 1), QStringLiteral("Okruh"));
+    g->setCell(1, 1, QStringLiteral("změna"));
+    g->save();
     auto h = plainGrid();
-    h->LoadFromFile(path);
-    QCOMPARE(h->Cells(1, 1), QStringLiteral("změna"));
+    h->loadFromFile(path);
+    QCOMPARE(h->cell(1, 1), QStringLiteral("změna"));
 }
 
 // ---------------------------------------------------------------- rows, headings, cells
@@ -1122,47 +1122,47 @@ void TestTable::removeRow()
     QFETCH(QStringList, column0);
     auto g = plainGrid();
     QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    g->setRowCount(rows);
+    g->setTableRowCount(rows);
     for (int r = 0; r < rows; ++r)
-        g->setRows(r, {QStringLiteral("r%1").arg(r), QStringLiteral("b%1").arg(r)});
-    QSignalSpy moved(g.get(), &TPubStrGrid::rowMoved);
-    g->RemoveRow(remove);
-    QCOMPARE(g->RowCount(), rows - 1);
-    QCOMPARE(g->Cols(0), column0);
+        g->setRowTexts(r, {QStringLiteral("r%1").arg(r), QStringLiteral("b%1").arg(r)});
+    QSignalSpy moved(g.get(), &StringTable::rowMoved);
+    g->deleteRow(remove);
+    QCOMPARE(g->tableRowCount(), rows - 1);
+    QCOMPARE(g->columnTexts(0), column0);
     QCOMPARE(moved.count(), 1);
     QCOMPARE(moved.at(0).at(0).toInt(), remove);
     QCOMPARE(moved.at(0).at(1).toInt(), rows);
     // Column 1 moved with column 0.
-    for (int r = 0; r < g->RowCount(); ++r)
-        QCOMPARE(g->Cells(1, r).mid(1), g->Cells(0, r).mid(1));
+    for (int r = 0; r < g->tableRowCount(); ++r)
+        QCOMPARE(g->cell(1, r).mid(1), g->cell(0, r).mid(1));
     // The removed texts are gone, also when the table grows again.
-    g->setRowCount(rows);
-    QCOMPARE(g->Rows(rows - 1), QStringList(5, QString()));
+    g->setTableRowCount(rows);
+    QCOMPARE(g->rowTexts(rows - 1), QStringList(5, QString()));
 }
 
 void TestTable::removeRowKeepsHeights()
 {
     auto g = plainGrid();
-    g->setRowCount(4);
-    g->setRowHeights(1, 40);
-    g->setRowHeights(2, 50);
-    g->setCells(0, 2, QStringLiteral("dva"));
-    g->RemoveRow(1);
-    QCOMPARE(g->Cells(0, 1), QStringLiteral("dva"));
-    QCOMPARE(g->RowHeights(1), 40);
-    QCOMPARE(g->RowHeights(2), 50);
+    g->setTableRowCount(4);
+    g->setRowHeight(1, 40);
+    g->setRowHeight(2, 50);
+    g->setCell(0, 2, QStringLiteral("dva"));
+    g->deleteRow(1);
+    QCOMPARE(g->cell(0, 1), QStringLiteral("dva"));
+    QCOMPARE(g->rowHeight(1), 40);
+    QCOMPARE(g->rowHeight(2), 50);
 }
 
 void TestTable::removeOnlyRow()
 {
     auto g = plainGrid();
-    g->setRowCount(1);
-    QCOMPARE(g->FixedRows(), 0);
-    g->setRows(0, {"a", "b"});
-    QSignalSpy moved(g.get(), &TPubStrGrid::rowMoved);
-    g->RemoveRow(0);
-    QCOMPARE(g->RowCount(), 1);
-    QCOMPARE(g->Rows(0), QStringList(5, QString()));
+    g->setTableRowCount(1);
+    QCOMPARE(g->headingRows(), 0);
+    g->setRowTexts(0, {"a", "b"});
+    QSignalSpy moved(g.get(), &StringTable::rowMoved);
+    g->deleteRow(0);
+    QCOMPARE(g->tableRowCount(), 1);
+    QCOMPARE(g->rowTexts(0), QStringList(5, QString()));
     QCOMPARE(moved.count(), 1);
     QCOMPARE(moved.at(0).at(1).toInt(), 1);
 }
@@ -1171,14 +1171,14 @@ void TestTable::removeRowDownToFixedRows()
 {
     auto g = plainGrid();
     QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    g->setRowCount(2);
-    g->setCells(0, 0, QStringLiteral("hlava"));
-    g->setCells(0, 1, QStringLiteral("data"));
-    QCOMPARE(g->FixedRows(), 1);
-    g->RemoveRow(1);
-    QCOMPARE(g->RowCount(), 1);
-    QCOMPARE(g->FixedRows(), 0);
-    QCOMPARE(g->Cells(0, 0), QStringLiteral("hlava"));
+    g->setTableRowCount(2);
+    g->setCell(0, 0, QStringLiteral("hlava"));
+    g->setCell(0, 1, QStringLiteral("data"));
+    QCOMPARE(g->headingRows(), 1);
+    g->deleteRow(1);
+    QCOMPARE(g->tableRowCount(), 1);
+    QCOMPARE(g->headingRows(), 0);
+    QCOMPARE(g->cell(0, 0), QStringLiteral("hlava"));
     QCOMPARE(g->rowCount(), 1);
 }
 
@@ -1206,9 +1206,9 @@ void TestTable::rowOperationsMatchAPlainList()
     QRandomGenerator random(seed);
     const auto any = [&](int n) { return int(random.bounded(quint32(n))); };
     auto g = plainGrid();
-    g->setRowCount(maxRows / 2);
-    QStringList texts(g->RowCount());
-    QList<int> heights(g->RowCount(), -1);
+    g->setTableRowCount(maxRows / 2);
+    QStringList texts(g->tableRowCount());
+    QList<int> heights(g->tableRowCount(), -1);
     // A file of `n` rows, each with its own text in column 0.
     const auto readFile = [&](int n) {
         QByteArray file = "|\r\n" + QByteArray::number(n) + "|5\r\n21\r\n\r\n\r\nTop\r\n";
@@ -1230,8 +1230,8 @@ void TestTable::rowOperationsMatchAPlainList()
             if (any(2) == 0) {
                 // Another file over what the table holds: its rows are
                 // read anew, the old ones' memory no longer used.
-                g->setRowCount(1);
-                g->setCells(0, 0, QString());
+                g->setTableRowCount(1);
+                g->setCell(0, 0, QString());
                 readFile(1 + any(maxRows));
             } else {
                 // The same cells read again over themselves.
@@ -1241,19 +1241,19 @@ void TestTable::rowOperationsMatchAPlainList()
         case 0: {
             const int r = any(count);
             texts[r] = any(3) == 0 ? QString() : QStringLiteral("t%1").arg(step);
-            g->setCells(0, r, texts[r]);
+            g->setCell(0, r, texts[r]);
             break;
         }
         case 1: {
             const int r = any(count);
             heights[r] = any(60);
-            g->setRowHeights(r, heights[r]);
+            g->setRowHeight(r, heights[r]);
             break;
         }
         case 2: {
             const int from = any(count);
             const int to = any(count + 1);
-            g->MoveRow(from, to);
+            g->moveRow(from, to);
             if (from == to)
                 break;
             if (to == count) {
@@ -1266,7 +1266,7 @@ void TestTable::rowOperationsMatchAPlainList()
         }
         case 3: {
             const int r = any(count);
-            g->RemoveRow(r);
+            g->deleteRow(r);
             if (count > 1) {
                 texts.removeAt(r);
                 heights.removeLast();
@@ -1277,7 +1277,7 @@ void TestTable::rowOperationsMatchAPlainList()
         }
         case 4: {
             const int n = 1 + any(maxRows);
-            g->setRowCount(n);
+            g->setTableRowCount(n);
             texts.resize(n);
             heights.resize(n, -1);
             if (n > count)
@@ -1303,69 +1303,69 @@ void TestTable::rowOperationsMatchAPlainList()
             }
             break;
         }
-        QCOMPARE(g->RowCount(), texts.size());
-        QCOMPARE(g->Cols(0), texts);
-        for (int r = 0; r < g->RowCount(); ++r)
-            QCOMPARE(g->RowHeights(r), heights[r] < 0 ? 21 : heights[r]);
+        QCOMPARE(g->tableRowCount(), texts.size());
+        QCOMPARE(g->columnTexts(0), texts);
+        for (int r = 0; r < g->tableRowCount(); ++r)
+            QCOMPARE(g->rowHeight(r), heights[r] < 0 ? 21 : heights[r]);
     }
 }
 
 void TestTable::applyHCol()
 {
     auto g = plainGrid();
-    g->setColCount(7);
+    g->setTableColumnCount(7);
     for (int c = 0; c < 7; ++c)
-        g->setCells(c, 0, QStringLiteral("old%1").arg(c));
-    g->setCells(3, 1, QStringLiteral("data"));
-    g->setHCol({"Datum", "Název"});
-    QCOMPARE(g->HCol(), (QStringList{"Datum", "Název"}));
-    QCOMPARE(g->Rows(0), (QStringList{"Datum", "Název", "", "", "", "", ""}));
-    QCOMPARE(g->Cells(3, 1), QStringLiteral("data"));
+        g->setCell(c, 0, QStringLiteral("old%1").arg(c));
+    g->setCell(3, 1, QStringLiteral("data"));
+    g->setColumnHeadings({"Datum", "Název"});
+    QCOMPARE(g->columnHeadings(), (QStringList{"Datum", "Název"}));
+    QCOMPARE(g->rowTexts(0), (QStringList{"Datum", "Název", "", "", "", "", ""}));
+    QCOMPARE(g->cell(3, 1), QStringLiteral("data"));
 
-    // The list is the component's own copy; ApplyHCol puts it back.
-    g->setCells(1, 0, QStringLiteral("jiný"));
-    g->ApplyHCol();
-    QCOMPARE(g->Cells(1, 0), QStringLiteral("Název"));
+    // The list is the component's own copy; applyColumnHeadings puts it back.
+    g->setCell(1, 0, QStringLiteral("jiný"));
+    g->applyColumnHeadings();
+    QCOMPARE(g->cell(1, 0), QStringLiteral("Název"));
 }
 
 void TestTable::applyHRow()
 {
     auto g = plainGrid(); // 5 rows
     for (int r = 0; r < 5; ++r)
-        g->setCells(0, r, QStringLiteral("old%1").arg(r));
-    g->setCells(1, 2, QStringLiteral("data"));
-    g->setHRow({"první", "druhý"});
-    QCOMPARE(g->Cols(0), (QStringList{"old0", "první", "druhý", "", ""}));
-    QCOMPARE(g->Cells(1, 2), QStringLiteral("data"));
+        g->setCell(0, r, QStringLiteral("old%1").arg(r));
+    g->setCell(1, 2, QStringLiteral("data"));
+    g->setRowHeadings({"první", "druhý"});
+    QCOMPARE(g->columnTexts(0), (QStringList{"old0", "první", "druhý", "", ""}));
+    QCOMPARE(g->cell(1, 2), QStringLiteral("data"));
 
     // More entries than rows: the surplus is not used.
-    g->setRowCount(3);
-    g->setHRow({"a", "b", "c", "d"});
-    QCOMPARE(g->Cols(0), (QStringList{"old0", "a", "b"}));
+    g->setTableRowCount(3);
+    g->setRowHeadings({"a", "b", "c", "d"});
+    QCOMPARE(g->columnTexts(0), (QStringList{"old0", "a", "b"}));
 }
 
 void TestTable::setCellIfChanged()
 {
     auto g = plainGrid(); // one fixed row, one fixed column
-    g->setCells(2, 2, QStringLiteral("Okruh"));
-    g->setCells(2, 0, QStringLiteral("Název"));
+    g->setCell(2, 2, QStringLiteral("Okruh"));
+    g->setCell(2, 0, QStringLiteral("Název"));
     QSignalSpy cells(g.get(), &QAbstractItemModel::dataChanged);
     QSignalSpy headers(g.get(), &QAbstractItemModel::headerDataChanged);
 
-    g->SetCellIfChanged(2, 2, QStringLiteral("Okruh"));
-    g->SetCellIfChanged(2, 0, QStringLiteral("Název"));
-    g->SetCellIfChanged(3, 3, QString()); // empty and never set
+    g->setCellIfChanged(2, 2, QStringLiteral("Okruh"));
+    g->setCellIfChanged(2, 0, QStringLiteral("Název"));
+    g->setCellIfChanged(3, 3, QString()); // empty and never set
     QCOMPARE(cells.count(), 0);
     QCOMPARE(headers.count(), 0);
 
-    g->SetCellIfChanged(2, 2, QStringLiteral("okruh")); // case matters
-    QCOMPARE(g->Cells(2, 2), QStringLiteral("okruh"));
+    g->setCellIfChanged(2, 2, QStringLiteral("okruh")); // case matters
+    QCOMPARE(g->cell(2, 2), QStringLiteral("okruh"));
     QCOMPARE(cells.count(), 1);
     const QModelIndex changed = cells.at(0).at(0).value<QModelIndex>();
     QCOMPARE(changed.row(), 1);
     QCOMPARE(changed.column(), 1);
 
-    g->SetCellIfChanged(2, 0, QStringLiteral("Trasa"));
+    g->setCellIfChanged(2, 0, QStringLiteral("Trasa"));
     QCOMPARE(headers.count(), 1);
     QCOMPARE(headers.at(0).at(0).value<Qt::Orientation>(), Qt::Horizontal);
     QCOMPARE(headers.at(0).at(1).toInt(), 1);
@@ -1378,17 +1378,17 @@ void TestTable::loadedHeadingsWinOverFile()
     lines[8] = QStringLiteral("1|0|Jméno trasy"); // a heading the file has of its own
     putFile(path, fileOf(lines));
 
-    TPubStrGrid g;
+    StringTable g;
     g.setAutoSave(false);
-    g.setHCol(kHeadings);
-    g.setHRow({"x"}); // column 0 of row 1 is overwritten after loading
+    g.setColumnHeadings(kHeadings);
+    g.setRowHeadings({"x"}); // column 0 of row 1 is overwritten after loading
     g.setFileName(path);
-    QCOMPARE(g.Cells(1, 0), QStringLiteral("Jméno trasy"));
-    g.Loaded();
-    QCOMPARE(g.Rows(0), kHeadings);
-    QCOMPARE(g.Cells(0, 1), QStringLiteral("x"));
-    QCOMPARE(g.Cells(0, 2), QString());
-    QCOMPARE(g.Cells(1, 1), QStringLiteral("Okruh"));
+    QCOMPARE(g.cell(1, 0), QStringLiteral("Jméno trasy"));
+    g.loaded();
+    QCOMPARE(g.rowTexts(0), kHeadings);
+    QCOMPARE(g.cell(0, 1), QStringLiteral("x"));
+    QCOMPARE(g.cell(0, 2), QString());
+    QCOMPARE(g.cell(1, 1), QStringLiteral("Okruh"));
 }
 
 // ---------------------------------------------------------------- view
@@ -1396,16 +1396,16 @@ void TestTable::loadedHeadingsWinOverFile()
 namespace {
 struct ShownLog
 {
-    std::unique_ptr<TPubStrGrid> grid = rideLogGrid();
-    TPubStrGridView view;
+    std::unique_ptr<StringTable> grid = rideLogGrid();
+    StringTableView view;
 
     ShownLog()
     {
-        grid->setRowCount(4);
-        grid->setRows(1, kRide1);
-        grid->setRows(2, kRide2);
-        grid->setRows(3, {"9.5.2005", "Kopec", "", "8", "00:30", "16", "5"});
-        grid->setOptions(grid->Options() | TPubStrGrid::goRowSelect);
+        grid->setTableRowCount(4);
+        grid->setRowTexts(1, kRide1);
+        grid->setRowTexts(2, kRide2);
+        grid->setRowTexts(3, {"9.5.2005", "Kopec", "", "8", "00:30", "16", "5"});
+        grid->setOptions(grid->options() | StringTable::RowSelect);
         view.setGrid(grid.get());
         view.resize(640, 300);
         view.show();
@@ -1428,7 +1428,7 @@ void TestTable::viewHeaderShowsHeadings()
 
     // A heading changed in the grid shows at once.
     QSignalSpy headers(model, &QAbstractItemModel::headerDataChanged);
-    log.grid->setCells(3, 0, QStringLiteral("Vzdálenost"));
+    log.grid->setCell(3, 0, QStringLiteral("Vzdálenost"));
     QCOMPARE(headers.count(), 1);
     QCOMPARE(model->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Vzdálenost"));
 }
@@ -1443,22 +1443,22 @@ void TestTable::viewColumnWidths()
     QCOMPARE(hh->height(), 18); // the heading row's height
 
     // Grid to view.
-    log.grid->setColWidths(3, 90);
+    log.grid->setColumnWidth(3, 90);
     QCOMPARE(hh->sectionSize(3), 90);
     // A user resize goes back into the grid, and so into the file.
     hh->resizeSection(2, 150);
-    QCOMPARE(log.grid->ColWidths(2), 150);
+    QCOMPARE(log.grid->columnWidth(2), 150);
     const QString path = m_dir->filePath(QStringLiteral("w.tvl"));
-    log.grid->SaveToFile(path);
+    log.grid->saveToFile(path);
     QVERIFY(fileBytes(path).contains("\r\nColumn 0 Width: 62\r\nColumn 2 Width: 150\r\nColumn 3 Width: 90\r\n"));
 
     // Loading a file sets the view's widths too.
     const QString example = m_dir->filePath(QStringLiteral("default.tvl"));
     putFile(example, fileOf(kExampleLines));
-    log.grid->setColWidths(2, 64);
-    log.grid->setColWidths(3, 64);
-    log.grid->setColWidths(0, 100);
-    log.grid->LoadFromFile(example);
+    log.grid->setColumnWidth(2, 64);
+    log.grid->setColumnWidth(3, 64);
+    log.grid->setColumnWidth(0, 100);
+    log.grid->loadFromFile(example);
     QCOMPARE(hh->sectionSize(0), 62);
     QCOMPARE(hh->sectionSize(2), 64);
     QCOMPARE(log.view.verticalHeader()->sectionSize(0), 18);
@@ -1467,19 +1467,19 @@ void TestTable::viewColumnWidths()
 void TestTable::viewCurrentRow()
 {
     ShownLog log;
-    QSignalSpy selected(&log.view, &TPubStrGridView::selectCell);
-    log.view.setRow(3);
-    QCOMPARE(log.view.Row(), 3);
+    QSignalSpy selected(&log.view, &StringTableView::selectCell);
+    log.view.setCurrentRow(3);
+    QCOMPARE(log.view.currentRow(), 3);
     QCOMPARE(selected.count(), 1);
     QCOMPARE(selected.at(0).at(1).toInt(), 3);
-    log.view.setRow(1);
-    QCOMPARE(log.view.Row(), 1);
+    log.view.setCurrentRow(1);
+    QCOMPARE(log.view.currentRow(), 1);
     QCOMPARE(selected.count(), 2);
     QCOMPARE(selected.at(1).at(1).toInt(), 1);
     // The heading row and rows past the end cannot become current.
-    log.view.setRow(0);
-    log.view.setRow(4);
-    QCOMPARE(log.view.Row(), 1);
+    log.view.setCurrentRow(0);
+    log.view.setCurrentRow(4);
+    QCOMPARE(log.view.currentRow(), 1);
     QCOMPARE(selected.count(), 2);
     // Whole-row selection: the row is selected.
     QVERIFY(log.view.selectionModel()->isRowSelected(0, QModelIndex()));
@@ -1495,22 +1495,22 @@ void TestTable::viewMouseToCell()
     // On a heading: row 0 of the grid.
     const QPoint onHeading =
         hh->mapTo(&log.view, QPoint(hh->sectionViewportPosition(3) + 5, hh->height() / 2));
-    QVERIFY(log.view.MouseToCell(onHeading, col, row));
+    QVERIFY(log.view.cellAt(onHeading, col, row));
     QCOMPARE(col, 3);
     QCOMPARE(row, 0);
 
     // On a cell: view row 1 is grid row 2.
     const QRect cell = log.view.visualRect(log.grid->index(1, 4));
     const QPoint onCell = log.view.viewport()->mapTo(&log.view, cell.center());
-    QVERIFY(log.view.MouseToCell(onCell, col, row));
+    QVERIFY(log.view.cellAt(onCell, col, row));
     QCOMPARE(col, 4);
     QCOMPARE(row, 2);
-    QCOMPARE(log.grid->Cells(col, row), QStringLiteral("00:40"));
+    QCOMPARE(log.grid->cell(col, row), QStringLiteral("00:40"));
 
     // Below the last row: no cell.
     const QRect last = log.view.visualRect(log.grid->index(2, 0));
     const QPoint below = log.view.viewport()->mapTo(&log.view, QPoint(last.center().x(), last.bottom() + 30));
-    QVERIFY(!log.view.MouseToCell(below, col, row));
+    QVERIFY(!log.view.cellAt(below, col, row));
 }
 
 void TestTable::viewAccessibility()

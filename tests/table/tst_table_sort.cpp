@@ -1,8 +1,8 @@
 #include "LocaleService.h"
 #include "MessageRecorder.h"
 #include "NumberText.h"
-#include "TPubSortStrGrid.h"
-#include "TPubStrGrid.h"
+#include "TableSorter.h"
+#include "StringTable.h"
 #include "TestLocale.h"
 
 #include <QCollatorSortKey>
@@ -14,53 +14,53 @@
 
 namespace {
 
-using Grid = std::unique_ptr<TPubStrGrid>;
+using Grid = std::unique_ptr<StringTable>;
 
 // A heading row, then one row per key: the key in column 0, the row's
 // original number in column 1.
 Grid keyGrid(const QStringList &keys)
 {
-    auto g = std::make_unique<TPubStrGrid>();
+    auto g = std::make_unique<StringTable>();
     g->setAutoSave(false);
-    g->setColCount(2);
-    g->setRowCount(int(keys.size()) + 1);
-    g->setCells(0, 0, QStringLiteral("Klíč"));
-    g->setCells(1, 0, QStringLiteral("Č."));
+    g->setTableColumnCount(2);
+    g->setTableRowCount(int(keys.size()) + 1);
+    g->setCell(0, 0, QStringLiteral("Klíč"));
+    g->setCell(1, 0, QStringLiteral("Č."));
     for (int i = 0; i < keys.size(); ++i) {
-        g->setCells(0, i + 1, keys[i]);
-        g->setCells(1, i + 1, QString::number(i + 1));
+        g->setCell(0, i + 1, keys[i]);
+        g->setCell(1, i + 1, QString::number(i + 1));
     }
     return g;
 }
 
-QStringList column(const TPubStrGrid &g, int col, int from = 1)
+QStringList column(const StringTable &g, int col, int from = 1)
 {
     QStringList out;
-    for (int r = from; r < g.RowCount(); ++r)
-        out.append(g.Cells(col, r));
+    for (int r = from; r < g.tableRowCount(); ++r)
+        out.append(g.cell(col, r));
     return out;
 }
 
-QStringList allCells(const TPubStrGrid &g)
+QStringList allCells(const StringTable &g)
 {
     QStringList out;
-    for (int r = 0; r < g.RowCount(); ++r)
-        out += g.Rows(r);
+    for (int r = 0; r < g.tableRowCount(); ++r)
+        out += g.rowTexts(r);
     return out;
 }
 
-bool sortKeys(TPubStrGrid &g, TPubSortStrGrid::ToSortType type,
-              TPubSortStrGrid::SortDirType dir = TPubSortStrGrid::Ascending,
+bool sortKeys(StringTable &g, TableSorter::KeyKind type,
+              TableSorter::Direction dir = TableSorter::Ascending,
               bool caseSensitiv = false)
 {
-    TPubSortStrGrid s;
-    s.setGridToSort(&g);
+    TableSorter s;
+    s.setTable(&g);
     s.setStartIndex(1);
-    s.setEndIndex(g.RowCount() - 1);
-    s.setSortType(type);
+    s.setEndIndex(g.tableRowCount() - 1);
+    s.setKeyKind(type);
     s.setSortDirection(dir);
-    s.setCaseSensitiv(caseSensitiv);
-    return s.Sort();
+    s.setCaseSensitive(caseSensitiv);
+    return s.sort();
 }
 
 } // namespace
@@ -99,22 +99,22 @@ private slots:
 
 void TestTableSort::defaults()
 {
-    TPubSortStrGrid s;
-    QCOMPARE(s.GridToSort(), nullptr);
-    QCOMPARE(s.StartIndex(), 0);
-    QCOMPARE(s.EndIndex(), 0);
-    QCOMPARE(s.SortIndex(), 0);
-    QCOMPARE(s.sortType(), TPubSortStrGrid::Character);
-    QCOMPARE(s.CaseSensitiv(), false);
-    QCOMPARE(s.SortDirection(), TPubSortStrGrid::Ascending);
-    QCOMPARE(s.HowToSort(), TPubSortStrGrid::Row);
-    QCOMPARE(s.ShowMessageOnError(), false);
-    QCOMPARE(s.ResultCode(), 0);
+    TableSorter s;
+    QCOMPARE(s.table(), nullptr);
+    QCOMPARE(s.startIndex(), 0);
+    QCOMPARE(s.endIndex(), 0);
+    QCOMPARE(s.sortIndex(), 0);
+    QCOMPARE(s.keyKind(), TableSorter::Character);
+    QCOMPARE(s.caseSensitive(), false);
+    QCOMPARE(s.sortDirection(), TableSorter::Ascending);
+    QCOMPARE(s.sortAlong(), TableSorter::Row);
+    QCOMPARE(s.showMessageOnError(), false);
+    QCOMPARE(s.resultCode(), 0);
     // Ordinals as stored in a form description.
-    QCOMPARE(int(TPubSortStrGrid::DateTime), 2);
-    QCOMPARE(int(TPubSortStrGrid::Descending), 1);
-    QCOMPARE(int(TPubSortStrGrid::Row), 1);
-    QCOMPARE(s.property("SortType").toInt(), 0);
+    QCOMPARE(int(TableSorter::DateTime), 2);
+    QCOMPARE(int(TableSorter::Descending), 1);
+    QCOMPARE(int(TableSorter::Row), 1);
+    QCOMPARE(s.property("keyKind").toInt(), 0);
 }
 
 void TestTableSort::checks_data()
@@ -166,27 +166,27 @@ void TestTableSort::checks()
     QFETCH(int, code);
     QFETCH(QString, text);
 
-    TPubStrGrid g;
+    StringTable g;
     g.setAutoSave(false);
-    g.setRowCount(rows);
-    g.setColCount(cols);
+    g.setTableRowCount(rows);
+    g.setTableColumnCount(cols);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
-            g.setCells(c, r, QString::number((r * 7 + c * 3) % 5));
+            g.setCell(c, r, QString::number((r * 7 + c * 3) % 5));
     const QStringList before = allCells(g);
 
-    TPubSortStrGrid s;
+    TableSorter s;
     if (withGrid)
-        s.setGridToSort(&g);
-    s.setHowToSort(columns ? TPubSortStrGrid::Column : TPubSortStrGrid::Row);
+        s.setTable(&g);
+    s.setSortAlong(columns ? TableSorter::Column : TableSorter::Row);
     s.setStartIndex(start);
     s.setEndIndex(end);
     s.setSortIndex(key);
-    s.setSortType(TPubSortStrGrid::Numeric);
+    s.setKeyKind(TableSorter::Numeric);
 
-    QCOMPARE(s.Sort(), code == 0);
-    QCOMPARE(s.ResultCode(), code);
-    QCOMPARE(s.ResultText(), text);
+    QCOMPARE(s.sort(), code == 0);
+    QCOMPARE(s.resultCode(), code);
+    QCOMPARE(s.resultText(), text);
     if (code != 0)
         QCOMPARE(allCells(g), before);
 }
@@ -195,43 +195,43 @@ void TestTableSort::messageOnlyWithShowMessageOnError()
 {
     MessageRecorder recorder;
     Grid g = keyGrid({QStringLiteral("b"), QStringLiteral("a")});
-    TPubSortStrGrid s;
-    s.setGridToSort(g.get());
+    TableSorter s;
+    s.setTable(g.get());
     s.setStartIndex(1);
     s.setEndIndex(1);
 
-    QVERIFY(!s.Sort());
+    QVERIFY(!s.sort());
     QVERIFY(recorder.shown.isEmpty());
 
     s.setShowMessageOnError(true);
-    QVERIFY(!s.Sort());
+    QVERIFY(!s.sort());
     QCOMPARE(recorder.shown.size(), 1);
     QCOMPARE(recorder.shown[0].first, Messages::Kind::ErrorDialog);
     QCOMPARE(recorder.shown[0].second, QStringLiteral("StartIndex je větší či roven EndIndex"));
 
     // A sort that succeeds shows nothing and resets the result.
     s.setEndIndex(2);
-    QVERIFY(s.Sort());
+    QVERIFY(s.sort());
     QCOMPARE(recorder.shown.size(), 1);
-    QCOMPARE(s.ResultCode(), 0);
-    QCOMPARE(s.ResultText(), QStringLiteral("Ok"));
+    QCOMPARE(s.resultCode(), 0);
+    QCOMPARE(s.resultText(), QStringLiteral("Ok"));
     QCOMPARE(column(*g, 0), QStringList({"a", "b"}));
 }
 
 void TestTableSort::gridClearedWhenDestroyed()
 {
-    TPubSortStrGrid s;
+    TableSorter s;
     {
         Grid g = keyGrid({QStringLiteral("b"), QStringLiteral("a")});
-        s.setGridToSort(g.get());
+        s.setTable(g.get());
         s.setStartIndex(1);
         s.setEndIndex(2);
-        QVERIFY(s.Sort());
+        QVERIFY(s.sort());
     }
-    QCOMPARE(s.GridToSort(), nullptr);
-    QVERIFY(!s.Sort());
-    QCOMPARE(s.ResultCode(), 1);
-    QCOMPARE(s.ResultText(), QStringLiteral("StringGrid není"));
+    QCOMPARE(s.table(), nullptr);
+    QVERIFY(!s.sort());
+    QCOMPARE(s.resultCode(), 1);
+    QCOMPARE(s.resultText(), QStringLiteral("StringGrid není"));
 }
 
 void TestTableSort::order_data()
@@ -241,9 +241,9 @@ void TestTableSort::order_data()
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QStringList>("expected");
 
-    const int text = TPubSortStrGrid::Character;
-    const int num = TPubSortStrGrid::Numeric;
-    const int date = TPubSortStrGrid::DateTime;
+    const int text = TableSorter::Character;
+    const int num = TableSorter::Numeric;
+    const int date = TableSorter::DateTime;
 
     QTest::newRow("text: numbers as text") << text << false
         << QStringList{"10", "9", "abc", ""} << QStringList{"", "10", "9", "abc"};
@@ -296,9 +296,9 @@ void TestTableSort::order()
     QFETCH(QStringList, expected);
 
     Grid g = keyGrid(keys);
-    QVERIFY(sortKeys(*g, TPubSortStrGrid::ToSortType(type), TPubSortStrGrid::Ascending, caseSensitiv));
+    QVERIFY(sortKeys(*g, TableSorter::KeyKind(type), TableSorter::Ascending, caseSensitiv));
     QCOMPARE(column(*g, 0), expected);
-    QCOMPARE(g->Cells(0, 0), QStringLiteral("Klíč"));
+    QCOMPARE(g->cell(0, 0), QStringLiteral("Klíč"));
 }
 
 // Equal keys end up where the partition puts them, which is not the order a
@@ -312,9 +312,9 @@ void TestTableSort::equalKeysKeepTheAlgorithmsOrder_data()
     QTest::addColumn<QStringList>("keys");
     QTest::addColumn<QStringList>("expected"); // original row numbers
 
-    const int text = TPubSortStrGrid::Character;
-    const int num = TPubSortStrGrid::Numeric;
-    const int date = TPubSortStrGrid::DateTime;
+    const int text = TableSorter::Character;
+    const int num = TableSorter::Numeric;
+    const int date = TableSorter::DateTime;
     const QStringList km{"12,5", "25", "8", "25,0", "40,2", "12,5", "25", "12,5"};
 
     // 1..8 pivot 25: 2<>8, 4<>7, 5<>6 -> 1..5 | 6..8.
@@ -365,15 +365,15 @@ void TestTableSort::equalKeysKeepTheAlgorithmsOrder()
     QFETCH(QStringList, expected);
 
     Grid g = keyGrid(keys);
-    QVERIFY(sortKeys(*g, TPubSortStrGrid::ToSortType(type),
-                     descending ? TPubSortStrGrid::Descending : TPubSortStrGrid::Ascending));
+    QVERIFY(sortKeys(*g, TableSorter::KeyKind(type),
+                     descending ? TableSorter::Descending : TableSorter::Ascending));
     QCOMPARE(column(*g, 1), expected);
 }
 
 void TestTableSort::numericInvalidKeysCountAsZero()
 {
     Grid g = keyGrid({"10", "9", "abc", ""});
-    QVERIFY(sortKeys(*g, TPubSortStrGrid::Numeric));
+    QVERIFY(sortKeys(*g, TableSorter::Numeric));
     const QStringList got = column(*g, 0);
     QCOMPARE(got.mid(2), QStringList({"9", "10"}));
     QCOMPARE(QSet<QString>(got.begin(), got.begin() + 2), QSet<QString>({"abc", ""}));
@@ -395,7 +395,7 @@ void TestTableSort::decimalSeparatorOfLocale()
     QFETCH(QStringList, expected);
     TestLocale pinned(locale);
     Grid g = keyGrid({"100", "42,5", "7", "-1"});
-    QVERIFY(sortKeys(*g, TPubSortStrGrid::Numeric));
+    QVERIFY(sortKeys(*g, TableSorter::Numeric));
     QCOMPARE(column(*g, 0), expected);
 }
 
@@ -411,21 +411,21 @@ void TestTableSort::descendingIsReverseOfAscending_data()
         num << QString::number((i * 7) % 4) + QStringLiteral(",3");
         date << QStringLiteral("%1.5.2005").arg((i * 3) % 5 + 1);
     }
-    QTest::newRow("text") << int(TPubSortStrGrid::Character) << text;
-    QTest::newRow("numeric") << int(TPubSortStrGrid::Numeric) << num;
-    QTest::newRow("date") << int(TPubSortStrGrid::DateTime) << date;
+    QTest::newRow("text") << int(TableSorter::Character) << text;
+    QTest::newRow("numeric") << int(TableSorter::Numeric) << num;
+    QTest::newRow("date") << int(TableSorter::DateTime) << date;
 }
 
 void TestTableSort::descendingIsReverseOfAscending()
 {
     QFETCH(int, type);
     QFETCH(QStringList, keys);
-    const auto t = TPubSortStrGrid::ToSortType(type);
+    const auto t = TableSorter::KeyKind(type);
 
     Grid up = keyGrid(keys);
     Grid down = keyGrid(keys);
-    QVERIFY(sortKeys(*up, t, TPubSortStrGrid::Ascending));
-    QVERIFY(sortKeys(*down, t, TPubSortStrGrid::Descending));
+    QVERIFY(sortKeys(*up, t, TableSorter::Ascending));
+    QVERIFY(sortKeys(*down, t, TableSorter::Descending));
 
     QStringList ascendingIds = column(*up, 1);
     std::reverse(ascendingIds.begin(), ascendingIds.end());
@@ -449,9 +449,9 @@ void TestTableSort::largeRangesAreOrdered_data()
         date << QStringLiteral("%1.%2.%3 %4:%5").arg(rng.bounded(1, 29)).arg(rng.bounded(1, 13))
                     .arg(rng.bounded(2000, 2010)).arg(rng.bounded(24)).arg(rng.bounded(60), 2, 10, QChar(u'0'));
     }
-    QTest::newRow("text") << int(TPubSortStrGrid::Character) << text;
-    QTest::newRow("numeric") << int(TPubSortStrGrid::Numeric) << num;
-    QTest::newRow("date") << int(TPubSortStrGrid::DateTime) << date;
+    QTest::newRow("text") << int(TableSorter::Character) << text;
+    QTest::newRow("numeric") << int(TableSorter::Numeric) << num;
+    QTest::newRow("date") << int(TableSorter::DateTime) << date;
 }
 
 // The result is checked with the plain conversions and the collator, not
@@ -461,16 +461,16 @@ void TestTableSort::largeRangesAreOrdered()
     QFETCH(int, type);
     QFETCH(QStringList, keys);
     Grid g = keyGrid(keys);
-    QVERIFY(sortKeys(*g, TPubSortStrGrid::ToSortType(type)));
+    QVERIFY(sortKeys(*g, TableSorter::KeyKind(type)));
 
     const LocaleService &ls = LocaleService::instance();
     const QStringList got = column(*g, 0);
     for (int i = 1; i < got.size(); ++i) {
         const QString &a = got[i - 1], &b = got[i];
         bool inOrder = true;
-        if (type == TPubSortStrGrid::Character)
+        if (type == TableSorter::Character)
             inOrder = ls.compareText(a, b) <= 0;
-        else if (type == TPubSortStrGrid::Numeric)
+        else if (type == TableSorter::Numeric)
             inOrder = NumberText::parse(a, u',').value() <= NumberText::parse(b, u',').value();
         else
             inOrder = ls.parseDateTime(a).value() <= ls.parseDateTime(b).value();
@@ -479,9 +479,9 @@ void TestTableSort::largeRangesAreOrdered()
     }
     // Every row moved with its key.
     QSet<int> ids;
-    for (int r = 1; r < g->RowCount(); ++r) {
-        const int id = g->Cells(1, r).toInt();
-        QCOMPARE(g->Cells(0, r), keys[id - 1]);
+    for (int r = 1; r < g->tableRowCount(); ++r) {
+        const int id = g->cell(1, r).toInt();
+        QCOMPARE(g->cell(0, r), keys[id - 1]);
         ids.insert(id);
     }
     QCOMPARE(ids.size(), keys.size());
@@ -490,110 +490,110 @@ void TestTableSort::largeRangesAreOrdered()
 void TestTableSort::wholeRowsMoveInsideRangeOnly()
 {
     // A ride log: headings, rides 1..6 to sort, two rows after the range.
-    TPubStrGrid g;
+    StringTable g;
     g.setAutoSave(false);
-    g.setColCount(7);
-    g.setRowCount(9);
+    g.setTableColumnCount(7);
+    g.setTableRowCount(9);
     const QStringList km{"", "42,5", "12", "7", "101,25", "12", "0,5", "3", "1"};
     for (int r = 0; r < 9; ++r)
-        g.setRows(r, {QStringLiteral("%1.5.2005").arg(r), QStringLiteral("Trasa %1").arg(r), "Lhota - Ves",
+        g.setRowTexts(r, {QStringLiteral("%1.5.2005").arg(r), QStringLiteral("Trasa %1").arg(r), "Lhota - Ves",
                       km[r], "01:55", QString::number(r), "3"});
-    g.setRows(0, {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
-    g.setRowHeights(2, 40);
-    g.setRowHeights(8, 33);
-    g.setColWidths(0, 62);
+    g.setRowTexts(0, {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
+    g.setRowHeight(2, 40);
+    g.setRowHeight(8, 33);
+    g.setColumnWidth(0, 62);
     QList<QStringList> before;
     for (int r = 0; r < 9; ++r)
-        before << g.Rows(r);
+        before << g.rowTexts(r);
 
-    TPubSortStrGrid s;
-    s.setGridToSort(&g);
+    TableSorter s;
+    s.setTable(&g);
     s.setStartIndex(1);
     s.setEndIndex(6);
     s.setSortIndex(3);
-    s.setSortType(TPubSortStrGrid::Numeric);
-    s.setSortDirection(TPubSortStrGrid::Descending);
-    QVERIFY(s.Sort());
+    s.setKeyKind(TableSorter::Numeric);
+    s.setSortDirection(TableSorter::Descending);
+    QVERIFY(s.sort());
 
-    QCOMPARE(g.Rows(0), before[0]);
-    QCOMPARE(g.Rows(7), before[7]);
-    QCOMPARE(g.Rows(8), before[8]);
+    QCOMPARE(g.rowTexts(0), before[0]);
+    QCOMPARE(g.rowTexts(7), before[7]);
+    QCOMPARE(g.rowTexts(8), before[8]);
     // By km descending: 4 (101,25), 1 (42,5), the two 12s (2 and 5), 3 (7), 6 (0,5).
     const int order[] = {4, 1, -1, -1, 3, 6};
     for (int p = 1; p <= 6; ++p) {
-        const int src = g.Cells(5, p).toInt();
-        QCOMPARE(g.Rows(p), before[src]);
+        const int src = g.cell(5, p).toInt();
+        QCOMPARE(g.rowTexts(p), before[src]);
         if (order[p - 1] >= 0)
             QCOMPARE(src, order[p - 1]);
         else
             QVERIFY(src == 2 || src == 5);
     }
-    QCOMPARE(g.RowHeights(2), 40);
-    QCOMPARE(g.RowHeights(1), g.DefaultRowHeight());
-    QCOMPARE(g.RowHeights(8), 33);
-    QCOMPARE(g.ColWidths(0), 62);
+    QCOMPARE(g.rowHeight(2), 40);
+    QCOMPARE(g.rowHeight(1), g.defaultRowHeight());
+    QCOMPARE(g.rowHeight(8), 33);
+    QCOMPARE(g.columnWidth(0), 62);
 }
 
 void TestTableSort::columnMode()
 {
     // Row 1 holds the keys; columns 1..6 are sorted, 0 and 7 stay.
-    TPubStrGrid g;
+    StringTable g;
     g.setAutoSave(false);
-    g.setRowCount(3);
-    g.setColCount(8);
+    g.setTableRowCount(3);
+    g.setTableColumnCount(8);
     const QStringList keys{"x", "5", "1,5", "30", "-2", "1,5", "4", "y"};
     for (int c = 0; c < 8; ++c)
-        g.setCols(c, {QStringLiteral("H%1").arg(c), keys[c], QString::number(c)});
-    g.setColWidths(3, 99);
+        g.setColumnTexts(c, {QStringLiteral("H%1").arg(c), keys[c], QString::number(c)});
+    g.setColumnWidth(3, 99);
 
-    TPubSortStrGrid s;
-    s.setGridToSort(&g);
-    s.setHowToSort(TPubSortStrGrid::Column);
+    TableSorter s;
+    s.setTable(&g);
+    s.setSortAlong(TableSorter::Column);
     s.setStartIndex(1);
-    s.setEndIndex(6); // RowCount limits the range even here
-    QVERIFY(!s.Sort());
-    QCOMPARE(s.ResultCode(), 5);
+    s.setEndIndex(6); // tableRowCount limits the range even here
+    QVERIFY(!s.sort());
+    QCOMPARE(s.resultCode(), 5);
 
-    g.setRowCount(7);
+    g.setTableRowCount(7);
     s.setSortIndex(1);
-    s.setSortType(TPubSortStrGrid::Numeric);
-    QVERIFY(s.Sort());
+    s.setKeyKind(TableSorter::Numeric);
+    QVERIFY(s.sort());
 
     QStringList gotKeys, gotIds;
     for (int c = 0; c < 8; ++c) {
-        gotKeys << g.Cells(c, 1);
-        gotIds << g.Cells(c, 2);
-        QCOMPARE(g.Cells(c, 0), QStringLiteral("H%1").arg(g.Cells(c, 2)));
+        gotKeys << g.cell(c, 1);
+        gotIds << g.cell(c, 2);
+        QCOMPARE(g.cell(c, 0), QStringLiteral("H%1").arg(g.cell(c, 2)));
     }
     QCOMPARE(gotKeys, QStringList({"x", "-2", "1,5", "1,5", "4", "5", "30", "y"}));
     QCOMPARE(gotIds.first(), QStringLiteral("0"));
     QCOMPARE(gotIds.last(), QStringLiteral("7"));
-    QCOMPARE(g.ColWidths(3), 99);
+    QCOMPARE(g.columnWidth(3), 99);
 }
 
 void TestTableSort::columnRangeBeyondLastColumn()
 {
     // 20 rows let the range pass the checks, but there are only 4 columns:
     // the columns that exist are sorted, the rest of the range is skipped.
-    TPubStrGrid g;
+    StringTable g;
     g.setAutoSave(false);
-    g.setRowCount(20);
-    g.setColCount(4);
+    g.setTableRowCount(20);
+    g.setTableColumnCount(4);
     for (int c = 0; c < 4; ++c)
-        g.setCells(c, 0, QString(QChar(u'd' - c)));
+        g.setCell(c, 0, QString(QChar(u'd' - c)));
 
-    TPubSortStrGrid s;
-    s.setGridToSort(&g);
-    s.setHowToSort(TPubSortStrGrid::Column);
+    TableSorter s;
+    s.setTable(&g);
+    s.setSortAlong(TableSorter::Column);
     s.setStartIndex(1);
     s.setEndIndex(15);
-    QVERIFY(s.Sort());
-    QCOMPARE(g.Rows(0), QStringList({"d", "a", "b", "c"}));
-    QCOMPARE(g.ColCount(), 4);
+    QVERIFY(s.sort());
+    QCOMPARE(g.rowTexts(0), QStringList({"d", "a", "b", "c"}));
+    QCOMPARE(g.tableColumnCount(), 4);
 
     s.setStartIndex(5); // nothing of the range exists
-    QVERIFY(s.Sort());
-    QCOMPARE(g.Rows(0), QStringList({"d", "a", "b", "c"}));
+    QVERIFY(s.sort());
+    QCOMPARE(g.rowTexts(0), QStringList({"d", "a", "b", "c"}));
 }
 
 void TestTableSort::sortKeyOrdersAsCollator_data()

@@ -2,13 +2,13 @@
 #include "MessageRecorder.h"
 #include "Modal.h"
 #include "RideLogFile.h"
-#include "TFormStorage.h"
-#include "TPubSortStrGrid.h"
-#include "TPubStrGrid.h"
+#include "PlacementStorage.h"
+#include "TableSorter.h"
+#include "StringTable.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
-#include "Unit1.h"
-#include "UnitEdit.h"
+#include "MainWindow.h"
+#include "WaypointEditor.h"
 #include "WaypointPanels.h"
 
 #include <QDialogButtonBox>
@@ -33,9 +33,9 @@ void clickRow(QAbstractItemView *view, const QModelIndex &index, bool twice = fa
     if (twice)
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
 }
-void clickTool(TFormEdit *d, QAction *tool)
+void clickTool(WaypointEditor *d, QAction *tool)
 {
-    QTest::mouseClick(d->ToolBar1->widgetForAction(tool), Qt::LeftButton);
+    QTest::mouseClick(d->waypointToolBar->widgetForAction(tool), Qt::LeftButton);
 }
 // Answers the next file dialog with a name, or cancels it; tells the
 // folder it started in.
@@ -59,23 +59,23 @@ class TestWaypointEditor : public QObject
     TestLocale m_locale;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MessageRecorder> msgs;
-    std::unique_ptr<TForm1> w;
+    std::unique_ptr<MainWindow> w;
 
     QString file(const QString &name) const { return m_dir->filePath(name); }
-    QString course() const { return w->rideLog()->Cells(2, 1); }
+    QString course() const { return w->rideLog()->cell(2, 1); }
 
     // Opens the editor with the button, runs `act` in it and waits until
     // it is closed; a failed check inside still closes it.
-    void edit(std::function<void(TFormEdit *)> act)
+    void edit(std::function<void(WaypointEditor *)> act)
     {
         bool ran = false;
-        onModal<TFormEdit>([&](TFormEdit *d) {
+        onModal<WaypointEditor>([&](WaypointEditor *d) {
             ran = true;
             act(d);
             if (d->isVisible())
                 d->QDialog::done(0);
         });
-        QTest::mouseClick(w->Btn_edittrasa, Qt::LeftButton);
+        QTest::mouseClick(w->editCourseButton, Qt::LeftButton);
         QVERIFY(ran);
     }
 
@@ -86,11 +86,11 @@ private slots:
         msgs = std::make_unique<MessageRecorder>();
         putFile(file(u"default.tvl"_qs), rideLogFile({{u"3.5.2005"_qs, u"Okruh"_qs, kCourse, u"42"_qs}}));
         putFile(file(u"default.tvb"_qs), kList);
-        w = std::make_unique<TForm1>(m_dir->path());
+        w = std::make_unique<MainWindow>(m_dir->path());
         w->resize(720, 490);
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        QCOMPARE(w->Edit_Trasa->text(), kCourse);
+        QCOMPARE(w->courseEdit->text(), kCourse);
     }
     void cleanup()
     {
@@ -100,19 +100,19 @@ private slots:
 
     void openingAndOk()
     {
-        QVERIFY(w->Btn_edittrasa->isEnabled());
-        edit([&](TFormEdit *d) {
+        QVERIFY(w->editCourseButton->isEnabled());
+        edit([&](WaypointEditor *d) {
             QCOMPARE(d->windowTitle(), u"Editace trasy"_qs);
             QCOMPARE(d->size(), QSize(433, 244));
             QVERIFY((d->geometry().center() - w->geometry().center()).manhattanLength() < 4);
-            QCOMPARE(d->Panel1->width(), 152);
-            QCOMPARE(d->waypointList()->Cols(0), (QStringList{u"Brno"_qs, u"Tišnov"_qs, u"Kuřim"_qs}));
-            QTRY_COMPARE(d->waypointList()->ColWidths(0), d->pbse->viewport()->width());
+            QCOMPARE(d->waypointPanel->width(), 152);
+            QCOMPARE(d->waypointList()->columnTexts(0), (QStringList{u"Brno"_qs, u"Tišnov"_qs, u"Kuřim"_qs}));
+            QTRY_COMPARE(d->waypointList()->columnWidth(0), d->waypointTable->viewport()->width());
             QCOMPARE(d->courseEntries(), (QStringList{u"Brno"_qs, u"Tišnov"_qs, u"Nedvědice"_qs}));
             QCOMPARE(d->selectedCourseEntry(), -1);
-            QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
+            QTest::mouseClick(d->doneButton, Qt::LeftButton);
         });
-        QCOMPARE(w->Edit_Trasa->text(), kCourse);
+        QCOMPARE(w->courseEdit->text(), kCourse);
         QCOMPARE(course(), kCourse);
         QVERIFY(msgs->shown.isEmpty());
         // Closing saved the list and the placement.
@@ -123,39 +123,39 @@ private slots:
 
     void composeCourse()
     {
-        edit([&](TFormEdit *d) {
-            TPubStrGrid *list = d->waypointList();
+        edit([&](WaypointEditor *d) {
+            StringTable *list = d->waypointList();
             // With "Tišnov" selected, "Kuřim" goes before it and the
             // selection is gone: the next one goes to the end.
-            clickRow(d->lb, d->lb->model()->index(1, 0));
-            clickRow(d->pbse, list->index(2, 0));
-            QTest::mouseClick(d->btn_Pridat, Qt::LeftButton);
+            clickRow(d->courseList, d->courseList->model()->index(1, 0));
+            clickRow(d->waypointTable, list->index(2, 0));
+            QTest::mouseClick(d->addButton, Qt::LeftButton);
             QCOMPARE(d->selectedCourseEntry(), -1);
-            QTest::mouseClick(d->btn_Pridat, Qt::LeftButton);
+            QTest::mouseClick(d->addButton, Qt::LeftButton);
             // On the current row, too: a double click does not edit.
-            clickRow(d->pbse, list->index(0, 0));
-            clickRow(d->pbse, list->index(0, 0), true);
+            clickRow(d->waypointTable, list->index(0, 0));
+            clickRow(d->waypointTable, list->index(0, 0), true);
             QTest::qWait(QApplication::doubleClickInterval() + 100);
-            QVERIFY(!d->pbse->viewport()->findChild<QLineEdit *>());
+            QVERIFY(!d->waypointTable->viewport()->findChild<QLineEdit *>());
             QCOMPARE(d->courseEntries(),
                      (QStringList{u"Brno"_qs, u"Kuřim"_qs, u"Tišnov"_qs, u"Nedvědice"_qs, u"Kuřim"_qs, u"Brno"_qs}));
             // Removing the last entry leaves nothing selected; another
             // selects the entry that took its place.
-            clickRow(d->lb, d->lb->model()->index(5, 0));
-            QTest::mouseClick(d->btn_odebrat, Qt::LeftButton);
+            clickRow(d->courseList, d->courseList->model()->index(5, 0));
+            QTest::mouseClick(d->removeButton, Qt::LeftButton);
             QCOMPARE(d->selectedCourseEntry(), -1);
-            QTest::mouseClick(d->btn_odebrat, Qt::LeftButton);
-            QCOMPARE(d->lb->count(), 5);
-            clickRow(d->lb, d->lb->model()->index(1, 0));
-            QTest::mouseClick(d->btn_odebrat, Qt::LeftButton);
+            QTest::mouseClick(d->removeButton, Qt::LeftButton);
+            QCOMPARE(d->courseList->count(), 5);
+            clickRow(d->courseList, d->courseList->model()->index(1, 0));
+            QTest::mouseClick(d->removeButton, Qt::LeftButton);
             QCOMPARE(d->selectedCourseEntry(), 1);
             // Enter does not close the window.
-            QTest::keyClick(d->lb, Qt::Key_Return);
+            QTest::keyClick(d->courseList, Qt::Key_Return);
             QVERIFY(d->isVisible());
-            QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
+            QTest::mouseClick(d->doneButton, Qt::LeftButton);
         });
         const QString joined = u"Brno - Tišnov - Nedvědice - Kuřim"_qs;
-        QCOMPARE(w->Edit_Trasa->text(), joined);
+        QCOMPARE(w->courseEdit->text(), joined);
         QCOMPARE(course(), joined);
     }
 
@@ -188,7 +188,7 @@ private slots:
         QFETCH(QByteArray, saved);
         QFETCH(QStringList, shown);
         putFile(this->file(u"default.tvb"_qs), file);
-        edit([&](TFormEdit *d) {
+        edit([&](WaypointEditor *d) {
             QString label;
             onModal<QInputDialog>([&](QInputDialog *input) {
                 label = input->windowTitle() + u'|' + input->labelText();
@@ -201,48 +201,48 @@ private slots:
                     QTest::mouseClick(input->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok),
                                       Qt::LeftButton);
             });
-            clickTool(d, d->tb_novy);
+            clickTool(d, d->newWaypointAction);
             QCOMPARE(label, u"Nový průjezdní bod| Zadej nový průjezdní bod:"_qs);
-            QCOMPARE(d->waypointList()->Cols(0), list);
+            QCOMPARE(d->waypointList()->columnTexts(0), list);
             if (shown.isEmpty() && !typed.isNull())
-                QCOMPARE(d->pbse->Row(), int(list.size()) - 1);
+                QCOMPARE(d->waypointTable->currentRow(), int(list.size()) - 1);
             // The close box: the course stays, the list is saved.
             d->close();
         });
         QCOMPARE(msgs->texts(), shown);
         QCOMPARE(fileBytes(this->file(u"default.tvb"_qs)), saved);
-        QCOMPARE(w->Edit_Trasa->text(), kCourse);
+        QCOMPARE(w->courseEdit->text(), kCourse);
     }
 
     void deleteAndSort()
     {
         putFile(file(u"default.tvb"_qs), "b\r\nC\r\na\r\nD\r\n");
-        edit([&](TFormEdit *d) {
-            TPubStrGrid *list = d->waypointList();
-            clickTool(d, d->tb_seradit);
-            QCOMPARE(list->Cols(0), (QStringList{u"a"_qs, u"b"_qs, u"C"_qs, u"D"_qs}));
-            clickTool(d, d->tb_seradit);
-            QCOMPARE(list->Cols(0), (QStringList{u"D"_qs, u"C"_qs, u"b"_qs, u"a"_qs}));
+        edit([&](WaypointEditor *d) {
+            StringTable *list = d->waypointList();
+            clickTool(d, d->sortListAction);
+            QCOMPARE(list->columnTexts(0), (QStringList{u"a"_qs, u"b"_qs, u"C"_qs, u"D"_qs}));
+            clickTool(d, d->sortListAction);
+            QCOMPARE(list->columnTexts(0), (QStringList{u"D"_qs, u"C"_qs, u"b"_qs, u"a"_qs}));
             // The current row is dragged down by the mouse.
-            clickRow(d->pbse, list->index(0, 0));
-            const QPoint from = d->pbse->visualRect(list->index(0, 0)).center();
-            QTest::mousePress(d->pbse->viewport(), Qt::LeftButton, {}, from);
-            QTest::mouseMove(d->pbse->viewport(), from + QPoint(0, 10));
-            QTest::mouseMove(d->pbse->viewport(), d->pbse->visualRect(list->index(2, 0)).center());
-            QTest::mouseRelease(d->pbse->viewport(), Qt::LeftButton, {}, d->pbse->visualRect(list->index(2, 0)).center());
-            QCOMPARE(list->Cols(0), (QStringList{u"C"_qs, u"b"_qs, u"D"_qs, u"a"_qs}));
-            QCOMPARE(d->pbse->Row(), 2);
+            clickRow(d->waypointTable, list->index(0, 0));
+            const QPoint from = d->waypointTable->visualRect(list->index(0, 0)).center();
+            QTest::mousePress(d->waypointTable->viewport(), Qt::LeftButton, {}, from);
+            QTest::mouseMove(d->waypointTable->viewport(), from + QPoint(0, 10));
+            QTest::mouseMove(d->waypointTable->viewport(), d->waypointTable->visualRect(list->index(2, 0)).center());
+            QTest::mouseRelease(d->waypointTable->viewport(), Qt::LeftButton, {}, d->waypointTable->visualRect(list->index(2, 0)).center());
+            QCOMPARE(list->columnTexts(0), (QStringList{u"C"_qs, u"b"_qs, u"D"_qs, u"a"_qs}));
+            QCOMPARE(d->waypointTable->currentRow(), 2);
             for (int i = 0; i < 4; ++i)
-                clickTool(d, d->tb_smazat);
-            QCOMPARE(list->RowCount(), 1);
-            QCOMPARE(list->Cols(0), QStringList{QString()});
+                clickTool(d, d->deleteWaypointAction);
+            QCOMPARE(list->tableRowCount(), 1);
+            QCOMPARE(list->columnTexts(0), QStringList{QString()});
             // One row: nothing to sort, yet the direction flips.
-            QCOMPARE(d->PbSort->SortDirection(), TPubSortStrGrid::Ascending);
-            clickTool(d, d->tb_seradit);
-            QCOMPARE(d->PbSort->SortDirection(), TPubSortStrGrid::Descending);
+            QCOMPARE(d->sorter->sortDirection(), TableSorter::Ascending);
+            clickTool(d, d->sortListAction);
+            QCOMPARE(d->sorter->sortDirection(), TableSorter::Descending);
             // Typing edits the cell in place; closing takes what is typed.
-            QTest::keyClick(d->pbse, Qt::Key_L);
-            auto *cell = d->pbse->viewport()->findChild<QLineEdit *>();
+            QTest::keyClick(d->waypointTable, Qt::Key_L);
+            auto *cell = d->waypointTable->viewport()->findChild<QLineEdit *>();
             QVERIFY(cell);
             QTest::keyClicks(cell, "ipuvka");
             d->close();
@@ -261,18 +261,18 @@ private slots:
         QTest::addColumn<QStringList>("list");
         const QString brno = u"Brno"_qs, adamov = u"Adamov"_qs, tisnov = u"Tišnov"_qs, kurim = u"Kuřim"_qs;
         const QKeySequence click;
-        QTest::newRow("sort, click") << "tb_seradit" << click << true << QStringList{adamov, brno, kurim};
-        QTest::newRow("sort, Ctrl+S") << "tb_seradit" << QKeySequence(u"Ctrl+S"_qs) << true
+        QTest::newRow("sort, click") << "sortListAction" << click << true << QStringList{adamov, brno, kurim};
+        QTest::newRow("sort, Ctrl+S") << "sortListAction" << QKeySequence(u"Ctrl+S"_qs) << true
                                       << QStringList{adamov, brno, kurim};
-        QTest::newRow("delete, Delete") << "tb_smazat" << QKeySequence(Qt::Key_Delete) << false
+        QTest::newRow("delete, Delete") << "deleteWaypointAction" << QKeySequence(Qt::Key_Delete) << false
                                         << QStringList{brno, kurim};
-        QTest::newRow("import, click") << "tb_import" << click << true << QStringList{u"X"_qs, u"Y"_qs};
-        QTest::newRow("import, Ctrl+O") << "tb_import" << QKeySequence(u"Ctrl+O"_qs) << false
+        QTest::newRow("import, click") << "importListAction" << click << true << QStringList{u"X"_qs, u"Y"_qs};
+        QTest::newRow("import, Ctrl+O") << "importListAction" << QKeySequence(u"Ctrl+O"_qs) << false
                                         << QStringList{u"X"_qs, u"Y"_qs};
-        QTest::newRow("export, click") << "tb_export" << click << true << QStringList{brno, adamov, kurim};
-        QTest::newRow("export, Ctrl+E") << "tb_export" << QKeySequence(u"Ctrl+E"_qs) << false
+        QTest::newRow("export, click") << "exportListAction" << click << true << QStringList{brno, adamov, kurim};
+        QTest::newRow("export, Ctrl+E") << "exportListAction" << QKeySequence(u"Ctrl+E"_qs) << false
                                         << QStringList{brno, tisnov, kurim};
-        QTest::newRow("new, Insert") << "tb_novy" << QKeySequence(Qt::Key_Insert) << false
+        QTest::newRow("new, Insert") << "newWaypointAction" << QKeySequence(Qt::Key_Insert) << false
                                      << QStringList{brno, tisnov, kurim, u"Vranov"_qs};
     }
     void toolsTakeTheTypedName()
@@ -283,41 +283,41 @@ private slots:
         QFETCH(QStringList, list);
         putFile(file(u"two.txt"_qs), "X\r\nY\r\n");
         const QString exported = file(u"out.tvb"_qs);
-        edit([&](TFormEdit *d) {
+        edit([&](WaypointEditor *d) {
             auto *action = d->findChild<QAction *>(tool);
-            const QMap<QString, QString> tips = {{u"tb_novy"_qs, u"Nový bod (Insert)"_qs},
-                                                 {u"tb_smazat"_qs, u"Smazat bod (Delete)"_qs},
-                                                 {u"tb_export"_qs, u"Export seznamu (Ctrl+E)"_qs},
-                                                 {u"tb_import"_qs, u"Import seznamu (Ctrl+O)"_qs},
-                                                 {u"tb_seradit"_qs, u"Seřadit seznam (Ctrl+S)"_qs}};
-            QCOMPARE(d->ToolBar1->widgetForAction(action)->toolTip(), tips[tool]);
+            const QMap<QString, QString> tips = {{u"newWaypointAction"_qs, u"Nový bod (Insert)"_qs},
+                                                 {u"deleteWaypointAction"_qs, u"Smazat bod (Delete)"_qs},
+                                                 {u"exportListAction"_qs, u"Export seznamu (Ctrl+E)"_qs},
+                                                 {u"importListAction"_qs, u"Import seznamu (Ctrl+O)"_qs},
+                                                 {u"sortListAction"_qs, u"Seřadit seznam (Ctrl+S)"_qs}};
+            QCOMPARE(d->waypointToolBar->widgetForAction(action)->toolTip(), tips[tool]);
             QTRY_COMPARE(QApplication::activeWindow(), d);
-            clickRow(d->pbse, d->waypointList()->index(1, 0));
+            clickRow(d->waypointTable, d->waypointList()->index(1, 0));
             if (typing) {
-                QTest::keyClick(d->pbse, 'A');
-                auto *cell = d->pbse->viewport()->findChild<QLineEdit *>();
+                QTest::keyClick(d->waypointTable, 'A');
+                auto *cell = d->waypointTable->viewport()->findChild<QLineEdit *>();
                 QVERIFY(cell && cell->hasFocus());
                 QTest::keyClicks(cell, "damov");
             }
-            if (tool == u"tb_novy") {
+            if (tool == u"newWaypointAction") {
                 onModal<QInputDialog>([](QInputDialog *input) {
                     input->findChild<QLineEdit *>()->insert(u"Vranov"_qs);
                     input->accept();
                 });
-            } else if (tool != u"tb_seradit" && tool != u"tb_smazat") {
-                answerFileDialog(tool == u"tb_import" ? file(u"two.txt"_qs) : exported);
+            } else if (tool != u"sortListAction" && tool != u"deleteWaypointAction") {
+                answerFileDialog(tool == u"importListAction" ? file(u"two.txt"_qs) : exported);
             }
             if (key.isEmpty())
                 clickTool(d, action);
             else
                 QTest::keySequence(QApplication::focusWidget(), key);
             QTRY_VERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == d);
-            QCOMPARE(d->waypointList()->Cols(0), list);
-            for (QLineEdit *cell : d->pbse->viewport()->findChildren<QLineEdit *>())
+            QCOMPARE(d->waypointList()->columnTexts(0), list);
+            for (QLineEdit *cell : d->waypointTable->viewport()->findChildren<QLineEdit *>())
                 QVERIFY(!cell->isVisible());
             d->close();
         });
-        if (tool == u"tb_export")
+        if (tool == u"exportListAction")
             QCOMPARE(fileBytes(exported), AnsiFile::encode(list.join(u"\r\n"_qs) + u"\r\n"_qs));
         QCOMPARE(fileBytes(file(u"default.tvb"_qs)), AnsiFile::encode(list.join(u"\r\n"_qs) + u"\r\n"_qs));
     }
@@ -326,31 +326,31 @@ private slots:
     // it Esc closes the window like its close box.
     void keysInAndOutOfTheEditor()
     {
-        edit([&](TFormEdit *d) {
+        edit([&](WaypointEditor *d) {
             QTRY_COMPARE(QApplication::activeWindow(), d);
-            clickRow(d->pbse, d->waypointList()->index(1, 0));
-            QTest::keyClick(d->pbse, 'A');
-            auto *cell = d->pbse->viewport()->findChild<QLineEdit *>();
+            clickRow(d->waypointTable, d->waypointList()->index(1, 0));
+            QTest::keyClick(d->waypointTable, 'A');
+            auto *cell = d->waypointTable->viewport()->findChild<QLineEdit *>();
             QVERIFY(cell);
             QTest::keyClicks(cell, "damov");
             QTest::keyClick(cell, Qt::Key_Home);
             QTest::keyClick(cell, Qt::Key_Delete);
             QCOMPARE(cell->text(), u"damov"_qs);
-            QCOMPARE(d->waypointList()->RowCount(), 3);
+            QCOMPARE(d->waypointList()->tableRowCount(), 3);
             QTest::keyClick(cell, Qt::Key_Escape);
             QVERIFY(d->isVisible());
-            QCOMPARE(d->waypointList()->Cols(0), (QStringList{u"Brno"_qs, u"Tišnov"_qs, u"Kuřim"_qs}));
-            QTest::keyClick(d->pbse, Qt::Key_Delete);
+            QCOMPARE(d->waypointList()->columnTexts(0), (QStringList{u"Brno"_qs, u"Tišnov"_qs, u"Kuřim"_qs}));
+            QTest::keyClick(d->waypointTable, Qt::Key_Delete);
             // Delete in the course list removes no waypoint.
-            QTest::mouseClick(d->btn_Pridat, Qt::LeftButton);
-            clickRow(d->lb, d->lb->model()->index(3, 0));
-            QTest::keyClick(d->lb, Qt::Key_Delete);
-            QCOMPARE(d->waypointList()->Cols(0), (QStringList{u"Brno"_qs, u"Kuřim"_qs}));
-            QTest::keyClick(d->lb, Qt::Key_Escape);
+            QTest::mouseClick(d->addButton, Qt::LeftButton);
+            clickRow(d->courseList, d->courseList->model()->index(3, 0));
+            QTest::keyClick(d->courseList, Qt::Key_Delete);
+            QCOMPARE(d->waypointList()->columnTexts(0), (QStringList{u"Brno"_qs, u"Kuřim"_qs}));
+            QTest::keyClick(d->courseList, Qt::Key_Escape);
             QVERIFY(!d->isVisible());
         });
         // Closed like the close box: the course stays, the list is saved.
-        QCOMPARE(w->Edit_Trasa->text(), kCourse);
+        QCOMPARE(w->courseEdit->text(), kCourse);
         QCOMPARE(fileBytes(file(u"default.tvb"_qs)), QByteArray("Brno\r\nKu\xf8im\r\n"));
     }
 
@@ -358,27 +358,27 @@ private slots:
     {
         putFile(file(u"three.txt"_qs), "X\r\n\r\nY");
         const QString missing = file(u"nothing/here.tvb"_qs);
-        edit([&](TFormEdit *d) {
-            QCOMPARE(d->OpenDialog1->nameFilters(),
+        edit([&](WaypointEditor *d) {
+            QCOMPARE(d->importDialog->nameFilters(),
                      (QStringList{u"Seznam bodů pro Trasovník (*.tvb)"_qs, u"Textové soubory (*.txt)"_qs}));
             // The folders of earlier tests are gone: the dialogs start at
             // home, then where a list was last written or read.
             QString startedIn;
             answerFileDialog(file(u"copy"_qs), &startedIn);
-            clickTool(d, d->tb_export);
+            clickTool(d, d->exportListAction);
             QCOMPARE(startedIn, QDir::homePath());
             answerFileDialog(missing);
-            clickTool(d, d->tb_export);
+            clickTool(d, d->exportListAction);
             answerFileDialog(file(u"absent.tvb"_qs), &startedIn);
-            clickTool(d, d->tb_import);
+            clickTool(d, d->importListAction);
             QCOMPARE(startedIn, m_dir->path());
-            QCOMPARE(d->waypointList()->RowCount(), 3);
+            QCOMPARE(d->waypointList()->tableRowCount(), 3);
             answerFileDialog(file(u"three.txt"_qs));
-            clickTool(d, d->tb_import);
-            QCOMPARE(d->waypointList()->Cols(0), (QStringList{u"X"_qs, QString(), u"Y"_qs}));
+            clickTool(d, d->importListAction);
+            QCOMPARE(d->waypointList()->columnTexts(0), (QStringList{u"X"_qs, QString(), u"Y"_qs}));
             answerFileDialog(QString());
-            clickTool(d, d->tb_import);
-            QCOMPARE(d->waypointList()->RowCount(), 3);
+            clickTool(d, d->importListAction);
+            QCOMPARE(d->waypointList()->tableRowCount(), 3);
             d->close();
         });
         QCOMPARE(fileBytes(file(u"copy.tvb"_qs)), kList);
@@ -400,8 +400,8 @@ private slots:
         QFETCH(QList<int>, answers);
         QFETCH(QByteArray, saved);
         const QString path = file(u"default.tvb"_qs);
-        edit([&](TFormEdit *d) {
-            clickTool(d, d->tb_smazat);
+        edit([&](WaypointEditor *d) {
+            clickTool(d, d->deleteWaypointAction);
             // Something in the way of the file.
             QVERIFY(QFile::remove(path));
             QVERIFY(QDir().mkpath(path + u"/x"_qs));
@@ -410,10 +410,10 @@ private slots:
                 if (msgs->answers == QList<int>{0})
                     QDir(path).removeRecursively();
             };
-            QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
+            QTest::mouseClick(d->doneButton, Qt::LeftButton);
             if (answers.first() == 2) {
                 QVERIFY(d->isVisible());
-                QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
+                QTest::mouseClick(d->doneButton, Qt::LeftButton);
             }
             QVERIFY(!d->isVisible());
         });
@@ -432,22 +432,22 @@ private slots:
         QVERIFY(QFile::remove(path));
         QVERIFY(QDir().mkpath(path + u"/keep"_qs));
         QVERIFY(QDir().mkpath(file(u"store.ini/x"_qs)));
-        edit([&](TFormEdit *d) {
+        edit([&](WaypointEditor *d) {
             QTRY_COMPARE(msgs->shown.size(), 1);
             QVERIFY(msgs->texts().first().startsWith(u"Cannot open file "_qs + path));
             QCOMPARE(d->courseEntries().size(), 3);
-            QTest::mouseClick(d->btn_hotovo, Qt::LeftButton);
+            QTest::mouseClick(d->doneButton, Qt::LeftButton);
         });
         // Unchanged list: nothing to ask, nothing written over.
         QVERIFY(msgs->questions.isEmpty());
         QCOMPARE(course(), kCourse);
         QVERIFY(msgs->texts().contains(u"Unable to write to "_qs + file(u"store.ini"_qs)));
-        edit([&](TFormEdit *d) {
+        edit([&](WaypointEditor *d) {
             onModal<QInputDialog>([](QInputDialog *input) {
                 input->findChild<QLineEdit *>()->insert(u"Vranov"_qs);
                 input->accept();
             });
-            clickTool(d, d->tb_novy);
+            clickTool(d, d->newWaypointAction);
             msgs->answers = {1};
             d->close();
             QVERIFY(d->isVisible());
@@ -457,26 +457,26 @@ private slots:
         });
         QCOMPARE(msgs->questions.size(), 2);
         QVERIFY(QFileInfo(path + u"/keep"_qs).isDir());
-        QCOMPARE(w->Edit_Trasa->text(), kCourse);
+        QCOMPARE(w->courseEdit->text(), kCourse);
     }
 
     void panelWidthIsKept()
     {
-        edit([&](TFormEdit *d) {
-            const QPoint grip = d->Splitter1->rect().center();
-            QTest::mousePress(d->Splitter1, Qt::LeftButton, {}, grip);
-            QTest::mouseMove(d->Splitter1, grip + QPoint(40, 0));
-            QTest::mouseRelease(d->Splitter1, Qt::LeftButton, {}, grip + QPoint(40, 0));
-            QTRY_COMPARE(d->Panel1->width(), 192);
-            QTRY_COMPARE(d->waypointList()->ColWidths(0), d->pbse->viewport()->width());
+        edit([&](WaypointEditor *d) {
+            const QPoint grip = d->splitter->rect().center();
+            QTest::mousePress(d->splitter, Qt::LeftButton, {}, grip);
+            QTest::mouseMove(d->splitter, grip + QPoint(40, 0));
+            QTest::mouseRelease(d->splitter, Qt::LeftButton, {}, grip + QPoint(40, 0));
+            QTRY_COMPARE(d->waypointPanel->width(), 192);
+            QTRY_COMPARE(d->waypointList()->columnWidth(0), d->waypointTable->viewport()->width());
             d->resize(500, 300);
             d->close();
         });
         QVERIFY(fileBytes(file(u"store.ini"_qs)).contains("Panel1_Width=192\r\n"));
-        edit([&](TFormEdit *d) {
+        edit([&](WaypointEditor *d) {
             QCOMPARE(d->size(), QSize(500, 300));
-            QCOMPARE(d->Panel1->width(), 192);
-            QCOMPARE(d->waypointList()->ColWidths(0), d->pbse->viewport()->width());
+            QCOMPARE(d->waypointPanel->width(), 192);
+            QCOMPARE(d->waypointList()->columnWidth(0), d->waypointTable->viewport()->width());
             d->close();
         });
     }

@@ -1,6 +1,6 @@
 #include "AppError.h"
 #include "Messages.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
 #include "WaypointList.h"
@@ -12,17 +12,17 @@ namespace {
 // A waypoint list as the editor keeps it: one column, no fixed cells.
 struct List
 {
-    TPubStrGrid grid;
+    StringTable grid;
     List(const QStringList &names = {})
     {
         grid.setAutoSave(false);
-        grid.setFixedRows(0);
-        grid.setFixedCols(0);
-        grid.setColCount(1);
-        grid.setRowCount(int(qMax<qsizetype>(1, names.size())));
-        grid.setCols(0, names);
+        grid.setHeadingRows(0);
+        grid.setHeadingColumns(0);
+        grid.setTableColumnCount(1);
+        grid.setTableRowCount(int(qMax<qsizetype>(1, names.size())));
+        grid.setColumnTexts(0, names);
     }
-    QStringList names() const { return grid.Cols(0); }
+    QStringList names() const { return grid.columnTexts(0); }
 };
 } // namespace
 
@@ -59,7 +59,7 @@ private slots:
         // The names after a NUL byte are not read, and that is said.
         const bool whole = !bytes.contains('\0');
         QCOMPARE(failureOf([&] { LoadWaypointFile(list.grid, path); }).contains(u"nulový bajt"_qs), !whole);
-        QCOMPARE(list.grid.RowCount(), qMax(1, int(names.size())));
+        QCOMPARE(list.grid.tableRowCount(), qMax(1, int(names.size())));
         QCOMPARE(list.names(), names.isEmpty() ? QStringList{QString()} : names);
         // Saved and read again, the list stays the same.
         SaveWaypointFile(list.grid, path);
@@ -132,7 +132,7 @@ private slots:
         DeleteWaypoint(list.grid, 0);
         // The last one empties the single row.
         DeleteWaypoint(list.grid, 0);
-        QCOMPARE(list.grid.RowCount(), 1);
+        QCOMPARE(list.grid.tableRowCount(), 1);
         QCOMPARE(list.names(), QStringList{QString()});
         // The empty row is an entry with empty text.
         QCOMPARE(AddWaypoint(list.grid, QString()), -1);

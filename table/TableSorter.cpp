@@ -1,4 +1,4 @@
-#include "TPubSortStrGrid.h"
+#include "TableSorter.h"
 
 #include "LocaleService.h"
 #include "Messages.h"
@@ -175,12 +175,12 @@ std::vector<int> orderOf(int first, int n, const Convert &keyAt, bool smallRange
 
 } // namespace
 
-TPubSortStrGrid::TPubSortStrGrid(QObject *parent)
+TableSorter::TableSorter(QObject *parent)
     : QObject(parent)
 {
 }
 
-QString TPubSortStrGrid::resultText(int code)
+QString TableSorter::resultText(int code)
 {
     switch (code) {
     case 0: return QStringLiteral("Ok");
@@ -195,15 +195,15 @@ QString TPubSortStrGrid::resultText(int code)
     return QString();
 }
 
-QString TPubSortStrGrid::ResultText() const
+QString TableSorter::resultText() const
 {
     return resultText(m_resultCode);
 }
 
 // The checks in their order; the first that fails gives the code. Both
-// ways of sorting compare the range with RowCount and the key with
-// ColCount.
-int TPubSortStrGrid::check() const
+// ways of sorting compare the range with tableRowCount and the key with
+// tableColumnCount.
+int TableSorter::check() const
 {
     if (!m_grid)
         return 1;
@@ -211,40 +211,40 @@ int TPubSortStrGrid::check() const
         return 2;
     if (m_startIndex < 0)
         return 3;
-    if (m_startIndex > m_grid->RowCount() - 1)
+    if (m_startIndex > m_grid->tableRowCount() - 1)
         return 4;
-    if (m_endIndex > m_grid->RowCount() - 1)
+    if (m_endIndex > m_grid->tableRowCount() - 1)
         return 5;
     if (m_sortIndex < 0)
         return 6;
-    if (m_sortIndex > m_grid->ColCount() - 1)
+    if (m_sortIndex > m_grid->tableColumnCount() - 1)
         return 7;
     return 0;
 }
 
-bool TPubSortStrGrid::Sort()
+bool TableSorter::sort()
 {
     m_resultCode = check();
     if (m_resultCode > 0) {
         if (m_showMessageOnError)
-            Messages::instance().errorDialog(ResultText());
+            Messages::instance().errorDialog(resultText());
         return false;
     }
     reorder();
     return true;
 }
 
-void TPubSortStrGrid::reorder()
+void TableSorter::reorder()
 {
-    TPubStrGrid &grid = *m_grid;
-    const bool byRows = m_howToSort == Row;
+    StringTable &grid = *m_grid;
+    const bool byRows = m_sortAlong == Row;
     const int first = m_startIndex;
     int last = m_endIndex;
     // Sorting columns, the checks let the range reach past the last
     // column. Positions there hold no texts and cannot move, so they are
     // left out: only the columns that exist are sorted.
     if (!byRows)
-        last = std::min(last, grid.ColCount() - 1);
+        last = std::min(last, grid.tableColumnCount() - 1);
     const int n = last - first + 1;
     if (n < 2)
         return;
@@ -256,10 +256,10 @@ void TPubSortStrGrid::reorder()
     };
 
     std::vector<int> sources;
-    switch (m_sortType) {
+    switch (m_keyKind) {
     case Character: {
         const QCollator &collator = LocaleService::instance().collator();
-        const bool fold = !m_caseSensitiv;
+        const bool fold = !m_caseSensitive;
         auto convert = [&](QStringView text) {
             const QString key = fold ? foldAsciiUpper(text) : text.toString();
             return TextKey{collator.sortKey(key), key.isEmpty()};
@@ -294,5 +294,5 @@ void TPubSortStrGrid::reorder()
     if (byRows)
         grid.permuteRows(first, sources);
     else
-        grid.permuteCols(first, sources);
+        grid.permuteColumns(first, sources);
 }

@@ -26,31 +26,31 @@ class HelpWindow;
 class RideLogFiles;
 class RideLogPrefetch;
 class RouteNameBox;
-class TFormStorage;
-class TFormZeptat;
-class TPubSortStrGrid;
-class TPubStrGrid;
-class TPubStrGridView;
+class PlacementStorage;
+class AddRideQuestion;
+class TableSorter;
+class StringTable;
+class StringTableView;
 
 // The main window: the ride log table, the editor panel that always shows
 // the current ride, the totals, and the menus that reach everything else.
-class TForm1 : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     // The data files are in where.folder; rescue copies go to
     // where.userFolder. A prefetch of the ride log file, when given, is
     // taken instead of reading the file when the window is shown.
-    explicit TForm1(const ProgramFolder::Location &where, RideLogPrefetch *prefetch = nullptr,
+    explicit MainWindow(const ProgramFolder::Location &where, RideLogPrefetch *prefetch = nullptr,
                     QWidget *parent = nullptr);
     // programFolder: where the data files are (rescue copies too); empty
     // means the folder of the executable, or the per-user data folder when
     // that is not writable.
-    explicit TForm1(const QString &programFolder = QString(), QWidget *parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(const QString &programFolder = QString(), QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     const QString &rideLogPath() const { return m_rideLogPath; }
-    TPubStrGrid *rideLog() const { return m_log; }
+    StringTable *rideLog() const { return m_log; }
     // Where the data files are.
     const ProgramFolder::Location &location() const { return m_where; }
 
@@ -76,7 +76,7 @@ public:
 
     // After the window is shown: asks whether to add a ride, when the
     // option says so.
-    void zeptat();
+    void askAboutNewRide();
     // Opens a file with the desktop's own program; false when the desktop
     // has none for it. Replaceable, so that a test can stand in.
     std::function<bool(const QString &)> openWithDesktop;
@@ -84,107 +84,100 @@ public:
     HelpWindow *helpWindow() const;
 
     // Controls, named as in the window's description.
-    QToolBar *ToolBar1 = nullptr;
-    QAction *tb_novy = nullptr;
-    QAction *tb_odstranit = nullptr;
-    QAction *tb_celkem = nullptr;
-    QFrame *Panel1 = nullptr;
-    DatePicker *DateTimePicker1 = nullptr;
-    RouteNameBox *Combo_Nazev = nullptr;
-    QLineEdit *Edit_km = nullptr;
-    MaskedTimeEdit *edit_cas = nullptr;
-    QLineEdit *Edit_prumer = nullptr;
-    QSpinBox *Spin_Naroc = nullptr;
-    QLineEdit *Edit_Trasa = nullptr;
-    QPushButton *Btn_edittrasa = nullptr;
-    TPubStrGridView *pbs = nullptr;
-    QFrame *Panel2 = nullptr;
-    QLineEdit *Edit_celkem_km = nullptr;
-    MaskedTimeEdit *Edit_celkem_cas = nullptr;
-    QLineEdit *Edit_celkem_prumer = nullptr;
-    QStatusBar *StatusBar1 = nullptr;
-    QMenu *PopupPocitej = nullptr;
+    QToolBar *rideToolBar = nullptr;
+    QAction *newRideTool = nullptr;
+    QAction *deleteRideTool = nullptr;
+    QAction *totalsTool = nullptr;
+    QFrame *editorPanel = nullptr;
+    DatePicker *dateEdit = nullptr;
+    RouteNameBox *routeNameBox = nullptr;
+    QLineEdit *distanceEdit = nullptr;
+    MaskedTimeEdit *timeEdit = nullptr;
+    QLineEdit *averageEdit = nullptr;
+    QSpinBox *difficultyBox = nullptr;
+    QLineEdit *courseEdit = nullptr;
+    QPushButton *editCourseButton = nullptr;
+    StringTableView *rideTable = nullptr;
+    QFrame *totalsPanel = nullptr;
+    QLineEdit *totalDistanceEdit = nullptr;
+    MaskedTimeEdit *totalTimeEdit = nullptr;
+    QLineEdit *totalAverageEdit = nullptr;
+    QStatusBar *messageBar = nullptr;
+    QMenu *recalculateMenu = nullptr;
     // Sorts the ride log when a heading is clicked.
-    TPubSortStrGrid *PbsSort = nullptr;
+    TableSorter *headingSorter = nullptr;
     // Keeps the window's placement and the start-up option in "store.ini".
-    TFormStorage *FormStorage1 = nullptr;
+    PlacementStorage *placementStorage = nullptr;
     // The start-up question, created when it is first asked.
-    TFormZeptat *FormZeptat = nullptr;
+    AddRideQuestion *addRideQuestion = nullptr;
 
-    QAction *Novzznam1 = nullptr;
-    QAction *Odstranitzznam1 = nullptr;
-    QAction *VratitZaznam1 = nullptr;
-    QAction *ImportGps1 = nullptr;
-    QAction *ObnovitZalohu1 = nullptr;
-    QAction *ExportdoHTML1 = nullptr;
-    QAction *ExportdoCSV1 = nullptr;
-    QAction *UlozitTrasuItem = nullptr;
-    QAction *OdstranitTrasuItem = nullptr;
-    QAction *Pepoetcelkovchhodnot1 = nullptr;
-    QAction *Dlka1 = nullptr;
-    QAction *as1 = nullptr;
-    QAction *Prmr1 = nullptr;
-    QAction *Statistika1 = nullptr;
-    QAction *item_op_novy = nullptr;
-    QAction *Npovda1 = nullptr;
-    QAction *Oaplikaci1 = nullptr;
-    QAction *PrepocitejItem = nullptr;
+    QAction *newRideAction = nullptr;
+    QAction *deleteRideAction = nullptr;
+    QAction *undoDeleteAction = nullptr;
+    QAction *importAction = nullptr;
+    QAction *restoreBackupAction = nullptr;
+    QAction *exportHtmlAction = nullptr;
+    QAction *exportCsvAction = nullptr;
+    QAction *saveRouteAction = nullptr;
+    QAction *deleteRouteAction = nullptr;
+    QAction *recalcTotalsAction = nullptr;
+    QAction *recalcDistanceAction = nullptr;
+    QAction *recalcTimeAction = nullptr;
+    QAction *recalcAverageAction = nullptr;
+    QAction *askOnStartAction = nullptr;
+    QAction *helpAction = nullptr;
+    QAction *aboutAction = nullptr;
+    QAction *recalculateAction = nullptr;
 
 public slots:
-    void FormShow();
+    void afterShown();
 
     // Loads the editors from a row.
-    void pbsSelectCell(int ACol, int ARow);
+    void loadEditors(int column, int row);
 
     // Commits: one editor into its cell of the current row.
-    void DateTimePicker1Exit();
-    void Combo_NazevExit();
-    void Edit_TrasaExit();
-    void Edit_kmExit();
-    void edit_casExit();
-    void Edit_prumerExit();
-    void Spin_NarocExit();
-    void Spin_NarocChange();
-    void DateTimePicker1Change();
+    void commitDate();
+    void commitRouteName();
+    void commitCourse();
+    void commitDistance();
+    void commitTime();
+    void commitAverage();
+    void commitDifficulty();
+    void difficultyStepped();
+    void commitChosenDate();
 
-    void Novzznam1Click();
-    void Odstranitzznam1Click();
+    void addRide();
+    void deleteRide();
     // Brings back the ride deleted last.
-    void VratitZaznam1Click();
+    void undoDelete();
     // Lists the copies of the ride log and restores one.
-    void ObnovitZalohu1Click();
+    void restoreBackup();
 
-    void RecalcTotals();
-    void RecalcDistance();
-    void RecalcTime();
-    void RecalcAverage();
-    void Pepoetcelkovchhodnot1Click() { RecalcTotals(); }
-    void Dlka1Click() { RecalcDistance(); }
-    void as1Click() { RecalcTime(); }
-    void Prmr1Click() { RecalcAverage(); }
-    void PrepocitejItemClick();
+    void recalcTotals();
+    void recalcDistance();
+    void recalcTime();
+    void recalcAverage();
+    void recalculateField();
 
     // Favourite routes.
-    void Combo_NazevDropDown();
-    void Combo_NazevSelect();
-    void UlozitTrasuItemClick();
-    void OdstranitTrasuItemClick();
+    void fillRouteNames();
+    void takePickedRoute();
+    void saveRoute();
+    void deleteRoute();
 
-    void Npovda1Click();
-    void Oaplikaci1Click();
-    void ExportdoHTML1Click();
+    void showHelp();
+    void showAbout();
+    void openExportWindow();
     // The rider's ride files to import, picked in a file dialog.
-    void ImportGps1Click();
+    void pickRideFiles();
     // The ride log as a CSV file for spreadsheets, to a file the rider picks.
-    void ExportdoCSV1Click();
-    // The statistics window over the committed cells.
-    void Statistika1Click();
+    void exportCsv();
     // The waypoint editor for the course field.
-    void Btn_edittrasaClick();
+    void openWaypointEditor();
 
     // Heading clicks: a press in the grid arms, the release on a heading sorts.
-    void pbsMouseDown(Qt::MouseButton button, const QPoint &pos);
-    void pbsMouseUp(Qt::MouseButton button, const QPoint &pos);
+    void tablePressed(Qt::MouseButton button, const QPoint &pos);
+    void tableReleased(Qt::MouseButton button, const QPoint &pos);
 
 public:
     void setVisible(bool visible) override;
@@ -201,14 +194,14 @@ private:
     // The totals fields' width when their texts are short.
     static constexpr int kTotalsWidth = 56;
 
-    void FormCreate();
+    void buildWindow();
     // An item of a menu: the window's member that keeps the action (none
     // when nothing else refers to it), the action's name, its text, its
     // keys and what it does (nothing for a check box). An item without a
     // name is a separator.
     struct MenuItem
     {
-        QAction *TForm1::*member = nullptr;
+        QAction *MainWindow::*member = nullptr;
         QString name;
         QString text;
         QKeySequence keys;
@@ -249,7 +242,7 @@ private:
     struct EditorBinding
     {
         QWidget *editor;
-        void (TForm1::*commit)();
+        void (MainWindow::*commit)();
         QWidget *next;
     };
     void bindEditors();
@@ -262,7 +255,7 @@ private:
     // True when the ride log was taken from the prefetch.
     bool m_prefetched = false;
     QString m_rideLogPath;
-    TPubStrGrid *m_log = nullptr;
+    StringTable *m_log = nullptr;
     RideLogFiles *m_files = nullptr;
     DeletedRides m_deleted;
     // False only while the editors are being loaded from a row.

@@ -15,9 +15,9 @@ class QToolBar;
 class DataKeeper;
 class PanelSplitter;
 class SidePanel;
-class TFormStorage;
-class TPubSortStrGrid;
-class TPubStrGrid;
+class PlacementStorage;
+class TableSorter;
+class StringTable;
 class WaypointTable;
 
 // "Editace trasy": composes a ride's course from the waypoint list kept in
@@ -25,19 +25,19 @@ class WaypointTable;
 // when the window opens; "OK" joins the list back into the field and
 // commits it. The waypoint list is saved whenever the window closes
 // (Esc closes it like the close box).
-class TFormEdit : public QDialog
+class WaypointEditor : public QDialog
 {
     Q_OBJECT
 public:
     // courseEdit: the main window's course field; commitCourse stores its
     // text into the current ride. The waypoint list and the window's
     // placement are kept in the data folder `where`.
-    TFormEdit(QLineEdit *courseEdit, std::function<void()> commitCourse, const ProgramFolder::Location &where,
+    WaypointEditor(QLineEdit *courseEdit, std::function<void()> commitCourse, const ProgramFolder::Location &where,
               QWidget *parent = nullptr);
-    ~TFormEdit() override;
+    ~WaypointEditor() override;
 
-    // The waypoint list shown by pbse.
-    TPubStrGrid *waypointList() const { return m_list; }
+    // The waypoint list shown by waypointTable.
+    StringTable *waypointList() const { return m_list; }
     QString waypointFilePath() const;
     // The course list's entries in order.
     QStringList courseEntries() const;
@@ -48,44 +48,44 @@ public:
     void setDataKeeper(DataKeeper *keeper) { m_keeper = keeper; }
 
     // Controls, named as in the window's description.
-    SidePanel *Panel1 = nullptr;
-    QToolBar *ToolBar1 = nullptr;
-    QAction *tb_novy = nullptr;
-    QAction *tb_smazat = nullptr;
-    QAction *tb_export = nullptr;
-    QAction *tb_import = nullptr;
-    QAction *tb_seradit = nullptr;
-    WaypointTable *pbse = nullptr;
-    PanelSplitter *Splitter1 = nullptr;
-    QFrame *Panel3 = nullptr;
-    QPushButton *btn_Pridat = nullptr;
-    QPushButton *btn_odebrat = nullptr;
-    QPushButton *btn_hotovo = nullptr;
-    QFrame *Panel2 = nullptr;
-    QListWidget *lb = nullptr;
-    QFileDialog *OpenDialog1 = nullptr;
-    QFileDialog *SaveDialog1 = nullptr;
-    TPubSortStrGrid *PbSort = nullptr;
-    TFormStorage *FormStorage2 = nullptr;
+    SidePanel *waypointPanel = nullptr;
+    QToolBar *waypointToolBar = nullptr;
+    QAction *newWaypointAction = nullptr;
+    QAction *deleteWaypointAction = nullptr;
+    QAction *exportListAction = nullptr;
+    QAction *importListAction = nullptr;
+    QAction *sortListAction = nullptr;
+    WaypointTable *waypointTable = nullptr;
+    PanelSplitter *splitter = nullptr;
+    QFrame *buttonPanel = nullptr;
+    QPushButton *addButton = nullptr;
+    QPushButton *removeButton = nullptr;
+    QPushButton *doneButton = nullptr;
+    QFrame *coursePanel = nullptr;
+    QListWidget *courseList = nullptr;
+    QFileDialog *importDialog = nullptr;
+    QFileDialog *exportDialog = nullptr;
+    TableSorter *sorter = nullptr;
+    PlacementStorage *placementStorage = nullptr;
 
 public slots:
     // Opening: placement, the waypoint list, the course list.
-    void FormShow();
-    void tb_novyClick();
-    void tb_smazatClick();
-    void tb_exportClick();
-    void tb_importClick();
-    void tb_seraditClick();
-    void btn_PridatClick();
-    void pbseDblClick();
-    void btn_odebratClick();
-    void btn_hotovoClick();
-    void Panel1Resize();
+    void afterShown();
+    void newWaypoint();
+    void deleteWaypoint();
+    void exportList();
+    void importList();
+    void sortList();
+    void addToCourse();
+    void waypointDoubleClicked();
+    void removeFromCourse();
+    void finish();
+    void waypointPanelResized();
 
 public:
     // Closing: saves the placement and the waypoint list. False when the
     // rider chose to keep the window open after a failure.
-    bool FormClose();
+    bool saveOnClosing();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -102,7 +102,7 @@ private:
     QPointer<QLineEdit> m_courseEdit;
     std::function<void()> m_commitCourse;
     ProgramFolder::Location m_where;
-    TPubStrGrid *m_list = nullptr;
+    StringTable *m_list = nullptr;
     bool m_shown = false;
     // "default.tvb" was there at opening but could not be read, nor
     // copied: it is not written over, so that what it holds is not lost.

@@ -1,4 +1,4 @@
-#include "UnitHTML.h"
+#include "ExportWindow.h"
 #include "AnsiFile.h"
 #include "AtomicWrite.h"
 #include "AppError.h"
@@ -9,7 +9,7 @@
 #include "Messages.h"
 #include "SaveDialog.h"
 #include "SpinEdit.h"
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -40,7 +40,7 @@
 
 #include <limits>
 
-TFormHTML *FormHTML = nullptr;
+ExportWindow *theExportWindow = nullptr;
 
 namespace {
 // The preview shows the page file and nothing else: no scripts, no other
@@ -104,14 +104,14 @@ QPalette withBackground(QPalette p, QRgb rgb)
 }
 } // namespace
 
-TFormHTML::TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where,
+ExportWindow::ExportWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where,
                      QWidget *parent)
     : QDialog(parent), m_log(log), m_settings(settings), m_where(where),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     m_iniPath = m_where.settings();
-    setObjectName(QStringLiteral("FormHTML"));
-    FormHTML = this;
+    setObjectName(QStringLiteral("theExportWindow"));
+    theExportWindow = this;
     setWindowTitle(QStringLiteral("HTML výstup"));
     setModal(true);
     QFont f(QStringLiteral("MS Sans Serif"));
@@ -124,177 +124,177 @@ TFormHTML::TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const ProgramFold
     resize(std::max(622, minimumSizeHint().width()), std::max(365, minimumSizeHint().height()));
 }
 
-TFormHTML::~TFormHTML()
+ExportWindow::~ExportWindow()
 {
     if (m_keeper)
         m_keeper->letGo(QStringLiteral("export look"));
     // The pages go before their profile.
-    delete WebBrowser1;
+    delete preview;
     delete m_printView.data();
-    if (FormHTML == this)
-        FormHTML = nullptr;
+    if (theExportWindow == this)
+        theExportWindow = nullptr;
 }
 
-void TFormHTML::buildControls()
+void ExportWindow::buildControls()
 {
-    Panel2 = new QFrame(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setMinimumHeight(120);
+    previewPanel = new QFrame(this);
+    previewPanel->setObjectName(QStringLiteral("previewPanel"));
+    previewPanel->setMinimumHeight(120);
     m_profile = new QWebEngineProfile(this); // off the record: nothing kept on disk
-    WebBrowser1 = new QWebEngineView(Panel2);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    PreviewPage *page = previewPage(m_profile, WebBrowser1);
-    WebBrowser1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(WebBrowser1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+    preview = new QWebEngineView(previewPanel);
+    preview->setObjectName(QStringLiteral("preview"));
+    PreviewPage *page = previewPage(m_profile, preview);
+    preview->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(preview, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         QMenu menu(this);
-        menu.addAction(WebBrowser1->pageAction(QWebEnginePage::Copy));
-        menu.addAction(WebBrowser1->pageAction(QWebEnginePage::SelectAll));
-        menu.exec(WebBrowser1->mapToGlobal(pos));
+        menu.addAction(preview->pageAction(QWebEnginePage::Copy));
+        menu.addAction(preview->pageAction(QWebEnginePage::SelectAll));
+        menu.exec(preview->mapToGlobal(pos));
     });
-    LblNahled = new QLabel(Panel2);
-    LblNahled->setObjectName(QStringLiteral("LblNahled"));
+    previewLabel = new QLabel(previewPanel);
+    previewLabel->setObjectName(QStringLiteral("previewLabel"));
     // Names from store.ini and error texts are shown, never read as markup.
-    LblNahled->setTextFormat(Qt::PlainText);
-    LblNahled->setWordWrap(true);
-    LblNahled->setContentsMargins(4, 2, 4, 2);
-    LblNahled->setAutoFillBackground(true);
-    LblNahled->setPalette(withBackground(palette(), qRgb(0xFF, 0xFF, 0xE1)));
-    LblNahled->hide();
-    auto *previewLayout = new QVBoxLayout(Panel2);
+    previewLabel->setTextFormat(Qt::PlainText);
+    previewLabel->setWordWrap(true);
+    previewLabel->setContentsMargins(4, 2, 4, 2);
+    previewLabel->setAutoFillBackground(true);
+    previewLabel->setPalette(withBackground(palette(), qRgb(0xFF, 0xFF, 0xE1)));
+    previewLabel->hide();
+    auto *previewLayout = new QVBoxLayout(previewPanel);
     previewLayout->setContentsMargins(0, 0, 0, 0);
     previewLayout->setSpacing(0);
-    previewLayout->addWidget(WebBrowser1, 1);
-    previewLayout->addWidget(LblNahled);
+    previewLayout->addWidget(preview, 1);
+    previewLayout->addWidget(previewLabel);
     m_rebuildTimer = new QTimer(this);
     m_rebuildTimer->setSingleShot(true);
     m_rebuildTimer->setInterval(0);
-    connect(m_rebuildTimer, &QTimer::timeout, this, guardedSlot(this, &TFormHTML::BuildPage));
+    connect(m_rebuildTimer, &QTimer::timeout, this, guardedSlot(this, &ExportWindow::buildPage));
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setAutoFillBackground(true);
-    Panel1->setPalette(withBackground(palette(), qRgb(0xD1, 0xA5, 0xA5)));
+    optionsPanel = new QFrame(this);
+    optionsPanel->setObjectName(QStringLiteral("optionsPanel"));
+    optionsPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    optionsPanel->setAutoFillBackground(true);
+    optionsPanel->setPalette(withBackground(palette(), qRgb(0xD1, 0xA5, 0xA5)));
 
-    BtnFontTable = button(QStringLiteral("BtnFontTable"), QStringLiteral("Font Tabulky"), 105, Panel1);
-    BtnFontTitle = button(QStringLiteral("BtnFontTitle"), QStringLiteral("Font Titulku"), 105, Panel1);
-    BtnBorderSize = button(QStringLiteral("BtnBorderSize"), QStringLiteral("Okraj        "), 105, Panel1);
-    BtnBodyColor = button(QStringLiteral("BtnBodyColor"), QStringLiteral("Barva pozadí"), 105, Panel1);
-    BtnCellColor = button(QStringLiteral("BtnCellColor"), QStringLiteral("Barva tabulky"), 105, Panel1);
-    BtnBorderColor = button(QStringLiteral("BtnBorderColor"), QStringLiteral("Barva okraje"), 105, Panel1);
+    tableFontButton = button(QStringLiteral("tableFontButton"), QStringLiteral("Font Tabulky"), 105, optionsPanel);
+    titleFontButton = button(QStringLiteral("titleFontButton"), QStringLiteral("Font Titulku"), 105, optionsPanel);
+    borderSizeButton = button(QStringLiteral("borderSizeButton"), QStringLiteral("Okraj        "), 105, optionsPanel);
+    pageColourButton = button(QStringLiteral("pageColourButton"), QStringLiteral("Barva pozadí"), 105, optionsPanel);
+    cellColourButton = button(QStringLiteral("cellColourButton"), QStringLiteral("Barva tabulky"), 105, optionsPanel);
+    borderColourButton = button(QStringLiteral("borderColourButton"), QStringLiteral("Barva okraje"), 105, optionsPanel);
 
     // The width field lies over the right part of its button.
-    SpinBorder = new SpinEdit(BtnBorderSize);
-    SpinBorder->setObjectName(QStringLiteral("SpinBorder"));
-    SpinBorder->setRange(HtmlSettings::kMinBorder, HtmlSettings::kMaxBorder);
-    SpinBorder->setValue(0);
-    const int spinWidth = SpinBorder->sizeHint().width();
-    BtnBorderSize->setMinimumWidth(
-        std::max(105, BtnBorderSize->fontMetrics().horizontalAdvance(QStringLiteral("Okraj")) + spinWidth + 16));
-    BtnBorderSize->installEventFilter(this);
+    borderSizeBox = new SpinEdit(borderSizeButton);
+    borderSizeBox->setObjectName(QStringLiteral("borderSizeBox"));
+    borderSizeBox->setRange(HtmlSettings::kMinBorder, HtmlSettings::kMaxBorder);
+    borderSizeBox->setValue(0);
+    const int spinWidth = borderSizeBox->sizeHint().width();
+    borderSizeButton->setMinimumWidth(
+        std::max(105, borderSizeButton->fontMetrics().horizontalAdvance(QStringLiteral("Okraj")) + spinWidth + 16));
+    borderSizeButton->installEventFilter(this);
 
-    auto *titleLabel = new QLabel(QStringLiteral("Titulek: "), Panel1);
-    LblTitle = new QLineEdit(QStringLiteral("Trasovník HTML výstup"), Panel1);
-    LblTitle->setObjectName(QStringLiteral("LblTitle"));
-    LblTitle->setMaxLength(std::numeric_limits<int>::max());
-    LblTitle->setMinimumWidth(240);
+    auto *titleLabel = new QLabel(QStringLiteral("Titulek: "), optionsPanel);
+    titleEdit = new QLineEdit(QStringLiteral("Trasovník HTML výstup"), optionsPanel);
+    titleEdit->setObjectName(QStringLiteral("titleEdit"));
+    titleEdit->setMaxLength(std::numeric_limits<int>::max());
+    titleEdit->setMinimumWidth(240);
     // The title is stored in store.ini, in Windows-1250.
-    keepStorable(LblTitle);
-    titleLabel->setBuddy(LblTitle);
+    keepStorable(titleEdit);
+    titleLabel->setBuddy(titleEdit);
 
-    Checkwrap = new QCheckBox(QStringLiteral("Nezalamovat, zkrátit na "), Panel1);
-    Checkwrap->setObjectName(QStringLiteral("Checkwrap"));
-    Checkwrap->setChecked(true);
-    spinwrap = new SpinEdit(Panel1);
-    spinwrap->setObjectName(QStringLiteral("spinwrap"));
-    spinwrap->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-    spinwrap->setValue(36);
-    spinwrap->setMinimumWidth(spinwrap->fontMetrics().horizontalAdvance(QStringLiteral("99999")) + 30);
-    Label1 = new QLabel(QStringLiteral("znaků"), Panel1);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    cutTextsBox = new QCheckBox(QStringLiteral("Nezalamovat, zkrátit na "), optionsPanel);
+    cutTextsBox->setObjectName(QStringLiteral("cutTextsBox"));
+    cutTextsBox->setChecked(true);
+    cutLengthBox = new SpinEdit(optionsPanel);
+    cutLengthBox->setObjectName(QStringLiteral("cutLengthBox"));
+    cutLengthBox->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    cutLengthBox->setValue(36);
+    cutLengthBox->setMinimumWidth(cutLengthBox->fontMetrics().horizontalAdvance(QStringLiteral("99999")) + 30);
+    cutLengthLabel = new QLabel(QStringLiteral("znaků"), optionsPanel);
+    cutLengthLabel->setObjectName(QStringLiteral("cutLengthLabel"));
 
-    btnReset = button(QStringLiteral("btnReset"), QStringLiteral("Původní hodnoty"), 138, Panel1);
-    Button1 = button(QStringLiteral("Button1"), QStringLiteral("Tovární hodnoty"), 129, Panel1);
+    originalLookButton = button(QStringLiteral("originalLookButton"), QStringLiteral("Původní hodnoty"), 138, optionsPanel);
+    factoryLookButton = button(QStringLiteral("factoryLookButton"), QStringLiteral("Tovární hodnoty"), 129, optionsPanel);
 
-    auto *grid = new QGridLayout(Panel1);
+    auto *grid = new QGridLayout(optionsPanel);
     grid->setContentsMargins(6, 6, 8, 6);
     grid->setHorizontalSpacing(7);
     grid->setVerticalSpacing(5);
-    grid->addWidget(BtnFontTable, 0, 0);
-    grid->addWidget(BtnFontTitle, 1, 0);
-    grid->addWidget(BtnBorderSize, 2, 0);
-    grid->addWidget(BtnBodyColor, 0, 1);
-    grid->addWidget(BtnCellColor, 1, 1);
-    grid->addWidget(BtnBorderColor, 2, 1);
+    grid->addWidget(tableFontButton, 0, 0);
+    grid->addWidget(titleFontButton, 1, 0);
+    grid->addWidget(borderSizeButton, 2, 0);
+    grid->addWidget(pageColourButton, 0, 1);
+    grid->addWidget(cellColourButton, 1, 1);
+    grid->addWidget(borderColourButton, 2, 1);
     auto *titleRow = new QHBoxLayout;
     titleRow->setSpacing(3);
     titleRow->addWidget(titleLabel);
-    titleRow->addWidget(LblTitle, 1);
+    titleRow->addWidget(titleEdit, 1);
     grid->addLayout(titleRow, 0, 2);
     auto *wrapRow = new QHBoxLayout;
     wrapRow->setSpacing(3);
-    wrapRow->addWidget(Checkwrap);
-    wrapRow->addWidget(spinwrap);
-    wrapRow->addWidget(Label1);
+    wrapRow->addWidget(cutTextsBox);
+    wrapRow->addWidget(cutLengthBox);
+    wrapRow->addWidget(cutLengthLabel);
     wrapRow->addStretch(1);
     grid->addLayout(wrapRow, 1, 2);
     auto *resetRow = new QHBoxLayout;
     resetRow->setSpacing(3);
-    resetRow->addWidget(btnReset);
-    resetRow->addWidget(Button1);
+    resetRow->addWidget(originalLookButton);
+    resetRow->addWidget(factoryLookButton);
     resetRow->addStretch(1);
     grid->addLayout(resetRow, 2, 2);
     grid->setColumnStretch(2, 1);
 
-    BtnSave = button(QStringLiteral("BtnSave"), QStringLiteral("Uložit"), 89, this);
-    BtnTisk = button(QStringLiteral("BtnTisk"), QStringLiteral("Tisk"), 89, this);
-    btnVzhled = button(QStringLiteral("btnVzhled"), QStringLiteral("Vzhled stránky"), 89, this);
-    btnStorno = button(QStringLiteral("btnStorno"), QStringLiteral("Zavřít"), 89, this);
+    saveButton = button(QStringLiteral("saveButton"), QStringLiteral("Uložit"), 89, this);
+    printButton = button(QStringLiteral("printButton"), QStringLiteral("Tisk"), 89, this);
+    pageSetupButton = button(QStringLiteral("pageSetupButton"), QStringLiteral("Vzhled stránky"), 89, this);
+    closeButton = button(QStringLiteral("closeButton"), QStringLiteral("Zavřít"), 89, this);
     auto *buttons = new QVBoxLayout;
     buttons->setSpacing(4);
-    for (QPushButton *b : {BtnSave, BtnTisk, btnVzhled, btnStorno})
+    for (QPushButton *b : {saveButton, printButton, pageSetupButton, closeButton})
         buttons->addWidget(b);
     buttons->addStretch(1);
 
     auto *bottom = new QHBoxLayout;
     bottom->setSpacing(4);
-    bottom->addWidget(Panel1, 1);
+    bottom->addWidget(optionsPanel, 1);
     bottom->addLayout(buttons);
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 5, 3);
     outer->setSpacing(6);
-    outer->addWidget(Panel2, 1);
+    outer->addWidget(previewPanel, 1);
     auto *bottomIndent = new QHBoxLayout;
     bottomIndent->setContentsMargins(3, 0, 0, 0);
     bottomIndent->addLayout(bottom);
     outer->addLayout(bottomIndent);
 
-    FontDialog1 = new FontColorDialog(this);
-    FontDialog1->setObjectName(QStringLiteral("FontDialog1"));
-    ColorDialog1 = new QColorDialog(this);
-    ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
-    ColorDialog1->setWindowTitle(QStringLiteral("Barva"));
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
-    setUpSaveDialog(*SaveDialog1, QStringLiteral("Html soubor (*.htm *.html)"), QStringLiteral("htm"));
-    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    fontDialog = new FontColorDialog(this);
+    fontDialog->setObjectName(QStringLiteral("fontDialog"));
+    colourDialog = new QColorDialog(this);
+    colourDialog->setObjectName(QStringLiteral("colourDialog"));
+    colourDialog->setWindowTitle(QStringLiteral("Barva"));
+    saveDialog = new QFileDialog(this);
+    saveDialog->setObjectName(QStringLiteral("saveDialog"));
+    setUpSaveDialog(*saveDialog, QStringLiteral("Html soubor (*.htm *.html)"), QStringLiteral("htm"));
+    saveDialog->setOption(QFileDialog::DontConfirmOverwrite);
 
-    connect(BtnFontTable, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnFontTableClick));
-    connect(BtnFontTitle, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnFontTitleClick));
-    connect(BtnBodyColor, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnBodyColorClick));
-    connect(BtnCellColor, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnCellColorClick));
-    connect(BtnBorderColor, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnBorderColorClick));
-    connect(BtnBorderSize, &QPushButton::clicked, this, &TFormHTML::BtnBorderSizeClick);
-    connect(SpinBorder, &SpinEdit::textValueChanged, this, guardedSlot(this, &TFormHTML::SpinBorderChange));
-    connect(LblTitle, &QLineEdit::textChanged, this, guardedSlot(this, &TFormHTML::rebuild));
-    connect(Checkwrap, &QCheckBox::toggled, this, guardedSlot(this, &TFormHTML::CheckwrapClick));
-    connect(spinwrap, &SpinEdit::textValueChanged, this, guardedSlot(this, &TFormHTML::rebuild));
-    connect(btnReset, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::btnResetClick));
-    connect(Button1, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::Button1Click));
-    connect(BtnSave, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnSaveClick));
-    connect(BtnTisk, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::BtnTiskClick));
-    connect(btnVzhled, &QPushButton::clicked, this, guardedSlot(this, &TFormHTML::btnVzhledClick));
-    connect(btnStorno, &QPushButton::clicked, this, &QWidget::close);
+    connect(tableFontButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::chooseTableFont));
+    connect(titleFontButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::chooseTitleFont));
+    connect(pageColourButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::choosePageColour));
+    connect(cellColourButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::chooseCellColour));
+    connect(borderColourButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::chooseBorderColour));
+    connect(borderSizeButton, &QPushButton::clicked, this, &ExportWindow::borderSizeClicked);
+    connect(borderSizeBox, &SpinEdit::textValueChanged, this, guardedSlot(this, &ExportWindow::borderSizeChanged));
+    connect(titleEdit, &QLineEdit::textChanged, this, guardedSlot(this, &ExportWindow::rebuild));
+    connect(cutTextsBox, &QCheckBox::toggled, this, guardedSlot(this, &ExportWindow::cutTextsToggled));
+    connect(cutLengthBox, &SpinEdit::textValueChanged, this, guardedSlot(this, &ExportWindow::rebuild));
+    connect(originalLookButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::restoreOriginalLook));
+    connect(factoryLookButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::restoreFactoryLook));
+    connect(saveButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::savePage));
+    connect(printButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::print));
+    connect(pageSetupButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::pageSetup));
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status) {
                 if (status != QWebEnginePage::NormalTerminationStatus)
@@ -302,18 +302,18 @@ void TFormHTML::buildControls()
             });
 }
 
-bool TFormHTML::eventFilter(QObject *watched, QEvent *event)
+bool ExportWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == BtnBorderSize && event->type() == QEvent::Resize) {
-        const QSize hint = SpinBorder->sizeHint();
-        const int h = std::min(hint.height(), BtnBorderSize->height());
-        SpinBorder->setGeometry(BtnBorderSize->width() - hint.width(), (BtnBorderSize->height() - h) / 2,
+    if (watched == borderSizeButton && event->type() == QEvent::Resize) {
+        const QSize hint = borderSizeBox->sizeHint();
+        const int h = std::min(hint.height(), borderSizeButton->height());
+        borderSizeBox->setGeometry(borderSizeButton->width() - hint.width(), (borderSizeButton->height() - h) / 2,
                                 hint.width(), h);
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void TFormHTML::showEvent(QShowEvent *event)
+void ExportWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (m_shown)
@@ -323,15 +323,15 @@ void TFormHTML::showEvent(QShowEvent *event)
         const QRect over = owner->window()->frameGeometry();
         move(over.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
     }
-    runGuarded([this] { FormShow(); });
+    runGuarded([this] { afterShown(); });
 }
 
-void TFormHTML::FormShow()
+void ExportWindow::afterShown()
 {
     {
         m_loading = true;
         const auto loaded = qScopeGuard([this] { m_loading = false; });
-        LoadHtmlSettings();
+        loadSettings();
         putBorderSize();
     }
     if (m_keeper) {
@@ -342,10 +342,10 @@ void TFormHTML::FormShow()
         data.version = [this] { return quint64(qHash(currentSettings())); };
         m_keeper->hold(QStringLiteral("export look"), data);
     }
-    BuildPage();
+    buildPage();
 }
 
-void TFormHTML::LoadHtmlSettings()
+void ExportWindow::loadSettings()
 {
     // The last three are held by their controls; building and saving take
     // them from there.
@@ -366,33 +366,33 @@ void TFormHTML::LoadHtmlSettings()
         if (!m_keptSettingsCopy.isEmpty())
             m_fontNote += QStringLiteral(" Původní soubor je uložen jako „%1“.").arg(m_keptSettingsCopy);
     }
-    LblTitle->setText(m_settings.Title);
-    Checkwrap->setChecked(m_settings.usewrap);
-    spinwrap->setTextValue(m_settings.zkraceni);
+    titleEdit->setText(m_settings.title);
+    cutTextsBox->setChecked(m_settings.cutLongTexts);
+    cutLengthBox->setTextValue(m_settings.cutLength);
 }
 
-void TFormHTML::SaveHtmlSettings()
+void ExportWindow::saveSettings()
 {
     m_settings = currentSettings();
     HtmlSettingsFile::save(m_iniPath, m_settings);
 }
 
-void TFormHTML::putBorderSize()
+void ExportWindow::putBorderSize()
 {
-    m_settings.BorderSize = std::clamp(m_settings.BorderSize, HtmlSettings::kMinBorder, HtmlSettings::kMaxBorder);
-    SpinBorder->setTextValue(m_settings.BorderSize);
+    m_settings.borderSize = std::clamp(m_settings.borderSize, HtmlSettings::kMinBorder, HtmlSettings::kMaxBorder);
+    borderSizeBox->setTextValue(m_settings.borderSize);
 }
 
-HtmlSettings TFormHTML::currentSettings() const
+HtmlSettings ExportWindow::currentSettings() const
 {
     HtmlSettings s = m_settings;
-    s.Title = LblTitle->text();
-    s.usewrap = Checkwrap->isChecked();
-    s.zkraceni = spinwrap->textValue();
+    s.title = titleEdit->text();
+    s.cutLongTexts = cutTextsBox->isChecked();
+    s.cutLength = cutLengthBox->textValue();
     return s;
 }
 
-void TFormHTML::BuildPage()
+void ExportWindow::buildPage()
 {
     m_rebuildTimer->stop();
     const BuiltPage built = BuildHtmlPage(currentSettings(), m_log, m_where,
@@ -403,7 +403,7 @@ void TFormHTML::BuildPage()
     } else {
         showUnwrittenPreview(built.bytes, built.failure);
     }
-    const int rides = std::max(0, m_log.RowCount() - 1);
+    const int rides = std::max(0, m_log.tableRowCount() - 1);
     m_rideNote = rides <= kPreviewRides
                      ? QString()
                      : QStringLiteral("Náhled ukazuje prvních %1 z %2 jízd. Uložená a vytištěná stránka "
@@ -414,20 +414,20 @@ void TFormHTML::BuildPage()
     updateNote();
 }
 
-bool TFormHTML::isRebuildPending() const
+bool ExportWindow::isRebuildPending() const
 {
     return m_rebuildTimer->isActive();
 }
 
-void TFormHTML::rebuildNow()
+void ExportWindow::rebuildNow()
 {
     // While the settings load, the controls change one after another; one
     // build follows at the end with all of them.
     if (!m_loading)
-        BuildPage();
+        buildPage();
 }
 
-void TFormHTML::rebuild()
+void ExportWindow::rebuild()
 {
     // Keys handled in one pass of the event loop (a burst of them, or the
     // steps of one edit) make one page. A keystroke after them builds the
@@ -438,20 +438,20 @@ void TFormHTML::rebuild()
         m_rebuildTimer->start();
 }
 
-void TFormHTML::flushRebuild()
+void ExportWindow::flushRebuild()
 {
     if (isRebuildPending())
-        BuildPage();
+        buildPage();
 }
 
-void TFormHTML::showPreview(const QString &path)
+void ExportWindow::showPreview(const QString &path)
 {
     m_previewUrl = QUrl::fromLocalFile(path);
-    static_cast<PreviewPage *>(WebBrowser1->page())->allowed = m_previewUrl;
-    WebBrowser1->load(m_previewUrl);
+    static_cast<PreviewPage *>(preview->page())->allowed = m_previewUrl;
+    preview->load(m_previewUrl);
 }
 
-void TFormHTML::showUnwrittenPreview(const QByteArray &page, const QString &failure)
+void ExportWindow::showUnwrittenPreview(const QByteArray &page, const QString &failure)
 {
     // The preview still shows the new page, from a file of its own.
     m_unwrittenPreview = temporaryPage("trasovnik-nahled", page);
@@ -464,7 +464,7 @@ void TFormHTML::showUnwrittenPreview(const QByteArray &page, const QString &fail
     }
 }
 
-void TFormHTML::previewRendererEnded()
+void ExportWindow::previewRendererEnded()
 {
     // Said in the window, and the page loaded again in a new renderer; a
     // renderer that keeps ending is not restarted for ever.
@@ -474,7 +474,7 @@ void TFormHTML::previewRendererEnded()
                                         "načítá znovu.");
         QTimer::singleShot(0, this, [this] {
             if (!m_previewUrl.isEmpty())
-                WebBrowser1->load(m_previewUrl);
+                preview->load(m_previewUrl);
         });
     } else {
         m_rendererNote = QStringLiteral("Náhled nelze zobrazit: proces prohlížeče opakovaně skončil.");
@@ -482,106 +482,106 @@ void TFormHTML::previewRendererEnded()
     updateNote();
 }
 
-void TFormHTML::updateNote()
+void ExportWindow::updateNote()
 {
     QStringList lines;
     for (const QString *note : {&m_rendererNote, &m_fileNote, &m_fontNote, &m_rideNote})
         if (!note->isEmpty())
             lines.append(*note);
-    LblNahled->setText(lines.join(u'\n'));
-    LblNahled->setVisible(!lines.isEmpty());
+    previewLabel->setText(lines.join(u'\n'));
+    previewLabel->setVisible(!lines.isEmpty());
 }
 
-void TFormHTML::chooseFont(QString &name, qint32 &size, qint32 &color)
+void ExportWindow::chooseFont(QString &name, qint32 &size, qint32 &color)
 {
-    FontDialog1->setFamily(name);
-    FontDialog1->setPointSize(size);
-    FontDialog1->setColor(colorValueToRgb(color));
-    if (FontDialog1->exec() != QDialog::Accepted)
+    fontDialog->setFamily(name);
+    fontDialog->setPointSize(size);
+    fontDialog->setColor(colorValueToRgb(color));
+    if (fontDialog->exec() != QDialog::Accepted)
         return;
-    name = FontDialog1->family();
-    size = FontDialog1->pointSize();
-    color = rgbToColorValue(FontDialog1->color());
-    BuildPage();
+    name = fontDialog->family();
+    size = fontDialog->pointSize();
+    color = rgbToColorValue(fontDialog->color());
+    buildPage();
 }
 
-void TFormHTML::chooseColor(qint32 &color)
+void ExportWindow::chooseColor(qint32 &color)
 {
-    ColorDialog1->setCurrentColor(QColor(colorValueToRgb(color)));
-    if (ColorDialog1->exec() == QDialog::Accepted)
-        color = rgbToColorValue(ColorDialog1->selectedColor().rgb());
-    BuildPage();
+    colourDialog->setCurrentColor(QColor(colorValueToRgb(color)));
+    if (colourDialog->exec() == QDialog::Accepted)
+        color = rgbToColorValue(colourDialog->selectedColor().rgb());
+    buildPage();
 }
 
-void TFormHTML::BtnFontTableClick()
+void ExportWindow::chooseTableFont()
 {
-    chooseFont(m_settings.FontTableName, m_settings.FontTableSize, m_settings.FontTableColor);
+    chooseFont(m_settings.tableFontName, m_settings.tableFontSize, m_settings.tableFontColour);
 }
 
-void TFormHTML::BtnFontTitleClick()
+void ExportWindow::chooseTitleFont()
 {
-    chooseFont(m_settings.FontTitleName, m_settings.FontTitleSize, m_settings.FontTitleColor);
+    chooseFont(m_settings.titleFontName, m_settings.titleFontSize, m_settings.titleFontColour);
 }
 
-void TFormHTML::BtnBodyColorClick()
+void ExportWindow::choosePageColour()
 {
-    chooseColor(m_settings.BodyColor);
+    chooseColor(m_settings.pageColour);
 }
 
-void TFormHTML::BtnCellColorClick()
+void ExportWindow::chooseCellColour()
 {
-    chooseColor(m_settings.TableColor);
+    chooseColor(m_settings.tableColour);
 }
 
-void TFormHTML::BtnBorderColorClick()
+void ExportWindow::chooseBorderColour()
 {
-    chooseColor(m_settings.BorderColor);
+    chooseColor(m_settings.borderColour);
 }
 
-void TFormHTML::BtnBorderSizeClick()
+void ExportWindow::borderSizeClicked()
 {
-    SpinBorder->setFocus(Qt::OtherFocusReason);
-    SpinBorder->selectAll();
+    borderSizeBox->setFocus(Qt::OtherFocusReason);
+    borderSizeBox->selectAll();
 }
 
-void TFormHTML::SpinBorderChange()
+void ExportWindow::borderSizeChanged()
 {
-    m_settings.BorderSize = SpinBorder->textValue();
+    m_settings.borderSize = borderSizeBox->textValue();
     rebuild();
 }
 
-void TFormHTML::CheckwrapClick()
+void ExportWindow::cutTextsToggled()
 {
-    spinwrap->setEnabled(Checkwrap->isChecked());
+    cutLengthBox->setEnabled(cutTextsBox->isChecked());
     rebuildNow();
 }
 
-void TFormHTML::btnResetClick()
+void ExportWindow::restoreOriginalLook()
 {
-    FormShow();
+    afterShown();
 }
 
-void TFormHTML::Button1Click()
+void ExportWindow::restoreFactoryLook()
 {
     HtmlSettingsFile::erase(m_iniPath);
-    btnResetClick();
+    restoreOriginalLook();
 }
 
-void TFormHTML::BtnSaveClick()
+void ExportWindow::savePage()
 {
     flushRebuild();
-    SaveHtmlSettings();
+    saveSettings();
     if (!m_lastSaveName.isEmpty())
-        SaveDialog1->selectFile(m_lastSaveName);
-    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+        saveDialog->selectFile(m_lastSaveName);
+    if (saveDialog->exec() != QDialog::Accepted || saveDialog->selectedFiles().isEmpty())
         return;
-    m_lastSaveName = SaveDialog1->selectedFiles().constFirst();
+    m_lastSaveName = saveDialog->selectedFiles().constFirst();
     // The whole page, however many rides the preview leaves out.
     AtomicWrite::replaceFile(m_lastSaveName, HtmlPage::bytes(currentSettings(), m_log));
-    rememberFolder(SaveDialog1->defaultSuffix(), m_lastSaveName);
+    rememberFolder(saveDialog->defaultSuffix(), m_lastSaveName);
 }
 
-void TFormHTML::BtnTiskClick()
+void ExportWindow::print()
 {
     if (m_printing)
         return;
@@ -591,12 +591,12 @@ void TFormHTML::BtnTiskClick()
     if (dialog.exec() != QDialog::Accepted)
         return;
     m_printing = true;
-    BtnTisk->setEnabled(false);
-    btnVzhled->setEnabled(false);
+    printButton->setEnabled(false);
+    pageSetupButton->setEnabled(false);
     startPrint();
 }
 
-void TFormHTML::startPrint()
+void ExportWindow::startPrint()
 {
     // The whole page, which may hold far more rides than the preview, is
     // loaded into a view of its own that is never shown.
@@ -617,11 +617,11 @@ void TFormHTML::startPrint()
             printDone(false);
     }, Qt::SingleShotConnection);
     connect(page, &QWebEnginePage::renderProcessTerminated, this, [this] { printDone(false); });
-    connect(m_printView, &QWebEngineView::printFinished, this, &TFormHTML::printDone);
+    connect(m_printView, &QWebEngineView::printFinished, this, &ExportWindow::printDone);
     m_printView->load(page->allowed);
 }
 
-void TFormHTML::sendToPrinter()
+void ExportWindow::sendToPrinter()
 {
     if (m_printer->outputFormat() != QPrinter::PdfFormat || m_printer->outputFileName().isEmpty()) {
         m_printView->print(m_printer.get());
@@ -639,13 +639,13 @@ void TFormHTML::sendToPrinter()
         m_printer->pageLayout(), m_printer->pageRanges());
 }
 
-void TFormHTML::printDone(bool ok)
+void ExportWindow::printDone(bool ok)
 {
     if (!m_printing)
         return;
     m_printing = false;
-    BtnTisk->setEnabled(true);
-    btnVzhled->setEnabled(true);
+    printButton->setEnabled(true);
+    pageSetupButton->setEnabled(true);
     // The view goes once its signal has returned; its renderer with it.
     if (m_printView)
         m_printView->deleteLater();
@@ -659,7 +659,7 @@ void TFormHTML::printDone(bool ok)
     }
 }
 
-void TFormHTML::btnVzhledClick()
+void ExportWindow::pageSetup()
 {
     if (m_printing)
         return;
@@ -668,7 +668,7 @@ void TFormHTML::btnVzhledClick()
     dialog.exec();
 }
 
-void TFormHTML::done(int result)
+void ExportWindow::done(int result)
 {
     // The printer must live until its print is done: the window closes
     // then.
@@ -676,7 +676,7 @@ void TFormHTML::done(int result)
         m_closeAfterPrint = true;
         return;
     }
-    const QString failure = failureOf([this] { SaveHtmlSettings(); });
+    const QString failure = failureOf([this] { saveSettings(); });
     // The program is ending: the keeper has written the look (or kept it).
     if (!failure.isEmpty() && !(m_keeper && m_keeper->isEnding())) {
         Messages::instance().failure(failure);

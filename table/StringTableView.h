@@ -1,5 +1,5 @@
 #pragma once
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 
 #include <QBrush>
 #include <QColor>
@@ -7,15 +7,15 @@
 #include <QTableView>
 #include <functional>
 
-// Shows a TPubStrGrid: its fixed row as the horizontal header, its fixed
+// Shows a StringTable: its fixed row as the horizontal header, its fixed
 // column as the vertical header. Keeps the grid's sizes and the view's in
 // step, reports mouse presses and releases anywhere in the table (headings
 // included) and the row about to become current.
-class TPubStrGridView : public QTableView
+class StringTableView : public QTableView
 {
     Q_OBJECT
 public:
-    enum DrawStateFlag { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
+    enum DrawStateFlag { Selected = 1, Focused = 2, Heading = 4 };
     Q_DECLARE_FLAGS(DrawState, DrawStateFlag)
 
     // What a cell is painted with; the colour hook may change any of it.
@@ -25,30 +25,30 @@ public:
         QFont font;
         QColor textColor;
     };
-    // (Sender, ARow, ACol, state, paint): row before column.
-    using TGridColorEvent = std::function<void(TPubStrGridView *, int, int, DrawState, CellPaint &)>;
-    // Owner drawing when the grid's DefaultDrawing is off.
-    using TDrawCellEvent = std::function<void(TPubStrGridView *, int, int, const QRect &, DrawState, QPainter *)>;
+    // (Sender, row, column, state, paint): row before column.
+    using CellPainter = std::function<void(StringTableView *, int, int, DrawState, CellPaint &)>;
+    // Owner drawing when the grid's defaultDrawing is off.
+    using CellDrawer = std::function<void(StringTableView *, int, int, const QRect &, DrawState, QPainter *)>;
 
-    explicit TPubStrGridView(QWidget *parent = nullptr);
+    explicit StringTableView(QWidget *parent = nullptr);
 
-    void setGrid(TPubStrGrid *grid);
-    TPubStrGrid *grid() const { return m_grid; }
+    void setGrid(StringTable *grid);
+    StringTable *grid() const { return m_grid; }
 
     // Current row and column in grid positions (fixed ones included).
-    int Row() const;
-    int Col() const;
-    void setRow(int row);
+    int currentRow() const;
+    int currentColumn() const;
+    void setCurrentRow(int row);
 
     // The cell under a position given in this widget's coordinates;
     // false when the position is on no cell.
-    bool MouseToCell(const QPoint &pos, int &ACol, int &ARow) const;
+    bool cellAt(const QPoint &pos, int &column, int &row) const;
 
-    TGridColorEvent OnGetCellColor;
-    TDrawCellEvent OnDrawCell;
+    CellPainter cellPainter;
+    CellDrawer cellDrawer;
     // Called with every in-place editor the view makes (a QLineEdit for
     // text), before it is shown: the owner may restrict what it takes.
-    std::function<void(QWidget *editor)> OnEditorCreated;
+    std::function<void(QWidget *editor)> editorCreated;
 
     // Re-applies the grid's options, sizes and headings.
     void syncFromGrid();
@@ -70,7 +70,7 @@ public:
 
 signals:
     // The row (and column) that has just become current.
-    void selectCell(int ACol, int ARow);
+    void selectCell(int column, int row);
     // A mouse press or release in the table, position in widget
     // coordinates. A press that starts a column resize is not reported.
     void gridMousePress(Qt::MouseButton button, const QPoint &pos);
@@ -89,8 +89,8 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
-    friend class PubStrGridDelegate;
-    friend class PubStrGridHeader;
+    friend class StringTableDelegate;
+    friend class StringTableHeader;
     bool onResizeHandle(const QPoint &headerPos) const;
     void applySizes();
     void applyColWidth(int col);
@@ -101,7 +101,7 @@ private:
     int shownWidth(int gridWidth) const;
     int gridWidth(int shownWidth) const;
 
-    TPubStrGrid *m_grid = nullptr;
+    StringTable *m_grid = nullptr;
     bool m_oldUnits = false;
     QStringList m_widthSamples;
     double m_widthScale = 1;
@@ -113,4 +113,4 @@ private:
     int m_keptScroll = 0;
 };
 
-Q_DECLARE_OPERATORS_FOR_FLAGS(TPubStrGridView::DrawState)
+Q_DECLARE_OPERATORS_FOR_FLAGS(StringTableView::DrawState)

@@ -24,7 +24,7 @@ class QTimer;
 class QWebEngineProfile;
 class QWebEngineView;
 class SpinEdit;
-class TPubStrGrid;
+class StringTable;
 
 // "HTML výstup": the ride log as an HTML page in a live preview, the
 // page's look (fonts, colours, border, title, cutting of long texts) kept
@@ -35,7 +35,7 @@ class TPubStrGrid;
 // overtakes before it is shown). It shows at most the first kPreviewRides
 // rides; "Uložit" and "Tisk" always take the whole page, built then from
 // the newest settings. The look is stored however the window is closed.
-class TFormHTML : public QDialog
+class ExportWindow : public QDialog
 {
     Q_OBJECT
 public:
@@ -43,9 +43,9 @@ public:
 
     // `settings` is the program's one record of the page's look; it is
     // reloaded from store.ini at every opening.
-    TFormHTML(TPubStrGrid &log, HtmlSettings &settings, const ProgramFolder::Location &where,
+    ExportWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where,
               QWidget *parent = nullptr);
-    ~TFormHTML() override;
+    ~ExportWindow() override;
 
     // While the window is open, the keeper knows the page's look, so that
     // the program writes it when it is told to end.
@@ -55,40 +55,40 @@ public:
     QPrinter *printer() const { return m_printer.get(); }
     bool isPrinting() const { return m_printing; }
 
-    QFrame *Panel2 = nullptr;
-    QWebEngineView *WebBrowser1 = nullptr;
+    QFrame *previewPanel = nullptr;
+    QWebEngineView *preview = nullptr;
     // Under the preview: what it leaves out, and what went wrong with it.
-    QLabel *LblNahled = nullptr;
-    QFrame *Panel1 = nullptr;
-    QPushButton *BtnFontTable = nullptr;
-    QPushButton *BtnFontTitle = nullptr;
-    QPushButton *BtnBorderSize = nullptr;
-    SpinEdit *SpinBorder = nullptr;
-    QPushButton *BtnBodyColor = nullptr;
-    QPushButton *BtnCellColor = nullptr;
-    QPushButton *BtnBorderColor = nullptr;
-    QLineEdit *LblTitle = nullptr;
-    QCheckBox *Checkwrap = nullptr;
-    SpinEdit *spinwrap = nullptr;
-    QLabel *Label1 = nullptr;
-    QPushButton *btnReset = nullptr;
-    QPushButton *Button1 = nullptr;
-    QPushButton *BtnSave = nullptr;
-    QPushButton *BtnTisk = nullptr;
-    QPushButton *btnVzhled = nullptr;
-    QPushButton *btnStorno = nullptr;
+    QLabel *previewLabel = nullptr;
+    QFrame *optionsPanel = nullptr;
+    QPushButton *tableFontButton = nullptr;
+    QPushButton *titleFontButton = nullptr;
+    QPushButton *borderSizeButton = nullptr;
+    SpinEdit *borderSizeBox = nullptr;
+    QPushButton *pageColourButton = nullptr;
+    QPushButton *cellColourButton = nullptr;
+    QPushButton *borderColourButton = nullptr;
+    QLineEdit *titleEdit = nullptr;
+    QCheckBox *cutTextsBox = nullptr;
+    SpinEdit *cutLengthBox = nullptr;
+    QLabel *cutLengthLabel = nullptr;
+    QPushButton *originalLookButton = nullptr;
+    QPushButton *factoryLookButton = nullptr;
+    QPushButton *saveButton = nullptr;
+    QPushButton *printButton = nullptr;
+    QPushButton *pageSetupButton = nullptr;
+    QPushButton *closeButton = nullptr;
 
-    FontColorDialog *FontDialog1 = nullptr;
-    QColorDialog *ColorDialog1 = nullptr;
-    QFileDialog *SaveDialog1 = nullptr;
+    FontColorDialog *fontDialog = nullptr;
+    QColorDialog *colourDialog = nullptr;
+    QFileDialog *saveDialog = nullptr;
 
     // Reads section HtmlSet into the settings and the three controls.
-    void LoadHtmlSettings();
+    void loadSettings();
     // Writes all thirteen keys. Throws AppError("Unable to write to ...").
-    void SaveHtmlSettings();
+    void saveSettings();
     // Builds the preview page from the settings and the controls and
     // shows it.
-    void BuildPage();
+    void buildPage();
     // A change in a text or number field is not in the page yet.
     bool isRebuildPending() const;
 
@@ -99,20 +99,20 @@ signals:
     void printingFinished(bool ok);
 
 private:
-    void FormShow();
-    void BtnFontTableClick();
-    void BtnFontTitleClick();
-    void BtnBodyColorClick();
-    void BtnCellColorClick();
-    void BtnBorderColorClick();
-    void BtnBorderSizeClick();
-    void SpinBorderChange();
-    void CheckwrapClick();
-    void btnResetClick();
-    void Button1Click();
-    void BtnSaveClick();
-    void BtnTiskClick();
-    void btnVzhledClick();
+    void afterShown();
+    void chooseTableFont();
+    void chooseTitleFont();
+    void choosePageColour();
+    void chooseCellColour();
+    void chooseBorderColour();
+    void borderSizeClicked();
+    void borderSizeChanged();
+    void cutTextsToggled();
+    void restoreOriginalLook();
+    void restoreFactoryLook();
+    void savePage();
+    void print();
+    void pageSetup();
 
     void buildControls();
     void chooseFont(QString &name, qint32 &size, qint32 &color);
@@ -135,7 +135,7 @@ private:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    TPubStrGrid &m_log;
+    StringTable &m_log;
     HtmlSettings &m_settings;
     ProgramFolder::Location m_where;
     QString m_iniPath;
@@ -161,4 +161,4 @@ private:
 };
 
 // The one export window while it is open.
-extern TFormHTML *FormHTML;
+extern ExportWindow *theExportWindow;

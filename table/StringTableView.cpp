@@ -1,4 +1,4 @@
-#include "TPubStrGridView.h"
+#include "StringTableView.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -36,56 +36,56 @@ void drawFocusMark(QPainter *p, const QRect &r, const QColor &colour)
 // Room the cell text leaves on each side (the text band of the painting).
 constexpr int kTextMargin = 2;
 
-int alignmentFlags(TPubStrGrid::TAlignment a)
+int alignmentFlags(StringTable::Alignment a)
 {
     switch (a) {
-    case TPubStrGrid::taRightJustify: return Qt::AlignRight;
-    case TPubStrGrid::taCenter: return Qt::AlignHCenter;
-    case TPubStrGrid::taLeftJustify: break;
+    case StringTable::RightAligned: return Qt::AlignRight;
+    case StringTable::Centred: return Qt::AlignHCenter;
+    case StringTable::LeftAligned: break;
     }
     return Qt::AlignLeft;
 }
 } // namespace
 
-class PubStrGridDelegate : public QStyledItemDelegate
+class StringTableDelegate : public QStyledItemDelegate
 {
 public:
-    explicit PubStrGridDelegate(TPubStrGridView *view)
+    explicit StringTableDelegate(StringTableView *view)
         : QStyledItemDelegate(view), m_view(view) {}
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
     {
-        TPubStrGrid *g = m_view->grid();
+        StringTable *g = m_view->grid();
         if (!g)
             return;
         const int col = g->gridCol(index.column());
         const int row = g->gridRow(index.row());
-        const auto opts = g->Options();
+        const auto opts = g->options();
         const QPalette &pal = option.palette;
 
-        TPubStrGridView::DrawState state;
+        StringTableView::DrawState state;
         const bool selected = option.state & QStyle::State_Selected;
         const bool focused = option.state & QStyle::State_HasFocus;
         if (selected)
-            state |= TPubStrGridView::gdSelected;
+            state |= StringTableView::Selected;
         if (focused)
-            state |= TPubStrGridView::gdFocused;
+            state |= StringTableView::Focused;
 
-        TPubStrGridView::CellPaint cell{pal.brush(QPalette::Base), option.font,
+        StringTableView::CellPaint cell{pal.brush(QPalette::Base), option.font,
                                         pal.color(QPalette::Text)};
         const bool highlight = selected
-                               && !(focused && !opts.testFlag(TPubStrGrid::goDrawFocusSelected)
-                                    && !opts.testFlag(TPubStrGrid::goRowSelect));
+                               && !(focused && !opts.testFlag(StringTable::DrawFocusSelected)
+                                    && !opts.testFlag(StringTable::RowSelect));
         if (highlight) {
             cell.brush = pal.brush(QPalette::Highlight);
             cell.textColor = pal.color(QPalette::HighlightedText);
         }
-        if (m_view->OnGetCellColor)
-            m_view->OnGetCellColor(m_view, row, col, state, cell);
+        if (m_view->cellPainter)
+            m_view->cellPainter(m_view, row, col, state, cell);
 
         const QRect r = option.rect;
-        if (g->DefaultDrawing()) {
+        if (g->defaultDrawing()) {
             painter->save();
             painter->fillRect(r, cell.brush);
             painter->setFont(cell.font);
@@ -104,10 +104,10 @@ public:
             // Also in whole-row selection: Tab moves from cell to cell.
             if (focused)
                 drawFocusMark(painter, r, cell.textColor);
-        } else if (m_view->OnDrawCell) {
-            m_view->OnDrawCell(m_view, row, col, r, state, painter);
+        } else if (m_view->cellDrawer) {
+            m_view->cellDrawer(m_view, row, col, r, state, painter);
         }
-        if (g->Grid3D() && opts.testFlag(TPubStrGrid::goVertLine) && opts.testFlag(TPubStrGrid::goHorzLine))
+        if (g->grid3D() && opts.testFlag(StringTable::VerticalLines) && opts.testFlag(StringTable::HorizontalLines))
             drawRaisedEdge(painter, r, pal);
     }
 
@@ -115,19 +115,19 @@ public:
                           const QModelIndex &index) const override
     {
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (editor && m_view->OnEditorCreated)
-            m_view->OnEditorCreated(editor);
+        if (editor && m_view->editorCreated)
+            m_view->editorCreated(editor);
         return editor;
     }
 
 private:
-    TPubStrGridView *m_view;
+    StringTableView *m_view;
 };
 
-class PubStrGridHeader : public QHeaderView
+class StringTableHeader : public QHeaderView
 {
 public:
-    PubStrGridHeader(Qt::Orientation o, TPubStrGridView *view)
+    StringTableHeader(Qt::Orientation o, StringTableView *view)
         : QHeaderView(o, view), m_view(view) {}
 
 protected:
@@ -136,24 +136,24 @@ protected:
         painter->save();
         QHeaderView::paintSection(painter, rect, logicalIndex);
         painter->restore();
-        TPubStrGrid *g = m_view->grid();
-        if (g && g->Grid3D() && g->Options().testFlag(TPubStrGrid::goVertLine)
-            && g->Options().testFlag(TPubStrGrid::goHorzLine))
+        StringTable *g = m_view->grid();
+        if (g && g->grid3D() && g->options().testFlag(StringTable::VerticalLines)
+            && g->options().testFlag(StringTable::HorizontalLines))
             drawRaisedEdge(painter, rect, palette());
     }
 
 private:
-    TPubStrGridView *m_view;
+    StringTableView *m_view;
 };
 
 // ---------------------------------------------------------------- view
 
-TPubStrGridView::TPubStrGridView(QWidget *parent)
+StringTableView::StringTableView(QWidget *parent)
     : QTableView(parent)
 {
-    setHorizontalHeader(new PubStrGridHeader(Qt::Horizontal, this));
-    setVerticalHeader(new PubStrGridHeader(Qt::Vertical, this));
-    setItemDelegate(new PubStrGridDelegate(this));
+    setHorizontalHeader(new StringTableHeader(Qt::Horizontal, this));
+    setVerticalHeader(new StringTableHeader(Qt::Vertical, this));
+    setItemDelegate(new StringTableDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
     horizontalHeader()->setSectionsClickable(false);
@@ -163,8 +163,8 @@ TPubStrGridView::TPubStrGridView(QWidget *parent)
     horizontalHeader()->setMinimumSectionSize(0);
     verticalHeader()->setMinimumSectionSize(0);
     // A drag never makes a size that the table file could not bring back.
-    horizontalHeader()->setMaximumSectionSize(TPubStrGrid::kMaxSize);
-    verticalHeader()->setMaximumSectionSize(TPubStrGrid::kMaxSize);
+    horizontalHeader()->setMaximumSectionSize(StringTable::kMaxSize);
+    verticalHeader()->setMaximumSectionSize(StringTable::kMaxSize);
     horizontalHeader()->viewport()->installEventFilter(this);
     viewport()->installEventFilter(this);
 
@@ -172,8 +172,8 @@ TPubStrGridView::TPubStrGridView(QWidget *parent)
         if (m_syncing || !m_grid)
             return;
         const int col = m_grid->gridCol(section);
-        if (col < m_grid->ColCount())
-            m_grid->setColWidths(col, gridWidth(size));
+        if (col < m_grid->tableColumnCount())
+            m_grid->setColumnWidth(col, gridWidth(size));
         fitLastColumn();
     });
     connect(horizontalHeader(), &QHeaderView::sectionCountChanged, this, [this] { fitLastColumn(); });
@@ -181,12 +181,12 @@ TPubStrGridView::TPubStrGridView(QWidget *parent)
         if (m_syncing || !m_grid)
             return;
         const int row = m_grid->gridRow(section);
-        if (row < m_grid->RowCount())
-            m_grid->setRowHeights(row, size);
+        if (row < m_grid->tableRowCount())
+            m_grid->setRowHeight(row, size);
     });
 }
 
-void TPubStrGridView::setGrid(TPubStrGrid *grid)
+void StringTableView::setGrid(StringTable *grid)
 {
     if (m_grid)
         disconnect(m_grid, nullptr, this, nullptr);
@@ -196,13 +196,13 @@ void TPubStrGridView::setGrid(TPubStrGrid *grid)
         return;
     // A reset (loading, sorting) keeps the current position and the
     // scrolling, as a grid whose texts were rewritten in place does.
-    connect(grid, &TPubStrGrid::modelAboutToBeReset, this, [this] {
+    connect(grid, &StringTable::modelAboutToBeReset, this, [this] {
         const QModelIndex i = currentIndex();
         m_keptRow = i.isValid() ? i.row() : -1;
         m_keptCol = i.isValid() ? i.column() : 0;
         m_keptScroll = verticalScrollBar()->value();
     });
-    connect(grid, &TPubStrGrid::modelReset, this, [this] {
+    connect(grid, &StringTable::modelReset, this, [this] {
         syncFromGrid();
         if (m_keptRow >= 0 && m_grid->rowCount() > 0) {
             const QModelIndex target = m_grid->index(std::min(m_keptRow, m_grid->rowCount() - 1),
@@ -217,29 +217,29 @@ void TPubStrGridView::setGrid(TPubStrGrid *grid)
         }
         m_keptRow = -1;
     });
-    connect(grid, &TPubStrGrid::sizesChanged, this, &TPubStrGridView::applySizes);
-    connect(grid, &TPubStrGrid::colWidthChanged, this, &TPubStrGridView::applyColWidth);
-    connect(grid, &TPubStrGrid::rowHeightChanged, this, &TPubStrGridView::applyRowHeight);
-    connect(grid, &TPubStrGrid::appearanceChanged, this, [this] {
+    connect(grid, &StringTable::sizesChanged, this, &StringTableView::applySizes);
+    connect(grid, &StringTable::colWidthChanged, this, &StringTableView::applyColWidth);
+    connect(grid, &StringTable::rowHeightChanged, this, &StringTableView::applyRowHeight);
+    connect(grid, &StringTable::appearanceChanged, this, [this] {
         applyOptions();
         viewport()->update();
         horizontalHeader()->viewport()->update();
     });
-    connect(grid, &TPubStrGrid::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+    connect(grid, &StringTable::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
         for (int v = first; v <= last; ++v)
             applyRowHeight(m_grid->gridRow(v));
     });
     syncFromGrid();
 }
 
-void TPubStrGridView::syncFromGrid()
+void StringTableView::syncFromGrid()
 {
     applyOptions();
     updateWidthScale();
     applySizes();
 }
 
-void TPubStrGridView::setWidthsInOldUnits(bool on, const QStringList &samples)
+void StringTableView::setWidthsInOldUnits(bool on, const QStringList &samples)
 {
     m_oldUnits = on;
     m_widthSamples = samples;
@@ -247,7 +247,7 @@ void TPubStrGridView::setWidthsInOldUnits(bool on, const QStringList &samples)
     applySizes();
 }
 
-void TPubStrGridView::setLastColumnFills(bool on)
+void StringTableView::setLastColumnFills(bool on)
 {
     m_lastColumnFills = on;
     if (on) {
@@ -259,20 +259,20 @@ void TPubStrGridView::setLastColumnFills(bool on)
     }
 }
 
-int TPubStrGridView::shownWidth(int gridWidth) const
+int StringTableView::shownWidth(int gridWidth) const
 {
     return qRound(gridWidth * m_widthScale);
 }
 
-int TPubStrGridView::gridWidth(int shownWidth) const
+int StringTableView::gridWidth(int shownWidth) const
 {
-    return std::clamp(int(qRound(shownWidth / m_widthScale)), 0, TPubStrGrid::kMaxSize);
+    return std::clamp(int(qRound(shownWidth / m_widthScale)), 0, StringTable::kMaxSize);
 }
 
-void TPubStrGridView::updateWidthScale()
+void StringTableView::updateWidthScale()
 {
     double scale = 1;
-    const int defaultWidth = m_grid ? m_grid->DefaultColWidth() : 0;
+    const int defaultWidth = m_grid ? m_grid->defaultColumnWidth() : 0;
     if (m_oldUnits && defaultWidth > 0) {
         // What a text needs in a cell: the painted band's margins, the
         // grid line, and a pixel to spare.
@@ -287,7 +287,7 @@ void TPubStrGridView::updateWidthScale()
         const QFontMetrics headingFont(hh->font());
         const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, hh);
         int heading = 0;
-        if (m_grid->FixedRows() > 0)
+        if (m_grid->headingRows() > 0)
             for (int v = 0; v < m_grid->columnCount(); ++v)
                 heading = std::max(heading, headingFont.horizontalAdvance(
                                                 m_grid->headerData(v, Qt::Horizontal, Qt::DisplayRole).toString())
@@ -298,10 +298,10 @@ void TPubStrGridView::updateWidthScale()
         return;
     m_widthScale = scale;
     // A drag never makes a size that the table file could not bring back.
-    horizontalHeader()->setMaximumSectionSize(int(TPubStrGrid::kMaxSize * scale));
+    horizontalHeader()->setMaximumSectionSize(int(StringTable::kMaxSize * scale));
 }
 
-void TPubStrGridView::fitLastColumn()
+void StringTableView::fitLastColumn()
 {
     if (!m_grid || !m_lastColumnFills || m_syncing)
         return;
@@ -314,7 +314,7 @@ void TPubStrGridView::fitLastColumn()
     for (int v = 0; v < count; ++v)
         if (v != last && !hh->isSectionHidden(v))
             others += hh->sectionSize(v);
-    const int own = shownWidth(m_grid->ColWidths(m_grid->gridCol(last)));
+    const int own = shownWidth(m_grid->columnWidth(m_grid->gridCol(last)));
     const int width = std::max(own, viewport()->width() - others);
     if (hh->sectionSize(last) == width)
         return;
@@ -323,7 +323,7 @@ void TPubStrGridView::fitLastColumn()
     m_syncing = false;
 }
 
-void TPubStrGridView::resizeEvent(QResizeEvent *event)
+void StringTableView::resizeEvent(QResizeEvent *event)
 {
     // The view's own resizes and its viewport's (a scroll bar that comes
     // or goes) both come here.
@@ -331,7 +331,7 @@ void TPubStrGridView::resizeEvent(QResizeEvent *event)
     fitLastColumn();
 }
 
-void TPubStrGridView::changeEvent(QEvent *event)
+void StringTableView::changeEvent(QEvent *event)
 {
     QTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
@@ -342,7 +342,7 @@ void TPubStrGridView::changeEvent(QEvent *event)
     }
 }
 
-void TPubStrGridView::keyPressEvent(QKeyEvent *event)
+void StringTableView::keyPressEvent(QKeyEvent *event)
 {
     // Tab and Shift+Tab may move from cell to cell; Ctrl+Tab and
     // Ctrl+Shift+Tab always leave the table for the next or previous control.
@@ -356,26 +356,26 @@ void TPubStrGridView::keyPressEvent(QKeyEvent *event)
     QTableView::keyPressEvent(event);
 }
 
-void TPubStrGridView::applyOptions()
+void StringTableView::applyOptions()
 {
     if (!m_grid)
         return;
-    const auto o = m_grid->Options();
-    setShowGrid(o.testFlag(TPubStrGrid::goVertLine) || o.testFlag(TPubStrGrid::goHorzLine));
-    setSelectionBehavior(o.testFlag(TPubStrGrid::goRowSelect) ? SelectRows : SelectItems);
-    setEditTriggers(o.testFlag(TPubStrGrid::goEditing)
+    const auto o = m_grid->options();
+    setShowGrid(o.testFlag(StringTable::VerticalLines) || o.testFlag(StringTable::HorizontalLines));
+    setSelectionBehavior(o.testFlag(StringTable::RowSelect) ? SelectRows : SelectItems);
+    setEditTriggers(o.testFlag(StringTable::Editing)
                         ? (DoubleClicked | EditKeyPressed | AnyKeyPressed)
                         : NoEditTriggers);
-    setTabKeyNavigation(o.testFlag(TPubStrGrid::goTabs));
-    horizontalHeader()->setSectionResizeMode(o.testFlag(TPubStrGrid::goColSizing) ? QHeaderView::Interactive
+    setTabKeyNavigation(o.testFlag(StringTable::Tabs));
+    horizontalHeader()->setSectionResizeMode(o.testFlag(StringTable::ColumnSizing) ? QHeaderView::Interactive
                                                                                   : QHeaderView::Fixed);
-    verticalHeader()->setSectionResizeMode(o.testFlag(TPubStrGrid::goRowSizing) ? QHeaderView::Interactive
+    verticalHeader()->setSectionResizeMode(o.testFlag(StringTable::RowSizing) ? QHeaderView::Interactive
                                                                                 : QHeaderView::Fixed);
-    horizontalHeader()->setVisible(m_grid->FixedRows() > 0);
-    verticalHeader()->setVisible(m_grid->FixedCols() > 0);
+    horizontalHeader()->setVisible(m_grid->headingRows() > 0);
+    verticalHeader()->setVisible(m_grid->headingColumns() > 0);
 }
 
-void TPubStrGridView::applySizes()
+void StringTableView::applySizes()
 {
     if (!m_grid)
         return;
@@ -389,78 +389,78 @@ void TPubStrGridView::applySizes()
     const bool vhUpdates = vh->updatesEnabled();
     hh->setUpdatesEnabled(false);
     vh->setUpdatesEnabled(false);
-    horizontalHeader()->setDefaultSectionSize(shownWidth(m_grid->DefaultColWidth()));
+    horizontalHeader()->setDefaultSectionSize(shownWidth(m_grid->defaultColumnWidth()));
     for (int v = 0; v < m_grid->columnCount(); ++v)
-        horizontalHeader()->resizeSection(v, shownWidth(m_grid->ColWidths(m_grid->gridCol(v))));
-    verticalHeader()->setDefaultSectionSize(m_grid->DefaultRowHeight());
-    const int def = m_grid->DefaultRowHeight();
-    for (int r = m_grid->FixedRows(); r < m_grid->RowCount(); ++r) {
-        const int h = m_grid->RowHeights(r);
-        if (h != def || verticalHeader()->sectionSize(r - m_grid->FixedRows()) != h)
-            verticalHeader()->resizeSection(r - m_grid->FixedRows(), h);
+        horizontalHeader()->resizeSection(v, shownWidth(m_grid->columnWidth(m_grid->gridCol(v))));
+    verticalHeader()->setDefaultSectionSize(m_grid->defaultRowHeight());
+    const int def = m_grid->defaultRowHeight();
+    for (int r = m_grid->headingRows(); r < m_grid->tableRowCount(); ++r) {
+        const int h = m_grid->rowHeight(r);
+        if (h != def || verticalHeader()->sectionSize(r - m_grid->headingRows()) != h)
+            verticalHeader()->resizeSection(r - m_grid->headingRows(), h);
     }
-    if (m_grid->FixedRows() > 0)
-        horizontalHeader()->setFixedHeight(m_grid->RowHeights(m_grid->FixedRows() - 1));
-    if (m_grid->FixedCols() > 0)
-        verticalHeader()->setFixedWidth(shownWidth(m_grid->ColWidths(m_grid->FixedCols() - 1)));
+    if (m_grid->headingRows() > 0)
+        horizontalHeader()->setFixedHeight(m_grid->rowHeight(m_grid->headingRows() - 1));
+    if (m_grid->headingColumns() > 0)
+        verticalHeader()->setFixedWidth(shownWidth(m_grid->columnWidth(m_grid->headingColumns() - 1)));
     hh->setUpdatesEnabled(hhUpdates);
     vh->setUpdatesEnabled(vhUpdates);
     m_syncing = false;
     fitLastColumn();
 }
 
-void TPubStrGridView::applyColWidth(int col)
+void StringTableView::applyColWidth(int col)
 {
     if (!m_grid)
         return;
     m_syncing = true;
-    const int width = m_grid->ColWidths(col);
-    if (col >= m_grid->FixedCols()) {
+    const int width = m_grid->columnWidth(col);
+    if (col >= m_grid->headingColumns()) {
         // A width the rider is dragging stays as dragged while it stands
         // for the same grid width.
-        const int v = col - m_grid->FixedCols();
+        const int v = col - m_grid->headingColumns();
         if (gridWidth(horizontalHeader()->sectionSize(v)) != width)
             horizontalHeader()->resizeSection(v, shownWidth(width));
-    } else if (col == m_grid->FixedCols() - 1) {
+    } else if (col == m_grid->headingColumns() - 1) {
         verticalHeader()->setFixedWidth(shownWidth(width));
     }
     m_syncing = false;
     fitLastColumn();
 }
 
-void TPubStrGridView::applyRowHeight(int row)
+void StringTableView::applyRowHeight(int row)
 {
     if (!m_grid)
         return;
     m_syncing = true;
-    if (row >= m_grid->FixedRows())
-        verticalHeader()->resizeSection(row - m_grid->FixedRows(), m_grid->RowHeights(row));
-    else if (row == m_grid->FixedRows() - 1)
-        horizontalHeader()->setFixedHeight(m_grid->RowHeights(row));
+    if (row >= m_grid->headingRows())
+        verticalHeader()->resizeSection(row - m_grid->headingRows(), m_grid->rowHeight(row));
+    else if (row == m_grid->headingRows() - 1)
+        horizontalHeader()->setFixedHeight(m_grid->rowHeight(row));
     m_syncing = false;
 }
 
-int TPubStrGridView::Row() const
+int StringTableView::currentRow() const
 {
     if (!m_grid)
         return 0;
     const QModelIndex i = currentIndex();
-    return i.isValid() ? m_grid->gridRow(i.row()) : m_grid->FixedRows();
+    return i.isValid() ? m_grid->gridRow(i.row()) : m_grid->headingRows();
 }
 
-int TPubStrGridView::Col() const
+int StringTableView::currentColumn() const
 {
     if (!m_grid)
         return 0;
     const QModelIndex i = currentIndex();
-    return i.isValid() ? m_grid->gridCol(i.column()) : m_grid->FixedCols();
+    return i.isValid() ? m_grid->gridCol(i.column()) : m_grid->headingColumns();
 }
 
-void TPubStrGridView::setRow(int row)
+void StringTableView::setCurrentRow(int row)
 {
-    if (!m_grid || row < m_grid->FixedRows() || row >= m_grid->RowCount())
+    if (!m_grid || row < m_grid->headingRows() || row >= m_grid->tableRowCount())
         return;
-    const int v = row - m_grid->FixedRows();
+    const int v = row - m_grid->headingRows();
     const QModelIndex cur = currentIndex();
     const int c = cur.isValid() ? cur.column() : 0;
     const QModelIndex target = m_grid->index(v, std::max(0, c));
@@ -471,16 +471,16 @@ void TPubStrGridView::setRow(int row)
     scrollTo(target);
 }
 
-void TPubStrGridView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+void StringTableView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);
     if (m_grid && !m_restoring && current.isValid() && current.row() != previous.row())
         emit selectCell(m_grid->gridCol(current.column()), m_grid->gridRow(current.row()));
 }
 
-bool TPubStrGridView::MouseToCell(const QPoint &pos, int &ACol, int &ARow) const
+bool StringTableView::cellAt(const QPoint &pos, int &column, int &row) const
 {
-    ACol = ARow = -1;
+    column = row = -1;
     if (!m_grid)
         return false;
     const QHeaderView *hh = horizontalHeader();
@@ -488,8 +488,8 @@ bool TPubStrGridView::MouseToCell(const QPoint &pos, int &ACol, int &ARow) const
         const int v = hh->logicalIndexAt(pos.x() - hh->geometry().left());
         if (v < 0)
             return false;
-        ACol = m_grid->gridCol(v);
-        ARow = m_grid->FixedRows() - 1;
+        column = m_grid->gridCol(v);
+        row = m_grid->headingRows() - 1;
         return true;
     }
     if (!viewport()->geometry().contains(pos))
@@ -497,12 +497,12 @@ bool TPubStrGridView::MouseToCell(const QPoint &pos, int &ACol, int &ARow) const
     const QModelIndex i = indexAt(viewport()->mapFrom(this, pos));
     if (!i.isValid())
         return false;
-    ACol = m_grid->gridCol(i.column());
-    ARow = m_grid->gridRow(i.row());
+    column = m_grid->gridCol(i.column());
+    row = m_grid->gridRow(i.row());
     return true;
 }
 
-bool TPubStrGridView::onResizeHandle(const QPoint &headerPos) const
+bool StringTableView::onResizeHandle(const QPoint &headerPos) const
 {
     const QHeaderView *hh = horizontalHeader();
     if (hh->sectionResizeMode(0) != QHeaderView::Interactive)
@@ -520,7 +520,7 @@ bool TPubStrGridView::onResizeHandle(const QPoint &headerPos) const
     return (x - left < margin && hh->visualIndex(v) > 0) || right - x <= margin;
 }
 
-bool TPubStrGridView::eventFilter(QObject *watched, QEvent *event)
+bool StringTableView::eventFilter(QObject *watched, QEvent *event)
 {
     const bool header = watched == horizontalHeader()->viewport();
     if (header || watched == viewport()) {
@@ -549,7 +549,7 @@ bool TPubStrGridView::eventFilter(QObject *watched, QEvent *event)
     return QTableView::eventFilter(watched, event);
 }
 
-void TPubStrGridView::mousePressEvent(QMouseEvent *event)
+void StringTableView::mousePressEvent(QMouseEvent *event)
 {
     // A press that could not take the focus (the control left behind
     // refused to let it go) does not move the selection either.

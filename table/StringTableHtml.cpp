@@ -1,7 +1,7 @@
 #include "HtmlTable.h"
 #include "HtmlText.h"
 
-void TPubStrGrid::WriteHtmlTable(QStringList &Lines) const
+void StringTable::WriteHtmlTable(QStringList &Lines) const
 {
     HtmlText::LineSink sink(Lines);
     HtmlTable::write(*this, sink);

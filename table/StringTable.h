@@ -13,39 +13,39 @@
 // column first, with fixed heading rows/columns, row heights and column
 // widths, headings from string lists, and its own line-based table file.
 //
-// It is also the Qt model that a TPubStrGridView shows: the fixed row
+// It is also the Qt model that a StringTableView shows: the fixed row
 // becomes the view's horizontal header, the fixed column its vertical
 // header, and the other cells the view's cells.
-class TPubStrGrid : public QAbstractTableModel
+class StringTable : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum TCaption2Placement { cpTop, cpBottom };
-    Q_ENUM(TCaption2Placement)
-    enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-    Q_ENUM(TAlignment)
+    enum SecondCaptionPlacement { CaptionAbove, CaptionBelow };
+    Q_ENUM(SecondCaptionPlacement)
+    enum Alignment { LeftAligned, RightAligned, Centred };
+    Q_ENUM(Alignment)
 
     enum GridOption {
-        goFixedVertLine = 1 << 0,
-        goFixedHorzLine = 1 << 1,
-        goVertLine = 1 << 2,
-        goHorzLine = 1 << 3,
-        goRangeSelect = 1 << 4,
-        goDrawFocusSelected = 1 << 5,
-        goRowSizing = 1 << 6,
-        goColSizing = 1 << 7,
-        goRowMoving = 1 << 8,
-        goColMoving = 1 << 9,
-        goEditing = 1 << 10,
-        goTabs = 1 << 11,
-        goRowSelect = 1 << 12,
-        goAlwaysShowEditor = 1 << 13,
-        goThumbTracking = 1 << 14,
+        HeadingVerticalLines = 1 << 0,
+        HeadingHorizontalLines = 1 << 1,
+        VerticalLines = 1 << 2,
+        HorizontalLines = 1 << 3,
+        RangeSelect = 1 << 4,
+        DrawFocusSelected = 1 << 5,
+        RowSizing = 1 << 6,
+        ColumnSizing = 1 << 7,
+        RowMoving = 1 << 8,
+        ColumnMoving = 1 << 9,
+        Editing = 1 << 10,
+        Tabs = 1 << 11,
+        RowSelect = 1 << 12,
+        AlwaysShowEditor = 1 << 13,
+        ThumbTracking = 1 << 14,
     };
     Q_DECLARE_FLAGS(GridOptions, GridOption)
 
-    // (Sender, ARow, ACol, alignment in-out): row before column.
-    using TGridAlignEvent = std::function<void(TPubStrGrid *, int, int, TAlignment &)>;
+    // (Sender, row, column, alignment in-out): row before column.
+    using AlignmentRule = std::function<void(StringTable *, int, int, Alignment &)>;
 
     // Bounds on what a table file may ask for; beyond them loading fails
     // with a clear error instead of exhausting memory. Only cells that
@@ -62,134 +62,134 @@ public:
     // line end would make the saved file unreadable.
     static bool isUsableDelimiter(QChar c);
 
-    explicit TPubStrGrid(QObject *parent = nullptr);
-    ~TPubStrGrid() override;
+    explicit StringTable(QObject *parent = nullptr);
+    ~StringTable() override;
 
-    // Cells. Positions outside the table read as empty and are not stored.
-    QString Cells(int ACol, int ARow) const;
+    // cell. Positions outside the table read as empty and are not stored.
+    QString cell(int column, int row) const;
     // The text of a cell without a copy; valid until the table changes.
-    QStringView cellView(int ACol, int ARow) const;
-    void setCells(int ACol, int ARow, const QString &text);
+    QStringView cellView(int column, int row) const;
+    void setCell(int column, int row, const QString &text);
     // Assigns only when the text differs (exact comparison).
-    void SetCellIfChanged(int ACol, int ARow, const QString &text);
+    void setCellIfChanged(int column, int row, const QString &text);
 
-    int RowCount() const { return m_rowCount; }
-    int ColCount() const { return m_colCount; }
+    int tableRowCount() const { return m_rowCount; }
+    int tableColumnCount() const { return m_colCount; }
     // A value of 0 or less sets 1; a count not above the fixed count
     // lowers the fixed count to the new count minus 1.
-    void setRowCount(int count);
-    void setColCount(int count);
+    void setTableRowCount(int count);
+    void setTableColumnCount(int count);
 
-    int FixedRows() const { return m_fixedRows; }
-    int FixedCols() const { return m_fixedCols; }
-    void setFixedRows(int count);
-    void setFixedCols(int count);
+    int headingRows() const { return m_fixedRows; }
+    int headingColumns() const { return m_fixedCols; }
+    void setHeadingRows(int count);
+    void setHeadingColumns(int count);
 
-    int DefaultRowHeight() const { return m_defaultRowHeight; }
-    int DefaultColWidth() const { return m_defaultColWidth; }
+    int defaultRowHeight() const { return m_defaultRowHeight; }
+    int defaultColumnWidth() const { return m_defaultColWidth; }
     // Discards all individual row heights.
     void setDefaultRowHeight(int height);
-    void setDefaultColWidth(int width);
+    void setDefaultColumnWidth(int width);
 
     // Individual sizes; reading gives the default when none is set.
     // Setting with an index not below the count fails with
     // AppError("Grid index out of range").
-    int RowHeights(int row) const;
-    int ColWidths(int col) const;
-    void setRowHeights(int row, int height);
-    void setColWidths(int col, int width);
+    int rowHeight(int row) const;
+    int columnWidth(int col) const;
+    void setRowHeight(int row, int height);
+    void setColumnWidth(int col, int width);
 
     // One row (column) as a list of texts. Assigning copies the first
-    // min(list length, ColCount/RowCount) entries.
-    QStringList Rows(int row) const;
-    QStringList Cols(int col) const;
-    void setRows(int row, const QStringList &texts);
-    void setCols(int col, const QStringList &texts);
+    // min(list length, tableColumnCount/tableRowCount) entries.
+    QStringList rowTexts(int row) const;
+    QStringList columnTexts(int col) const;
+    void setRowTexts(int row, const QStringList &texts);
+    void setColumnTexts(int col, const QStringList &texts);
     void clearRow(int row);
-    void clearCol(int col);
+    void clearColumn(int col);
     // Moves the texts of one row to another position, shifting the rows
-    // between by one, and raises rowMoved(from, to). `to` may be RowCount.
-    void MoveRow(int from, int to);
+    // between by one, and raises rowMoved(from, to). `to` may be tableRowCount.
+    void moveRow(int from, int to);
     // Rewrites rows first..first+n-1 (n = sources.size()) so that row
     // first+k holds what row sources[k] held; sources is a permutation of
     // that range. Columns: the same for whole columns. Texts are moved,
     // not copied; sizes stay where they are.
     void permuteRows(int first, const std::vector<int> &sources);
-    void permuteCols(int first, const std::vector<int> &sources);
+    void permuteColumns(int first, const std::vector<int> &sources);
 
-    GridOptions Options() const { return m_options; }
+    GridOptions options() const { return m_options; }
     void setOptions(GridOptions options);
-    bool DefaultDrawing() const { return m_defaultDrawing; }
+    bool defaultDrawing() const { return m_defaultDrawing; }
     void setDefaultDrawing(bool on) { m_defaultDrawing = on; }
 
     // Published properties.
-    bool AutoBackup() const { return m_autoBackup; }
+    bool autoBackup() const { return m_autoBackup; }
     void setAutoBackup(bool on) { m_autoBackup = on; }
-    QChar CellDelimiter() const { return m_delimiter; }
+    QChar cellDelimiter() const { return m_delimiter; }
     void setCellDelimiter(QChar c) { m_delimiter = c; }
-    const QString &FileName() const { return m_fileName; }
+    const QString &fileName() const { return m_fileName; }
     // Loads the file at once.
     void setFileName(const QString &path);
-    const QString &Caption1() const { return m_caption1; }
-    void setCaption1(const QString &text) { m_caption1 = text; }
-    const QString &Caption2() const { return m_caption2; }
-    void setCaption2(const QString &text) { m_caption2 = text; }
-    TCaption2Placement Caption2Placement() const { return m_caption2Placement; }
-    void setCaption2Placement(TCaption2Placement p) { m_caption2Placement = p; }
-    bool AutoSave() const { return m_autoSave; }
+    const QString &caption() const { return m_caption; }
+    void setCaption(const QString &text) { m_caption = text; }
+    const QString &secondCaption() const { return m_secondCaption; }
+    void setSecondCaption(const QString &text) { m_secondCaption = text; }
+    SecondCaptionPlacement secondCaptionPlacement() const { return m_secondCaptionPlacement; }
+    void setSecondCaptionPlacement(SecondCaptionPlacement p) { m_secondCaptionPlacement = p; }
+    bool autoSave() const { return m_autoSave; }
     void setAutoSave(bool on) { m_autoSave = on; }
-    const QStringList &HCol() const { return m_hCol; }
-    void setHCol(const QStringList &headings);
-    const QStringList &HRow() const { return m_hRow; }
-    void setHRow(const QStringList &headings);
-    TAlignment Alignment() const { return m_alignment; }
-    void setAlignment(TAlignment a);
-    TGridAlignEvent OnGetAlignment;
-    bool Grid3D() const { return m_grid3D; }
+    const QStringList &columnHeadings() const { return m_columnHeadings; }
+    void setColumnHeadings(const QStringList &headings);
+    const QStringList &rowHeadings() const { return m_rowHeadings; }
+    void setRowHeadings(const QStringList &headings);
+    Alignment alignment() const { return m_alignment; }
+    void setAlignment(Alignment a);
+    AlignmentRule alignmentRule;
+    bool grid3D() const { return m_grid3D; }
     void setGrid3D(bool on);
     bool UseTdWrap() const { return m_useTdWrap; }
     void setUseTdWrap(bool on) { m_useTdWrap = on; }
-    int zkraceni() const { return m_zkraceni; }
+    int cutLength() const { return m_zkraceni; }
     void setZkraceni(int length) { m_zkraceni = length; }
 
-    // The alignment a cell is drawn with: Alignment, then OnGetAlignment.
-    TAlignment cellAlignment(int ACol, int ARow);
+    // The alignment a cell is drawn with: alignment, then alignmentRule.
+    Alignment cellAlignment(int column, int row);
 
-    void ApplyHCol();
-    void ApplyHRow();
+    void applyColumnHeadings();
+    void applyRowHeadings();
 
     // Table file. Errors are AppError with the runtime's texts.
-    void SaveToFile(const QString &path);
+    void saveToFile(const QString &path);
     // Loads what the file holds. Lines that cannot be placed (a cell
     // outside the counts of line 2, a line of no known kind, a second line
     // for the same cell) do not stop the loading: everything else is
     // loaded, then an AppError names them, so that the caller can keep the
     // original file before the table is saved over it.
-    void LoadFromFile(const QString &path);
-    void Load();
-    void Save();
-    // End of setting up the component: Load, then ApplyHCol, ApplyHRow.
-    void Loaded();
+    void loadFromFile(const QString &path);
+    void load();
+    void save();
+    // End of setting up the component: load, then applyColumnHeadings, applyRowHeadings.
+    void loaded();
     // Removes a row; later rows move up by one.
-    void RemoveRow(int ARow);
+    void deleteRow(int row);
 
     // The table as the lines of an HTML table, appended to Lines: row 0 as
-    // the heading row (column widths + 5 as the widths), Caption1 above it
+    // the heading row (column widths + 5 as the widths), caption above it
     // when set, every other row as a body row. Body texts wrap when
     // UseTdWrap is set; otherwise they do not, and texts longer than
-    // zkraceni characters are cut to that length and end with "...". Texts
+    // cutLength characters are cut to that length and end with "...". Texts
     // are escaped, so that a cell never turns into markup. (HtmlTable.h
     // writes the same lines into other sinks.)
     void WriteHtmlTable(QStringList &Lines) const;
 
-    // The table file's text, as SaveToFile writes it (CR LF line ends).
+    // The table file's text, as saveToFile writes it (CR LF line ends).
     QString tableFileText() const;
     // Takes over everything another table holds that a table file stores
     // (cells, counts, fixed counts, sizes, delimiter, captions); the other
     // table gets this one's.
-    void takeContents(TPubStrGrid &other);
+    void takeContents(StringTable &other);
 
-    // Reads a table file's bytes into the table, as LoadFromFile does.
+    // Reads a table file's bytes into the table, as loadFromFile does.
     void loadTableFileBytes(QByteArrayView file);
 
     // Many changes as one: no per-cell notifications in between, the views
@@ -214,18 +214,18 @@ signals:
     void colWidthChanged(int col);
     // Default sizes changed or many individual sizes at once.
     void sizesChanged();
-    // Alignment, Grid3D or the options changed: repaint everything.
+    // alignment, grid3D or the options changed: repaint everything.
     void appearanceChanged();
 
 private:
     // The table file's reader and writer reach the rows and column widths.
     friend class TableFile;
 
-    void notifyCell(int ACol, int ARow);
+    void notifyCell(int column, int row);
     void resizeRows(int count);
     void resizeCols(int count);
 
-    RowStore m_rows;                           // only cells within ColCount; row heights
+    RowStore m_rows;                           // only cells within tableColumnCount; row heights
     std::vector<int> m_colWidths;              // -1: default
     int m_rowCount = 0;
     int m_colCount = 0;
@@ -239,13 +239,13 @@ private:
     bool m_autoBackup = true;
     QChar m_delimiter = u'|';
     QString m_fileName;
-    QString m_caption1;
-    QString m_caption2;
-    TCaption2Placement m_caption2Placement = cpTop;
+    QString m_caption;
+    QString m_secondCaption;
+    SecondCaptionPlacement m_secondCaptionPlacement = CaptionAbove;
     bool m_autoSave = true;
-    QStringList m_hCol;
-    QStringList m_hRow;
-    TAlignment m_alignment = taLeftJustify;
+    QStringList m_columnHeadings;
+    QStringList m_rowHeadings;
+    Alignment m_alignment = LeftAligned;
     bool m_grid3D = false;
     bool m_useTdWrap = false;
     int m_zkraceni = 100;
@@ -253,4 +253,4 @@ private:
     int m_bulk = 0;
 };
 
-Q_DECLARE_OPERATORS_FOR_FLAGS(TPubStrGrid::GridOptions)
+Q_DECLARE_OPERATORS_FOR_FLAGS(StringTable::GridOptions)

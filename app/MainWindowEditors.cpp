@@ -1,7 +1,7 @@
 // The main window's editor panel at work: which editor is in use, the
 // commit of its cell when it is left, Enter moving on, the editors loaded
 // from a row, and the favourite routes that fill them in.
-#include "Unit1.h"
+#include "MainWindow.h"
 #include "DatePicker.h"
 #include "FavouriteRoutes.h"
 #include "LocaleService.h"
@@ -9,8 +9,8 @@
 #include "Messages.h"
 #include "RideColumn.h"
 #include "RouteNameBox.h"
-#include "TPubStrGrid.h"
-#include "TPubStrGridView.h"
+#include "StringTable.h"
+#include "StringTableView.h"
 #include "TimeText.h"
 
 #include <QApplication>
@@ -49,7 +49,7 @@ QString cellText(QString text)
 // ---------------------------------------------------------------- focus and keys: the
 // editor in use, its commit when it is left, Enter moving on
 
-bool TForm1::eventFilter(QObject *watched, QEvent *event)
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::KeyPress: {
@@ -61,8 +61,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     case QEvent::KeyRelease:
-        if (watched == Edit_Trasa)
-            Edit_TrasaExit();
+        if (watched == courseEdit)
+            commitCourse();
         break;
     default:
         break;
@@ -70,7 +70,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::onFocusChanged(QWidget *, QWidget *now)
+void MainWindow::onFocusChanged(QWidget *, QWidget *now)
 {
     // An editor is left when another control of this window takes the
     // focus. Losing the focus to another window, a menu or a message box
@@ -97,7 +97,7 @@ void TForm1::onFocusChanged(QWidget *, QWidget *now)
         onCommitLeave(left);
 }
 
-const TForm1::EditorBinding *TForm1::bindingOf(const QObject *w) const
+const MainWindow::EditorBinding *MainWindow::bindingOf(const QObject *w) const
 {
     for (const EditorBinding &b : m_editors)
         if (b.editor == w)
@@ -105,20 +105,20 @@ const TForm1::EditorBinding *TForm1::bindingOf(const QObject *w) const
     return nullptr;
 }
 
-void TForm1::onCommitLeave(QObject *editor)
+void MainWindow::onCommitLeave(QObject *editor)
 {
     if (const EditorBinding *b = bindingOf(editor))
         runGuarded([&] { (this->*b->commit)(); });
 }
 
-void TForm1::commitActiveEditor()
+void MainWindow::commitActiveEditor()
 {
     // What the rider was typing belongs to the ride shown now.
     if (m_activeEditor)
         onCommitLeave(m_activeEditor);
 }
 
-void TForm1::onEnterKey(QObject *editor)
+void MainWindow::onEnterKey(QObject *editor)
 {
     if (const EditorBinding *b = bindingOf(editor); b && b->next)
         b->next->setFocus(Qt::OtherFocusReason);
@@ -127,103 +127,103 @@ void TForm1::onEnterKey(QObject *editor)
 // ---------------------------------------------------------------- the editors loaded
 // from a row and committed into it
 
-int TForm1::dataRowCount() const
+int MainWindow::dataRowCount() const
 {
-    return m_log->RowCount() - 1;
+    return m_log->tableRowCount() - 1;
 }
 
-void TForm1::pbsSelectCell(int, int ARow)
+void MainWindow::loadEditors(int, int row)
 {
-    const auto date = LocaleService::instance().parseDate(m_log->cellView(RideColumn::Date, ARow));
+    const auto date = LocaleService::instance().parseDate(m_log->cellView(RideColumn::Date, row));
     m_settingDate = true;
-    DateTimePicker1->setDate(date ? *date : QDate::currentDate());
-    DateTimePicker1->clearTyping();
+    dateEdit->setDate(date ? *date : QDate::currentDate());
+    dateEdit->clearTyping();
     m_settingDate = false;
 
-    showCellText(Combo_Nazev->lineEdit(), m_log->Cells(RideColumn::Name, ARow));
-    showCellText(Edit_Trasa, m_log->Cells(RideColumn::Course, ARow));
-    showCellText(Edit_km, m_log->Cells(RideColumn::Km, ARow));
-    const QString time = m_log->Cells(RideColumn::Time, ARow);
+    showCellText(routeNameBox->lineEdit(), m_log->cell(RideColumn::Name, row));
+    showCellText(courseEdit, m_log->cell(RideColumn::Course, row));
+    showCellText(distanceEdit, m_log->cell(RideColumn::Km, row));
+    const QString time = m_log->cell(RideColumn::Time, row);
     if (time.isEmpty())
-        edit_cas->clearTime();
+        timeEdit->clearTime();
     else
-        edit_cas->setTimeText(time);
-    showCellText(Edit_prumer, m_log->Cells(RideColumn::Average, ARow));
+        timeEdit->setTimeText(time);
+    showCellText(averageEdit, m_log->cell(RideColumn::Average, row));
 
     m_editorLoading = false;
     bool ok = false;
-    const int difficulty = m_log->cellView(RideColumn::Difficulty, ARow).trimmed().toInt(&ok);
-    Spin_Naroc->setValue(ok ? difficulty : 2);
+    const int difficulty = m_log->cellView(RideColumn::Difficulty, row).trimmed().toInt(&ok);
+    difficultyBox->setValue(ok ? difficulty : 2);
     m_editorLoading = true;
 }
 
-void TForm1::commit(int column, const QString &text)
+void MainWindow::commit(int column, const QString &text)
 {
-    m_log->SetCellIfChanged(column, pbs->Row(), cellText(text));
+    m_log->setCellIfChanged(column, rideTable->currentRow(), cellText(text));
 }
 
-void TForm1::DateTimePicker1Exit()
+void MainWindow::commitDate()
 {
     // Digits typed into a part count even when the focus leaves first.
-    DateTimePicker1->interpretText();
+    dateEdit->interpretText();
     // The picker keeps a valid date at every keystroke; what counts is
     // the date the rider typed.
-    if (const auto typed = DateTimePicker1->takeTypedDate()) {
+    if (const auto typed = dateEdit->takeTypedDate()) {
         if (!typed->date) {
             rejectDate(typed->text);
             return;
         }
         m_settingDate = true;
-        DateTimePicker1->setDate(*typed->date);
+        dateEdit->setDate(*typed->date);
         m_settingDate = false;
     }
-    commit(RideColumn::Date, LocaleService::instance().formatDate(DateTimePicker1->date()));
+    commit(RideColumn::Date, LocaleService::instance().formatDate(dateEdit->date()));
 }
 
-void TForm1::rejectDate(const QString &typed)
+void MainWindow::rejectDate(const QString &typed)
 {
     Messages::instance().info(kDateMessage.arg(typed));
     // The picker shows the ride's date again.
-    const auto date = LocaleService::instance().parseDate(m_log->cellView(RideColumn::Date, pbs->Row()));
+    const auto date = LocaleService::instance().parseDate(m_log->cellView(RideColumn::Date, rideTable->currentRow()));
     m_settingDate = true;
-    DateTimePicker1->setDate(date ? *date : QDate::currentDate());
+    dateEdit->setDate(date ? *date : QDate::currentDate());
     m_settingDate = false;
-    returnTo(DateTimePicker1);
+    returnTo(dateEdit);
 }
 
-void TForm1::DateTimePicker1Change()
+void MainWindow::commitChosenDate()
 {
     // The rider changed the date, so the picker is the editor in use even
     // if it never got the focus (a date picked from its calendar while the
     // window was not active): moving on commits it.
-    m_activeEditor = DateTimePicker1;
-    Combo_Nazev->setFocus(Qt::OtherFocusReason);
+    m_activeEditor = dateEdit;
+    routeNameBox->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm1::Combo_NazevExit()
+void MainWindow::commitRouteName()
 {
-    commit(RideColumn::Name, Combo_Nazev->currentText());
+    commit(RideColumn::Name, routeNameBox->currentText());
 }
 
-void TForm1::Edit_TrasaExit()
+void MainWindow::commitCourse()
 {
-    commit(RideColumn::Course, Edit_Trasa->text());
+    commit(RideColumn::Course, courseEdit->text());
 }
 
-void TForm1::Edit_kmExit()
+void MainWindow::commitDistance()
 {
-    commit(RideColumn::Km, Edit_km->text());
-    RecalcTotals();
+    commit(RideColumn::Km, distanceEdit->text());
+    recalcTotals();
 }
 
-void TForm1::rejectTime()
+void MainWindow::rejectTime()
 {
     Messages::instance().info(kTimeMessage);
-    edit_cas->clearTime();
-    returnTo(edit_cas);
+    timeEdit->clearTime();
+    returnTo(timeEdit);
 }
 
-void TForm1::returnTo(QWidget *editor)
+void MainWindow::returnTo(QWidget *editor)
 {
     // The rider never settled in the editor whose click left the refused
     // one: going back leaves that one without its commit.
@@ -231,87 +231,87 @@ void TForm1::returnTo(QWidget *editor)
     editor->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm1::edit_casExit()
+void MainWindow::commitTime()
 {
-    const QString time = edit_cas->timeText();
+    const QString time = timeEdit->timeText();
     if (!TimeText::isValid(time) && time != TimeText::kEmpty) {
         rejectTime();
         return;
     }
     commit(RideColumn::Time, time);
-    if (!Edit_km->text().isEmpty() && Edit_prumer->text().isEmpty() && time != TimeText::kEmpty)
-        RecalcAverage();
-    RecalcTotals();
+    if (!distanceEdit->text().isEmpty() && averageEdit->text().isEmpty() && time != TimeText::kEmpty)
+        recalcAverage();
+    recalcTotals();
 }
 
-void TForm1::Edit_prumerExit()
+void MainWindow::commitAverage()
 {
-    commit(RideColumn::Average, Edit_prumer->text());
-    RecalcTotals();
+    commit(RideColumn::Average, averageEdit->text());
+    recalcTotals();
 }
 
-void TForm1::Spin_NarocExit()
+void MainWindow::commitDifficulty()
 {
     bool ok = false;
-    const int v = Spin_Naroc->cleanText().trimmed().toInt(&ok);
+    const int v = difficultyBox->cleanText().trimmed().toInt(&ok);
     commit(RideColumn::Difficulty, QString::number(ok ? v : 1));
 }
 
-void TForm1::Spin_NarocChange()
+void MainWindow::difficultyStepped()
 {
-    Spin_NarocExit();
+    commitDifficulty();
 }
 
 // ---------------------------------------------------------------- favourite routes
 // filling in the editors
 
-void TForm1::Combo_NazevDropDown()
+void MainWindow::fillRouteNames()
 {
     // The list becomes the stored names; the text in the box stays.
-    const QString text = Combo_Nazev->currentText();
+    const QString text = routeNameBox->currentText();
     const QStringList names = FavouriteRoutes::names(m_where.favourites());
-    const QSignalBlocker block(Combo_Nazev);
-    Combo_Nazev->clear();
-    Combo_Nazev->addItems(names);
-    Combo_Nazev->setCurrentIndex(Combo_Nazev->findText(text));
-    Combo_Nazev->setEditText(text);
+    const QSignalBlocker block(routeNameBox);
+    routeNameBox->clear();
+    routeNameBox->addItems(names);
+    routeNameBox->setCurrentIndex(routeNameBox->findText(text));
+    routeNameBox->setEditText(text);
 }
 
-void TForm1::Combo_NazevSelect()
+void MainWindow::takePickedRoute()
 {
-    const FavouriteRoutes::Route route = FavouriteRoutes::read(m_where.favourites(), Combo_Nazev->currentText());
-    showCellText(Edit_km, route.distance);
-    showCellText(Edit_Trasa, route.course);
+    const FavouriteRoutes::Route route = FavouriteRoutes::read(m_where.favourites(), routeNameBox->currentText());
+    showCellText(distanceEdit, route.distance);
+    showCellText(courseEdit, route.course);
     // The spinner holds it within 1 to 5; its change goes into the row at once.
-    Spin_Naroc->setValue(route.difficulty);
-    Edit_prumer->clear();
-    edit_cas->clearTime();
-    Combo_NazevExit();
-    Edit_kmExit();
-    Edit_TrasaExit();
-    Spin_NarocExit();
-    Edit_prumerExit();
-    edit_casExit();
+    difficultyBox->setValue(route.difficulty);
+    averageEdit->clear();
+    timeEdit->clearTime();
+    commitRouteName();
+    commitDistance();
+    commitCourse();
+    commitDifficulty();
+    commitAverage();
+    commitTime();
 }
 
-void TForm1::UlozitTrasuItemClick()
+void MainWindow::saveRoute()
 {
-    const QString name = Combo_Nazev->currentText();
+    const QString name = routeNameBox->currentText();
     const QString problem = FavouriteRoutes::nameProblem(name);
     if (!problem.isEmpty()) {
         Messages::instance().failure(problem);
         return;
     }
     runGuarded([&] {
-        FavouriteRoutes::save(m_where.favourites(), name, {Edit_Trasa->text(), Edit_km->text(), Spin_Naroc->value()});
+        FavouriteRoutes::save(m_where.favourites(), name, {courseEdit->text(), distanceEdit->text(), difficultyBox->value()});
         Messages::instance().info(kRouteSaved);
     });
 }
 
-void TForm1::OdstranitTrasuItemClick()
+void MainWindow::deleteRoute()
 {
     runGuarded([&] {
-        if (FavouriteRoutes::remove(m_where.favourites(), Combo_Nazev->currentText()))
+        if (FavouriteRoutes::remove(m_where.favourites(), routeNameBox->currentText()))
             Messages::instance().info(kRouteRemoved);
     });
 }

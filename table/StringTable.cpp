@@ -1,4 +1,4 @@
-#include "TPubStrGrid.h"
+#include "StringTable.h"
 #include "AppError.h"
 #include "Messages.h"
 #include "TableFile.h"
@@ -15,7 +15,7 @@ AppError gridIndexError()
 // loading would have to refuse is never stored.
 int clampSize(int size)
 {
-    return std::clamp(size, 0, TPubStrGrid::kMaxSize);
+    return std::clamp(size, 0, StringTable::kMaxSize);
 }
 
 // Only a true permutation of first..first+n-1 may move texts: a repeated
@@ -33,7 +33,7 @@ bool isPermutation(int first, const std::vector<int> &sources)
 }
 } // namespace
 
-TPubStrGrid::TPubStrGrid(QObject *parent)
+StringTable::StringTable(QObject *parent)
     : QAbstractTableModel(parent)
 {
     // The plain string grid's defaults...
@@ -42,85 +42,85 @@ TPubStrGrid::TPubStrGrid(QObject *parent)
     m_fixedCols = 1;
     m_fixedRows = 1;
     m_defaultColWidth = 64;
-    m_options = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
+    m_options = HeadingVerticalLines | HeadingHorizontalLines | VerticalLines | HorizontalLines | RangeSelect;
     // ...then the component's own.
-    m_caption2Placement = cpTop;
+    m_secondCaptionPlacement = CaptionAbove;
     m_autoSave = true;
     m_autoBackup = true;
-    m_options |= goRowMoving | goColMoving | goEditing | goTabs;
-    m_options |= goRowSizing | goColSizing;
+    m_options |= RowMoving | ColumnMoving | Editing | Tabs;
+    m_options |= RowSizing | ColumnSizing;
     m_defaultRowHeight = 21;
     m_delimiter = u'|';
     m_colWidths[0] = 21;
-    m_alignment = taLeftJustify;
+    m_alignment = LeftAligned;
     m_grid3D = false;
     m_useTdWrap = false;
     m_zkraceni = 100;
 }
 
-TPubStrGrid::~TPubStrGrid()
+StringTable::~StringTable()
 {
     if (m_autoSave)
-        runGuarded([this] { Save(); });
+        runGuarded([this] { save(); });
 }
 
 // ---------------------------------------------------------------- cells
 
-QStringView TPubStrGrid::cellView(int ACol, int ARow) const
+QStringView StringTable::cellView(int column, int row) const
 {
-    if (ARow < 0 || ARow >= m_rowCount || ACol < 0)
+    if (row < 0 || row >= m_rowCount || column < 0)
         return QStringView();
-    return m_rows.texts(ARow).text(ACol);
+    return m_rows.texts(row).text(column);
 }
 
-QString TPubStrGrid::Cells(int ACol, int ARow) const
+QString StringTable::cell(int column, int row) const
 {
-    return cellView(ACol, ARow).toString();
+    return cellView(column, row).toString();
 }
 
-void TPubStrGrid::setCells(int ACol, int ARow, const QString &text)
+void StringTable::setCell(int column, int row, const QString &text)
 {
-    if (ARow < 0 || ARow >= m_rowCount || ACol < 0 || ACol >= m_colCount)
+    if (row < 0 || row >= m_rowCount || column < 0 || column >= m_colCount)
         return;
-    if (text.isEmpty() && m_rows.texts(ARow).text(ACol).isEmpty())
+    if (text.isEmpty() && m_rows.texts(row).text(column).isEmpty())
         return;
-    m_rows.textsForWrite(ARow).set(ACol, text);
-    notifyCell(ACol, ARow);
+    m_rows.textsForWrite(row).set(column, text);
+    notifyCell(column, row);
 }
 
-void TPubStrGrid::SetCellIfChanged(int ACol, int ARow, const QString &text)
+void StringTable::setCellIfChanged(int column, int row, const QString &text)
 {
-    if (cellView(ACol, ARow) != text)
-        setCells(ACol, ARow, text);
+    if (cellView(column, row) != text)
+        setCell(column, row, text);
 }
 
-void TPubStrGrid::notifyCell(int ACol, int ARow)
+void StringTable::notifyCell(int column, int row)
 {
     if (m_bulk)
         return;
-    if (ARow < m_fixedRows) {
-        if (ARow == m_fixedRows - 1 && ACol >= m_fixedCols)
-            emit headerDataChanged(Qt::Horizontal, ACol - m_fixedCols, ACol - m_fixedCols);
+    if (row < m_fixedRows) {
+        if (row == m_fixedRows - 1 && column >= m_fixedCols)
+            emit headerDataChanged(Qt::Horizontal, column - m_fixedCols, column - m_fixedCols);
         return;
     }
-    if (ACol < m_fixedCols) {
-        if (ACol == m_fixedCols - 1)
-            emit headerDataChanged(Qt::Vertical, ARow - m_fixedRows, ARow - m_fixedRows);
+    if (column < m_fixedCols) {
+        if (column == m_fixedCols - 1)
+            emit headerDataChanged(Qt::Vertical, row - m_fixedRows, row - m_fixedRows);
         return;
     }
-    const QModelIndex i = index(ARow - m_fixedRows, ACol - m_fixedCols);
+    const QModelIndex i = index(row - m_fixedRows, column - m_fixedCols);
     emit dataChanged(i, i, {Qt::DisplayRole});
 }
 
 // ---------------------------------------------------------------- counts
 
-void TPubStrGrid::resizeRows(int count)
+void StringTable::resizeRows(int count)
 {
     m_rows.resize(count);
     m_rowCount = count;
 }
 
-void TPubStrGrid::resizeCols(int count)
+void StringTable::resizeCols(int count)
 {
     if (count < m_colCount) {
         m_rows.forEachRow([count](int, RowTexts &row) { row.truncate(count); });
@@ -129,7 +129,7 @@ void TPubStrGrid::resizeCols(int count)
     m_colCount = count;
 }
 
-void TPubStrGrid::setRowCount(int count)
+void StringTable::setTableRowCount(int count)
 {
     if (count <= 0)
         count = 1;
@@ -158,7 +158,7 @@ void TPubStrGrid::setRowCount(int count)
     }
 }
 
-void TPubStrGrid::setColCount(int count)
+void StringTable::setTableColumnCount(int count)
 {
     if (count <= 0)
         count = 1;
@@ -187,7 +187,7 @@ void TPubStrGrid::setColCount(int count)
     }
 }
 
-void TPubStrGrid::setFixedRows(int count)
+void StringTable::setHeadingRows(int count)
 {
     count = std::clamp(count, 0, m_rowCount - 1);
     if (count == m_fixedRows)
@@ -199,7 +199,7 @@ void TPubStrGrid::setFixedRows(int count)
         endResetModel();
 }
 
-void TPubStrGrid::setFixedCols(int count)
+void StringTable::setHeadingColumns(int count)
 {
     count = std::clamp(count, 0, m_colCount - 1);
     if (count == m_fixedCols)
@@ -213,7 +213,7 @@ void TPubStrGrid::setFixedCols(int count)
 
 // ---------------------------------------------------------------- sizes
 
-void TPubStrGrid::setDefaultRowHeight(int height)
+void StringTable::setDefaultRowHeight(int height)
 {
     m_defaultRowHeight = clampSize(height);
     m_rows.clearHeights();
@@ -221,27 +221,27 @@ void TPubStrGrid::setDefaultRowHeight(int height)
         emit sizesChanged();
 }
 
-void TPubStrGrid::setDefaultColWidth(int width)
+void StringTable::setDefaultColumnWidth(int width)
 {
     m_defaultColWidth = clampSize(width);
     if (!m_bulk)
         emit sizesChanged();
 }
 
-int TPubStrGrid::RowHeights(int row) const
+int StringTable::rowHeight(int row) const
 {
     const int h = row < 0 || row >= m_rowCount ? -1 : m_rows.height(row);
     return h < 0 ? m_defaultRowHeight : h;
 }
 
-int TPubStrGrid::ColWidths(int col) const
+int StringTable::columnWidth(int col) const
 {
     if (col < 0 || col >= m_colCount || m_colWidths[size_t(col)] < 0)
         return m_defaultColWidth;
     return m_colWidths[size_t(col)];
 }
 
-void TPubStrGrid::setRowHeights(int row, int height)
+void StringTable::setRowHeight(int row, int height)
 {
     if (row < 0 || row >= m_rowCount)
         throw gridIndexError();
@@ -253,7 +253,7 @@ void TPubStrGrid::setRowHeights(int row, int height)
         emit rowHeightChanged(row);
 }
 
-void TPubStrGrid::setColWidths(int col, int width)
+void StringTable::setColumnWidth(int col, int width)
 {
     if (col < 0 || col >= m_colCount)
         throw gridIndexError();
@@ -267,7 +267,7 @@ void TPubStrGrid::setColWidths(int col, int width)
 
 // ---------------------------------------------------------------- rows and columns
 
-QStringList TPubStrGrid::Rows(int row) const
+QStringList StringTable::rowTexts(int row) const
 {
     QStringList out;
     out.reserve(m_colCount);
@@ -276,7 +276,7 @@ QStringList TPubStrGrid::Rows(int row) const
     return out;
 }
 
-QStringList TPubStrGrid::Cols(int col) const
+QStringList StringTable::columnTexts(int col) const
 {
     QStringList out;
     out.reserve(m_rowCount);
@@ -285,29 +285,29 @@ QStringList TPubStrGrid::Cols(int col) const
     return out;
 }
 
-void TPubStrGrid::setRows(int row, const QStringList &texts)
+void StringTable::setRowTexts(int row, const QStringList &texts)
 {
     if (row < 0 || row >= m_rowCount)
         return;
     beginBulkUpdate();
     const int n = std::min<int>(int(texts.size()), m_colCount);
     for (int c = 0; c < n; ++c)
-        setCells(c, row, texts.at(c));
+        setCell(c, row, texts.at(c));
     endBulkUpdate();
 }
 
-void TPubStrGrid::setCols(int col, const QStringList &texts)
+void StringTable::setColumnTexts(int col, const QStringList &texts)
 {
     if (col < 0 || col >= m_colCount)
         return;
     beginBulkUpdate();
     const int n = std::min<int>(int(texts.size()), m_rowCount);
     for (int r = 0; r < n; ++r)
-        setCells(col, r, texts.at(r));
+        setCell(col, r, texts.at(r));
     endBulkUpdate();
 }
 
-void TPubStrGrid::clearRow(int row)
+void StringTable::clearRow(int row)
 {
     if (row < 0 || row >= m_rowCount)
         return;
@@ -324,17 +324,17 @@ void TPubStrGrid::clearRow(int row)
     }
 }
 
-void TPubStrGrid::clearCol(int col)
+void StringTable::clearColumn(int col)
 {
     if (col < 0 || col >= m_colCount)
         return;
     beginBulkUpdate();
     for (int r = 0; r < m_rowCount; ++r)
-        setCells(col, r, QString());
+        setCell(col, r, QString());
     endBulkUpdate();
 }
 
-void TPubStrGrid::MoveRow(int from, int to)
+void StringTable::moveRow(int from, int to)
 {
     if (from < 0 || from >= m_rowCount || to < 0 || to > m_rowCount || from == to)
         return;
@@ -353,7 +353,7 @@ void TPubStrGrid::MoveRow(int from, int to)
     emit rowMoved(from, to);
 }
 
-void TPubStrGrid::permuteRows(int first, const std::vector<int> &sources)
+void StringTable::permuteRows(int first, const std::vector<int> &sources)
 {
     const int n = int(sources.size());
     if (first < 0 || first + n > m_rowCount)
@@ -371,7 +371,7 @@ void TPubStrGrid::permuteRows(int first, const std::vector<int> &sources)
     endBulkUpdate();
 }
 
-void TPubStrGrid::permuteCols(int first, const std::vector<int> &sources)
+void StringTable::permuteColumns(int first, const std::vector<int> &sources)
 {
     const int n = int(sources.size());
     if (first < 0 || first + n > m_colCount)
@@ -404,36 +404,36 @@ void TPubStrGrid::permuteCols(int first, const std::vector<int> &sources)
     endBulkUpdate();
 }
 
-void TPubStrGrid::RemoveRow(int ARow)
+void StringTable::deleteRow(int row)
 {
-    if (ARow < 0 || ARow >= m_rowCount)
+    if (row < 0 || row >= m_rowCount)
         return;
-    // The rows after ARow move up; the removed texts end up in the row
+    // The rows after row move up; the removed texts end up in the row
     // that is then cut off. Individual row heights stay where they are.
     const int count = m_rowCount;
     const int fixed = m_fixedRows;
-    const bool simple = !m_bulk && ARow >= fixed && count - 1 > fixed && count > 1;
+    const bool simple = !m_bulk && row >= fixed && count - 1 > fixed && count > 1;
     if (simple) {
-        const int v = ARow - fixed;
+        const int v = row - fixed;
         beginRemoveRows(QModelIndex(), v, v);
-        m_rows.moveTexts(ARow, count - 1);
+        m_rows.moveTexts(row, count - 1);
         resizeRows(count - 1);
         endRemoveRows();
-        // Rows below moved up: their heights did not.
-        if (m_rows.anyHeightFrom(ARow))
+        // rowTexts below moved up: their heights did not.
+        if (m_rows.anyHeightFrom(row))
             emit sizesChanged();
-        emit rowMoved(ARow, count);
+        emit rowMoved(row, count);
         return;
     }
     beginBulkUpdate();
-    MoveRow(ARow, count);
-    setRowCount(count - 1);
+    moveRow(row, count);
+    setTableRowCount(count - 1);
     endBulkUpdate();
 }
 
 // ---------------------------------------------------------------- appearance
 
-void TPubStrGrid::setOptions(GridOptions options)
+void StringTable::setOptions(GridOptions options)
 {
     if (options == m_options)
         return;
@@ -441,7 +441,7 @@ void TPubStrGrid::setOptions(GridOptions options)
     emit appearanceChanged();
 }
 
-void TPubStrGrid::setAlignment(TAlignment a)
+void StringTable::setAlignment(Alignment a)
 {
     if (a == m_alignment)
         return;
@@ -449,7 +449,7 @@ void TPubStrGrid::setAlignment(TAlignment a)
     emit appearanceChanged();
 }
 
-void TPubStrGrid::setGrid3D(bool on)
+void StringTable::setGrid3D(bool on)
 {
     if (on == m_grid3D)
         return;
@@ -457,95 +457,95 @@ void TPubStrGrid::setGrid3D(bool on)
     emit appearanceChanged();
 }
 
-TPubStrGrid::TAlignment TPubStrGrid::cellAlignment(int ACol, int ARow)
+StringTable::Alignment StringTable::cellAlignment(int column, int row)
 {
-    TAlignment a = m_alignment;
-    if (OnGetAlignment)
-        OnGetAlignment(this, ARow, ACol, a);
+    Alignment a = m_alignment;
+    if (alignmentRule)
+        alignmentRule(this, row, column, a);
     return a;
 }
 
 // ---------------------------------------------------------------- headings
 
-void TPubStrGrid::setHCol(const QStringList &headings)
+void StringTable::setColumnHeadings(const QStringList &headings)
 {
-    m_hCol = headings;
-    ApplyHCol();
+    m_columnHeadings = headings;
+    applyColumnHeadings();
     emit appearanceChanged();
 }
 
-void TPubStrGrid::setHRow(const QStringList &headings)
+void StringTable::setRowHeadings(const QStringList &headings)
 {
-    m_hRow = headings;
-    ApplyHRow();
+    m_rowHeadings = headings;
+    applyRowHeadings();
     emit appearanceChanged();
 }
 
-void TPubStrGrid::ApplyHCol()
+void StringTable::applyColumnHeadings()
 {
     for (int i = 0; i < m_colCount; ++i)
-        SetCellIfChanged(i, 0, i < m_hCol.size() ? m_hCol.at(i) : QString());
+        setCellIfChanged(i, 0, i < m_columnHeadings.size() ? m_columnHeadings.at(i) : QString());
 }
 
-void TPubStrGrid::ApplyHRow()
+void StringTable::applyRowHeadings()
 {
     for (int i = 0; i <= m_rowCount - 2; ++i)
-        SetCellIfChanged(0, i + 1, i < m_hRow.size() ? m_hRow.at(i) : QString());
+        setCellIfChanged(0, i + 1, i < m_rowHeadings.size() ? m_rowHeadings.at(i) : QString());
 }
 
 // ---------------------------------------------------------------- file
 
-void TPubStrGrid::setFileName(const QString &path)
+void StringTable::setFileName(const QString &path)
 {
     m_fileName = path;
-    Load();
+    load();
 }
 
-void TPubStrGrid::Load()
+void StringTable::load()
 {
     if (!m_fileName.isEmpty())
-        LoadFromFile(m_fileName);
+        loadFromFile(m_fileName);
 }
 
-void TPubStrGrid::Save()
+void StringTable::save()
 {
     if (!m_fileName.isEmpty())
-        SaveToFile(m_fileName);
+        saveToFile(m_fileName);
 }
 
-void TPubStrGrid::Loaded()
+void StringTable::loaded()
 {
-    Load();
-    ApplyHCol();
-    ApplyHRow();
+    load();
+    applyColumnHeadings();
+    applyRowHeadings();
 }
 
-QString TPubStrGrid::tableFileText() const
+QString StringTable::tableFileText() const
 {
     return TableFile::text(*this);
 }
 
-void TPubStrGrid::SaveToFile(const QString &path)
+void StringTable::saveToFile(const QString &path)
 {
     TableFile::save(*this, path);
 }
 
-void TPubStrGrid::LoadFromFile(const QString &path)
+void StringTable::loadFromFile(const QString &path)
 {
     TableFile::load(*this, path);
 }
 
-void TPubStrGrid::loadTableFileBytes(QByteArrayView file)
+void StringTable::loadTableFileBytes(QByteArrayView file)
 {
     TableFile::read(*this, file);
 }
 
-bool TPubStrGrid::isUsableDelimiter(QChar c)
+bool StringTable::isUsableDelimiter(QChar c)
 {
     return !(c.isDigit() || c == u'+' || c == u'-' || c.isSpace());
 }
 
-void TPubStrGrid::takeContents(TPubStrGrid &other)
+void StringTable::takeContents(StringTable &other)
 {
     beginBulkUpdate();
     other.beginBulkUpdate();
@@ -558,20 +558,20 @@ void TPubStrGrid::takeContents(TPubStrGrid &other)
     std::swap(m_defaultRowHeight, other.m_defaultRowHeight);
     std::swap(m_defaultColWidth, other.m_defaultColWidth);
     std::swap(m_delimiter, other.m_delimiter);
-    std::swap(m_caption1, other.m_caption1);
-    std::swap(m_caption2, other.m_caption2);
-    std::swap(m_caption2Placement, other.m_caption2Placement);
+    std::swap(m_caption, other.m_caption);
+    std::swap(m_secondCaption, other.m_secondCaption);
+    std::swap(m_secondCaptionPlacement, other.m_secondCaptionPlacement);
     other.endBulkUpdate();
     endBulkUpdate();
 }
 
-void TPubStrGrid::beginBulkUpdate()
+void StringTable::beginBulkUpdate()
 {
     if (m_bulk++ == 0)
         beginResetModel();
 }
 
-void TPubStrGrid::endBulkUpdate()
+void StringTable::endBulkUpdate()
 {
     if (--m_bulk == 0) {
         endResetModel();
@@ -581,17 +581,17 @@ void TPubStrGrid::endBulkUpdate()
 
 // ---------------------------------------------------------------- model
 
-int TPubStrGrid::rowCount(const QModelIndex &parent) const
+int StringTable::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_rowCount - m_fixedRows;
 }
 
-int TPubStrGrid::columnCount(const QModelIndex &parent) const
+int StringTable::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_colCount - m_fixedCols;
 }
 
-QVariant TPubStrGrid::data(const QModelIndex &index, int role) const
+QVariant StringTable::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid())
         return {};
@@ -603,11 +603,11 @@ QVariant TPubStrGrid::data(const QModelIndex &index, int role) const
     case Qt::AccessibleTextRole:
         return cellView(c, r).toString();
     case Qt::TextAlignmentRole: {
-        auto *self = const_cast<TPubStrGrid *>(this);
+        auto *self = const_cast<StringTable *>(this);
         switch (self->cellAlignment(c, r)) {
-        case taRightJustify: return int(Qt::AlignRight | Qt::AlignVCenter);
-        case taCenter: return int(Qt::AlignHCenter | Qt::AlignVCenter);
-        case taLeftJustify: break;
+        case RightAligned: return int(Qt::AlignRight | Qt::AlignVCenter);
+        case Centred: return int(Qt::AlignHCenter | Qt::AlignVCenter);
+        case LeftAligned: break;
         }
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     }
@@ -616,7 +616,7 @@ QVariant TPubStrGrid::data(const QModelIndex &index, int role) const
     }
 }
 
-QVariant TPubStrGrid::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant StringTable::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
         return {};
@@ -630,20 +630,20 @@ QVariant TPubStrGrid::headerData(int section, Qt::Orientation orientation, int r
     return cellView(m_fixedCols - 1, gridRow(section)).toString();
 }
 
-Qt::ItemFlags TPubStrGrid::flags(const QModelIndex &index) const
+Qt::ItemFlags StringTable::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (m_options.testFlag(goEditing))
+    if (m_options.testFlag(Editing))
         f |= Qt::ItemIsEditable;
     return f;
 }
 
-bool TPubStrGrid::setData(const QModelIndex &index, const QVariant &value, int role)
+bool StringTable::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!index.isValid() || role != Qt::EditRole || !m_options.testFlag(goEditing))
+    if (!index.isValid() || role != Qt::EditRole || !m_options.testFlag(Editing))
         return false;
-    setCells(gridCol(index.column()), gridRow(index.row()), value.toString());
+    setCell(gridCol(index.column()), gridRow(index.row()), value.toString());
     return true;
 }

@@ -1,4 +1,4 @@
-#include "TFormStorage.h"
+#include "PlacementStorage.h"
 #include "AppError.h"
 #include "IniFile.h"
 #include "PlacementFile.h"
@@ -112,32 +112,24 @@ struct StoredProperty
     QString key;
 };
 
-// "Component.Property" on the window: the component by its name, the
-// property by its name in any letter case. Only integers and Booleans are
-// kept. A writable property goes before a read-only one of the same name
-// (a panel's own "Width" before QWidget's "width").
-StoredProperty resolve(QWidget *window, const QString &entry)
+// The property by its name in any letter case. Only integers and Booleans
+// are kept. A writable property goes before a read-only one of the same
+// name.
+StoredProperty resolve(QObject *object, const QByteArray &name, const QString &key)
 {
     StoredProperty sp;
-    const qsizetype dot = entry.indexOf(u'.');
-    if (dot <= 0)
-        return sp;
-    const QString component = entry.left(dot);
-    const QString name = entry.mid(dot + 1);
-    QObject *object = window->objectName() == component ? window : window->findChild<QObject *>(component);
     if (!object)
         return sp;
     const QMetaObject *meta = object->metaObject();
     for (int i = 0; i < meta->propertyCount(); ++i) {
         const QMetaProperty p = meta->property(i);
         const int type = p.metaType().id();
-        if (QString::fromLatin1(p.name()).compare(name, Qt::CaseInsensitive) == 0
-            && (type == QMetaType::Bool || type == QMetaType::Int)) {
+        if (qstricmp(p.name(), name.constData()) == 0 && (type == QMetaType::Bool || type == QMetaType::Int)) {
             const bool better = !sp.object || (p.isWritable() && !sp.property.isWritable());
             if (better) {
                 sp.object = object;
                 sp.property = p;
-                sp.key = component + u'_' + name;
+                sp.key = key;
             }
         }
     }
@@ -173,32 +165,35 @@ void assign(const StoredProperty &sp, const QString &text)
         w->resize(w->width(), value.toInt());
     }
 }
+// The placement's version in the file; a window whose layout changed would
+// take another.
+constexpr int kVersion = 0;
+
 } // namespace
 
-TFormStorage::TFormStorage(QWidget *window) : QObject(window), m_window(window)
+PlacementStorage::PlacementStorage(QWidget *window, const QString &section)
+    : QObject(window), m_window(window), m_section(section)
 {
-    setObjectName(QStringLiteral("FormStorage"));
+    setObjectName(QStringLiteral("PlacementStorage"));
 }
 
-QString TFormStorage::section() const
+void PlacementStorage::keepProperty(const QString &key, QObject *object, const char *property)
 {
-    if (!m_iniSection.isEmpty() || !m_window)
-        return m_iniSection;
-    return QString::fromLatin1(m_window->metaObject()->className());
+    m_kept.push_back({key, object, QByteArray(property)});
 }
 
-void TFormStorage::RestorePlacement()
+void PlacementStorage::restorePlacement()
 {
-    if (!m_active || !m_window)
+    if (!m_window)
         return;
     m_saved = false;
     QWidget *w = m_window;
     const PlacementFile::Restored r =
-        PlacementFile::read(m_iniFileName, section(), m_version, placementOf(w, false), screenNow(w));
+        PlacementFile::read(m_iniFileName, m_section, kVersion, placementOf(w, false), screenNow(w));
     if (r.versionFits) {
         const std::array<int, 4> &n = r.placement.normalRect;
         // A rectangle without area is no placement.
-        if ((m_options & fpPosition) && r.hasPosition && n[0] < n[2] && n[1] < n[3]) {
+        if (r.hasPosition && n[0] < n[2] && n[1] < n[3]) {
             std::array<qint64, 4> edges = {n[0], n[1], n[2], n[3]};
             // A window of fixed size keeps it and takes the stored place.
             if (w->minimumSize() == w->maximumSize()) {
@@ -208,50 +203,48 @@ void TFormStorage::RestorePlacement()
             if (const QRect fitted = ontoScreen(edges, minimumOf(w), frameOf(w)); fitted.isValid())
                 w->setGeometry(fitted);
         }
-        if (m_options & fpState) {
-            Qt::WindowStates state = w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
-            if (r.showCmd == WindowPlacement::Minimized) {
-                // Left maximized, then minimized: restoring it brings it
-                // back maximized.
-                state |= Qt::WindowMinimized;
-                if (r.placement.flags & WindowPlacement::kRestoreToMaximized)
-                    state |= Qt::WindowMaximized;
-            } else if (r.showCmd == WindowPlacement::Maximized) {
+        Qt::WindowStates state = w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+        if (r.showCmd == WindowPlacement::Minimized) {
+            // Left maximized, then minimized: restoring it brings it
+            // back maximized.
+            state |= Qt::WindowMinimized;
+            if (r.placement.flags & WindowPlacement::kRestoreToMaximized)
                 state |= Qt::WindowMaximized;
-            }
-            w->setWindowState(state);
+        } else if (r.showCmd == WindowPlacement::Maximized) {
+            state |= Qt::WindowMaximized;
         }
-        for (const QString &entry : m_storedProps) {
-            const StoredProperty sp = resolve(w, entry);
+        w->setWindowState(state);
+        for (const KeptProperty &kept : m_kept) {
+            const StoredProperty sp = resolve(kept.object, kept.property, kept.key);
             if (sp.object)
-                assign(sp, IniFile::readString(m_iniFileName, section(), sp.key, valueText(sp)).trimmed());
+                assign(sp, IniFile::readString(m_iniFileName, m_section, sp.key, valueText(sp)).trimmed());
         }
     }
     m_restored = true;
 }
 
-void TFormStorage::save(bool destroying)
+void PlacementStorage::save(bool destroying)
 {
-    if (!m_active || !m_window || !m_restored)
+    if (!m_window || !m_restored)
         return;
     QWidget *w = m_window;
     IniFile::Entries properties;
-    for (const QString &entry : m_storedProps) {
-        const StoredProperty sp = resolve(w, entry);
+    for (const KeptProperty &kept : m_kept) {
+        const StoredProperty sp = resolve(kept.object, kept.property, kept.key);
         if (sp.object)
             properties.append({sp.key, valueText(sp)});
     }
-    PlacementFile::save(m_iniFileName, section(), m_version, placementOf(w, true), screenNow(w), destroying,
+    PlacementFile::save(m_iniFileName, m_section, kVersion, placementOf(w, true), screenNow(w), destroying,
                         properties);
     m_saved = true;
 }
 
-void TFormStorage::SavePlacement()
+void PlacementStorage::savePlacement()
 {
     save(false);
 }
 
-void TFormStorage::saveIfNotSaved()
+void PlacementStorage::saveIfNotSaved()
 {
     if (m_saved)
         return;

@@ -1,6 +1,6 @@
-#include "Unit1.h"
+#include "MainWindow.h"
 #include "ExportWindowLoader.h"
-#include "UnitEdit.h"
+#include "WaypointEditor.h"
 #include "AppError.h"
 #include "CsvFile.h"
 #include "BackupWindow.h"
@@ -16,12 +16,11 @@
 #include "RideLogTable.h"
 #include "SaveBeforeClosing.h"
 #include "SaveDialog.h"
-#include "StatisticsWindow.h"
-#include "TFormStorage.h"
-#include "TFormZeptat.h"
-#include "TPubSortStrGrid.h"
-#include "TPubStrGrid.h"
-#include "TPubStrGridView.h"
+#include "PlacementStorage.h"
+#include "AddRideQuestion.h"
+#include "TableSorter.h"
+#include "StringTable.h"
+#include "StringTableView.h"
 #include "WriteFailure.h"
 
 #include <QAction>
@@ -49,75 +48,75 @@ const QString kMakerNotice = QStringLiteral("Deník cyklistických jízd. Vytvo�
 
 } // namespace
 
-TForm1::TForm1(const ProgramFolder::Location &where, RideLogPrefetch *prefetch, QWidget *parent)
+MainWindow::MainWindow(const ProgramFolder::Location &where, RideLogPrefetch *prefetch, QWidget *parent)
     : QMainWindow(parent), m_where(where), m_prefetch(prefetch)
 {
-    setObjectName(QStringLiteral("Form1"));
-    FormCreate();
+    setObjectName(QStringLiteral("MainWindow"));
+    buildWindow();
 }
 
-TForm1::TForm1(const QString &programFolder, QWidget *parent)
-    : TForm1(programFolder.isEmpty() ? ProgramFolder::locate() : ProgramFolder::Location::inFolder(programFolder),
+MainWindow::MainWindow(const QString &programFolder, QWidget *parent)
+    : MainWindow(programFolder.isEmpty() ? ProgramFolder::locate() : ProgramFolder::Location::inFolder(programFolder),
              nullptr, parent)
 {
 }
 
-TForm1::~TForm1()
+MainWindow::~MainWindow()
 {
     // Destroying the window moves the focus among its controls: nothing
     // may be committed from a half-destroyed window.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // Ended by another way than closing the window (a signal, the end of
     // the session): the placement is kept all the same.
-    FormStorage1->saveIfNotSaved();
+    placementStorage->saveIfNotSaved();
 }
 
 // ---------------------------------------------------------------- start and end: the
 // first showing, the start-up question, the data folder, closing and the
 // end of the session
 
-void TForm1::setVisible(bool visible)
+void MainWindow::setVisible(bool visible)
 {
     // The stored placement is taken before the window first appears, so
     // that it opens where and as large as it was left.
-    if (visible && !FormStorage1->isRestored())
-        FormStorage1->RestorePlacement();
+    if (visible && !placementStorage->isRestored())
+        placementStorage->restorePlacement();
     QMainWindow::setVisible(visible);
 }
 
-void TForm1::zeptat()
+void MainWindow::askAboutNewRide()
 {
-    if (isEnding() || !item_op_novy->isChecked())
+    if (isEnding() || !askOnStartAction->isChecked())
         return;
-    if (!FormZeptat)
-        FormZeptat = new TFormZeptat(item_op_novy, this);
-    if (FormZeptat->exec() == QDialog::Accepted && !isEnding())
-        Novzznam1Click();
+    if (!addRideQuestion)
+        addRideQuestion = new AddRideQuestion(askOnStartAction, this);
+    if (addRideQuestion->exec() == QDialog::Accepted && !isEnding())
+        addRide();
 }
 
-void TForm1::showEvent(QShowEvent *event)
+void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        FormShow();
+        afterShown();
     }
 }
 
-void TForm1::FormShow()
+void MainWindow::afterShown()
 {
     loadRideLog();
-    pbs->setFocus(Qt::OtherFocusReason);
-    const int last = m_log->RowCount() - 1;
-    pbs->setRow(last);
-    pbsSelectCell(0, last);
+    rideTable->setFocus(Qt::OtherFocusReason);
+    const int last = m_log->tableRowCount() - 1;
+    rideTable->setCurrentRow(last);
+    loadEditors(0, last);
     setWindowTitle(kTitle);
     // Worked out beside the reading, on the same cells: the heading row
     // and empty rows the window may have added count nothing.
     if (m_prefetched)
         showTotals(m_prefetch->totals());
     else
-        RecalcTotals();
+        recalcTotals();
     announceDataFolder();
     const QString rescued = m_files->keeper().takeRescueReport();
     if (!rescued.isEmpty())
@@ -128,14 +127,14 @@ void TForm1::FormShow()
     offerUnsavedChanges();
 }
 
-void TForm1::loadRideLog()
+void MainWindow::loadRideLog()
 {
     const QString said = m_files->load(m_prefetch, &m_prefetched);
     if (!said.isEmpty())
         Messages::instance().failure(said);
 }
 
-void TForm1::offerUnsavedChanges()
+void MainWindow::offerUnsavedChanges()
 {
     const auto unsaved = m_files->unsavedChanges();
     if (!unsaved)
@@ -150,9 +149,9 @@ void TForm1::offerUnsavedChanges()
         QString copy;
         const QString failure = failureOf([&] { copy = m_files->takeUnsavedChanges(); });
         if (failure.isEmpty()) {
-            showRow(m_log->RowCount() - 1);
+            showRow(m_log->tableRowCount() - 1);
             if (!copy.isEmpty())
-                StatusBar1->showMessage(QStringLiteral("Neuložené změny obnoveny; dosavadní kniha jízd je v záloze „%1“.")
+                messageBar->showMessage(QStringLiteral("Neuložené změny obnoveny; dosavadní kniha jízd je v záloze „%1“.")
                                             .arg(QDir::toNativeSeparators(copy)));
             else if (QFileInfo::exists(m_rideLogPath))
                 Messages::instance().failure(
@@ -165,7 +164,7 @@ void TForm1::offerUnsavedChanges()
     }
     const QString kept = m_files->keepUnsavedChanges();
     if (!kept.isEmpty())
-        StatusBar1->showMessage(
+        messageBar->showMessage(
             QStringLiteral("Neuložené změny jsou uloženy v záloze „%1“.").arg(QDir::toNativeSeparators(kept)));
     else
         Messages::instance().failure(
@@ -174,14 +173,14 @@ void TForm1::offerUnsavedChanges()
                 .arg(QDir::toNativeSeparators(m_files->unsavedPath())));
 }
 
-void TForm1::showRow(int row)
+void MainWindow::showRow(int row)
 {
-    pbs->setRow(row);
-    pbsSelectCell(0, pbs->Row());
-    RecalcTotals();
+    rideTable->setCurrentRow(row);
+    loadEditors(0, rideTable->currentRow());
+    recalcTotals();
 }
 
-void TForm1::announceDataFolder()
+void MainWindow::announceDataFolder()
 {
     // Said once, at the start that made the per-user folder, and again
     // only when files of the program's folder were copied or could not be.
@@ -202,22 +201,22 @@ void TForm1::announceDataFolder()
     Messages::instance().info(text);
 }
 
-bool TForm1::isEnding() const
+bool MainWindow::isEnding() const
 {
     return m_files->isEnding();
 }
 
-void TForm1::endSession()
+void MainWindow::endSession()
 {
     m_files->end();
 }
 
-void TForm1::commitSession()
+void MainWindow::commitSession()
 {
     m_files->commit();
 }
 
-void TForm1::bringToFront()
+void MainWindow::bringToFront()
 {
     QWidget *front = QApplication::activeModalWidget();
     if (!front)
@@ -229,7 +228,7 @@ void TForm1::bringToFront()
     front->activateWindow();
 }
 
-bool TForm1::saveRideLogElsewhere()
+bool MainWindow::saveRideLogElsewhere()
 {
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Uložit jízdy jinam"),
                                                 m_where.rideLogInUserFolder(),
@@ -245,11 +244,11 @@ bool TForm1::saveRideLogElsewhere()
     return false;
 }
 
-void TForm1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The placement first; a failure is told and the closing goes on.
     if (!isEnding())
-        runGuarded([this] { FormStorage1->SavePlacement(); });
+        runGuarded([this] { placementStorage->savePlacement(); });
     const SaveBeforeClosing saving{
         .save = [this] {
             QString error;
@@ -282,94 +281,94 @@ void TForm1::closeEvent(QCloseEvent *event)
 // ---------------------------------------------------------------- rides: new, deleted,
 // brought back, restored from a copy
 
-void TForm1::Novzznam1Click()
+void MainWindow::addRide()
 {
     if (isNewRideLog(*m_log))
         return;
-    m_log->setRowCount(m_log->RowCount() + 1);
-    const int last = m_log->RowCount() - 1;
-    pbs->setRow(last);
-    if (pbs->Row() != last)
+    m_log->setTableRowCount(m_log->tableRowCount() + 1);
+    const int last = m_log->tableRowCount() - 1;
+    rideTable->setCurrentRow(last);
+    if (rideTable->currentRow() != last)
         return;
-    DateTimePicker1->setFocus(Qt::OtherFocusReason);
-    RecalcTotals();
+    dateEdit->setFocus(Qt::OtherFocusReason);
+    recalcTotals();
 }
 
-void TForm1::Odstranitzznam1Click()
+void MainWindow::deleteRide()
 {
-    int row = pbs->Row();
+    int row = rideTable->currentRow();
     if (dataRowCount() == 1) {
-        m_deleted.push(1, m_log->Rows(1));
+        m_deleted.push(1, m_log->rowTexts(1));
         m_log->clearRow(1);
         row = 1;
     } else {
-        m_deleted.push(row, m_log->Rows(row));
-        m_log->RemoveRow(row);
-        row = std::min(row, m_log->RowCount() - 1);
-        pbs->setRow(row);
+        m_deleted.push(row, m_log->rowTexts(row));
+        m_log->deleteRow(row);
+        row = std::min(row, m_log->tableRowCount() - 1);
+        rideTable->setCurrentRow(row);
     }
-    pbsSelectCell(0, row);
-    RecalcTotals();
-    VratitZaznam1->setEnabled(!m_deleted.isEmpty());
+    loadEditors(0, row);
+    recalcTotals();
+    undoDeleteAction->setEnabled(!m_deleted.isEmpty());
 }
 
-void TForm1::VratitZaznam1Click()
+void MainWindow::undoDelete()
 {
     commitActiveEditor();
     const int row = m_deleted.restoreLast(*m_log);
-    VratitZaznam1->setEnabled(!m_deleted.isEmpty());
+    undoDeleteAction->setEnabled(!m_deleted.isEmpty());
     if (row >= 0)
         showRow(row);
 }
 
-void TForm1::ObnovitZalohu1Click()
+void MainWindow::restoreBackup()
 {
     commitActiveEditor();
     if (execModal<BackupWindow>(*m_files, this) != QDialog::Accepted)
         return;
     // The rides deleted before belong to the log that was replaced.
     m_deleted.clear();
-    VratitZaznam1->setEnabled(false);
-    showRow(m_log->RowCount() - 1);
-    StatusBar1->showMessage(QStringLiteral("Kniha jízd byla obnovena ze zálohy; dosavadní stav je uložen mezi zálohami."));
+    undoDeleteAction->setEnabled(false);
+    showRow(m_log->tableRowCount() - 1);
+    messageBar->showMessage(QStringLiteral("Kniha jízd byla obnovena ze zálohy; dosavadní stav je uložen mezi zálohami."));
 }
 
 // ---------------------------------------------------------------- sorting by a heading click
 
-void TForm1::pbsMouseDown(Qt::MouseButton, const QPoint &)
+void MainWindow::tablePressed(Qt::MouseButton, const QPoint &)
 {
     m_gridPressed = true;
 }
 
-void TForm1::pbsMouseUp(Qt::MouseButton, const QPoint &pos)
+void MainWindow::tableReleased(Qt::MouseButton, const QPoint &pos)
 {
     if (!m_gridPressed)
         return;
     m_gridPressed = false;
     int col = -1, row = -1;
-    if (!pbs->MouseToCell(pos, col, row) || row != 0)
+    if (!rideTable->cellAt(pos, col, row) || row != 0)
         return;
-    static const TPubSortStrGrid::ToSortType kinds[RideColumn::Count] = {
-        TPubSortStrGrid::DateTime, TPubSortStrGrid::Character, TPubSortStrGrid::Character,
-        TPubSortStrGrid::Numeric,  TPubSortStrGrid::DateTime,  TPubSortStrGrid::Numeric,
-        TPubSortStrGrid::Numeric};
+    static const TableSorter::KeyKind kinds[RideColumn::Count] = {
+        TableSorter::DateTime, TableSorter::Character, TableSorter::Character,
+        TableSorter::Numeric,  TableSorter::DateTime,  TableSorter::Numeric,
+        TableSorter::Numeric};
     if (col < 0 || col >= RideColumn::Count)
         return;
     // One ride or none: nothing to sort, nothing to say, and the direction
     // stays for the next sort.
     if (dataRowCount() < 2)
         return;
-    PbsSort->setSortType(kinds[col]);
+    headingSorter->setKeyKind(kinds[col]);
     if (col == m_lastSortColumn)
-        PbsSort->setSortDirection(PbsSort->SortDirection() == TPubSortStrGrid::Ascending
-                                      ? TPubSortStrGrid::Descending
-                                      : TPubSortStrGrid::Ascending);
-    PbsSort->setSortIndex(col);
-    PbsSort->setEndIndex(m_log->RowCount() - 1);
-    if (PbsSort->Sort()) {
+        headingSorter->setSortDirection(headingSorter->sortDirection() == TableSorter::Ascending
+                                      ? TableSorter::Descending
+                                      : TableSorter::Ascending);
+    headingSorter->setSortIndex(col);
+    headingSorter->setEndIndex(m_log->tableRowCount() - 1);
+    if (headingSorter->sort()) {
         // Another ride may now stand in the current row: show that one, so
         // that nothing loaded from one ride is ever committed into another.
-        pbsSelectCell(0, pbs->Row());
+        loadEditors(0, rideTable->currentRow());
     }
     m_lastSortColumn = col;
 }
@@ -377,24 +376,24 @@ void TForm1::pbsMouseUp(Qt::MouseButton, const QPoint &pos)
 // ---------------------------------------------------------------- totals and the
 // recalculation of km, time or average
 
-void TForm1::RecalcTotals()
+void MainWindow::recalcTotals()
 {
     showTotals(RideArithmetic::totals(*m_log));
 }
 
-void TForm1::showTotals(const RideArithmetic::Totals &t)
+void MainWindow::showTotals(const RideArithmetic::Totals &t)
 {
     // The field grows with the hours: 12351 hours show whole.
-    Edit_celkem_cas->setHourPlaces(int(t.time.indexOf(u':')));
-    Edit_celkem_cas->setTimeText(t.time);
-    Edit_celkem_prumer->setText(t.average);
-    Edit_celkem_km->setText(t.km);
-    for (QLineEdit *field : {static_cast<QLineEdit *>(Edit_celkem_km), static_cast<QLineEdit *>(Edit_celkem_cas),
-                             Edit_celkem_prumer})
+    totalTimeEdit->setHourPlaces(int(t.time.indexOf(u':')));
+    totalTimeEdit->setTimeText(t.time);
+    totalAverageEdit->setText(t.average);
+    totalDistanceEdit->setText(t.km);
+    for (QLineEdit *field : {static_cast<QLineEdit *>(totalDistanceEdit), static_cast<QLineEdit *>(totalTimeEdit),
+                             totalAverageEdit})
         fitTotalsWidth(field);
 }
 
-void TForm1::fitTotalsWidth(QLineEdit *field)
+void MainWindow::fitTotalsWidth(QLineEdit *field)
 {
     // Wide enough for the whole text: the line edit's own margins and the
     // cursor take a few pixels besides the text.
@@ -402,27 +401,27 @@ void TForm1::fitTotalsWidth(QLineEdit *field)
     field->setFixedWidth(std::max(kTotalsWidth, needed));
 }
 
-void TForm1::showDroppedCharacters(const QString &characters)
+void MainWindow::showDroppedCharacters(const QString &characters)
 {
-    StatusBar1->showMessage(
+    messageBar->showMessage(
         QStringLiteral("Znaky %1 nelze uložit do souboru s jízdami (kódování Windows-1250), byly vynechány.")
             .arg(excerpt(characters, 20)));
 }
 
-void TForm1::RecalcDistance()
+void MainWindow::recalcDistance()
 {
-    const auto km = RideArithmetic::distance(Edit_prumer->text(), edit_cas->timeText());
+    const auto km = RideArithmetic::distance(averageEdit->text(), timeEdit->timeText());
     if (!km) {
         Messages::instance().info(kDistanceMessage);
         return;
     }
-    Edit_km->setText(*km);
-    Edit_kmExit();
+    distanceEdit->setText(*km);
+    commitDistance();
 }
 
-void TForm1::RecalcTime()
+void MainWindow::recalcTime()
 {
-    const auto t = RideArithmetic::time(Edit_km->text(), Edit_prumer->text());
+    const auto t = RideArithmetic::time(distanceEdit->text(), averageEdit->text());
     if (!t) {
         Messages::instance().info(kTimeCalcMessage);
         return;
@@ -433,42 +432,42 @@ void TForm1::RecalcTime()
         rejectTime();
         return;
     }
-    edit_cas->setTimeText(t->text);
-    edit_cas->deselect();
-    edit_casExit();
+    timeEdit->setTimeText(t->text);
+    timeEdit->deselect();
+    commitTime();
 }
 
-void TForm1::RecalcAverage()
+void MainWindow::recalcAverage()
 {
-    const auto avg = RideArithmetic::average(Edit_km->text(), edit_cas->timeText());
+    const auto avg = RideArithmetic::average(distanceEdit->text(), timeEdit->timeText());
     if (!avg) {
         Messages::instance().info(kAverageMessage);
         return;
     }
-    Edit_prumer->setText(*avg);
-    Edit_prumerExit();
+    averageEdit->setText(*avg);
+    commitAverage();
 }
 
-void TForm1::PrepocitejItemClick()
+void MainWindow::recalculateField()
 {
     QWidget *focused = focusWidget();
-    if (focused == Edit_km)
-        RecalcDistance();
-    else if (focused == edit_cas)
-        RecalcTime();
-    else if (focused == Edit_prumer)
-        RecalcAverage();
-    RecalcTotals();
+    if (focused == distanceEdit)
+        recalcDistance();
+    else if (focused == timeEdit)
+        recalcTime();
+    else if (focused == averageEdit)
+        recalcAverage();
+    recalcTotals();
 }
 
 // ---------------------------------------------------------------- help and about
 
-HelpWindow *TForm1::helpWindow() const
+HelpWindow *MainWindow::helpWindow() const
 {
     return m_help;
 }
 
-void TForm1::Npovda1Click()
+void MainWindow::showHelp()
 {
     const QString chm = m_where.help();
     if (QFileInfo(chm).isFile() && openWithDesktop && openWithDesktop(chm))
@@ -482,7 +481,7 @@ void TForm1::Npovda1Click()
     m_help->activateWindow();
 }
 
-void TForm1::Oaplikaci1Click()
+void MainWindow::showAbout()
 {
     Messages::instance().info(kTitle + QStringLiteral("   ") + kMakerNotice + u'\n');
 }
@@ -490,16 +489,16 @@ void TForm1::Oaplikaci1Click()
 // ---------------------------------------------------------------- the windows over
 // this one: waypoint editor, export to HTML, export to CSV, statistics
 
-void TForm1::Btn_edittrasaClick()
+void MainWindow::openWaypointEditor()
 {
     // A new editor for every opening; it reads the course field and, on
     // "OK", writes it back and commits it into the current ride.
-    auto window = std::make_unique<TFormEdit>(Edit_Trasa, [this] { Edit_TrasaExit(); }, m_where, this);
+    auto window = std::make_unique<WaypointEditor>(courseEdit, [this] { commitCourse(); }, m_where, this);
     window->setDataKeeper(&m_files->keeper());
     execModal(std::move(window));
 }
 
-void TForm1::ExportdoHTML1Click()
+void MainWindow::openExportWindow()
 {
     // The window is made for this opening only and shows the committed
     // cells of the ride log. It comes from the export module, loaded now
@@ -511,7 +510,7 @@ void TForm1::ExportdoHTML1Click()
 
 // ---------------------------------------------------------------- rides from the rider's devices
 
-void TForm1::ImportGps1Click()
+void MainWindow::pickRideFiles()
 {
     QFileDialog dialog(this, QStringLiteral("Import z GPS"));
     dialog.setObjectName(QStringLiteral("ImportGpsDialog"));
@@ -528,13 +527,13 @@ void TForm1::ImportGps1Click()
     importRideFiles(dialog.selectedFiles());
 }
 
-void TForm1::takeArguments(const QStringList &files)
+void MainWindow::takeArguments(const QStringList &files)
 {
     bringToFront();
     importRideFiles(files);
 }
 
-void TForm1::importRideFiles(const QStringList &paths)
+void MainWindow::importRideFiles(const QStringList &paths)
 {
     if (paths.isEmpty() || isEnding())
         return;
@@ -572,13 +571,13 @@ QStringList localFiles(const QMimeData *data)
 }
 } // namespace
 
-void TForm1::dragEnterEvent(QDragEnterEvent *event)
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!localFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
-void TForm1::dropEvent(QDropEvent *event)
+void MainWindow::dropEvent(QDropEvent *event)
 {
     const QStringList paths = localFiles(event->mimeData());
     if (paths.isEmpty())
@@ -588,7 +587,7 @@ void TForm1::dropEvent(QDropEvent *event)
     QTimer::singleShot(0, this, [this, paths] { importRideFiles(paths); });
 }
 
-void TForm1::ExportdoCSV1Click()
+void MainWindow::exportCsv()
 {
     QFileDialog dialog(this, QStringLiteral("Export do CSV"));
     dialog.setObjectName(QStringLiteral("SaveCsvDialog"));
@@ -604,11 +603,6 @@ void TForm1::ExportdoCSV1Click()
     if (runGuarded([&] { CsvFile::write(path, *m_log); })) {
         m_lastCsvName = path;
         rememberFolder(dialog.defaultSuffix(), path);
-        StatusBar1->showMessage(QStringLiteral("Jízdy jsou uloženy do souboru „%1“.").arg(QDir::toNativeSeparators(path)));
+        messageBar->showMessage(QStringLiteral("Jízdy jsou uloženy do souboru „%1“.").arg(QDir::toNativeSeparators(path)));
     }
-}
-
-void TForm1::Statistika1Click()
-{
-    execModal<StatisticsWindow>(*m_log, this);
 }

@@ -8,21 +8,21 @@ class QPushButton;
 
 // The question after start: add a new ride? Whatever way it closes, the
 // option that asks it is set from its check box for the next start.
-class TFormZeptat : public QDialog
+class AddRideQuestion : public QDialog
 {
     Q_OBJECT
 public:
-    TFormZeptat(QAction *askOption, QWidget *parent);
+    AddRideQuestion(QAction *askOption, QWidget *parent);
 
-    QLabel *Label1 = nullptr;
-    QPushButton *Button1 = nullptr;
-    QPushButton *Button2 = nullptr;
-    QCheckBox *CheckBox1 = nullptr;
+    QLabel *questionLabel = nullptr;
+    QPushButton *yesButton = nullptr;
+    QPushButton *noButton = nullptr;
+    QCheckBox *dontAskBox = nullptr;
 
     void done(int result) override;
 
 private:
-    void FormClose();
+    void storeAnswer();
 
     QAction *m_askOption;
 };
