@@ -8,7 +8,9 @@
 #include "PlacementStorage.h"
 #include "TestFiles.h"
 #include "MainWindow.h"
+#include "StringTable.h"
 #include "WaypointEditor.h"
+#include "WaypointPanels.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -258,6 +260,72 @@ private slots:
         const auto saved = PlacementFile::positionWords(IniFile::readString(ini(), section, u"NormPos"), {});
         QCOMPARE(QRect(QPoint(saved[0], saved[1]), QPoint(saved[2] - 1, saved[3] - 1)), shown);
         QVERIFY(msgs.shown.isEmpty());
+    }
+
+    // A data folder of an earlier version: its store.ini names the windows'
+    // sections and keys as they have always been named. The windows open
+    // where the file says, and a run that changes nothing leaves every file
+    // as it was, byte for byte.
+    void anOldDataFolderOpensAsItWas()
+    {
+        const MessageRecorder msgs;
+        QTemporaryDir dir;
+        const auto path = [&dir](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+        // The frame the platform puts around a window.
+        QWidget probe;
+        probe.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&probe));
+        const QPoint frame = probe.frameGeometry().topLeft() - probe.geometry().topLeft();
+        probe.hide();
+        const QString minMax = QStringLiteral("-1,-1,%1,%2").arg(frame.x()).arg(frame.y());
+        const auto section = [&](const QString &name, const QRect &r, const QString &more) {
+            const QString pos = QStringLiteral("%1,%2,%3,%4").arg(r.left()).arg(r.top()).arg(r.right() + 1).arg(r.bottom() + 1);
+            return QStringLiteral("[%1]\r\nFormVersion=0\r\nFlags=0\r\nShowCmd=1\r\nPixelsPerInch=%2\r\n"
+                                  "MinMaxPos%3=%4\r\nMinMaxPos=%4\r\nNormPos%3=%5\r\nNormPos=%5\r\nVisible=0\r\n%6")
+                .arg(name).arg(screenPpi()).arg(suffix(), minMax, pos, more);
+        };
+        // The waypoint editor opens centred over the main window, in the
+        // size the file gives.
+        const QMargins margins = probe.windowHandle()->frameMargins();
+        const QRect mainAt(130, 95, 600, 380);
+        const QSize editorOuter = QSize(520, 360).grownBy(margins);
+        const QPoint mainCentre = mainAt.marginsAdded(margins).center();
+        const QRect editorAt(mainCentre - QPoint(editorOuter.width() / 2, editorOuter.height() / 2)
+                                 + QPoint(margins.left(), margins.top()),
+                             QSize(520, 360));
+        const QByteArray store = AnsiFile::encode(
+            section(u"TForm1"_qs, mainAt, u"item_op_novy_Checked=False\r\n"_qs)
+            + section(u"formEdit"_qs, editorAt, u"Panel1_Width=183\r\n"_qs));
+        const QByteArray routes = AnsiFile::encode(u"[Okruh]\r\nkm=25\r\ntrasa=Brno - Tišnov\r\nnarocnost=3\r\n"_qs);
+        const QByteArray waypoints = AnsiFile::encode(u"Brno\r\nTišnov\r\nŽďár\r\n"_qs);
+        const QByteArray log = rideLogFile({{u"3.5.2005"_qs, u"Okruh"_qs, u"Brno - Tišnov"_qs, u"25"_qs}});
+        putFile(path("store.ini"), store);
+        putFile(path("trasy.ini"), routes);
+        putFile(path("default.tvb"), waypoints);
+        putFile(path("default.tvl"), log);
+        {
+            MainWindow w(dir.path());
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QCOMPARE(w.geometry(), mainAt);
+            QVERIFY(!w.askOnStartAction->isChecked());
+            bool opened = false;
+            onModal<WaypointEditor>([&](WaypointEditor *d) {
+                opened = true;
+                QCOMPARE(d->geometry(), editorAt);
+                QCOMPARE(d->waypointPanel->width(), 183);
+                QCOMPARE(d->waypointList()->tableRowCount(), 3);
+                QTest::mouseClick(d->doneButton, Qt::LeftButton);
+            });
+            QTest::mouseClick(w.editCourseButton, Qt::LeftButton);
+            QVERIFY(opened);
+            w.close();
+        }
+        QCOMPARE(fileBytes(path("store.ini")), store);
+        QCOMPARE(fileBytes(path("trasy.ini")), routes);
+        QCOMPARE(fileBytes(path("default.tvb")), waypoints);
+        QCOMPARE(fileBytes(path("default.tvl")), log);
+        QVERIFY2(msgs.shown.isEmpty(), qPrintable(msgs.texts().join(u'\n')));
     }
 
     // A window closed minimized opens minimized; restored by the rider, it
