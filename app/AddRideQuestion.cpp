@@ -9,7 +9,7 @@
 
 AddRideQuestion::AddRideQuestion(QAction *askOption, QWidget *parent) : QDialog(parent), m_askOption(askOption)
 {
-    setObjectName(QStringLiteral("addRideQuestion"));
+    setObjectName(QStringLiteral("AddRideQuestion"));
     setWindowTitle(QStringLiteral("Nový záznam"));
     setModal(true);
 

@@ -83,7 +83,7 @@ public:
     // The program's own help window, once it was opened.
     HelpWindow *helpWindow() const;
 
-    // Controls, named as in the window's description.
+    // The window's controls; each carries its own name as its object name.
     QToolBar *rideToolBar = nullptr;
     QAction *newRideTool = nullptr;
     QAction *deleteRideTool = nullptr;

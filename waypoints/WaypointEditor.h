@@ -47,7 +47,7 @@ public:
     // that the program writes it when it is told to end.
     void setDataKeeper(DataKeeper *keeper) { m_keeper = keeper; }
 
-    // Controls, named as in the window's description.
+    // The window's controls; each carries its own name as its object name.
     SidePanel *waypointPanel = nullptr;
     QToolBar *waypointToolBar = nullptr;
     QAction *newWaypointAction = nullptr;
