@@ -17,6 +17,7 @@ any, so that a check can run it.
 """
 
 import argparse
+import bisect
 import os
 import re
 import sys
@@ -118,25 +119,11 @@ def find_functions(text):
     line_starts = [0] + [m.end() for m in re.finditer("\n", text)]
 
     def line_of(offset):
-        lo, hi = 0, len(line_starts) - 1
-        while lo < hi:
-            mid = (lo + hi + 1) // 2
-            if line_starts[mid] <= offset:
-                lo = mid
-            else:
-                hi = mid - 1
-        return lo + 1
+        return bisect.bisect_right(line_starts, offset)
 
     def matching_brace(open_at):
-        depth = 0
-        for k in range(open_at, len(text)):
-            if text[k] == "{":
-                depth += 1
-            elif text[k] == "}":
-                depth -= 1
-                if depth == 0:
-                    return k
-        return len(text) - 1
+        close = _matching_close(text, open_at, "{", "}")
+        return len(text) - 1 if close < 0 else close
 
     def read_scope(start, end):
         """Reads declarations between start and end, one scope level."""
@@ -192,15 +179,21 @@ def _first_paren_group(header):
     open_at = header.find("(")
     if open_at < 0:
         return None
+    close = _matching_close(header, open_at, "(", ")")
+    return (open_at, close) if close >= 0 else None
+
+
+def _matching_close(text, open_at, opening, closing):
+    """The offset of the bracket that closes the one at open_at, or -1."""
     depth = 0
-    for k in range(open_at, len(header)):
-        if header[k] == "(":
+    for k in range(open_at, len(text)):
+        if text[k] == opening:
             depth += 1
-        elif header[k] == ")":
+        elif text[k] == closing:
             depth -= 1
             if depth == 0:
-                return open_at, k
-    return None
+                return k
+    return -1
 
 
 def _assignment_at(header):
