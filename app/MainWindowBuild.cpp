@@ -295,8 +295,19 @@ QWidget *MainWindow::buildEditorPanel()
     auto *validator = new Cp1250Validator(this);
     connect(validator, &Cp1250Validator::charactersDropped, this, &MainWindow::showDroppedCharacters);
 
-    auto *datePicker = new DatePicker(editorPanel);
-    dateEdit = datePicker;
+    createDateEdit();
+    createRouteNameBox(validator);
+    createRideNumberEditors(validator);
+    createCourseEditors(validator);
+    offerRecalculateMenu();
+    layOutEditors(grid);
+    connectEditorChoices();
+    return editorPanel;
+}
+
+void MainWindow::createDateEdit()
+{
+    dateEdit = new DatePicker(editorPanel);
     dateEdit->setObjectName(QStringLiteral("dateEdit"));
     dateEdit->setCalendarPopup(true);
     dateEdit->setDisplayFormat(LocaleService::instance().shortDateFormat());
@@ -305,7 +316,10 @@ QWidget *MainWindow::buildEditorPanel()
     // picker); the arrow keys and the calendar change the date at once.
     dateEdit->setKeyboardTracking(false);
     dateEdit->setMinimumWidth(90);
+}
 
+void MainWindow::createRouteNameBox(QValidator *validator)
+{
     routeNameBox = new RouteNameBox(editorPanel);
     routeNameBox->setObjectName(QStringLiteral("routeNameBox"));
     routeNameBox->setEditable(true);
@@ -318,7 +332,11 @@ QWidget *MainWindow::buildEditorPanel()
     // A name picked from the list with the mouse or the arrow keys; a name
     // typed and finished by Enter fills in nothing.
     connect(routeNameBox, &RouteNameBox::picked, this, [this] { runGuarded([this] { takePickedRoute(); }); });
+}
 
+// The editors of km, time, average and difficulty.
+void MainWindow::createRideNumberEditors(QValidator *validator)
+{
     distanceEdit = new QLineEdit(editorPanel);
     distanceEdit->setObjectName(QStringLiteral("distanceEdit"));
     distanceEdit->setFixedWidth(55);
@@ -338,7 +356,10 @@ QWidget *MainWindow::buildEditorPanel()
     difficultyBox->setRange(1, 5);
     difficultyBox->setValue(2);
     difficultyBox->setFixedWidth(45);
+}
 
+void MainWindow::createCourseEditors(QValidator *validator)
+{
     courseEdit = new QLineEdit(editorPanel);
     courseEdit->setObjectName(QStringLiteral("courseEdit"));
     courseEdit->setFixedWidth(452);
@@ -349,14 +370,24 @@ QWidget *MainWindow::buildEditorPanel()
     editCourseButton->setObjectName(QStringLiteral("editCourseButton"));
     editCourseButton->setFocusPolicy(Qt::ClickFocus);
     editCourseButton->setFixedWidth(70);
+    connect(editCourseButton, &QPushButton::clicked, this, [this] { runGuarded([this] { openWaypointEditor(); }); });
+}
 
+// Right-clicking km, time or average offers the recalculation of one of
+// them from the other two.
+void MainWindow::offerRecalculateMenu()
+{
     for (QWidget *w : {static_cast<QWidget *>(distanceEdit), static_cast<QWidget *>(timeEdit),
                        static_cast<QWidget *>(averageEdit)}) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(w, &QWidget::customContextMenuRequested, this,
                 [this, w](const QPoint &pos) { recalculateMenu->popup(w->mapToGlobal(pos)); });
     }
+}
 
+// The labels above their editors, the course line below them.
+void MainWindow::layOutEditors(QGridLayout *grid)
+{
     grid->addWidget(panelLabel(QStringLiteral("Datum &jízdy"), dateEdit, editorPanel), 0, 0);
     grid->addWidget(panelLabel(QStringLiteral("&Název trasy"), routeNameBox, editorPanel), 0, 1);
     grid->addWidget(panelLabel(QStringLiteral("&Délka (km)"), distanceEdit, editorPanel), 0, 2);
@@ -375,13 +406,15 @@ QWidget *MainWindow::buildEditorPanel()
     courseRow->setSpacing(6);
     courseRow->addWidget(courseEdit);
     courseRow->addWidget(editCourseButton);
-    connect(editCourseButton, &QPushButton::clicked, this, [this] { runGuarded([this] { openWaypointEditor(); }); });
     courseRow->addStretch(1);
     grid->addLayout(courseRow, 3, 0, 1, 7);
     grid->setColumnStretch(6, 1);
     grid->setRowStretch(4, 1);
+}
 
-    connect(datePicker, &DatePicker::dateChosen, this, [this] {
+void MainWindow::connectEditorChoices()
+{
+    connect(dateEdit, &DatePicker::dateChosen, this, [this] {
         // Only while the rider is in the picker (its calendar open counts):
         // a date taken as the picker is left must not pull the focus back.
         // Parts of a date being typed are no choice yet.
@@ -392,7 +425,6 @@ QWidget *MainWindow::buildEditorPanel()
         if (m_editorLoading)
             difficultyStepped();
     });
-    return editorPanel;
 }
 
 QWidget *MainWindow::buildTotalsPanel()

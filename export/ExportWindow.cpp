@@ -137,13 +137,25 @@ ExportWindow::~ExportWindow()
 
 void ExportWindow::buildControls()
 {
+    buildPreviewPanel();
+    createRebuildTimer();
+    buildOptionsPanel();
+    QVBoxLayout *commands = createCommandButtons();
+    layOutWindow(commands);
+    createDialogs();
+    connectControls();
+}
+
+// The preview with the note under it.
+void ExportWindow::buildPreviewPanel()
+{
     previewPanel = new QFrame(this);
     previewPanel->setObjectName(QStringLiteral("previewPanel"));
     previewPanel->setMinimumHeight(120);
     m_profile = new QWebEngineProfile(this); // off the record: nothing kept on disk
     preview = new QWebEngineView(previewPanel);
     preview->setObjectName(QStringLiteral("preview"));
-    PreviewPage *page = previewPage(m_profile, preview);
+    previewPage(m_profile, preview);
     preview->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(preview, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         QMenu menu(this);
@@ -165,17 +177,39 @@ void ExportWindow::buildControls()
     previewLayout->setSpacing(0);
     previewLayout->addWidget(preview, 1);
     previewLayout->addWidget(previewLabel);
+}
+
+void ExportWindow::createRebuildTimer()
+{
     m_rebuildTimer = new QTimer(this);
     m_rebuildTimer->setSingleShot(true);
     m_rebuildTimer->setInterval(0);
     connect(m_rebuildTimer, &QTimer::timeout, this, guardedSlot(this, &ExportWindow::buildPage));
+}
 
+// The page's look: fonts, colours, border, title and the cutting of long
+// texts.
+void ExportWindow::buildOptionsPanel()
+{
     optionsPanel = new QFrame(this);
     optionsPanel->setObjectName(QStringLiteral("optionsPanel"));
     optionsPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     optionsPanel->setAutoFillBackground(true);
     optionsPanel->setPalette(withBackground(palette(), qRgb(0xD1, 0xA5, 0xA5)));
 
+    createLookButtons();
+    QLabel *titleLabel = createTitleField();
+    createCutFields();
+
+    originalLookButton = button(QStringLiteral("originalLookButton"), QStringLiteral("Původní hodnoty"), 138, optionsPanel);
+    factoryLookButton = button(QStringLiteral("factoryLookButton"), QStringLiteral("Tovární hodnoty"), 129, optionsPanel);
+
+    layOutOptionsPanel(titleLabel);
+}
+
+// The buttons of the fonts, the colours and the border width.
+void ExportWindow::createLookButtons()
+{
     tableFontButton = button(QStringLiteral("tableFontButton"), QStringLiteral("Font Tabulky"), 105, optionsPanel);
     titleFontButton = button(QStringLiteral("titleFontButton"), QStringLiteral("Font Titulku"), 105, optionsPanel);
     borderSizeButton = button(QStringLiteral("borderSizeButton"), QStringLiteral("Okraj        "), 105, optionsPanel);
@@ -192,7 +226,11 @@ void ExportWindow::buildControls()
     borderSizeButton->setMinimumWidth(
         std::max(105, borderSizeButton->fontMetrics().horizontalAdvance(QStringLiteral("Okraj")) + spinWidth + 16));
     borderSizeButton->installEventFilter(this);
+}
 
+// The title field; returns its label.
+QLabel *ExportWindow::createTitleField()
+{
     auto *titleLabel = new QLabel(QStringLiteral("Titulek: "), optionsPanel);
     titleEdit = new QLineEdit(QStringLiteral("Trasovník HTML výstup"), optionsPanel);
     titleEdit->setObjectName(QStringLiteral("titleEdit"));
@@ -201,7 +239,11 @@ void ExportWindow::buildControls()
     // The title is stored in store.ini, in Windows-1250.
     keepStorable(titleEdit);
     titleLabel->setBuddy(titleEdit);
+    return titleLabel;
+}
 
+void ExportWindow::createCutFields()
+{
     cutTextsBox = new QCheckBox(QStringLiteral("Nezalamovat, zkrátit na "), optionsPanel);
     cutTextsBox->setObjectName(QStringLiteral("cutTextsBox"));
     cutTextsBox->setChecked(true);
@@ -212,10 +254,10 @@ void ExportWindow::buildControls()
     cutLengthBox->setMinimumWidth(cutLengthBox->fontMetrics().horizontalAdvance(QStringLiteral("99999")) + 30);
     cutLengthLabel = new QLabel(QStringLiteral("znaků"), optionsPanel);
     cutLengthLabel->setObjectName(QStringLiteral("cutLengthLabel"));
+}
 
-    originalLookButton = button(QStringLiteral("originalLookButton"), QStringLiteral("Původní hodnoty"), 138, optionsPanel);
-    factoryLookButton = button(QStringLiteral("factoryLookButton"), QStringLiteral("Tovární hodnoty"), 129, optionsPanel);
-
+void ExportWindow::layOutOptionsPanel(QLabel *titleLabel)
+{
     auto *grid = new QGridLayout(optionsPanel);
     grid->setContentsMargins(6, 6, 8, 6);
     grid->setHorizontalSpacing(7);
@@ -245,7 +287,11 @@ void ExportWindow::buildControls()
     resetRow->addStretch(1);
     grid->addLayout(resetRow, 2, 2);
     grid->setColumnStretch(2, 1);
+}
 
+// "Uložit", "Tisk", "Vzhled stránky" and "Zavřít", one under another.
+QVBoxLayout *ExportWindow::createCommandButtons()
+{
     saveButton = button(QStringLiteral("saveButton"), QStringLiteral("Uložit"), 89, this);
     printButton = button(QStringLiteral("printButton"), QStringLiteral("Tisk"), 89, this);
     pageSetupButton = button(QStringLiteral("pageSetupButton"), QStringLiteral("Vzhled stránky"), 89, this);
@@ -255,11 +301,16 @@ void ExportWindow::buildControls()
     for (QPushButton *b : {saveButton, printButton, pageSetupButton, closeButton})
         buttons->addWidget(b);
     buttons->addStretch(1);
+    return buttons;
+}
 
+// The preview above, the options and the command buttons below it.
+void ExportWindow::layOutWindow(QVBoxLayout *commands)
+{
     auto *bottom = new QHBoxLayout;
     bottom->setSpacing(4);
     bottom->addWidget(optionsPanel, 1);
-    bottom->addLayout(buttons);
+    bottom->addLayout(commands);
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 5, 3);
     outer->setSpacing(6);
@@ -268,7 +319,10 @@ void ExportWindow::buildControls()
     bottomIndent->setContentsMargins(3, 0, 0, 0);
     bottomIndent->addLayout(bottom);
     outer->addLayout(bottomIndent);
+}
 
+void ExportWindow::createDialogs()
+{
     fontDialog = new FontColorDialog(this);
     fontDialog->setObjectName(QStringLiteral("fontDialog"));
     colourDialog = new QColorDialog(this);
@@ -278,7 +332,10 @@ void ExportWindow::buildControls()
     saveDialog->setObjectName(QStringLiteral("saveDialog"));
     setUpSaveDialog(*saveDialog, QStringLiteral("Html soubor (*.htm *.html)"), QStringLiteral("htm"));
     saveDialog->setOption(QFileDialog::DontConfirmOverwrite);
+}
 
+void ExportWindow::connectControls()
+{
     connect(tableFontButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::chooseTableFont));
     connect(titleFontButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::chooseTitleFont));
     connect(pageColourButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::choosePageColour));
@@ -295,7 +352,7 @@ void ExportWindow::buildControls()
     connect(printButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::print));
     connect(pageSetupButton, &QPushButton::clicked, this, guardedSlot(this, &ExportWindow::pageSetup));
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
-    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+    connect(preview->page(), &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status) {
                 if (status != QWebEnginePage::NormalTerminationStatus)
                     previewRendererEnded();

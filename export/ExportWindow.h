@@ -21,6 +21,7 @@ class QPrinter;
 class QPushButton;
 class QTemporaryFile;
 class QTimer;
+class QVBoxLayout;
 class QWebEngineProfile;
 class QWebEngineView;
 class SpinEdit;
@@ -114,7 +115,19 @@ private:
     void print();
     void pageSetup();
 
+    // The window's controls, step by step.
     void buildControls();
+    void buildPreviewPanel();
+    void createRebuildTimer();
+    void buildOptionsPanel();
+    void createLookButtons();
+    QLabel *createTitleField();
+    void createCutFields();
+    void layOutOptionsPanel(QLabel *titleLabel);
+    QVBoxLayout *createCommandButtons();
+    void layOutWindow(QVBoxLayout *commands);
+    void createDialogs();
+    void connectControls();
     void chooseFont(QString &name, qint32 &size, qint32 &color);
     void chooseColor(qint32 &color);
     void putBorderSize();

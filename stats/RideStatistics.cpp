@@ -107,6 +107,164 @@ quint64 tallyKey(int group, int route)
 {
     return (quint64(quint32(group)) << 32) | quint32(route);
 }
+
+// The rides of a log summed per group, with how often each group rode
+// each route.
+struct GroupedRides
+{
+    // Group 0 is "no date"; the months follow in the order met.
+    std::vector<Accumulator> groups = std::vector<Accumulator>(1);
+    QHash<int, int> groupOfMonth;
+    Accumulator total;
+
+    // Route names by number, and how often each group rode each of them.
+    QHash<QStringView, int> routeIds;
+    QHash<quint64, Tally> monthTallies;
+
+    // The group of the day's month, added when it is the first ride of it.
+    int groupOf(const QDate &day);
+    // Counts the ride of a row in its group and in the total.
+    void add(const StringTable &log, int row, int group, Recency recency);
+};
+
+int GroupedRides::groupOf(const QDate &day)
+{
+    int year = 0, month = 0;
+    day.getDate(&year, &month, nullptr);
+    const int key = year * 12 + month - 1;
+    auto it = groupOfMonth.constFind(key);
+    if (it == groupOfMonth.cend()) {
+        it = groupOfMonth.insert(key, int(groups.size()));
+        Accumulator a;
+        a.year = year;
+        a.month = month;
+        groups.push_back(a);
+    }
+    return *it;
+}
+
+void GroupedRides::add(const StringTable &log, int row, int group, Recency recency)
+{
+    const auto km = NumberText::parse(log.cellView(RideColumn::Km, row));
+    std::optional<int> minutes;
+    if (const auto clock = TimeText::parse(log.cellView(RideColumn::Time, row)))
+        minutes = clock->hours * 60 + clock->minutes;
+    groups[size_t(group)].add(km.value_or(0.0), km.has_value(), minutes);
+    total.add(km.value_or(0.0), km.has_value(), minutes);
+
+    const QStringView name = log.cellView(RideColumn::Name, row);
+    if (name.trimmed().isEmpty())
+        return;
+    auto id = routeIds.constFind(name);
+    if (id == routeIds.cend())
+        id = routeIds.insert(name, int(routeIds.size()));
+    const int route = *id;
+    Tally &t = monthTallies[tallyKey(group, route)];
+    ++t.count;
+    t.newest = std::max(t.newest, recency);
+}
+
+GroupedRides groupRides(const StringTable &log)
+{
+    GroupedRides rides;
+
+    // Rides of one day usually stand together: the last date text read.
+    QStringView lastDateText;
+    bool lastDated = false;
+    int lastGroup = 0;
+    qint64 lastDay = 0;
+
+    for (int r = 1; r < log.tableRowCount(); ++r) {
+        const QStringView dateText = log.cellView(RideColumn::Date, r);
+        if (r == 1 || dateText != lastDateText) {
+            lastDateText = dateText;
+            const auto day = rideDay(dateText);
+            lastDated = day.has_value();
+            if (lastDated) {
+                lastGroup = rides.groupOf(*day);
+                lastDay = day->toJulianDay() + 1;
+            }
+        }
+        int group = 0;
+        Recency recency = r;
+        if (lastDated) {
+            group = lastGroup;
+            recency = (lastDay << kRowBits) | r;
+        } else if (isBlankRow(log, r)) {
+            continue;
+        }
+        rides.add(log, r, group, recency);
+    }
+    return rides;
+}
+
+// The most ridden route of every month, of every year and of the whole log.
+struct RouteLeaders
+{
+    std::vector<QStringView> routeNames;
+    std::vector<Best> ofGroup;
+    QHash<int, Best> ofYear;
+    Best overall;
+
+    QString nameOf(const Best &best) const
+    {
+        return best.route < 0 ? QString() : routeNames[size_t(best.route)].toString();
+    }
+};
+
+RouteLeaders routeLeaders(const GroupedRides &rides)
+{
+    RouteLeaders leaders;
+    leaders.routeNames.resize(size_t(rides.routeIds.size()));
+    for (auto it = rides.routeIds.cbegin(); it != rides.routeIds.cend(); ++it)
+        leaders.routeNames[size_t(it.value())] = it.key();
+    leaders.ofGroup.resize(rides.groups.size());
+    QHash<quint64, Tally> yearTallies;
+    std::vector<Tally> totalTallies(leaders.routeNames.size());
+    for (auto it = rides.monthTallies.cbegin(); it != rides.monthTallies.cend(); ++it) {
+        const int group = int(it.key() >> 32);
+        const int route = int(it.key() & 0xffffffffu);
+        leaders.ofGroup[size_t(group)].consider(route, it.value());
+        if (group > 0)
+            yearTallies[tallyKey(rides.groups[size_t(group)].year, route)].add(it.value());
+        totalTallies[size_t(route)].add(it.value());
+    }
+    for (size_t route = 0; route < totalTallies.size(); ++route)
+        leaders.overall.consider(int(route), totalTallies[route]);
+    for (auto it = yearTallies.cbegin(); it != yearTallies.cend(); ++it)
+        leaders.ofYear[int(it.key() >> 32)].consider(int(it.key() & 0xffffffffu), it.value());
+    return leaders;
+}
+
+// The years newest first, each with its months January first.
+std::vector<Year> yearsOf(const GroupedRides &rides, const RouteLeaders &leaders)
+{
+    const std::vector<Accumulator> &groups = rides.groups;
+    std::vector<size_t> order(groups.size() - 1);
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i + 1;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const Accumulator &x = groups[a], &y = groups[b];
+        return x.year != y.year ? x.year > y.year : x.month < y.month;
+    });
+    std::vector<Year> years;
+    for (size_t g : order) {
+        const Accumulator &a = groups[g];
+        if (years.empty() || years.back().year != a.year)
+            years.push_back(Year{a.year, Sums{}, {}});
+        Year &y = years.back();
+        Month m{a.month, a.sums};
+        m.sums.route = leaders.nameOf(leaders.ofGroup[g]);
+        addSums(y.sums, a.sums);
+        y.months.push_back(std::move(m));
+    }
+    for (Year &y : years) {
+        const auto it = leaders.ofYear.constFind(y.year);
+        if (it != leaders.ofYear.cend())
+            y.sums.route = leaders.nameOf(*it);
+    }
+    return years;
+}
 } // namespace
 
 std::optional<double> Sums::averageSpeed() const
@@ -135,124 +293,15 @@ std::array<double, 12> Statistics::kmPerMonth(int year) const
 
 Statistics compute(const StringTable &log)
 {
-    // Group 0 is "no date"; the months follow in the order met.
-    std::vector<Accumulator> groups(1);
-    QHash<int, int> groupOfMonth;
-    Accumulator total;
-
-    // Route names by number, and how often each group rode each of them.
-    QHash<QStringView, int> routeIds;
-    QHash<quint64, Tally> monthTallies;
-
-    // Rides of one day usually stand together: the last date text read.
-    QStringView lastDateText;
-    bool lastDated = false;
-    int lastGroup = 0;
-    qint64 lastDay = 0;
-
-    for (int r = 1; r < log.tableRowCount(); ++r) {
-        const QStringView dateText = log.cellView(RideColumn::Date, r);
-        if (r == 1 || dateText != lastDateText) {
-            lastDateText = dateText;
-            const auto day = rideDay(dateText);
-            lastDated = day.has_value();
-            if (lastDated) {
-                int year = 0, month = 0;
-                day->getDate(&year, &month, nullptr);
-                const int key = year * 12 + month - 1;
-                auto it = groupOfMonth.constFind(key);
-                if (it == groupOfMonth.cend()) {
-                    it = groupOfMonth.insert(key, int(groups.size()));
-                    Accumulator a;
-                    a.year = year;
-                    a.month = month;
-                    groups.push_back(a);
-                }
-                lastGroup = *it;
-                lastDay = day->toJulianDay() + 1;
-            }
-        }
-        int group = 0;
-        Recency recency = r;
-        if (lastDated) {
-            group = lastGroup;
-            recency = (lastDay << kRowBits) | r;
-        } else if (isBlankRow(log, r)) {
-            continue;
-        }
-
-        const auto km = NumberText::parse(log.cellView(RideColumn::Km, r));
-        std::optional<int> minutes;
-        if (const auto clock = TimeText::parse(log.cellView(RideColumn::Time, r)))
-            minutes = clock->hours * 60 + clock->minutes;
-        groups[size_t(group)].add(km.value_or(0.0), km.has_value(), minutes);
-        total.add(km.value_or(0.0), km.has_value(), minutes);
-
-        const QStringView name = log.cellView(RideColumn::Name, r);
-        if (name.trimmed().isEmpty())
-            continue;
-        auto id = routeIds.constFind(name);
-        if (id == routeIds.cend())
-            id = routeIds.insert(name, int(routeIds.size()));
-        const int route = *id;
-        Tally &t = monthTallies[tallyKey(group, route)];
-        ++t.count;
-        t.newest = std::max(t.newest, recency);
-    }
-
-    // The most ridden route of every month, year and of the whole log.
-    std::vector<QStringView> routeNames(size_t(routeIds.size()));
-    for (auto it = routeIds.cbegin(); it != routeIds.cend(); ++it)
-        routeNames[size_t(it.value())] = it.key();
-    std::vector<Best> bestOfGroup(groups.size());
-    QHash<quint64, Tally> yearTallies;
-    std::vector<Tally> totalTallies(routeNames.size());
-    for (auto it = monthTallies.cbegin(); it != monthTallies.cend(); ++it) {
-        const int group = int(it.key() >> 32);
-        const int route = int(it.key() & 0xffffffffu);
-        bestOfGroup[size_t(group)].consider(route, it.value());
-        if (group > 0)
-            yearTallies[tallyKey(groups[size_t(group)].year, route)].add(it.value());
-        totalTallies[size_t(route)].add(it.value());
-    }
-    auto nameOf = [&](const Best &best) {
-        return best.route < 0 ? QString() : routeNames[size_t(best.route)].toString();
-    };
+    const GroupedRides rides = groupRides(log);
+    const RouteLeaders leaders = routeLeaders(rides);
 
     Statistics s;
-    s.undated = groups[0].sums;
-    s.undated.route = nameOf(bestOfGroup[0]);
-    s.total = total.sums;
-    Best bestOverall;
-    for (size_t route = 0; route < totalTallies.size(); ++route)
-        bestOverall.consider(int(route), totalTallies[route]);
-    s.total.route = nameOf(bestOverall);
-
-    std::vector<size_t> order(groups.size() - 1);
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i + 1;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const Accumulator &x = groups[a], &y = groups[b];
-        return x.year != y.year ? x.year > y.year : x.month < y.month;
-    });
-    for (size_t g : order) {
-        const Accumulator &a = groups[g];
-        if (s.years.empty() || s.years.back().year != a.year)
-            s.years.push_back(Year{a.year, Sums{}, {}});
-        Year &y = s.years.back();
-        Month m{a.month, a.sums};
-        m.sums.route = nameOf(bestOfGroup[g]);
-        addSums(y.sums, a.sums);
-        y.months.push_back(std::move(m));
-    }
-    QHash<int, Best> bestOfYear;
-    for (auto it = yearTallies.cbegin(); it != yearTallies.cend(); ++it)
-        bestOfYear[int(it.key() >> 32)].consider(int(it.key() & 0xffffffffu), it.value());
-    for (Year &y : s.years) {
-        const auto it = bestOfYear.constFind(y.year);
-        if (it != bestOfYear.cend())
-            y.sums.route = nameOf(*it);
-    }
+    s.undated = rides.groups[0].sums;
+    s.undated.route = leaders.nameOf(leaders.ofGroup[0]);
+    s.total = rides.total.sums;
+    s.total.route = leaders.nameOf(leaders.overall);
+    s.years = yearsOf(rides, leaders);
     return s;
 }
 

@@ -48,6 +48,44 @@ WaypointEditor::WaypointEditor(QLineEdit *courseEdit, std::function<void()> comm
     setModal(true);
     setSizeGripEnabled(true);
 
+    createWaypointList();
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    buildWaypointPanel();
+    layout->addWidget(waypointPanel);
+    buildButtonPanel();
+    buildCoursePanel();
+
+    splitter = new PanelSplitter(waypointPanel, coursePanel, kCourseListKeep, this);
+    splitter->setObjectName(QStringLiteral("splitter"));
+    layout->addWidget(splitter);
+    layout->addWidget(buttonPanel);
+    layout->addWidget(coursePanel, 1);
+    coursePanel->setMinimumWidth(kCourseListKeep);
+
+    setTabOrder(waypointTable, addButton);
+    setTabOrder(addButton, removeButton);
+    setTabOrder(removeButton, doneButton);
+    setTabOrder(doneButton, courseList);
+
+    createFileDialogs();
+    createSorter();
+
+    placementStorage = new PlacementStorage(this, QStringLiteral("formEdit"));
+    placementStorage->keepProperty(QStringLiteral("Panel1_Width"), waypointPanel, "Width");
+
+    connectSignals();
+
+    resize(433, 244);
+}
+
+// The waypoint list: one column of names without headings, saved by the
+// window itself when it closes.
+void WaypointEditor::createWaypointList()
+{
     m_list = new StringTable(this);
     m_list->setObjectName(QStringLiteral("waypointList"));
     m_list->setHeadingRows(0);
@@ -61,17 +99,26 @@ WaypointEditor::WaypointEditor(QLineEdit *courseEdit, std::function<void()> comm
     m_list->setOptions(StringTable::HeadingVerticalLines | StringTable::HeadingHorizontalLines | StringTable::VerticalLines
                        | StringTable::HorizontalLines | StringTable::RangeSelect | StringTable::RowSizing
                        | StringTable::ColumnSizing | StringTable::RowMoving | StringTable::Editing);
+}
 
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
+// The left panel: the tool bar over the waypoint table.
+void WaypointEditor::buildWaypointPanel()
+{
     waypointPanel = new SidePanel(kPanelWidth, kPanelMinimumWidth, this);
     waypointPanel->setObjectName(QStringLiteral("waypointPanel"));
     auto *left = new QVBoxLayout(waypointPanel);
     left->setContentsMargins(0, 0, 0, 0);
     left->setSpacing(0);
 
+    buildWaypointToolBar();
+    left->addWidget(waypointToolBar);
+
+    buildWaypointTable();
+    left->addWidget(waypointTable, 1);
+}
+
+void WaypointEditor::buildWaypointToolBar()
+{
     waypointToolBar = new QToolBar(waypointPanel);
     waypointToolBar->setObjectName(QStringLiteral("waypointToolBar"));
     waypointToolBar->setIconSize(QSize(16, 16));
@@ -101,8 +148,10 @@ WaypointEditor::WaypointEditor(QLineEdit *courseEdit, std::function<void()> comm
     waypointToolBar->addSeparator();
     sortListAction = tool("sortListAction", "waypoint-sort", QStringLiteral("Seřadit seznam"), Qt::CTRL | Qt::Key_S,
                       QStringLiteral("Ctrl+S"));
-    left->addWidget(waypointToolBar);
+}
 
+void WaypointEditor::buildWaypointTable()
+{
     waypointTable = new WaypointTable(waypointPanel);
     waypointTable->setObjectName(QStringLiteral("waypointTable"));
     waypointTable->setWaypointGrid(m_list);
@@ -122,9 +171,11 @@ WaypointEditor::WaypointEditor(QLineEdit *courseEdit, std::function<void()> comm
     // editor keeps the key for its text), not from the course list.
     deleteWaypointAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     waypointTable->addAction(deleteWaypointAction);
-    left->addWidget(waypointTable, 1);
-    layout->addWidget(waypointPanel);
+}
 
+// The buttons between the two lists.
+void WaypointEditor::buildButtonPanel()
+{
     buttonPanel = new QFrame(this);
     buttonPanel->setObjectName(QStringLiteral("buttonPanel"));
     buttonPanel->setFixedWidth(kButtonPanelWidth);
@@ -148,7 +199,11 @@ WaypointEditor::WaypointEditor(QLineEdit *courseEdit, std::function<void()> comm
     buttons->addWidget(removeButton);
     buttons->addStretch(1);
     buttons->addWidget(doneButton);
+}
 
+// The right panel: the course list.
+void WaypointEditor::buildCoursePanel()
+{
     coursePanel = new QFrame(this);
     coursePanel->setObjectName(QStringLiteral("coursePanel"));
     auto *right = new QVBoxLayout(coursePanel);
@@ -162,19 +217,11 @@ WaypointEditor::WaypointEditor(QLineEdit *courseEdit, std::function<void()> comm
     yellow.setColor(QPalette::Text, yellow.color(QPalette::ToolTipText));
     courseList->setPalette(yellow);
     right->addWidget(courseList);
+}
 
-    splitter = new PanelSplitter(waypointPanel, coursePanel, kCourseListKeep, this);
-    splitter->setObjectName(QStringLiteral("splitter"));
-    layout->addWidget(splitter);
-    layout->addWidget(buttonPanel);
-    layout->addWidget(coursePanel, 1);
-    coursePanel->setMinimumWidth(kCourseListKeep);
-
-    setTabOrder(waypointTable, addButton);
-    setTabOrder(addButton, removeButton);
-    setTabOrder(removeButton, doneButton);
-    setTabOrder(doneButton, courseList);
-
+// The import and export dialogs of the waypoint list.
+void WaypointEditor::createFileDialogs()
+{
     const auto fileDialog = [this](const char *name, QFileDialog::AcceptMode mode) {
         auto *d = new QFileDialog(this);
         d->setObjectName(QLatin1String(name));
@@ -188,15 +235,18 @@ WaypointEditor::WaypointEditor(QLineEdit *courseEdit, std::function<void()> comm
     exportDialog = fileDialog("exportDialog", QFileDialog::AcceptSave);
     exportDialog->setDefaultSuffix(QStringLiteral("tvb"));
     exportDialog->setOption(QFileDialog::DontConfirmOverwrite);
+}
 
+void WaypointEditor::createSorter()
+{
     sorter = new TableSorter(this);
     sorter->setObjectName(QStringLiteral("sorter"));
     sorter->setTable(m_list);
     sorter->setCaseSensitive(true);
+}
 
-    placementStorage = new PlacementStorage(this, QStringLiteral("formEdit"));
-    placementStorage->keepProperty(QStringLiteral("Panel1_Width"), waypointPanel, "Width");
-
+void WaypointEditor::connectSignals()
+{
     connect(newWaypointAction, &QAction::triggered, this, guardedSlot(this, &WaypointEditor::newWaypoint));
     connect(deleteWaypointAction, &QAction::triggered, this, guardedSlot(this, &WaypointEditor::deleteWaypoint));
     connect(exportListAction, &QAction::triggered, this, guardedSlot(this, &WaypointEditor::exportList));
@@ -211,8 +261,6 @@ WaypointEditor::WaypointEditor(QLineEdit *courseEdit, std::function<void()> comm
     connect(m_list, &StringTable::rowsInserted, this, [this] { ++m_listVersion; });
     connect(m_list, &StringTable::rowsRemoved, this, [this] { ++m_listVersion; });
     connect(m_list, &StringTable::rowMoved, this, [this] { ++m_listVersion; });
-
-    resize(433, 244);
 }
 
 WaypointEditor::~WaypointEditor()

@@ -93,6 +93,17 @@ protected:
     void done(int result) override;
 
 private:
+    // The window's construction, step by step.
+    void createWaypointList();
+    void buildWaypointPanel();
+    void buildWaypointToolBar();
+    void buildWaypointTable();
+    void buildButtonPanel();
+    void buildCoursePanel();
+    void createFileDialogs();
+    void createSorter();
+    void connectSignals();
+
     void loadWaypoints();
     bool saveWaypoints();
     // The list as the keeper writes it: a name being typed counts.
