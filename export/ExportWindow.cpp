@@ -110,7 +110,7 @@ ExportWindow::ExportWindow(StringTable &log, HtmlSettings &settings, const Progr
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     m_iniPath = m_where.settings();
-    setObjectName(QStringLiteral("theExportWindow"));
+    setObjectName(QStringLiteral("ExportWindow"));
     theExportWindow = this;
     setWindowTitle(QStringLiteral("HTML výstup"));
     setModal(true);
