@@ -1,7 +1,6 @@
+#include "DecimalSums.h"
 #include "MessageRecorder.h"
 #include "Modal.h"
-#include "NumberText.h"
-#include "RideArithmetic.h"
 #include "RideLogFile.h"
 #include "RouteNameBox.h"
 #include "StringTable.h"
@@ -17,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -27,42 +25,6 @@ namespace {
 const QStringList kRide = {"3.5.2005", "Okruh", "Lhota - Ves", "42,5", "01:55", "22,2", "3"};
 const QStringList kRide2 = {"7.5.2005", "Do práce", "", "12", "00:40", "18", "1"};
 
-// Rides of 0,20 to 150,19 km, as a rider's log might hold.
-QStringList rides(int count)
-{
-    QStringList km;
-    quint32 x = 1;
-    for (int i = 0; i < count; ++i) {
-        x = (x * 1103515245u + 12345u) & 0x7fffffffu;
-        const quint32 cents = x % 15000 + 20;
-        km << QString::asprintf("%u,%02u", cents / 100, cents % 100);
-    }
-    return km;
-}
-
-// The exact sums by Python's decimal module, one for each list of numbers,
-// in the general number format.
-QStringList decimalSums(const QList<QStringList> &lists)
-{
-    QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"), QStringLiteral("import sys, decimal\n"
-                                                       "decimal.getcontext().prec = 1000\n"
-                                                       "for numbers in sys.stdin.read().split('\\n\\n'):\n"
-                                                       "    print(sum(decimal.Decimal(n.strip().replace(',', '.'))"
-                                                       " for n in numbers.split('\\n')))")});
-    QStringList groups;
-    for (const QStringList &numbers : lists)
-        groups << numbers.join(u'\n');
-    python.write(groups.join(QStringLiteral("\n\n")).toUtf8());
-    python.closeWriteChannel();
-    if (!python.waitForFinished(60000) || python.exitCode() != 0)
-        return {};
-    QStringList sums;
-    for (const QString &sum : QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts))
-        sums << NumberText::format(*NumberText::parse(QString(sum).replace(u'.', u','), u','), u',');
-    return sums;
-}
 } // namespace
 
 // The main window driven by the keys a rider presses, and the numbers and
@@ -341,40 +303,6 @@ private slots:
         // It shows the focus as after Tab: its text selected.
         QVERIFY(!now->text().isEmpty());
         QCOMPARE(now->selectedText(), now->text());
-    }
-
-    void totalKm_data()
-    {
-        QTest::addColumn<QStringList>("km");
-        QTest::addColumn<QString>("exact");
-        const QList<QPair<const char *, QStringList>> cases = {
-            {"3,000 rides of two decimals", rides(3000)},
-            {"decimals of every length and form",
-             {"0,1", "0,02", "0,003", "1E1", "2,5e-1", " +7 ", "-0,1", "0010,50", "0,0000001"}},
-            {"more decimals than the exact sum carries", {"0,1234567890123456789", "1"}},
-            {"past the exact range", QStringList(3000, QStringLiteral("1E35"))},
-            {"mixed with a huge one", {"9E30", "1,5", "1,5E300"}},
-            {"a big log of long rides", QStringList(20000, QStringLiteral("99999999,99"))},
-        };
-        QList<QStringList> lists;
-        for (const auto &c : cases)
-            lists << c.second;
-        const QStringList sums = decimalSums(lists);
-        QCOMPARE(sums.size(), cases.size());
-        for (int i = 0; i < cases.size(); ++i)
-            QTest::newRow(cases[i].first) << cases[i].second << sums[i];
-    }
-    void totalKm()
-    {
-        QFETCH(QStringList, km);
-        QFETCH(QString, exact);
-        StringTable grid;
-        grid.setAutoSave(false);
-        grid.setTableColumnCount(7);
-        grid.setTableRowCount(int(km.size()) + 1);
-        for (int r = 0; r < km.size(); ++r)
-            grid.setCell(3, r + 1, km[r]);
-        QCOMPARE(RideArithmetic::totals(grid).km, exact);
     }
 
     void totalKmInTheWindow()

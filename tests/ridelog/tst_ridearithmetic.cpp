@@ -1,11 +1,13 @@
 #include "RideArithmetic.h"
 #include "StringTable.h"
+
+#include "DecimalSums.h"
 #include "TestLocale.h"
 
 #include <QtTest>
 
 // The arithmetic on ride texts: Qt Core only, no window.
-class TestArithmetic : public QObject
+class TestRideArithmetic : public QObject
 {
     Q_OBJECT
     TestLocale m_locale;
@@ -169,8 +171,42 @@ private slots:
             log.setCell(4, r, QStringLiteral("23:00"));
         QCOMPARE(RideArithmetic::totals(log).time, QString::number(rides * 23) + QStringLiteral(":00"));
     }
+
+    void totalKm_data()
+    {
+        QTest::addColumn<QStringList>("km");
+        QTest::addColumn<QString>("exact");
+        const QList<QPair<const char *, QStringList>> cases = {
+            {"3,000 rides of two decimals", rides(3000)},
+            {"decimals of every length and form",
+             {"0,1", "0,02", "0,003", "1E1", "2,5e-1", " +7 ", "-0,1", "0010,50", "0,0000001"}},
+            {"more decimals than the exact sum carries", {"0,1234567890123456789", "1"}},
+            {"past the exact range", QStringList(3000, QStringLiteral("1E35"))},
+            {"mixed with a huge one", {"9E30", "1,5", "1,5E300"}},
+            {"a big log of long rides", QStringList(20000, QStringLiteral("99999999,99"))},
+        };
+        QList<QStringList> lists;
+        for (const auto &c : cases)
+            lists << c.second;
+        const QStringList sums = decimalSums(lists);
+        QCOMPARE(sums.size(), cases.size());
+        for (int i = 0; i < cases.size(); ++i)
+            QTest::newRow(cases[i].first) << cases[i].second << sums[i];
+    }
+    void totalKm()
+    {
+        QFETCH(QStringList, km);
+        QFETCH(QString, exact);
+        StringTable grid;
+        grid.setAutoSave(false);
+        grid.setTableColumnCount(7);
+        grid.setTableRowCount(int(km.size()) + 1);
+        for (int r = 0; r < km.size(); ++r)
+            grid.setCell(3, r + 1, km[r]);
+        QCOMPARE(RideArithmetic::totals(grid).km, exact);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestArithmetic)
+QTEST_GUILESS_MAIN(TestRideArithmetic)
 
-#include "tst_arithmetic.moc"
+#include "tst_ridearithmetic.moc"
