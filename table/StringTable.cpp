@@ -54,8 +54,6 @@ StringTable::StringTable(QObject *parent)
     m_colWidths[0] = 21;
     m_alignment = LeftAligned;
     m_grid3D = false;
-    m_useTdWrap = false;
-    m_zkraceni = 100;
 }
 
 StringTable::~StringTable()

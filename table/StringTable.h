@@ -147,10 +147,6 @@ public:
     AlignmentRule alignmentRule;
     bool grid3D() const { return m_grid3D; }
     void setGrid3D(bool on);
-    bool UseTdWrap() const { return m_useTdWrap; }
-    void setUseTdWrap(bool on) { m_useTdWrap = on; }
-    int cutLength() const { return m_zkraceni; }
-    void setZkraceni(int length) { m_zkraceni = length; }
 
     // The alignment a cell is drawn with: alignment, then alignmentRule.
     Alignment cellAlignment(int column, int row);
@@ -172,15 +168,6 @@ public:
     void loaded();
     // Removes a row; later rows move up by one.
     void deleteRow(int row);
-
-    // The table as the lines of an HTML table, appended to Lines: row 0 as
-    // the heading row (column widths + 5 as the widths), caption above it
-    // when set, every other row as a body row. Body texts wrap when
-    // UseTdWrap is set; otherwise they do not, and texts longer than
-    // cutLength characters are cut to that length and end with "...". Texts
-    // are escaped, so that a cell never turns into markup. (HtmlTable.h
-    // writes the same lines into other sinks.)
-    void WriteHtmlTable(QStringList &Lines) const;
 
     // The table file's text, as saveToFile writes it (CR LF line ends).
     QString tableFileText() const;
@@ -247,8 +234,6 @@ private:
     QStringList m_rowHeadings;
     Alignment m_alignment = LeftAligned;
     bool m_grid3D = false;
-    bool m_useTdWrap = false;
-    int m_zkraceni = 100;
 
     int m_bulk = 0;
 };

@@ -2,6 +2,7 @@
 #include "CsvFile.h"
 #include "HtmlPage.h"
 #include "HtmlSettings.h"
+#include "HtmlTable.h"
 #include "HtmlText.h"
 #include "StringTable.h"
 #include "TestFiles.h"
@@ -30,12 +31,11 @@ void fillLog(StringTable &g, const QList<QStringList> &rides)
         g.setRowTexts(r + 1, rides[r]);
 }
 
-QStringList tableLines(StringTable &g, bool wrap, int cut)
+QStringList tableLines(const StringTable &g, bool wrap, int cut)
 {
-    g.setUseTdWrap(wrap);
-    g.setZkraceni(cut);
     QStringList lines;
-    g.WriteHtmlTable(lines);
+    HtmlText::LineSink sink(lines);
+    HtmlTable::write(g, {.wrapCells = wrap, .cutLength = cut}, sink);
     return lines;
 }
 } // namespace
@@ -131,8 +131,8 @@ void TestHtmlExport::captionAndHeadings()
     g.setCell(2, 0, QString());
     g.setCaption(u"Jízdy 2005 <&>"_qs);
     QStringList lines = {u"před"_qs};
-    g.setUseTdWrap(false);
-    g.WriteHtmlTable(lines);
+    HtmlText::LineSink sink(lines);
+    HtmlTable::write(g, {.wrapCells = false}, sink);
     QCOMPARE(lines.size(), 1 + 1 + 1 + 1 + 7 + 1 + 1);
     QCOMPARE(lines[0], u"před"_qs);
     QCOMPARE(lines[2], u"<tr><th nowrap colspan=6>Jízdy 2005 &lt;&amp;&gt;</th></tr>"_qs);
@@ -181,12 +181,7 @@ void TestHtmlExport::factoryPage()
     expected += tableLines(g, false, 36);
     expected << u"</center></body></html>"_qs;
 
-    g.setUseTdWrap(true);
-    g.setZkraceni(1);
     QCOMPARE(HtmlPage::lines(HtmlSettings(), g), expected);
-    // The table keeps the values the page was built with.
-    QCOMPARE(g.UseTdWrap(), false);
-    QCOMPARE(g.cutLength(), 36);
 
     QTemporaryDir dir;
     QString shown;
