@@ -11,10 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
-const QString kUnsavedName = QStringLiteral("default-obnova.tvl");
-} // namespace
-
 RideLogFiles::RideLogFiles(StringTable &log, const ProgramFolder::Location &where, QObject *parent)
     : QObject(parent), m_log(log), m_where(where), m_logPath(where.rideLog()),
       m_keeper(where.folder, where.userFolder)
@@ -38,7 +34,7 @@ RideLogFiles::RideLogFiles(StringTable &log, const ProgramFolder::Location &wher
 
 QString RideLogFiles::unsavedPath() const
 {
-    return m_where.folder + kUnsavedName;
+    return m_where.unsaved();
 }
 
 DataKeeper::Data RideLogFiles::logData() const
