@@ -108,14 +108,6 @@ void writePage(const HtmlSettings &s, const StringTable &log, Sink &out, int max
 }
 } // namespace
 
-QStringList lines(const HtmlSettings &settings, const StringTable &log)
-{
-    QStringList all;
-    HtmlText::LineSink sink(all);
-    writePage(settings, log, sink);
-    return all;
-}
-
 QByteArray bytes(const HtmlSettings &settings, const StringTable &log, int maxRides)
 {
     QByteArray page;

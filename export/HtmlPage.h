@@ -27,11 +27,10 @@ inline constexpr int kAllRides = -1;
 // memory.
 inline constexpr int kPreviewRides = 500;
 
-// The table's cells wrap or are cut as the settings say (cutLongTexts,
-// cutLength). The page's lines:
-QStringList lines(const HtmlSettings &settings, const StringTable &log);
 // The page in Windows-1250 as the file holds it, CR LF after every line;
-// with only the first `maxRides` rides unless that is kAllRides.
+// with only the first `maxRides` rides unless that is kAllRides. The
+// table's cells wrap or are cut as the settings say (cutLongTexts,
+// cutLength).
 QByteArray bytes(const HtmlSettings &settings, const StringTable &log, int maxRides = kAllRides);
 
 } // namespace HtmlPage

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 // The HTML table of a StringTable, line by line, into a sink of
-// HtmlText (LineSink, Cp1250Sink): row 0 as the heading row with the
+// HtmlText (Cp1250Sink): row 0 as the heading row with the
 // column widths + 5 as widths, caption above it when set, every other
 // row a body row. Body texts wrap when the options say so; otherwise they
 // do not, and texts longer than cutLength characters are cut to that
