@@ -7,6 +7,7 @@
 #include "RideLogBackups.h"
 #include "RideLogTable.h"
 #include "StringTable.h"
+#include "TableFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,7 +42,7 @@ DataKeeper::Data RideLogFiles::logData() const
 {
     DataKeeper::Data data;
     data.path = m_logPath;
-    data.write = [this](const QString &target) { m_log.saveToFile(target); };
+    data.write = [this](const QString &target) { TableFile::save(m_log, target); };
     data.version = [this] { return m_version; };
     return data;
 }
@@ -71,7 +72,7 @@ QString RideLogFiles::load(RideLogPrefetch *prefetch, bool *prefetched)
         *prefetched = true;
         error = prefetch->error();
     } else {
-        error = failureOf([this] { m_log.loadFromFile(m_logPath); });
+        error = failureOf([this] { TableFile::load(m_log, m_logPath); });
     }
     if (!error.isEmpty())
         said = m_keeper.keepDamagedAndSay(m_logPath, error, QStringLiteral("při zavření programu"));
@@ -96,7 +97,7 @@ void RideLogFiles::keepShape()
 
 bool RideLogFiles::save(QString *error)
 {
-    *error = failureOf([this] { m_log.saveToFile(m_logPath); });
+    *error = failureOf([this] { TableFile::save(m_log, m_logPath); });
     if (!error->isEmpty()) {
         writeUnsavedNow(true);
         return false;
@@ -127,7 +128,7 @@ bool RideLogFiles::writeLog(QString *error)
 
 bool RideLogFiles::saveAs(const QString &path, QString *error)
 {
-    *error = failureOf([&] { m_log.saveToFile(path); });
+    *error = failureOf([&] { TableFile::save(m_log, path); });
     return error->isEmpty();
 }
 
@@ -161,7 +162,7 @@ void RideLogFiles::writeUnsavedNow(bool durable)
     // Written whole and atomically; after an ordinary change not waited
     // for on the disk: this happens after every change, and the log's own
     // file is written at closing as always.
-    const QByteArray bytes = AnsiFile::encode(m_log.tableFileText());
+    const QByteArray bytes = AnsiFile::encode(TableFile::text(m_log));
     const QString failure = failureOf([&] {
         if (durable)
             AtomicWrite::replaceFile(unsavedPath(), bytes);
@@ -212,7 +213,7 @@ void RideLogFiles::replaceFrom(const QString &path, const std::function<void()> 
     // Read first: a file that cannot be read whole replaces nothing.
     StringTable table;
     setUpRideLogTable(table);
-    table.loadFromFile(path);
+    TableFile::load(table, path);
     keepFirst();
     m_log.takeContents(table);
     keepShape();

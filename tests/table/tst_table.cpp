@@ -7,6 +7,7 @@
 #include "TestFiles.h"
 #include "AnsiFile.h"
 #include "StringTable.h"
+#include "TableFile.h"
 #include "StringTableView.h"
 
 #include <QAbstractItemModelTester>
@@ -116,7 +117,6 @@ const QStringList kRide2 = {"7.5.2005", "Do práce", "", "12", "00:40", "18", "1
 std::unique_ptr<StringTable> rideLogGrid()
 {
     auto g = std::make_unique<StringTable>();
-    g->setAutoSave(false);
     g->setAutoBackup(false);
     g->setTableColumnCount(7);
     g->setTableRowCount(2);
@@ -130,7 +130,6 @@ std::unique_ptr<StringTable> rideLogGrid()
 std::unique_ptr<StringTable> plainGrid()
 {
     auto g = std::make_unique<StringTable>();
-    g->setAutoSave(false);
     g->setAutoBackup(false);
     return g;
 }
@@ -140,7 +139,7 @@ void loadLines(StringTable &g, const QTemporaryDir &dir, const QStringList &line
 {
     const QString path = dir.filePath(QStringLiteral("load.tvl"));
     putFile(path, fileOf(lines));
-    g.loadFromFile(path);
+    TableFile::load(g, path);
 }
 
 QStringList allCells(const StringTable &g)
@@ -207,9 +206,9 @@ private slots:
     void backupReplacesLastExtensionOnly_data();
     void backupReplacesLastExtensionOnly();
     void noBackupWhenOff();
-    void loadAndSaveWithoutFileName();
-    void destructionSaves();
-    void settingFileNameLoads();
+    void destroyedTableWritesNothing();
+    void saveWritesFileOrFails();
+    void loadAndSaveRoundTrip();
 
     // Rows, headings, cells
     void removeRow_data();
@@ -255,7 +254,7 @@ void TestTable::exampleSavedByteForByte()
     g->setRowTexts(1, kRide1);
     g->setRowTexts(2, kRide2);
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
 
     const QByteArray expected = fileOf(kExampleLines);
     QCOMPARE(kExampleLines.size(), 28);
@@ -271,7 +270,7 @@ void TestTable::exampleLoads()
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
     putFile(path, fileOf(kExampleLines));
     auto g = plainGrid(); // 5 x 5, row height 21, column 0 width 21
-    g->loadFromFile(path);
+    TableFile::load(*g, path);
 
     QCOMPARE(g->tableRowCount(), 3);
     QCOMPARE(g->tableColumnCount(), 7);
@@ -289,7 +288,7 @@ void TestTable::exampleLoads()
     // Written back, the file is the same.
     const QString again = m_dir->filePath(QStringLiteral("again.tvl"));
     g->setHeadingColumns(0);
-    g->saveToFile(again);
+    TableFile::save(*g, again);
     QCOMPARE(fileBytes(again), fileBytes(path));
 }
 
@@ -312,7 +311,7 @@ void TestTable::roundTripKeepsEverything()
     g->setCell(1, 5, QStringLiteral("  mezery  "));
     g->setCell(2, 4, QStringLiteral("x|y|z"));
     const QString path = m_dir->filePath(QStringLiteral("t.tvl"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
 
     QCOMPARE(fileBytes(path),
              fileOf({"|", "6|4", "25", "Jízdy 2005", "Šumava", "Bottom",
@@ -320,7 +319,7 @@ void TestTable::roundTripKeepsEverything()
                      "Column 0 Width: 64", "Column 3 Width: 120",
                      "0|0|Č.", "3|2|Říp - Ústí", "2|4|x|y|z", "1|5|  mezery  ", ""}));
     auto h = plainGrid();
-    h->loadFromFile(path);
+    TableFile::load(*h, path);
     QCOMPARE(allCells(*h), allCells(*g));
     QCOMPARE(h->rowHeight(0), 30);
     QCOMPARE(h->rowHeight(5), 12);
@@ -336,7 +335,7 @@ void TestTable::savingEmptyTable()
 {
     auto g = plainGrid(); // 5 x 5, default height 21, column 0 width 21
     const QString path = m_dir->filePath(QStringLiteral("e.tvl"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     QCOMPARE(fileBytes(path), fileOf({"|", "5|5", "21", "", "", "Top", "Column 0 Width: 21", ""}));
 }
 
@@ -347,7 +346,7 @@ void TestTable::sizeLinesOnlyForNonDefaultSizes()
     g->setRowHeight(2, 21); // equal to the default height: no line
     g->setRowHeight(4, 40);
     const QString path = m_dir->filePath(QStringLiteral("s.tvl"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     QCOMPARE(fileBytes(path), fileOf({"|", "5|5", "21", "", "", "Top", "Row 4 Height: 40", ""}));
 }
 
@@ -363,7 +362,7 @@ void TestTable::delimiterFromLineOne()
 
     // Saved again with the delimiter read.
     const QString path = m_dir->filePath(QStringLiteral("semi.tvl"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     QVERIFY(fileBytes(path).startsWith(";\r\n3;4\r\n18\r\n"));
     QVERIFY(fileBytes(path).contains("\r\n0;1;a|b;c\r\n"));
 }
@@ -417,7 +416,7 @@ void TestTable::captionsAndPlacement()
     QByteArray bytes = fileOf({"|", "5|5", "21", "Moje jízdy", "Léto 2005"});
     bytes += cp1250(line6) + "\r\n\r\n";
     putFile(path, bytes);
-    g->loadFromFile(path);
+    TableFile::load(*g, path);
     QCOMPARE(g->caption(), QStringLiteral("Moje jízdy"));
     QCOMPARE(g->secondCaption(), QStringLiteral("Léto 2005"));
     QCOMPARE(g->secondCaptionPlacement(), placement);
@@ -447,12 +446,12 @@ void TestTable::delimiterInsideCellText()
     g->setCell(1, 1, QStringLiteral("|"));
     g->setCell(2, 1, QStringLiteral("x||"));
     const QString path = m_dir->filePath(QStringLiteral("d.tvl"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     const QByteArray bytes = fileBytes(path);
     QVERIFY(bytes.contains("\r\n0|1|a|b\r\n1|1||\r\n2|1|x||\r\n"));
 
     auto h = plainGrid();
-    h->loadFromFile(path);
+    TableFile::load(*h, path);
     QCOMPARE(h->cell(0, 1), QStringLiteral("a|b"));
     QCOMPARE(h->cell(1, 1), QStringLiteral("|"));
     QCOMPARE(h->cell(2, 1), QStringLiteral("x||"));
@@ -466,11 +465,11 @@ void TestTable::lineBreakInsideCellText()
     g->setCell(1, 1, QStringLiteral("první\r\ndruhá"));
     g->setCell(2, 2, QStringLiteral("dál"));
     const QString path = m_dir->filePath(QStringLiteral("b.tvl"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     QVERIFY(fileBytes(path).contains(cp1250(QStringLiteral("\r\n1|1|první\r\ndruhá\r\n2|2|dál\r\n"))));
 
     auto h = plainGrid();
-    QVERIFY(appErrorOf([&] { h->loadFromFile(path); }).contains(QStringLiteral("„druhá“")));
+    QVERIFY(appErrorOf([&] { TableFile::load(*h, path); }).contains(QStringLiteral("„druhá“")));
     QCOMPARE(h->cell(1, 1), QStringLiteral("první"));
     QCOMPARE(h->cell(2, 2), QStringLiteral("dál"));
 }
@@ -507,13 +506,13 @@ void TestTable::widthEqualToDefaultComesBack()
     g->setColumnWidth(0, g->defaultColumnWidth());
     g->setColumnWidth(2, 90);
     const QString path = m_dir->filePath(QStringLiteral("w.tvl"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     auto h = plainGrid();
-    h->loadFromFile(path);
+    TableFile::load(*h, path);
     QCOMPARE(h->columnWidth(0), g->defaultColumnWidth());
     QCOMPARE(h->columnWidth(2), 90);
     const QByteArray saved = fileBytes(path);
-    h->saveToFile(path);
+    TableFile::save(*h, path);
     QCOMPARE(fileBytes(path), saved);
 }
 
@@ -561,7 +560,7 @@ void TestTable::shortFiles()
     if (!lines.last().isEmpty())
         bytes.chop(2);
     putFile(path, bytes);
-    g->loadFromFile(path);
+    TableFile::load(*g, path);
     QCOMPARE(g->tableRowCount(), rows);
     QCOMPARE(g->tableColumnCount(), cols);
     QCOMPARE(g->defaultRowHeight(), height);
@@ -605,7 +604,7 @@ void TestTable::lineEndsOfEveryKind()
     const QString path = m_dir->filePath(QStringLiteral("ends.tvl"));
     putFile(path, bytes);
     auto g = plainGrid();
-    g->loadFromFile(path);
+    TableFile::load(*g, path);
     QCOMPARE(g->rowTexts(0), kHeadings);
     QCOMPARE(g->cell(2, 1), course);
     QCOMPARE(g->rowTexts(2), kRide2);
@@ -622,7 +621,7 @@ void TestTable::missingOrEmptyFileDoesNothing()
         if (exists)
             putFile(path, QByteArray());
         QSignalSpy resets(g.get(), &QAbstractItemModel::modelReset);
-        g->loadFromFile(path);
+        TableFile::load(*g, path);
         QCOMPARE(g->tableRowCount(), 5);
         QCOMPARE(g->tableColumnCount(), 5);
         QCOMPARE(g->defaultRowHeight(), 21);
@@ -661,7 +660,7 @@ void TestTable::leftOutLinesAreReported()
     g->setCell(2, 1, QStringLiteral("z dřívějška"));
     const QString path = m_dir->filePath(QStringLiteral("l.tvl"));
     putFile(path, fileOf(QStringList{"|", "3|3", "21", "", "", "Top"} + body));
-    const QString error = appErrorOf([&] { g->loadFromFile(path); });
+    const QString error = appErrorOf([&] { TableFile::load(*g, path); });
     for (const QString &piece : reported)
         QVERIFY2(error.contains(piece), qPrintable(error + " lacks " + piece));
     QVERIFY(!error.contains(QStringLiteral("řádek 6:")));
@@ -752,7 +751,7 @@ void TestTable::loadErrors()
     QAbstractItemModelTester tester(g.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     const QString path = m_dir->filePath(QStringLiteral("bad.tvl"));
     putFile(path, fileOf(lines));
-    QCOMPARE(appErrorOf([&] { g->loadFromFile(path); }), error);
+    QCOMPARE(appErrorOf([&] { TableFile::load(*g, path); }), error);
     // Line 1 was applied before anything failed.
     QCOMPARE(g->cellDelimiter(), QChar(u';'));
     QCOMPARE(g->tableRowCount(), rows);
@@ -773,7 +772,7 @@ void TestTable::loadErrorShownByGuard()
     const QString path = m_dir->filePath(QStringLiteral("bad.tvl"));
     putFile(path, fileOf({"|", "3|zz"}));
     MessageRecorder recorder;
-    QVERIFY(!runGuarded([&] { g->loadFromFile(path); }));
+    QVERIFY(!runGuarded([&] { TableFile::load(*g, path); }));
     QCOMPARE(recorder.texts(), QStringList{"'zz' is not a valid integer value"});
 }
 
@@ -806,7 +805,7 @@ void TestTable::absurdCountsRefused()
     auto g = plainGrid();
     const QString path = m_dir->filePath(QStringLiteral("huge.tvl"));
     putFile(path, fileOf({line1, line2, "18", "", "", "Top", "1|1|x", ""}));
-    const QString text = appErrorOf([&] { g->loadFromFile(path); });
+    const QString text = appErrorOf([&] { TableFile::load(*g, path); });
     QVERIFY2(text.contains(error), qPrintable(text));
     QCOMPARE(g->tableRowCount(), rows);
     QCOMPARE(g->tableColumnCount(), 5);
@@ -814,7 +813,7 @@ void TestTable::absurdCountsRefused()
     QCOMPARE(g->cell(1, 1), QString());
     // A real ride log of that size is fine.
     putFile(path, fileOf({"|", "100001|7", "18", "", "", "Top", "6|100000|5", ""}));
-    g->loadFromFile(path);
+    TableFile::load(*g, path);
     QCOMPARE(g->tableRowCount(), 100001);
     QCOMPARE(g->cell(6, 100000), QStringLiteral("5"));
 }
@@ -833,10 +832,10 @@ void TestTable::sizesClampedOnLoad()
     QCOMPARE(g->columnWidth(2), 0);
     QCOMPARE(g->cell(1, 2), QStringLiteral("jízda"));
     const QString path = m_dir->filePath(QStringLiteral("again.tvl"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     auto h = plainGrid();
-    h->loadFromFile(path);
-    QCOMPARE(h->tableFileText(), g->tableFileText());
+    TableFile::load(*h, path);
+    QCOMPARE(TableFile::text(*h), TableFile::text(*g));
     // Sizes set by code are kept within the same range.
     g->setColumnWidth(3, 50000);
     QCOMPARE(g->columnWidth(3), StringTable::kMaxSize);
@@ -854,7 +853,7 @@ void TestTable::farColumnsLoad()
     loadLines(*g, *m_dir, lines);
     QCOMPARE(g->cell(9999, 997 * 1234), QStringLiteral("x%1").arg(997 * 1234));
     QCOMPARE(g->cell(9998, 997 * 1234), QString());
-    QCOMPARE(g->tableFileText().count(QStringLiteral("9999|")), 2000);
+    QCOMPARE(TableFile::text(*g).count(QStringLiteral("9999|")), 2000);
 }
 
 void TestTable::unencodableCellLeavesFileAlone()
@@ -866,7 +865,7 @@ void TestTable::unencodableCellLeavesFileAlone()
     putFile(path, "old\r\n");
     putFile(bak, "older\r\n");
     g->setCell(1, 1, QStringLiteral("Výlet 😀"));
-    const QString error = appErrorOf([&] { g->saveToFile(path); });
+    const QString error = appErrorOf([&] { TableFile::save(*g, path); });
     QVERIFY(error.contains(QStringLiteral("😀")));
     QCOMPARE(fileBytes(path), QByteArray("old\r\n"));
     QCOMPARE(fileBytes(bak), QByteArray("older\r\n"));
@@ -978,20 +977,20 @@ void TestTable::autoBackupKeepsPreviousFile()
     const QString bak = m_dir->filePath(QStringLiteral("default.bak"));
 
     g->setCell(1, 1, QStringLiteral("první"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     QVERIFY(!QFileInfo::exists(bak)); // nothing to keep yet
     const QByteArray first = fileBytes(path);
 
     g->setCell(1, 1, QStringLiteral("druhá"));
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     const QByteArray second = fileBytes(path);
     QCOMPARE(fileBytes(bak), first);
     QVERIFY(second.contains(cp1250(QStringLiteral("1|1|druhá"))));
 
     // Saving twice in a row: the state before the second save is kept.
     g->setCell(1, 1, QStringLiteral("třetí"));
-    g->saveToFile(path);
-    g->saveToFile(path);
+    TableFile::save(*g, path);
+    TableFile::save(*g, path);
     QCOMPARE(fileBytes(bak), fileBytes(path));
     QVERIFY(fileBytes(bak).contains(cp1250(QStringLiteral("1|1|třetí"))));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{"default.bak", "default.tvl"}));
@@ -1018,7 +1017,7 @@ void TestTable::backupReplacesLastExtensionOnly()
     putFile(path, "previous\r\n");
     auto g = plainGrid();
     g->setAutoBackup(true);
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     QCOMPARE(fileBytes(folder + u'/' + backup), QByteArray("previous\r\n"));
     QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
 }
@@ -1028,76 +1027,52 @@ void TestTable::noBackupWhenOff()
     auto g = plainGrid();
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
     putFile(path, "previous\r\n");
-    g->saveToFile(path);
+    TableFile::save(*g, path);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"default.tvl"});
 }
 
-void TestTable::loadAndSaveWithoutFileName()
+void TestTable::destroyedTableWritesNothing()
 {
     const QString saved = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir->path()));
     {
-        auto g = plainGrid();
-        g->setCell(1, 1, QStringLiteral("x"));
-        g->save();
-        g->load();
-        QCOMPARE(g->cell(1, 1), QStringLiteral("x"));
-        auto autoSaving = std::make_unique<StringTable>();
-        QVERIFY(autoSaving->autoSave());
-        autoSaving->setCell(1, 1, QStringLiteral("y"));
-        autoSaving.reset();
+        auto g = std::make_unique<StringTable>();
+        g->setCell(1, 1, QStringLiteral("y"));
+        g.reset();
     }
     QDir::setCurrent(saved);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
 }
 
-void TestTable::destructionSaves()
+void TestTable::saveWritesFileOrFails()
 {
     const QString path = m_dir->filePath(QStringLiteral("auto.tvl"));
-    {
-        StringTable g;
-        QVERIFY(g.autoSave());
-        QVERIFY(g.autoBackup());
-        g.setFileName(path); // nothing to load yet
-        g.setCell(2, 3, QStringLiteral("uloženo"));
-    }
+    StringTable g;
+    QVERIFY(g.autoBackup());
+    g.setCell(2, 3, QStringLiteral("uloženo"));
+    TableFile::save(g, path);
     QVERIFY(fileBytes(path).contains(cp1250(QStringLiteral("\r\n2|3|uloženo\r\n"))));
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("auto.bak"))));
 
-    const QString other = m_dir->filePath(QStringLiteral("off.tvl"));
-    {
-        StringTable g;
-        g.setFileName(other);
-        g.setAutoSave(false);
-        g.setCell(2, 3, QStringLiteral("neuloženo"));
-    }
-    QVERIFY(!QFileInfo::exists(other));
-
-    // A failing save at destruction is reported, not thrown.
-    MessageRecorder recorder;
     const QString missing = m_dir->filePath(QStringLiteral("missing/x.tvl"));
-    {
-        StringTable g;
-        g.setFileName(missing);
-    }
-    QCOMPARE(recorder.texts(), QStringList{QStringLiteral("Cannot create file %1").arg(missing)});
+    QCOMPARE(appErrorOf([&] { TableFile::save(g, missing); }), QStringLiteral("Cannot create file %1").arg(missing));
 }
 
-void TestTable::settingFileNameLoads()
+void TestTable::loadAndSaveRoundTrip()
 {
     const QString path = m_dir->filePath(QStringLiteral("default.tvl"));
     putFile(path, fileOf(kExampleLines));
     auto g = plainGrid();
-    g->setFileName(path);
+    TableFile::load(*g, path);
     QCOMPARE(g->rowTexts(1), kRide1);
     g->setCell(1, 1, QStringLiteral("změna"));
-    g->load();
+    TableFile::load(*g, path);
     QCOMPARE(g->cell(1, 1), QStringLiteral("Okruh"));
     g->setCell(1, 1, QStringLiteral("změna"));
-    g->save();
+    TableFile::save(*g, path);
     auto h = plainGrid();
-    h->loadFromFile(path);
+    TableFile::load(*h, path);
     QCOMPARE(h->cell(1, 1), QStringLiteral("změna"));
 }
 
@@ -1220,7 +1195,7 @@ void TestTable::rowOperationsMatchAPlainList()
             file += "0|" + QByteArray::number(r) + "|" + AnsiFile::encode(texts[r]) + "\r\n";
         }
         g->setDefaultRowHeight(21);
-        g->loadTableFileBytes(file);
+        TableFile::read(*g, file);
     };
     if (fileTexts > 0)
         readFile(maxRows);
@@ -1235,7 +1210,7 @@ void TestTable::rowOperationsMatchAPlainList()
                 readFile(1 + any(maxRows));
             } else {
                 // The same cells read again over themselves.
-                g->loadTableFileBytes(AnsiFile::encode(g->tableFileText()));
+                TableFile::read(*g, AnsiFile::encode(TableFile::text(*g)));
             }
         } else switch (any(7)) {
         case 0: {
@@ -1379,12 +1354,11 @@ void TestTable::loadedHeadingsWinOverFile()
     putFile(path, fileOf(lines));
 
     StringTable g;
-    g.setAutoSave(false);
     g.setColumnHeadings(kHeadings);
     g.setRowHeadings({"x"}); // column 0 of row 1 is overwritten after loading
-    g.setFileName(path);
+    TableFile::load(g, path);
     QCOMPARE(g.cell(1, 0), QStringLiteral("Jméno trasy"));
-    g.loaded();
+    g.applyHeadings();
     QCOMPARE(g.rowTexts(0), kHeadings);
     QCOMPARE(g.cell(0, 1), QStringLiteral("x"));
     QCOMPARE(g.cell(0, 2), QString());
@@ -1449,7 +1423,7 @@ void TestTable::viewColumnWidths()
     hh->resizeSection(2, 150);
     QCOMPARE(log.grid->columnWidth(2), 150);
     const QString path = m_dir->filePath(QStringLiteral("w.tvl"));
-    log.grid->saveToFile(path);
+    TableFile::save(*log.grid, path);
     QVERIFY(fileBytes(path).contains("\r\nColumn 0 Width: 62\r\nColumn 2 Width: 150\r\nColumn 3 Width: 90\r\n"));
 
     // Loading a file sets the view's widths too.
@@ -1458,7 +1432,7 @@ void TestTable::viewColumnWidths()
     log.grid->setColumnWidth(2, 64);
     log.grid->setColumnWidth(3, 64);
     log.grid->setColumnWidth(0, 100);
-    log.grid->loadFromFile(example);
+    TableFile::load(*log.grid, example);
     QCOMPARE(hh->sectionSize(0), 62);
     QCOMPARE(hh->sectionSize(2), 64);
     QCOMPARE(log.view.verticalHeader()->sectionSize(0), 18);

@@ -21,7 +21,6 @@ using Grid = std::unique_ptr<StringTable>;
 Grid keyGrid(const QStringList &keys)
 {
     auto g = std::make_unique<StringTable>();
-    g->setAutoSave(false);
     g->setTableColumnCount(2);
     g->setTableRowCount(int(keys.size()) + 1);
     g->setCell(0, 0, QStringLiteral("Klíč"));
@@ -167,7 +166,6 @@ void TestTableSort::checks()
     QFETCH(QString, text);
 
     StringTable g;
-    g.setAutoSave(false);
     g.setTableRowCount(rows);
     g.setTableColumnCount(cols);
     for (int r = 0; r < rows; ++r)
@@ -491,7 +489,6 @@ void TestTableSort::wholeRowsMoveInsideRangeOnly()
 {
     // A ride log: headings, rides 1..6 to sort, two rows after the range.
     StringTable g;
-    g.setAutoSave(false);
     g.setTableColumnCount(7);
     g.setTableRowCount(9);
     const QStringList km{"", "42,5", "12", "7", "101,25", "12", "0,5", "3", "1"};
@@ -538,7 +535,6 @@ void TestTableSort::columnMode()
 {
     // Row 1 holds the keys; columns 1..6 are sorted, 0 and 7 stay.
     StringTable g;
-    g.setAutoSave(false);
     g.setTableRowCount(3);
     g.setTableColumnCount(8);
     const QStringList keys{"x", "5", "1,5", "30", "-2", "1,5", "4", "y"};
@@ -576,7 +572,6 @@ void TestTableSort::columnRangeBeyondLastColumn()
     // 20 rows let the range pass the checks, but there are only 4 columns:
     // the columns that exist are sorted, the rest of the range is skipped.
     StringTable g;
-    g.setAutoSave(false);
     g.setTableRowCount(20);
     g.setTableColumnCount(4);
     for (int c = 0; c < 4; ++c)
