@@ -64,7 +64,7 @@ bool sortKeys(StringTable &g, TableSorter::KeyKind type,
 
 } // namespace
 
-class TestTableSort : public QObject
+class TestTableSorter : public QObject
 {
     Q_OBJECT
     std::unique_ptr<TestLocale> m_czech;
@@ -96,7 +96,7 @@ private slots:
     void sortKeyOrdersAsCollator();
 };
 
-void TestTableSort::defaults()
+void TestTableSorter::defaults()
 {
     TableSorter s;
     QCOMPARE(s.table(), nullptr);
@@ -116,7 +116,7 @@ void TestTableSort::defaults()
     QCOMPARE(s.property("keyKind").toInt(), 0);
 }
 
-void TestTableSort::checks_data()
+void TestTableSorter::checks_data()
 {
     QTest::addColumn<bool>("withGrid");
     QTest::addColumn<bool>("columns");
@@ -153,7 +153,7 @@ void TestTableSort::checks_data()
     QTest::newRow("columns: key = ColCount") << true << true << 10 << 3 << 0 << 2 << 3 << 7 << t7;
 }
 
-void TestTableSort::checks()
+void TestTableSorter::checks()
 {
     QFETCH(bool, withGrid);
     QFETCH(bool, columns);
@@ -189,7 +189,7 @@ void TestTableSort::checks()
         QCOMPARE(allCells(g), before);
 }
 
-void TestTableSort::messageOnlyWithShowMessageOnError()
+void TestTableSorter::messageOnlyWithShowMessageOnError()
 {
     MessageRecorder recorder;
     Grid g = keyGrid({QStringLiteral("b"), QStringLiteral("a")});
@@ -216,7 +216,7 @@ void TestTableSort::messageOnlyWithShowMessageOnError()
     QCOMPARE(column(*g, 0), QStringList({"a", "b"}));
 }
 
-void TestTableSort::gridClearedWhenDestroyed()
+void TestTableSorter::gridClearedWhenDestroyed()
 {
     TableSorter s;
     {
@@ -232,7 +232,7 @@ void TestTableSort::gridClearedWhenDestroyed()
     QCOMPARE(s.resultText(), QStringLiteral("StringGrid není"));
 }
 
-void TestTableSort::order_data()
+void TestTableSorter::order_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("caseSensitiv");
@@ -286,7 +286,7 @@ void TestTableSort::order_data()
         << QStringList{"3.5.2005", "1:55", "nic", "31.12.1899"} << QStringList{"nic", "1:55", "31.12.1899", "3.5.2005"};
 }
 
-void TestTableSort::order()
+void TestTableSorter::order()
 {
     QFETCH(int, type);
     QFETCH(bool, caseSensitiv);
@@ -303,7 +303,7 @@ void TestTableSort::order()
 // stable sort would give. Each trace uses grid rows 1..n, the pivot value is
 // the key at (lo + hi) / 2; "#n" is the row's original number, "a<>b" an
 // exchange of the positions a and b.
-void TestTableSort::equalKeysKeepTheAlgorithmsOrder_data()
+void TestTableSorter::equalKeysKeepTheAlgorithmsOrder_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("descending");
@@ -355,7 +355,7 @@ void TestTableSort::equalKeysKeepTheAlgorithmsOrder_data()
         << QStringList{"3", "5", "6", "4", "1", "7", "2"};
 }
 
-void TestTableSort::equalKeysKeepTheAlgorithmsOrder()
+void TestTableSorter::equalKeysKeepTheAlgorithmsOrder()
 {
     QFETCH(int, type);
     QFETCH(bool, descending);
@@ -368,7 +368,7 @@ void TestTableSort::equalKeysKeepTheAlgorithmsOrder()
     QCOMPARE(column(*g, 1), expected);
 }
 
-void TestTableSort::numericInvalidKeysCountAsZero()
+void TestTableSorter::numericInvalidKeysCountAsZero()
 {
     Grid g = keyGrid({"10", "9", "abc", ""});
     QVERIFY(sortKeys(*g, TableSorter::Numeric));
@@ -377,7 +377,7 @@ void TestTableSort::numericInvalidKeysCountAsZero()
     QCOMPARE(QSet<QString>(got.begin(), got.begin() + 2), QSet<QString>({"abc", ""}));
 }
 
-void TestTableSort::decimalSeparatorOfLocale_data()
+void TestTableSorter::decimalSeparatorOfLocale_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QStringList>("expected");
@@ -387,7 +387,7 @@ void TestTableSort::decimalSeparatorOfLocale_data()
                                   << QStringList{"-1", "42,5", "7", "100"};
 }
 
-void TestTableSort::decimalSeparatorOfLocale()
+void TestTableSorter::decimalSeparatorOfLocale()
 {
     QFETCH(QLocale, locale);
     QFETCH(QStringList, expected);
@@ -397,7 +397,7 @@ void TestTableSort::decimalSeparatorOfLocale()
     QCOMPARE(column(*g, 0), expected);
 }
 
-void TestTableSort::descendingIsReverseOfAscending_data()
+void TestTableSorter::descendingIsReverseOfAscending_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QStringList>("keys");
@@ -414,7 +414,7 @@ void TestTableSort::descendingIsReverseOfAscending_data()
     QTest::newRow("date") << int(TableSorter::DateTime) << date;
 }
 
-void TestTableSort::descendingIsReverseOfAscending()
+void TestTableSorter::descendingIsReverseOfAscending()
 {
     QFETCH(int, type);
     QFETCH(QStringList, keys);
@@ -430,7 +430,7 @@ void TestTableSort::descendingIsReverseOfAscending()
     QCOMPARE(column(*down, 1), ascendingIds);
 }
 
-void TestTableSort::largeRangesAreOrdered_data()
+void TestTableSorter::largeRangesAreOrdered_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QStringList>("keys");
@@ -454,7 +454,7 @@ void TestTableSort::largeRangesAreOrdered_data()
 
 // The result is checked with the plain conversions and the collator, not
 // with anything the sorter precomputes.
-void TestTableSort::largeRangesAreOrdered()
+void TestTableSorter::largeRangesAreOrdered()
 {
     QFETCH(int, type);
     QFETCH(QStringList, keys);
@@ -485,7 +485,7 @@ void TestTableSort::largeRangesAreOrdered()
     QCOMPARE(ids.size(), keys.size());
 }
 
-void TestTableSort::wholeRowsMoveInsideRangeOnly()
+void TestTableSorter::wholeRowsMoveInsideRangeOnly()
 {
     // A ride log: headings, rides 1..6 to sort, two rows after the range.
     StringTable g;
@@ -531,7 +531,7 @@ void TestTableSort::wholeRowsMoveInsideRangeOnly()
     QCOMPARE(g.columnWidth(0), 62);
 }
 
-void TestTableSort::columnMode()
+void TestTableSorter::columnMode()
 {
     // Row 1 holds the keys; columns 1..6 are sorted, 0 and 7 stay.
     StringTable g;
@@ -567,7 +567,7 @@ void TestTableSort::columnMode()
     QCOMPARE(g.columnWidth(3), 99);
 }
 
-void TestTableSort::columnRangeBeyondLastColumn()
+void TestTableSorter::columnRangeBeyondLastColumn()
 {
     // 20 rows let the range pass the checks, but there are only 4 columns:
     // the columns that exist are sorted, the rest of the range is skipped.
@@ -591,7 +591,7 @@ void TestTableSort::columnRangeBeyondLastColumn()
     QCOMPARE(g.rowTexts(0), QStringList({"d", "a", "b", "c"}));
 }
 
-void TestTableSort::sortKeyOrdersAsCollator_data()
+void TestTableSorter::sortKeyOrdersAsCollator_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::newRow("Czech") << QLocale(QLocale::Czech, QLocale::CzechRepublic);
@@ -600,7 +600,7 @@ void TestTableSort::sortKeyOrdersAsCollator_data()
 
 // The sorter compares collator sort keys instead of collating texts; the
 // two must agree for every pair, or the order would depend on the method.
-void TestTableSort::sortKeyOrdersAsCollator()
+void TestTableSorter::sortKeyOrdersAsCollator()
 {
     QFETCH(QLocale, locale);
     TestLocale pinned(locale);
@@ -624,5 +624,5 @@ void TestTableSort::sortKeyOrdersAsCollator()
     }
 }
 
-QTEST_GUILESS_MAIN(TestTableSort)
-#include "tst_table_sort.moc"
+QTEST_GUILESS_MAIN(TestTableSorter)
+#include "tst_tablesorter.moc"
