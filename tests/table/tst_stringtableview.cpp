@@ -103,6 +103,10 @@ void TestStringTableView::viewColumnWidths()
     QCOMPARE(hh->sectionSize(0), 62);
     QCOMPARE(hh->sectionSize(2), 64);
     QCOMPARE(log.view.verticalHeader()->sectionSize(0), 18);
+
+    // Every column back to the default width, in the view at once.
+    log.grid->resetColumnWidths();
+    QCOMPARE(hh->sectionSize(0), 64);
 }
 
 void TestStringTableView::viewCurrentRow()
