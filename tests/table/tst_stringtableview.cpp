@@ -8,29 +8,12 @@ class TestStringTableView : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void viewHeaderShowsHeadings();
     void viewColumnWidths();
     void viewCurrentRow();
     void viewMouseToCell();
     void viewAccessibility();
-
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
 };
-
-void TestStringTableView::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-}
-
-void TestStringTableView::cleanup()
-{
-    m_dir.reset();
-}
 
 // ---------------------------------------------------------------- view
 
@@ -89,12 +72,14 @@ void TestStringTableView::viewColumnWidths()
     // A user resize goes back into the grid, and so into the file.
     hh->resizeSection(2, 150);
     QCOMPARE(log.grid->columnWidth(2), 150);
-    const QString path = m_dir->filePath(QStringLiteral("w.tvl"));
+    const QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("w.tvl"));
     TableFile::save(*log.grid, path);
     QVERIFY(fileBytes(path).contains("\r\nColumn 0 Width: 62\r\nColumn 2 Width: 150\r\nColumn 3 Width: 90\r\n"));
 
     // Loading a file sets the view's widths too.
-    const QString example = m_dir->filePath(QStringLiteral("default.tvl"));
+    const QString example = dir.filePath(QStringLiteral("default.tvl"));
     putFile(example, fileOf(kExampleLines));
     log.grid->setColumnWidth(2, 64);
     log.grid->setColumnWidth(3, 64);
