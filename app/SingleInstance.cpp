@@ -1,6 +1,7 @@
 #include "SingleInstance.h"
 
 #include "Messages.h"
+#include "ProgramFolder.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -176,7 +177,7 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::lockFileName()
 {
-    return QStringLiteral(".trasovnik.lock");
+    return QString::fromUtf16(ProgramFolder::kLockName);
 }
 
 QString SingleInstance::socketFileName(const QString &dataFolder)
@@ -205,7 +206,7 @@ QString SingleInstance::socketPath(const QString &dataFolder, QString *problem)
 
 bool SingleInstance::acquire()
 {
-    m_lock = std::make_unique<QLockFile>(m_folder + u'/' + lockFileName());
+    m_lock = std::make_unique<QLockFile>(ProgramFolder::Location::inFolder(m_folder).lock());
     // Only a lock whose program has ended is stale, however old it is.
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
@@ -216,7 +217,7 @@ bool SingleInstance::acquire()
 bool SingleInstance::takeOver()
 {
     m_lock.reset();
-    QFile::remove(m_folder + u'/' + lockFileName());
+    QFile::remove(ProgramFolder::Location::inFolder(m_folder).lock());
     return acquire();
 }
 

@@ -1,5 +1,6 @@
 #include "RideLogText.h"
 #include "StringTable.h"
+#include "TableFile.h"
 
 #include <QStringList>
 
@@ -25,7 +26,6 @@ QString rideLogText(int rides)
     const int nPlaces = int(std::size(kPlaces));
 
     StringTable g;
-    g.setAutoSave(false);
     g.setAutoBackup(false);
     g.setTableColumnCount(7);
     g.setTableRowCount(rides + 1);
@@ -65,5 +65,5 @@ QString rideLogText(int rides)
         };
         g.setRowTexts(r, ride);
     }
-    return g.tableFileText();
+    return TableFile::text(g);
 }

@@ -24,6 +24,7 @@
 #include "RatioReporter.h"
 #include "RideLogText.h"
 #include "StringTable.h"
+#include "TableFile.h"
 #include "MainWindow.h"
 #include "ExportWindow.h"
 #include "WebEngineSetup.h"
@@ -322,8 +323,7 @@ int main(int argc, char **argv)
         return 1;
     g_longFolder = longDir.path() + u'/';
     g_longLog = std::make_unique<StringTable>();
-    g_longLog->setAutoSave(false);
-    g_longLog->loadTableFileBytes(AnsiFile::encode(rideLogText(kLongRides)));
+    TableFile::read(*g_longLog, AnsiFile::encode(rideLogText(kLongRides)));
     g_longWindow = std::make_unique<ExportWindow>(*g_longLog, g_longSettings, ProgramFolder::Location::inFolder(g_longFolder));
     {
         QSignalSpy opened(g_longWindow->preview, &QWebEngineView::loadFinished);

@@ -13,6 +13,7 @@
 #include "RatioReporter.h"
 #include "RideLogText.h"
 #include "StringTable.h"
+#include "TableFile.h"
 
 #include <QTemporaryDir>
 
@@ -114,13 +115,11 @@ int main(int argc, char **argv)
         return 1;
     g_folder = dir.path() + u'/';
     g_log = std::make_unique<StringTable>();
-    g_log->setAutoSave(false);
-    g_log->loadTableFileBytes(AnsiFile::encode(rideLogText(kRides)));
+    TableFile::read(*g_log, AnsiFile::encode(rideLogText(kRides)));
     const qsizetype pageSize = HtmlPage::bytes(HtmlSettings(), *g_log).size();
     std::printf("ride log: %d rides; page %lld bytes\n", g_log->tableRowCount() - 1, static_cast<long long>(pageSize));
     g_longLog = std::make_unique<StringTable>();
-    g_longLog->setAutoSave(false);
-    g_longLog->loadTableFileBytes(AnsiFile::encode(rideLogText(kLongRides)));
+    TableFile::read(*g_longLog, AnsiFile::encode(rideLogText(kLongRides)));
 
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;

@@ -40,7 +40,6 @@ struct RideLog
             "Kokořínsko", "Brdy – Třemošná", "Jizerky", "Ždánický les", "Beskydy", "Cyklostezka Ohře",
             "Hrad Kost", "Kutná Hora", "Chodsko", "Slapy", "Vltava – Štěchovice", "Orlík"};
         QRandomGenerator rng(20050503);
-        grid.setAutoSave(false);
         grid.setTableColumnCount(7);
         grid.setTableRowCount(kRides + 1);
         grid.beginBulkUpdate();

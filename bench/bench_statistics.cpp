@@ -13,6 +13,7 @@
 #include "RideStatistics.h"
 #include "StatisticsWindow.h"
 #include "StringTable.h"
+#include "TableFile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -80,8 +81,7 @@ int main(int argc, char **argv)
     // The generated dates are Czech short dates.
     LocaleService::instance().setLocale(QLocale(QLocale::Czech, QLocale::CzechRepublic));
     g_log = std::make_unique<StringTable>();
-    g_log->setAutoSave(false);
-    g_log->loadTableFileBytes(AnsiFile::encode(rideLogText(kRides)));
+    TableFile::read(*g_log, AnsiFile::encode(rideLogText(kRides)));
     const RideStatistics::Statistics check = RideStatistics::compute(*g_log);
     std::printf("%d rides in %zu years, %d without a date\n", check.total.rides, check.years.size(),
                 check.undated.rides);

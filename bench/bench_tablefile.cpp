@@ -5,6 +5,7 @@
 
 #include "RideLogText.h"
 #include "StringTable.h"
+#include "TableFile.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -101,9 +102,8 @@ void BM_LoadFromFile(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         auto g = std::make_unique<StringTable>();
-        g->setAutoSave(false);
         state.ResumeTiming();
-        g->loadFromFile(g_path);
+        TableFile::load(*g, g_path);
         state.PauseTiming();
         if (g->tableRowCount() != kRides + 1)
             state.SkipWithError("the ride log did not load");
@@ -158,7 +158,7 @@ void BM_SaveBaseline(benchmark::State &state)
 void BM_SaveToFile(benchmark::State &state)
 {
     for (auto _ : state)
-        g_loaded->saveToFile(g_outPath);
+        TableFile::save(*g_loaded, g_outPath);
     state.SetBytesProcessed(state.iterations() * QFileInfo(g_path).size());
 }
 
@@ -187,9 +187,8 @@ int main(int argc, char **argv)
             return 1;
     }
     g_loaded = std::make_unique<StringTable>();
-    g_loaded->setAutoSave(false);
     g_loaded->setAutoBackup(false);
-    g_loaded->loadFromFile(g_path);
+    TableFile::load(*g_loaded, g_path);
     std::printf("ride log: %d rides, %lld bytes\n", g_loaded->tableRowCount() - 1,
                 static_cast<long long>(QFileInfo(g_path).size()));
 

@@ -36,13 +36,15 @@ QString ColorToHtml(qint32 color)
 namespace HtmlPage {
 
 namespace {
+HtmlTable::Options tableOptions(const HtmlSettings &s)
+{
+    return {.wrapCells = !s.cutLongTexts, .cutLength = s.cutLength};
+}
+
 // Writes every line of the page into the sink.
 template <class Sink>
-void writePage(const HtmlSettings &s, StringTable &log, Sink &out, int maxRides = kAllRides)
+void writePage(const HtmlSettings &s, const StringTable &log, Sink &out, int maxRides = kAllRides)
 {
-    log.setUseTdWrap(!s.cutLongTexts);
-    log.setZkraceni(s.cutLength);
-
     const auto line = [&out](QStringView markup) {
         out.markup(markup);
         out.endLine();
@@ -101,20 +103,12 @@ void writePage(const HtmlSettings &s, StringTable &log, Sink &out, int maxRides 
     line(u"</head>");
     line(u"<body>");
     title(u"<center>", u"<br><br>");
-    HtmlTable::write(log, out, maxRides);
+    HtmlTable::write(log, tableOptions(s), out, maxRides);
     line(u"</center></body></html>");
 }
 } // namespace
 
-QStringList lines(const HtmlSettings &settings, StringTable &log)
-{
-    QStringList all;
-    HtmlText::LineSink sink(all);
-    writePage(settings, log, sink);
-    return all;
-}
-
-QByteArray bytes(const HtmlSettings &settings, StringTable &log, int maxRides)
+QByteArray bytes(const HtmlSettings &settings, const StringTable &log, int maxRides)
 {
     QByteArray page;
     const int rows = maxRides == kAllRides ? log.tableRowCount() : std::min(log.tableRowCount(), maxRides + 1);
@@ -127,7 +121,7 @@ QByteArray bytes(const HtmlSettings &settings, StringTable &log, int maxRides)
 
 } // namespace HtmlPage
 
-BuiltPage BuildHtmlPage(const HtmlSettings &settings, StringTable &log, const ProgramFolder::Location &where,
+BuiltPage BuildHtmlPage(const HtmlSettings &settings, const StringTable &log, const ProgramFolder::Location &where,
                         const std::function<void(const QString &path)> &show, int maxRides)
 {
     const QString path = where.preview();

@@ -27,12 +27,11 @@ inline constexpr int kAllRides = -1;
 // memory.
 inline constexpr int kPreviewRides = 500;
 
-// Both set the table's UseTdWrap and cutLength from the settings (the table
-// keeps them). The page's lines:
-QStringList lines(const HtmlSettings &settings, StringTable &log);
 // The page in Windows-1250 as the file holds it, CR LF after every line;
-// with only the first `maxRides` rides unless that is kAllRides.
-QByteArray bytes(const HtmlSettings &settings, StringTable &log, int maxRides = kAllRides);
+// with only the first `maxRides` rides unless that is kAllRides. The
+// table's cells wrap or are cut as the settings say (cutLongTexts,
+// cutLength).
+QByteArray bytes(const HtmlSettings &settings, const StringTable &log, int maxRides = kAllRides);
 
 } // namespace HtmlPage
 
@@ -48,5 +47,5 @@ struct BuiltPage
 // writes it to the data folder's preview file and hands the file's full
 // path to `show`. A file that cannot be written is not shown: the failure
 // says why, and the caller decides what the preview shows instead.
-BuiltPage BuildHtmlPage(const HtmlSettings &settings, StringTable &log, const ProgramFolder::Location &where,
+BuiltPage BuildHtmlPage(const HtmlSettings &settings, const StringTable &log, const ProgramFolder::Location &where,
                         const std::function<void(const QString &path)> &show, int maxRides = HtmlPage::kAllRides);

@@ -6,6 +6,7 @@
 #include "RideColumn.h"
 #include "RideLogTable.h"
 #include "StringTable.h"
+#include "TableFile.h"
 #include "ToolkitTranslation.h"
 #include "LocaleService.h"
 #include "MainWindow.h"
@@ -63,7 +64,7 @@ int main(int argc, char *argv[])
     // Widened as a rider widens them, so that names and courses show whole.
     log.setColumnWidth(RideColumn::Name, 120);
     log.setColumnWidth(RideColumn::Course, 340);
-    log.saveToFile(folder.filePath(QStringLiteral("default.tvl")));
+    TableFile::save(log, folder.filePath(QStringLiteral("default.tvl")));
 
     MainWindow window(ProgramFolder::Location::inFolder(folder.path()));
     window.resize(980, 560);

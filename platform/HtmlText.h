@@ -1,7 +1,6 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 #include <QStringView>
 
 // Text placed into an HTML page that is written in Windows-1250.
@@ -14,25 +13,6 @@ void appendEscaped(QString &out, QStringView text);
 
 // Where the lines of a page go. Each line is built from markup (written
 // as it is), texts (escaped) and numbers, and ended by endLine().
-
-// Into a list of lines.
-class LineSink
-{
-public:
-    explicit LineSink(QStringList &lines) : m_lines(lines) {}
-    void markup(QStringView s) { m_line.append(s); }
-    void text(QStringView s) { appendEscaped(m_line, s); }
-    void number(qint64 n) { m_line.append(QString::number(n)); }
-    void endLine()
-    {
-        m_lines.append(m_line);
-        m_line.resize(0);
-    }
-
-private:
-    QStringList &m_lines;
-    QString m_line;
-};
 
 // Straight into the Windows-1250 bytes of the page, CR LF after every
 // line: one pass, no text in between. Characters that the code page

@@ -11,6 +11,10 @@ inline constexpr char16_t kFavouritesName[] = u"trasy.ini";
 inline constexpr char16_t kSettingsName[] = u"store.ini";
 inline constexpr char16_t kPreviewName[] = u"temp.html";
 inline constexpr char16_t kHelpName[] = u"help.chm";
+// The ride log's changes not yet saved, written a moment after each change.
+inline constexpr char16_t kUnsavedName[] = u"default-obnova.tvl";
+// The lock that the one program running for the folder holds.
+inline constexpr char16_t kLockName[] = u".trasovnik.lock";
 // The folder of the ride log's daily copies, beside the ride log.
 inline constexpr char16_t kBackupFolderName[] = u"zalohy";
 
@@ -43,6 +47,9 @@ struct Location
     QString backups() const { return file(kBackupFolderName) + u'/'; }
     // The compiled help, beside the data files.
     QString help() const { return file(kHelpName); }
+    // The ride log's unsaved changes, and the single-instance lock.
+    QString unsaved() const { return file(kUnsavedName); }
+    QString lock() const { return file(kLockName); }
     // A ride log saved elsewhere is offered in the per-user folder.
     QString rideLogInUserFolder() const { return QString(userFolder).append(QStringView(kRideLogName)); }
 

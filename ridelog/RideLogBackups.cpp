@@ -212,7 +212,7 @@ void prune(const QString &logPath, const QDate &today)
 
 QString keep(const StringTable &log, const QString &logPath, Entry::Kind kind)
 {
-    const QByteArray bytes = AnsiFile::encode(log.tableFileText());
+    const QByteArray bytes = AnsiFile::encode(TableFile::text(log));
     QString failure;
     for (const QString &folder : copyFolders(logPath)) {
         const QString copy = freeBackupName(folder, logPath, kind);
@@ -260,7 +260,7 @@ Summary summarize(const QString &path)
     }
     StringTable table;
     setUpRideLogTable(table);
-    s.readable = failureOf([&] { table.loadFromFile(path); }).isEmpty();
+    s.readable = failureOf([&] { TableFile::load(table, path); }).isEmpty();
     for (int row = table.headingRows(); row < table.tableRowCount(); ++row) {
         for (int col = 0; col < table.tableColumnCount(); ++col) {
             if (!table.cellView(col, row).isEmpty()) {

@@ -7,13 +7,10 @@
 #include "RideLogBackups.h"
 #include "RideLogTable.h"
 #include "StringTable.h"
+#include "TableFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-
-namespace {
-const QString kUnsavedName = QStringLiteral("default-obnova.tvl");
-} // namespace
 
 RideLogFiles::RideLogFiles(StringTable &log, const ProgramFolder::Location &where, QObject *parent)
     : QObject(parent), m_log(log), m_where(where), m_logPath(where.rideLog()),
@@ -38,14 +35,14 @@ RideLogFiles::RideLogFiles(StringTable &log, const ProgramFolder::Location &wher
 
 QString RideLogFiles::unsavedPath() const
 {
-    return m_where.folder + kUnsavedName;
+    return m_where.unsaved();
 }
 
 DataKeeper::Data RideLogFiles::logData() const
 {
     DataKeeper::Data data;
     data.path = m_logPath;
-    data.write = [this](const QString &target) { m_log.saveToFile(target); };
+    data.write = [this](const QString &target) { TableFile::save(m_log, target); };
     data.version = [this] { return m_version; };
     return data;
 }
@@ -75,7 +72,7 @@ QString RideLogFiles::load(RideLogPrefetch *prefetch, bool *prefetched)
         *prefetched = true;
         error = prefetch->error();
     } else {
-        error = failureOf([this] { m_log.loadFromFile(m_logPath); });
+        error = failureOf([this] { TableFile::load(m_log, m_logPath); });
     }
     if (!error.isEmpty())
         said = m_keeper.keepDamagedAndSay(m_logPath, error, QStringLiteral("při zavření programu"));
@@ -100,7 +97,7 @@ void RideLogFiles::keepShape()
 
 bool RideLogFiles::save(QString *error)
 {
-    *error = failureOf([this] { m_log.saveToFile(m_logPath); });
+    *error = failureOf([this] { TableFile::save(m_log, m_logPath); });
     if (!error->isEmpty()) {
         writeUnsavedNow(true);
         return false;
@@ -131,7 +128,7 @@ bool RideLogFiles::writeLog(QString *error)
 
 bool RideLogFiles::saveAs(const QString &path, QString *error)
 {
-    *error = failureOf([&] { m_log.saveToFile(path); });
+    *error = failureOf([&] { TableFile::save(m_log, path); });
     return error->isEmpty();
 }
 
@@ -165,7 +162,7 @@ void RideLogFiles::writeUnsavedNow(bool durable)
     // Written whole and atomically; after an ordinary change not waited
     // for on the disk: this happens after every change, and the log's own
     // file is written at closing as always.
-    const QByteArray bytes = AnsiFile::encode(m_log.tableFileText());
+    const QByteArray bytes = AnsiFile::encode(TableFile::text(m_log));
     const QString failure = failureOf([&] {
         if (durable)
             AtomicWrite::replaceFile(unsavedPath(), bytes);
@@ -216,7 +213,7 @@ void RideLogFiles::replaceFrom(const QString &path, const std::function<void()> 
     // Read first: a file that cannot be read whole replaces nothing.
     StringTable table;
     setUpRideLogTable(table);
-    table.loadFromFile(path);
+    TableFile::load(table, path);
     keepFirst();
     m_log.takeContents(table);
     keepShape();

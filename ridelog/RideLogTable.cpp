@@ -4,6 +4,7 @@
 #include "Messages.h"
 #include "NumberText.h"
 #include "StringTable.h"
+#include "TableFile.h"
 
 #include <QFileInfo>
 
@@ -29,7 +30,6 @@ int appendRides(StringTable &log, const QList<QStringList> &rides)
 
 void setUpRideLogTable(StringTable &log)
 {
-    log.setAutoSave(false);
     log.setAutoBackup(false);
     log.setTableColumnCount(RideColumn::Count);
     log.setTableRowCount(2);
@@ -44,7 +44,7 @@ void setUpRideLogTable(StringTable &log)
     log.setGrid3D(false);
     log.setColumnHeadings({QStringLiteral("Datum"), QStringLiteral("Název"), QStringLiteral("Průběh trasy"),
                  QStringLiteral("Km"), QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("1-5")});
-    log.loaded();
+    log.applyHeadings();
 }
 
 QStringList rideLogWidthSamples()
@@ -58,7 +58,7 @@ RideLogPrefetch::RideLogPrefetch(const QString &path)
     setUpRideLogTable(*m_table);
     // The table is the thread's alone until wait(): no view, no connection.
     m_thread = std::thread([this] {
-        m_error = failureOf([this] { m_table->loadFromFile(m_path); });
+        m_error = failureOf([this] { TableFile::load(*m_table, m_path); });
         m_totals = RideArithmetic::totals(*m_table);
     });
 }

@@ -5,16 +5,23 @@
 #include <algorithm>
 
 // The HTML table of a StringTable, line by line, into a sink of
-// HtmlText (LineSink, Cp1250Sink): row 0 as the heading row with the
+// HtmlText (Cp1250Sink): row 0 as the heading row with the
 // column widths + 5 as widths, caption above it when set, every other
-// row a body row. Body texts wrap when UseTdWrap is set; otherwise they
+// row a body row. Body texts wrap when the options say so; otherwise they
 // do not, and texts longer than cutLength characters are cut to that
 // length and end with "...". Texts are cut first, then escaped. A
 // non-negative maxBodyRows writes only that many body rows, the first.
 namespace HtmlTable {
 
+// How the body cells are written: the page's choice, not the table's.
+struct Options
+{
+    bool wrapCells = false;
+    int cutLength = 100; // a negative length cuts like 0
+};
+
 template <class Sink>
-void write(const StringTable &g, Sink &out, int maxBodyRows = -1)
+void write(const StringTable &g, const Options &options, Sink &out, int maxBodyRows = -1)
 {
     const auto line = [&out](QStringView markup) {
         out.markup(markup);
@@ -42,8 +49,8 @@ void write(const StringTable &g, Sink &out, int maxBodyRows = -1)
     }
     line(u"</tr>");
 
-    const QStringView open = g.UseTdWrap() ? QStringView(u"<td>") : QStringView(u"<td nowrap>");
-    const qsizetype cut = std::max(g.cutLength(), 0);
+    const QStringView open = options.wrapCells ? QStringView(u"<td>") : QStringView(u"<td nowrap>");
+    const qsizetype cut = std::max(options.cutLength, 0);
     const int rows = maxBodyRows < 0 ? g.tableRowCount() : std::min(g.tableRowCount(), maxBodyRows + 1);
     for (int r = 1; r < rows; ++r) {
         line(u"<tr>");
@@ -52,7 +59,7 @@ void write(const StringTable &g, Sink &out, int maxBodyRows = -1)
             const QStringView t = g.cellView(c, r);
             if (t.isEmpty()) {
                 out.markup(u"<br>");
-            } else if (g.UseTdWrap() || t.size() <= cut) {
+            } else if (options.wrapCells || t.size() <= cut) {
                 out.text(t);
             } else {
                 out.text(leftCharacters(t, cut));

@@ -1,7 +1,5 @@
 #include "StringTable.h"
 #include "AppError.h"
-#include "Messages.h"
-#include "TableFile.h"
 
 #include <algorithm>
 
@@ -45,7 +43,6 @@ StringTable::StringTable(QObject *parent)
     m_options = HeadingVerticalLines | HeadingHorizontalLines | VerticalLines | HorizontalLines | RangeSelect;
     // ...then the component's own.
     m_secondCaptionPlacement = CaptionAbove;
-    m_autoSave = true;
     m_autoBackup = true;
     m_options |= RowMoving | ColumnMoving | Editing | Tabs;
     m_options |= RowSizing | ColumnSizing;
@@ -54,15 +51,9 @@ StringTable::StringTable(QObject *parent)
     m_colWidths[0] = 21;
     m_alignment = LeftAligned;
     m_grid3D = false;
-    m_useTdWrap = false;
-    m_zkraceni = 100;
 }
 
-StringTable::~StringTable()
-{
-    if (m_autoSave)
-        runGuarded([this] { save(); });
-}
+StringTable::~StringTable() = default;
 
 // ---------------------------------------------------------------- cells
 
@@ -263,6 +254,13 @@ void StringTable::setColumnWidth(int col, int width)
     m_colWidths[size_t(col)] = width;
     if (!m_bulk)
         emit colWidthChanged(col);
+}
+
+void StringTable::resetColumnWidths()
+{
+    std::fill(m_colWidths.begin(), m_colWidths.end(), -1);
+    if (!m_bulk)
+        emit sizesChanged();
 }
 
 // ---------------------------------------------------------------- rows and columns
@@ -493,52 +491,13 @@ void StringTable::applyRowHeadings()
         setCellIfChanged(0, i + 1, i < m_rowHeadings.size() ? m_rowHeadings.at(i) : QString());
 }
 
-// ---------------------------------------------------------------- file
-
-void StringTable::setFileName(const QString &path)
+void StringTable::applyHeadings()
 {
-    m_fileName = path;
-    load();
-}
-
-void StringTable::load()
-{
-    if (!m_fileName.isEmpty())
-        loadFromFile(m_fileName);
-}
-
-void StringTable::save()
-{
-    if (!m_fileName.isEmpty())
-        saveToFile(m_fileName);
-}
-
-void StringTable::loaded()
-{
-    load();
     applyColumnHeadings();
     applyRowHeadings();
 }
 
-QString StringTable::tableFileText() const
-{
-    return TableFile::text(*this);
-}
-
-void StringTable::saveToFile(const QString &path)
-{
-    TableFile::save(*this, path);
-}
-
-void StringTable::loadFromFile(const QString &path)
-{
-    TableFile::load(*this, path);
-}
-
-void StringTable::loadTableFileBytes(QByteArrayView file)
-{
-    TableFile::read(*this, file);
-}
+// ---------------------------------------------------------------- file
 
 bool StringTable::isUsableDelimiter(QChar c)
 {

@@ -1,6 +1,5 @@
 #pragma once
 #include <QAbstractTableModel>
-#include <QByteArrayView>
 #include <QFlags>
 #include <QString>
 #include <QStringList>
@@ -11,7 +10,8 @@
 
 // The program's string table: rows and columns of text cells addressed
 // column first, with fixed heading rows/columns, row heights and column
-// widths, headings from string lists, and its own line-based table file.
+// widths, and headings from string lists. TableFile reads and writes it as a
+// line-based table file.
 //
 // It is also the Qt model that a StringTableView shows: the fixed row
 // becomes the view's horizontal header, the fixed column its vertical
@@ -65,6 +65,12 @@ public:
     explicit StringTable(QObject *parent = nullptr);
     ~StringTable() override;
 
+    // The rows as they are stored, for a reader or writer of many rows at
+    // once (the table file). Rows are changed through rowsInBulk only
+    // between beginBulkUpdate and endBulkUpdate, which resets the views.
+    const RowStore &rowStore() const { return m_rows; }
+    RowStore &rowsInBulk() { return m_rows; }
+
     // cell. Positions outside the table read as empty and are not stored.
     QString cell(int column, int row) const;
     // The text of a cell without a copy; valid until the table changes.
@@ -98,6 +104,8 @@ public:
     int columnWidth(int col) const;
     void setRowHeight(int row, int height);
     void setColumnWidth(int col, int width);
+    // Every column back to the default width.
+    void resetColumnWidths();
 
     // One row (column) as a list of texts. Assigning copies the first
     // min(list length, tableColumnCount/tableRowCount) entries.
@@ -123,21 +131,17 @@ public:
     void setDefaultDrawing(bool on) { m_defaultDrawing = on; }
 
     // Published properties.
+    // Saving the table file keeps the file it replaces as "<name>.bak".
     bool autoBackup() const { return m_autoBackup; }
     void setAutoBackup(bool on) { m_autoBackup = on; }
     QChar cellDelimiter() const { return m_delimiter; }
     void setCellDelimiter(QChar c) { m_delimiter = c; }
-    const QString &fileName() const { return m_fileName; }
-    // Loads the file at once.
-    void setFileName(const QString &path);
     const QString &caption() const { return m_caption; }
     void setCaption(const QString &text) { m_caption = text; }
     const QString &secondCaption() const { return m_secondCaption; }
     void setSecondCaption(const QString &text) { m_secondCaption = text; }
     SecondCaptionPlacement secondCaptionPlacement() const { return m_secondCaptionPlacement; }
     void setSecondCaptionPlacement(SecondCaptionPlacement p) { m_secondCaptionPlacement = p; }
-    bool autoSave() const { return m_autoSave; }
-    void setAutoSave(bool on) { m_autoSave = on; }
     const QStringList &columnHeadings() const { return m_columnHeadings; }
     void setColumnHeadings(const QStringList &headings);
     const QStringList &rowHeadings() const { return m_rowHeadings; }
@@ -147,50 +151,22 @@ public:
     AlignmentRule alignmentRule;
     bool grid3D() const { return m_grid3D; }
     void setGrid3D(bool on);
-    bool UseTdWrap() const { return m_useTdWrap; }
-    void setUseTdWrap(bool on) { m_useTdWrap = on; }
-    int cutLength() const { return m_zkraceni; }
-    void setZkraceni(int length) { m_zkraceni = length; }
 
     // The alignment a cell is drawn with: alignment, then alignmentRule.
     Alignment cellAlignment(int column, int row);
 
     void applyColumnHeadings();
     void applyRowHeadings();
-
-    // Table file. Errors are AppError with the runtime's texts.
-    void saveToFile(const QString &path);
-    // Loads what the file holds. Lines that cannot be placed (a cell
-    // outside the counts of line 2, a line of no known kind, a second line
-    // for the same cell) do not stop the loading: everything else is
-    // loaded, then an AppError names them, so that the caller can keep the
-    // original file before the table is saved over it.
-    void loadFromFile(const QString &path);
-    void load();
-    void save();
-    // End of setting up the component: load, then applyColumnHeadings, applyRowHeadings.
-    void loaded();
+    // Both, at the end of setting up the table (after loading its file):
+    // the headings win over what the file gave.
+    void applyHeadings();
     // Removes a row; later rows move up by one.
     void deleteRow(int row);
 
-    // The table as the lines of an HTML table, appended to Lines: row 0 as
-    // the heading row (column widths + 5 as the widths), caption above it
-    // when set, every other row as a body row. Body texts wrap when
-    // UseTdWrap is set; otherwise they do not, and texts longer than
-    // cutLength characters are cut to that length and end with "...". Texts
-    // are escaped, so that a cell never turns into markup. (HtmlTable.h
-    // writes the same lines into other sinks.)
-    void WriteHtmlTable(QStringList &Lines) const;
-
-    // The table file's text, as saveToFile writes it (CR LF line ends).
-    QString tableFileText() const;
     // Takes over everything another table holds that a table file stores
     // (cells, counts, fixed counts, sizes, delimiter, captions); the other
     // table gets this one's.
     void takeContents(StringTable &other);
-
-    // Reads a table file's bytes into the table, as loadFromFile does.
-    void loadTableFileBytes(QByteArrayView file);
 
     // Many changes as one: no per-cell notifications in between, the views
     // are reset once at the end. Nests.
@@ -218,9 +194,6 @@ signals:
     void appearanceChanged();
 
 private:
-    // The table file's reader and writer reach the rows and column widths.
-    friend class TableFile;
-
     void notifyCell(int column, int row);
     void resizeRows(int count);
     void resizeCols(int count);
@@ -238,17 +211,13 @@ private:
 
     bool m_autoBackup = true;
     QChar m_delimiter = u'|';
-    QString m_fileName;
     QString m_caption;
     QString m_secondCaption;
     SecondCaptionPlacement m_secondCaptionPlacement = CaptionAbove;
-    bool m_autoSave = true;
     QStringList m_columnHeadings;
     QStringList m_rowHeadings;
     Alignment m_alignment = LeftAligned;
     bool m_grid3D = false;
-    bool m_useTdWrap = false;
-    int m_zkraceni = 100;
 
     int m_bulk = 0;
 };

@@ -14,21 +14,6 @@
 #include <string_view>
 #include <vector>
 
-RowStore &TableFile::rows(StringTable &table)
-{
-    return table.m_rows;
-}
-
-const RowStore &TableFile::rows(const StringTable &table)
-{
-    return table.m_rows;
-}
-
-void TableFile::clearColWidths(StringTable &table)
-{
-    std::fill(table.m_colWidths.begin(), table.m_colWidths.end(), -1);
-}
-
 namespace {
 // "Row <row> Height: <height>", "Column <col> Width: <width>".
 void appendSizeLine(QString &out, QLatin1String keyword, int index, QLatin1String label, int size)
@@ -45,7 +30,7 @@ void appendSizeLine(QString &out, QLatin1String keyword, int index, QLatin1Strin
 
 QString TableFile::text(const StringTable &table)
 {
-    const RowStore &rowStore = rows(table);
+    const RowStore &rowStore = table.rowStore();
     const int rowCount = table.tableRowCount();
     const int cols = table.tableColumnCount();
     const int defaultHeight = table.defaultRowHeight();
@@ -442,7 +427,7 @@ public:
           m_bytes(bytes),
           m_delim(AnsiFile::encodeChar(table.cellDelimiter())),
           m_delimByte(char(m_delim)),
-          m_cells(rows(table), bytes, m_leftOut)
+          m_cells(table.rowsInBulk(), bytes, m_leftOut)
     {
     }
 
@@ -569,7 +554,7 @@ private:
         // column that kept its own width here would lose a width the
         // rider set equal to the default.)
         m_table.setDefaultRowHeight(toInt(line));
-        clearColWidths(m_table);
+        m_table.resetColumnWidths();
     }
 
     void readCaption(std::string_view line, void (StringTable::*set)(const QString &))

@@ -2,7 +2,6 @@
 #include <QByteArrayView>
 #include <QString>
 
-class RowStore;
 class StringTable;
 
 // The table file of a StringTable: Windows-1250 text with CR LF line ends.
@@ -19,19 +18,23 @@ class StringTable;
 //           cell that holds text (| being the delimiter), row by row
 //   last    an empty line
 //
-// The table's loadFromFile, saveToFile, tableFileText and
-// loadTableFileBytes come here. Errors are AppError.
+// Reads and writes a table through its public interface. Errors are
+// AppError with the runtime's texts.
 class TableFile
 {
 public:
     // Reads the file at `path` into the table; a missing or empty file
-    // leaves the table as it is.
+    // leaves the table as it is. Lines that cannot be placed (a cell
+    // outside the counts of line 2, a line of no known kind, a second line
+    // for the same cell) do not stop the loading: everything else is
+    // loaded, then an AppError names them, so that the caller can keep the
+    // original file before the table is saved over it.
     static void load(StringTable &table, const QString &path);
     // Reads a table file's bytes into the table. What was read before a
     // failure stays in the table; lines that cannot be placed are named in
     // an AppError after everything else is loaded.
     static void read(StringTable &table, QByteArrayView file);
-    // The table file's text.
+    // The table file's text, as save writes it (CR LF line ends).
     static QString text(const StringTable &table);
     // Writes the table file, keeping the file it replaces as "<name>.bak"
     // when the table's autoBackup is set.
@@ -44,10 +47,4 @@ public:
 
 private:
     class Reader;
-
-    // What the reader and writer reach inside the table: its rows, and
-    // the column widths that a file's default sizes reset.
-    static RowStore &rows(StringTable &table);
-    static const RowStore &rows(const StringTable &table);
-    static void clearColWidths(StringTable &table);
 };

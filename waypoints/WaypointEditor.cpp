@@ -93,7 +93,6 @@ void WaypointEditor::createWaypointList()
     m_list->setTableColumnCount(1);
     m_list->setTableRowCount(1);
     m_list->setDefaultRowHeight(18);
-    m_list->setAutoSave(false);
     m_list->setAutoBackup(false);
     m_list->setGrid3D(false);
     m_list->setOptions(StringTable::HeadingVerticalLines | StringTable::HeadingHorizontalLines | StringTable::VerticalLines

@@ -6,6 +6,7 @@
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
 #include "StringTable.h"
+#include "TableFile.h"
 #include "StringTableView.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
@@ -736,7 +737,7 @@ private slots:
         if (!content.isEmpty())
             putFile(logPath(), content);
         open();
-        const QString direct = log()->tableFileText();
+        const QString direct = TableFile::text(*log());
         const QStringList told = msgs->texts();
         const QStringList totals = {w->totalDistanceEdit->text(), w->totalTimeEdit->text(), w->totalAverageEdit->text()};
         delete w;
@@ -751,7 +752,7 @@ private slots:
         w = new MainWindow(where, &prefetch);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
-        QCOMPARE(log()->tableFileText(), direct);
+        QCOMPARE(TableFile::text(*log()), direct);
         QCOMPARE(QStringList({w->totalDistanceEdit->text(), w->totalTimeEdit->text(), w->totalAverageEdit->text()}),
                  totals);
         QCOMPARE(msgs->texts().size(), told.size());

@@ -8,6 +8,7 @@
 #include "SpinEdit.h"
 #include "StatisticsWindow.h"
 #include "StringTable.h"
+#include "TableFile.h"
 #include "TestFiles.h"
 #include "TestLocale.h"
 #include "MainWindow.h"
@@ -116,8 +117,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         msgs = std::make_unique<MessageRecorder>();
         log = std::make_unique<StringTable>();
-        log->setAutoSave(false);
-        log->loadTableFileBytes(rideLogFile({kRide, {u"4.5.2005"_qs, u"Okruh"_qs}}));
+        TableFile::read(*log, rideLogFile({kRide, {u"4.5.2005"_qs, u"Okruh"_qs}}));
         settings = HtmlSettings();
     }
     void cleanup()
@@ -270,7 +270,7 @@ private slots:
         QList<QStringList> rows;
         for (int i = 1; i <= rides; ++i)
             rows.append({u"1.1.2020"_qs, u"Jízda %1"_qs.arg(i)});
-        log->loadTableFileBytes(rideLogFile(rows));
+        TableFile::read(*log, rideLogFile(rows));
         open();
         QVERIFY(w->previewLabel->isVisible());
         QCOMPARE(w->previewLabel->text(), u"Náhled ukazuje prvních 500 z 600 jízd. Uložená a vytištěná stránka "

@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "RecordedRide.h"
 #include "StringTable.h"
+#include "TableFile.h"
 #include "WaypointList.h"
 
 #include <QBuffer>
@@ -113,11 +114,10 @@ QStringList keyNames(QByteArrayView input)
 QString tableFile(QByteArrayView input, const QString &)
 {
     StringTable table;
-    table.setAutoSave(false);
     {
         const HeapMeter meter;
         try {
-            table.loadTableFileBytes(input);
+            TableFile::read(table, input);
         } catch (const AppError &) {
             // Refused or partly loaded: what was read stays and is saved.
         }
@@ -130,18 +130,17 @@ QString tableFile(QByteArrayView input, const QString &)
     }
     QByteArray saved;
     try {
-        saved = AnsiFile::encode(table.tableFileText());
+        saved = AnsiFile::encode(TableFile::text(table));
     } catch (const AppError &e) {
         return QStringLiteral("the loaded table cannot be saved: ") + failure(e);
     }
     StringTable again;
-    again.setAutoSave(false);
     try {
-        again.loadTableFileBytes(saved);
+        TableFile::read(again, saved);
     } catch (const AppError &e) {
         return QStringLiteral("the saved file cannot be read back: ") + failure(e);
     }
-    const QByteArray resaved = AnsiFile::encode(again.tableFileText());
+    const QByteArray resaved = AnsiFile::encode(TableFile::text(again));
     if (resaved != saved)
         return QStringLiteral("saving what was read back changes the file: ") + firstDifference(saved, resaved);
     return {};
@@ -233,7 +232,6 @@ QString waypointFile(QByteArrayView input, const QString &folder)
 
     const auto newList = [] {
         auto list = std::make_unique<StringTable>();
-        list->setAutoSave(false);
         list->setTableColumnCount(1);
         list->setTableRowCount(1);
         return list;

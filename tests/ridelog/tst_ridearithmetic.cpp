@@ -129,7 +129,6 @@ private slots:
         QFETCH(QString, km);
         QFETCH(QString, average);
         StringTable log;
-        log.setAutoSave(false);
         log.setTableColumnCount(7);
         log.setTableRowCount(int(rides.size()) + 1);
         for (int r = 0; r < rides.size(); ++r) {
@@ -148,7 +147,6 @@ private slots:
     void totalsCarryRoundedMinutes()
     {
         StringTable log;
-        log.setAutoSave(false);
         log.setTableColumnCount(7);
         for (int rides : {3, 6, 7, 9, 12, 30, 60}) {
             log.setTableRowCount(rides + 1);
@@ -163,7 +161,6 @@ private slots:
     void totalsOfManyHoursKeepAllDigits()
     {
         StringTable log;
-        log.setAutoSave(false);
         log.setTableColumnCount(7);
         const int rides = 10001 / 23 + 1; // 23 hours each: over 10,000 hours
         log.setTableRowCount(rides + 1);

@@ -34,7 +34,6 @@ QStringList ride(const QString &date, const QString &name, const QString &km, co
 std::unique_ptr<StringTable> logOf(const Rides &rides)
 {
     auto log = std::make_unique<StringTable>();
-    log->setAutoSave(false);
     log->setTableColumnCount(7);
     log->setTableRowCount(int(rides.size()) + 1);
     log->setRowTexts(0, {"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});

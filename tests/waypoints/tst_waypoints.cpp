@@ -15,7 +15,6 @@ struct List
     StringTable grid;
     List(const QStringList &names = {})
     {
-        grid.setAutoSave(false);
         grid.setHeadingRows(0);
         grid.setHeadingColumns(0);
         grid.setTableColumnCount(1);

@@ -21,7 +21,6 @@ using Grid = std::unique_ptr<StringTable>;
 Grid keyGrid(const QStringList &keys)
 {
     auto g = std::make_unique<StringTable>();
-    g->setAutoSave(false);
     g->setTableColumnCount(2);
     g->setTableRowCount(int(keys.size()) + 1);
     g->setCell(0, 0, QStringLiteral("Klíč"));
@@ -65,7 +64,7 @@ bool sortKeys(StringTable &g, TableSorter::KeyKind type,
 
 } // namespace
 
-class TestTableSort : public QObject
+class TestTableSorter : public QObject
 {
     Q_OBJECT
     std::unique_ptr<TestLocale> m_czech;
@@ -97,7 +96,7 @@ private slots:
     void sortKeyOrdersAsCollator();
 };
 
-void TestTableSort::defaults()
+void TestTableSorter::defaults()
 {
     TableSorter s;
     QCOMPARE(s.table(), nullptr);
@@ -117,7 +116,7 @@ void TestTableSort::defaults()
     QCOMPARE(s.property("keyKind").toInt(), 0);
 }
 
-void TestTableSort::checks_data()
+void TestTableSorter::checks_data()
 {
     QTest::addColumn<bool>("withGrid");
     QTest::addColumn<bool>("columns");
@@ -154,7 +153,7 @@ void TestTableSort::checks_data()
     QTest::newRow("columns: key = ColCount") << true << true << 10 << 3 << 0 << 2 << 3 << 7 << t7;
 }
 
-void TestTableSort::checks()
+void TestTableSorter::checks()
 {
     QFETCH(bool, withGrid);
     QFETCH(bool, columns);
@@ -167,7 +166,6 @@ void TestTableSort::checks()
     QFETCH(QString, text);
 
     StringTable g;
-    g.setAutoSave(false);
     g.setTableRowCount(rows);
     g.setTableColumnCount(cols);
     for (int r = 0; r < rows; ++r)
@@ -191,7 +189,7 @@ void TestTableSort::checks()
         QCOMPARE(allCells(g), before);
 }
 
-void TestTableSort::messageOnlyWithShowMessageOnError()
+void TestTableSorter::messageOnlyWithShowMessageOnError()
 {
     MessageRecorder recorder;
     Grid g = keyGrid({QStringLiteral("b"), QStringLiteral("a")});
@@ -218,7 +216,7 @@ void TestTableSort::messageOnlyWithShowMessageOnError()
     QCOMPARE(column(*g, 0), QStringList({"a", "b"}));
 }
 
-void TestTableSort::gridClearedWhenDestroyed()
+void TestTableSorter::gridClearedWhenDestroyed()
 {
     TableSorter s;
     {
@@ -234,7 +232,7 @@ void TestTableSort::gridClearedWhenDestroyed()
     QCOMPARE(s.resultText(), QStringLiteral("StringGrid není"));
 }
 
-void TestTableSort::order_data()
+void TestTableSorter::order_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("caseSensitiv");
@@ -288,7 +286,7 @@ void TestTableSort::order_data()
         << QStringList{"3.5.2005", "1:55", "nic", "31.12.1899"} << QStringList{"nic", "1:55", "31.12.1899", "3.5.2005"};
 }
 
-void TestTableSort::order()
+void TestTableSorter::order()
 {
     QFETCH(int, type);
     QFETCH(bool, caseSensitiv);
@@ -305,7 +303,7 @@ void TestTableSort::order()
 // stable sort would give. Each trace uses grid rows 1..n, the pivot value is
 // the key at (lo + hi) / 2; "#n" is the row's original number, "a<>b" an
 // exchange of the positions a and b.
-void TestTableSort::equalKeysKeepTheAlgorithmsOrder_data()
+void TestTableSorter::equalKeysKeepTheAlgorithmsOrder_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("descending");
@@ -357,7 +355,7 @@ void TestTableSort::equalKeysKeepTheAlgorithmsOrder_data()
         << QStringList{"3", "5", "6", "4", "1", "7", "2"};
 }
 
-void TestTableSort::equalKeysKeepTheAlgorithmsOrder()
+void TestTableSorter::equalKeysKeepTheAlgorithmsOrder()
 {
     QFETCH(int, type);
     QFETCH(bool, descending);
@@ -370,7 +368,7 @@ void TestTableSort::equalKeysKeepTheAlgorithmsOrder()
     QCOMPARE(column(*g, 1), expected);
 }
 
-void TestTableSort::numericInvalidKeysCountAsZero()
+void TestTableSorter::numericInvalidKeysCountAsZero()
 {
     Grid g = keyGrid({"10", "9", "abc", ""});
     QVERIFY(sortKeys(*g, TableSorter::Numeric));
@@ -379,7 +377,7 @@ void TestTableSort::numericInvalidKeysCountAsZero()
     QCOMPARE(QSet<QString>(got.begin(), got.begin() + 2), QSet<QString>({"abc", ""}));
 }
 
-void TestTableSort::decimalSeparatorOfLocale_data()
+void TestTableSorter::decimalSeparatorOfLocale_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QStringList>("expected");
@@ -389,7 +387,7 @@ void TestTableSort::decimalSeparatorOfLocale_data()
                                   << QStringList{"-1", "42,5", "7", "100"};
 }
 
-void TestTableSort::decimalSeparatorOfLocale()
+void TestTableSorter::decimalSeparatorOfLocale()
 {
     QFETCH(QLocale, locale);
     QFETCH(QStringList, expected);
@@ -399,7 +397,7 @@ void TestTableSort::decimalSeparatorOfLocale()
     QCOMPARE(column(*g, 0), expected);
 }
 
-void TestTableSort::descendingIsReverseOfAscending_data()
+void TestTableSorter::descendingIsReverseOfAscending_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QStringList>("keys");
@@ -416,7 +414,7 @@ void TestTableSort::descendingIsReverseOfAscending_data()
     QTest::newRow("date") << int(TableSorter::DateTime) << date;
 }
 
-void TestTableSort::descendingIsReverseOfAscending()
+void TestTableSorter::descendingIsReverseOfAscending()
 {
     QFETCH(int, type);
     QFETCH(QStringList, keys);
@@ -432,7 +430,7 @@ void TestTableSort::descendingIsReverseOfAscending()
     QCOMPARE(column(*down, 1), ascendingIds);
 }
 
-void TestTableSort::largeRangesAreOrdered_data()
+void TestTableSorter::largeRangesAreOrdered_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QStringList>("keys");
@@ -456,7 +454,7 @@ void TestTableSort::largeRangesAreOrdered_data()
 
 // The result is checked with the plain conversions and the collator, not
 // with anything the sorter precomputes.
-void TestTableSort::largeRangesAreOrdered()
+void TestTableSorter::largeRangesAreOrdered()
 {
     QFETCH(int, type);
     QFETCH(QStringList, keys);
@@ -487,11 +485,10 @@ void TestTableSort::largeRangesAreOrdered()
     QCOMPARE(ids.size(), keys.size());
 }
 
-void TestTableSort::wholeRowsMoveInsideRangeOnly()
+void TestTableSorter::wholeRowsMoveInsideRangeOnly()
 {
     // A ride log: headings, rides 1..6 to sort, two rows after the range.
     StringTable g;
-    g.setAutoSave(false);
     g.setTableColumnCount(7);
     g.setTableRowCount(9);
     const QStringList km{"", "42,5", "12", "7", "101,25", "12", "0,5", "3", "1"};
@@ -534,11 +531,10 @@ void TestTableSort::wholeRowsMoveInsideRangeOnly()
     QCOMPARE(g.columnWidth(0), 62);
 }
 
-void TestTableSort::columnMode()
+void TestTableSorter::columnMode()
 {
     // Row 1 holds the keys; columns 1..6 are sorted, 0 and 7 stay.
     StringTable g;
-    g.setAutoSave(false);
     g.setTableRowCount(3);
     g.setTableColumnCount(8);
     const QStringList keys{"x", "5", "1,5", "30", "-2", "1,5", "4", "y"};
@@ -571,12 +567,11 @@ void TestTableSort::columnMode()
     QCOMPARE(g.columnWidth(3), 99);
 }
 
-void TestTableSort::columnRangeBeyondLastColumn()
+void TestTableSorter::columnRangeBeyondLastColumn()
 {
     // 20 rows let the range pass the checks, but there are only 4 columns:
     // the columns that exist are sorted, the rest of the range is skipped.
     StringTable g;
-    g.setAutoSave(false);
     g.setTableRowCount(20);
     g.setTableColumnCount(4);
     for (int c = 0; c < 4; ++c)
@@ -596,7 +591,7 @@ void TestTableSort::columnRangeBeyondLastColumn()
     QCOMPARE(g.rowTexts(0), QStringList({"d", "a", "b", "c"}));
 }
 
-void TestTableSort::sortKeyOrdersAsCollator_data()
+void TestTableSorter::sortKeyOrdersAsCollator_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::newRow("Czech") << QLocale(QLocale::Czech, QLocale::CzechRepublic);
@@ -605,7 +600,7 @@ void TestTableSort::sortKeyOrdersAsCollator_data()
 
 // The sorter compares collator sort keys instead of collating texts; the
 // two must agree for every pair, or the order would depend on the method.
-void TestTableSort::sortKeyOrdersAsCollator()
+void TestTableSorter::sortKeyOrdersAsCollator()
 {
     QFETCH(QLocale, locale);
     TestLocale pinned(locale);
@@ -629,5 +624,5 @@ void TestTableSort::sortKeyOrdersAsCollator()
     }
 }
 
-QTEST_GUILESS_MAIN(TestTableSort)
-#include "tst_table_sort.moc"
+QTEST_GUILESS_MAIN(TestTableSorter)
+#include "tst_tablesorter.moc"
