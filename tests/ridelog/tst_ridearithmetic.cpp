@@ -195,7 +195,6 @@ private slots:
         QFETCH(QStringList, km);
         QFETCH(QString, exact);
         StringTable grid;
-        grid.setAutoSave(false);
         grid.setTableColumnCount(7);
         grid.setTableRowCount(int(km.size()) + 1);
         for (int r = 0; r < km.size(); ++r)
