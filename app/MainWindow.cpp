@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "CsvFile.h"
 #include "BackupWindow.h"
+#include "BikeGarage.h"
 #include "DatePicker.h"
 #include "HelpWindow.h"
 #include "ImportWindow.h"
@@ -117,6 +118,7 @@ void MainWindow::afterShown()
         showTotals(m_prefetch->totals());
     else
         recalcTotals();
+    readBikes();
     announceDataFolder();
     const QString rescued = m_files->keeper().takeRescueReport();
     if (!rescued.isEmpty())
@@ -285,8 +287,10 @@ void MainWindow::addRide()
 {
     if (isNewRideLog(*m_log))
         return;
+    const QString bike = bikeForNewRide(rideTable->currentRow());
     m_log->setTableRowCount(m_log->tableRowCount() + 1);
     const int last = m_log->tableRowCount() - 1;
+    setRideBike(last, bike);
     rideTable->setCurrentRow(last);
     if (rideTable->currentRow() != last)
         return;
@@ -298,27 +302,26 @@ void MainWindow::deleteRide()
 {
     int row = rideTable->currentRow();
     if (dataRowCount() == 1) {
-        m_deleted.push(1, m_log->rowTexts(1));
+        pushDeleted(1);
         m_log->clearRow(1);
         row = 1;
     } else {
-        m_deleted.push(row, m_log->rowTexts(row));
+        pushDeleted(row);
         m_log->deleteRow(row);
         row = std::min(row, m_log->tableRowCount() - 1);
         rideTable->setCurrentRow(row);
     }
     loadEditors(0, row);
     recalcTotals();
-    undoDeleteAction->setEnabled(!m_deleted.isEmpty());
+    updateUndoAction();
 }
 
-void MainWindow::undoDelete()
+void MainWindow::pushDeleted(int row)
 {
-    commitActiveEditor();
-    const int row = m_deleted.restoreLast(*m_log);
-    undoDeleteAction->setEnabled(!m_deleted.isEmpty());
-    if (row >= 0)
-        showRow(row);
+    const int before = m_deleted.count();
+    m_deleted.push(row, m_log->rowTexts(row));
+    if (m_deleted.count() > before)
+        m_undoSteps.append(UndoStep{});
 }
 
 void MainWindow::restoreBackup()
@@ -328,7 +331,8 @@ void MainWindow::restoreBackup()
         return;
     // The rides deleted before belong to the log that was replaced.
     m_deleted.clear();
-    undoDeleteAction->setEnabled(false);
+    m_undoSteps.clear();
+    updateUndoAction();
     showRow(m_log->tableRowCount() - 1);
     messageBar->showMessage(QStringLiteral("Kniha jízd byla obnovena ze zálohy; dosavadní stav je uložen mezi zálohami."));
 }
@@ -548,7 +552,10 @@ void MainWindow::importRideFiles(const QStringList &paths)
         return;
     }
     commitActiveEditor();
-    const auto add = [this](const QList<QStringList> &rides) {
+    const auto add = [this](QList<QStringList> rides) {
+        giveBikes(rides);
+        if (!rides.isEmpty() && rides.constFirst().size() > RideColumn::Bike)
+            addBikeColumn(*m_log);
         const int row = appendRides(*m_log, rides);
         if (row >= 0)
             showRow(row);

@@ -9,8 +9,12 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
 #include <vector>
 
+namespace Bikes {
+class Garage;
+}
 class QAction;
 class QComboBox;
 class QFrame;
@@ -22,6 +26,8 @@ class QPushButton;
 class QSpinBox;
 class QStatusBar;
 class QToolBar;
+class QToolButton;
+class QTimer;
 class QValidator;
 class MaskedTimeEdit;
 class HelpWindow;
@@ -98,6 +104,9 @@ public:
     QLineEdit *averageEdit = nullptr;
     QSpinBox *difficultyBox = nullptr;
     QLineEdit *courseEdit = nullptr;
+    // The ride's bike; shown once the rider has a bike or the log names one.
+    QLabel *bikeLabel = nullptr;
+    QComboBox *bikeBox = nullptr;
     QPushButton *editCourseButton = nullptr;
     StringTableView *rideTable = nullptr;
     QFrame *totalsPanel = nullptr;
@@ -105,6 +114,8 @@ public:
     MaskedTimeEdit *totalTimeEdit = nullptr;
     QLineEdit *totalAverageEdit = nullptr;
     QStatusBar *messageBar = nullptr;
+    // The parts due for a service, in the status bar; a click opens "Kola".
+    QToolButton *serviceReminder = nullptr;
     QMenu *recalculateMenu = nullptr;
     // Sorts the ride log when a heading is clicked.
     TableSorter *headingSorter = nullptr;
@@ -126,6 +137,7 @@ public:
     QAction *recalcDistanceAction = nullptr;
     QAction *recalcTimeAction = nullptr;
     QAction *recalcAverageAction = nullptr;
+    QAction *bikesAction = nullptr;
     QAction *askOnStartAction = nullptr;
     QAction *helpAction = nullptr;
     QAction *aboutAction = nullptr;
@@ -147,10 +159,11 @@ public slots:
     void commitDifficulty();
     void difficultyStepped();
     void commitChosenDate();
+    void commitBike();
 
     void addRide();
     void deleteRide();
-    // Brings back the ride deleted last.
+    // Undoes the last deletion of a ride or renaming of a bike.
     void undoDelete();
     // Lists the copies of the ride log and restores one.
     void restoreBackup();
@@ -176,6 +189,10 @@ public slots:
     void exportCsv();
     // The waypoint editor for the course field.
     void openWaypointEditor();
+    // "Kola": the rider's bikes and their parts.
+    void openBikesWindow();
+    // The bikes and parts as "kola.ini" holds them now.
+    const Bikes::Garage &bikes() const;
 
     // Heading clicks: a press in the grid arms, the release on a heading sorts.
     void tablePressed(Qt::MouseButton button, const QPoint &pos);
@@ -215,11 +232,13 @@ private:
     QMenu *addMenuItems(QMenu *menu, std::initializer_list<MenuItem> items);
     void buildMenus();
     void buildToolBar();
+    void buildStatusBar();
     QWidget *buildEditorPanel();
     void createDateEdit();
     void createRouteNameBox(QValidator *validator);
     void createRideNumberEditors(QValidator *validator);
     void createCourseEditors(QValidator *validator);
+    void createBikeBox();
     void offerRecalculateMenu();
     void layOutEditors(QGridLayout *grid);
     void connectEditorChoices();
@@ -259,6 +278,23 @@ private:
     void onEnterKey(QObject *editor);
     int dataRowCount() const;
 
+    // Bikes: the garage read again, the combo box filled from it, the
+    // reminders of parts due.
+    void readBikes();
+    void fillBikeBox();
+    void showRideBike(int row);
+    // The bike a new ride gets: the current ride's, else the default one.
+    QString bikeForNewRide(int currentRow) const;
+    // The imported rides' bikes: a bike the file names when the rider has
+    // one of that name, else the default one.
+    void giveBikes(QList<QStringList> &rides) const;
+    void setRideBike(int row, const QString &bike);
+    void scheduleBikeCheck();
+    void showServiceReminders();
+    void renameBikeInRides(const QString &from, const QString &to);
+    void updateUndoAction();
+    // Keeps a deleted ride for Ctrl+Z.
+    void pushDeleted(int row);
     ProgramFolder::Location m_where;
     RideLogPrefetch *m_prefetch = nullptr;
     // True when the ride log was taken from the prefetch.
@@ -267,6 +303,16 @@ private:
     StringTable *m_log = nullptr;
     RideLogFiles *m_files = nullptr;
     DeletedRides m_deleted;
+    // What Ctrl+Z undoes, the last first: a deleted ride (its texts are in
+    // m_deleted) or a bike renamed in every ride.
+    struct UndoStep
+    {
+        bool bikeRename = false;
+        QString from, to;
+    };
+    QList<UndoStep> m_undoSteps;
+    std::unique_ptr<Bikes::Garage> m_bikes;
+    QTimer *m_bikeCheck = nullptr;
     // False only while the editors are being loaded from a row.
     bool m_editorLoading = true;
     // Set while the picker's date is being set by the program.

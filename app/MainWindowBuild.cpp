@@ -31,6 +31,9 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
+#include <QTimer>
+#include <QComboBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -106,14 +109,7 @@ void MainWindow::buildWindow()
     bindEditors();
     setCentralWidget(central);
 
-    messageBar = new QStatusBar(this);
-    messageBar->setObjectName(QStringLiteral("messageBar"));
-    messageBar->setFixedHeight(19);
-    messageBar->setSizeGripEnabled(true);
-    // A message longer than the window is wide (a copy's path) is cut at
-    // the edge: the whole text is its tooltip.
-    connect(messageBar, &QStatusBar::messageChanged, messageBar, &QWidget::setToolTip);
-    setStatusBar(messageBar);
+    buildStatusBar();
 
     connect(rideTable, &StringTableView::selectCell, this, &MainWindow::loadEditors);
     connect(qApp, &QApplication::focusChanged, this, &MainWindow::onFocusChanged);
@@ -144,8 +140,41 @@ void MainWindow::buildWindow()
     setTabOrder(distanceEdit, timeEdit);
     setTabOrder(timeEdit, averageEdit);
     setTabOrder(averageEdit, difficultyBox);
-    setTabOrder(difficultyBox, courseEdit);
+    setTabOrder(difficultyBox, bikeBox);
+    setTabOrder(bikeBox, courseEdit);
     setTabOrder(courseEdit, rideTable);
+}
+
+void MainWindow::buildStatusBar()
+{
+    messageBar = new QStatusBar(this);
+    messageBar->setObjectName(QStringLiteral("messageBar"));
+    messageBar->setFixedHeight(19);
+    messageBar->setSizeGripEnabled(true);
+    // A message longer than the window is wide (a copy's path) is cut at
+    // the edge: the whole text is its tooltip.
+    connect(messageBar, &QStatusBar::messageChanged, messageBar, &QWidget::setToolTip);
+    setStatusBar(messageBar);
+    serviceReminder = new QToolButton(messageBar);
+    serviceReminder->setObjectName(QStringLiteral("serviceReminder"));
+    serviceReminder->setAutoRaise(true);
+    serviceReminder->setFocusPolicy(Qt::NoFocus);
+    serviceReminder->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QPalette due = serviceReminder->palette();
+    due.setColor(QPalette::ButtonText, QColor(160, 0, 0));
+    serviceReminder->setPalette(due);
+    serviceReminder->hide();
+    connect(serviceReminder, &QToolButton::clicked, this, guardedSlot(this, &MainWindow::openBikesWindow));
+    messageBar->addPermanentWidget(serviceReminder);
+    // The reminders follow the rides' km and bikes, once the changes of a
+    // commit are all in.
+    m_bikeCheck = new QTimer(this);
+    m_bikeCheck->setSingleShot(true);
+    m_bikeCheck->setInterval(0);
+    connect(m_bikeCheck, &QTimer::timeout, this, [this] { runGuarded([this] { showServiceReminders(); }); });
+    connect(m_log, &StringTable::dataChanged, this, &MainWindow::scheduleBikeCheck);
+    connect(m_log, &StringTable::modelReset, this, &MainWindow::scheduleBikeCheck);
+    connect(m_log, &StringTable::rowsRemoved, this, &MainWindow::scheduleBikeCheck);
 }
 
 QAction *MainWindow::newAction(const QString &name, const QString &text, std::function<void()> run)
@@ -228,6 +257,11 @@ void MainWindow::buildMenus()
          [this] { execModal<StatisticsWindow>(*m_log, this); }},
     });
 
+    addMenu(QStringLiteral("bikesMenu"), QStringLiteral("&Kola"), {
+        {&MainWindow::bikesAction, QStringLiteral("bikesAction"), QStringLiteral("Kola a díly…"),
+         QKeySequence(Qt::CTRL | Qt::Key_K), run(&MainWindow::openBikesWindow)},
+    });
+
     addMenu(QStringLiteral("optionsMenu"), QStringLiteral("&Možnosti"), {
         {&MainWindow::askOnStartAction, QStringLiteral("askOnStartAction"), QStringLiteral("Po startu se ptát na nový záznam"), {},
          nullptr},
@@ -299,6 +333,7 @@ QWidget *MainWindow::buildEditorPanel()
     createRouteNameBox(validator);
     createRideNumberEditors(validator);
     createCourseEditors(validator);
+    createBikeBox();
     offerRecalculateMenu();
     layOutEditors(grid);
     connectEditorChoices();
@@ -373,6 +408,20 @@ void MainWindow::createCourseEditors(QValidator *validator)
     connect(editCourseButton, &QPushButton::clicked, this, [this] { runGuarded([this] { openWaypointEditor(); }); });
 }
 
+void MainWindow::createBikeBox()
+{
+    bikeBox = new QComboBox(editorPanel);
+    bikeBox->setObjectName(QStringLiteral("bikeBox"));
+    bikeBox->setFixedWidth(120);
+    bikeBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    bikeBox->setAccessibleName(QStringLiteral("Kolo"));
+    bikeLabel = panelLabel(QStringLiteral("Ko&lo"), bikeBox, editorPanel);
+    bikeLabel->setObjectName(QStringLiteral("bikeLabel"));
+    // Until the rider has a bike, the panel is as it always was.
+    bikeLabel->hide();
+    bikeBox->hide();
+}
+
 // Right-clicking km, time or average offers the recalculation of one of
 // them from the other two.
 void MainWindow::offerRecalculateMenu()
@@ -400,6 +449,8 @@ void MainWindow::layOutEditors(QGridLayout *grid)
     grid->addWidget(timeEdit, 1, 3);
     grid->addWidget(averageEdit, 1, 4);
     grid->addWidget(difficultyBox, 1, 5);
+    grid->addWidget(bikeLabel, 0, 6);
+    grid->addWidget(bikeBox, 1, 6);
     grid->addWidget(panelLabel(QStringLiteral("Průběh nebo popis t&rasy"), courseEdit, editorPanel), 2, 0, 1, 6);
     // The course line has its own row so that the panel keeps the window's width.
     auto *courseRow = new QHBoxLayout;
@@ -407,8 +458,8 @@ void MainWindow::layOutEditors(QGridLayout *grid)
     courseRow->addWidget(courseEdit);
     courseRow->addWidget(editCourseButton);
     courseRow->addStretch(1);
-    grid->addLayout(courseRow, 3, 0, 1, 7);
-    grid->setColumnStretch(6, 1);
+    grid->addLayout(courseRow, 3, 0, 1, 8);
+    grid->setColumnStretch(7, 1);
     grid->setRowStretch(4, 1);
 }
 
@@ -470,7 +521,8 @@ void MainWindow::bindEditors()
         {distanceEdit, &MainWindow::commitDistance, timeEdit},
         {timeEdit, &MainWindow::commitTime, averageEdit},
         {averageEdit, &MainWindow::commitAverage, difficultyBox},
-        {difficultyBox, &MainWindow::commitDifficulty, courseEdit},
+        {difficultyBox, &MainWindow::commitDifficulty, bikeBox},
+        {bikeBox, &MainWindow::commitBike, courseEdit},
         {courseEdit, &MainWindow::commitCourse, nullptr},
         {totalTimeEdit, &MainWindow::commitTime, averageEdit},
     };

@@ -120,8 +120,16 @@ void MainWindow::commitActiveEditor()
 
 void MainWindow::onEnterKey(QObject *editor)
 {
-    if (const EditorBinding *b = bindingOf(editor); b && b->next)
-        b->next->setFocus(Qt::OtherFocusReason);
+    const EditorBinding *b = bindingOf(editor);
+    QWidget *next = b ? b->next : nullptr;
+    // An editor the window does not show (the bike's before the rider has
+    // a bike) is passed over.
+    while (next && next->isHidden()) {
+        const EditorBinding *after = bindingOf(next);
+        next = after ? after->next : nullptr;
+    }
+    if (next)
+        next->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------- the editors loaded
@@ -155,6 +163,7 @@ void MainWindow::loadEditors(int, int row)
     const int difficulty = m_log->cellView(RideColumn::Difficulty, row).trimmed().toInt(&ok);
     difficultyBox->setValue(ok ? difficulty : 2);
     m_editorLoading = true;
+    showRideBike(row);
 }
 
 void MainWindow::commit(int column, const QString &text)

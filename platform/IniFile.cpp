@@ -520,7 +520,8 @@ void writeString(const QString &path, QStringView section, QStringView key, cons
     writeStrings(path, section, Entries{{key.toString(), value}});
 }
 
-void writeStrings(const QString &path, QStringView section, const Entries &entries)
+namespace {
+void checkNames(QStringView section, const Entries &entries)
 {
     // Callers check names with messages of their own; this only keeps a
     // name that could not be found again out of the file.
@@ -529,24 +530,21 @@ void writeStrings(const QString &path, QStringView section, const Entries &entri
     for (const auto &entry : entries)
         if (!isUsableKeyName(entry.first))
             throw AppError(QStringLiteral("Invalid key name"));
-    if (entries.isEmpty())
-        return;
+}
 
+void setValues(Lines &lines, QStringView section, const Entries &entries)
+{
     const QString sectionName = section.trimmed().toString();
-    const ParsedPtr parsed = linesToChange(path);
-    Lines lines = parsed->lines;
     for (const auto &[key, value] : entries) {
         QString flat = value;
         flat.replace(u'\r', u' ').replace(u'\n', u' ');
         setValue(lines, sectionName, key.trimmed(), AnsiFile::encode(flat));
     }
-    writeLines(path, lines);
 }
 
-void eraseSection(const QString &path, QStringView section)
+// The lines without the sections of the name; false when there was none.
+bool eraseLines(Lines &lines, QStringView section)
 {
-    const ParsedPtr parsed = linesToChange(path);
-    const Lines &lines = parsed->lines;
     Lines kept;
     kept.reserve(lines.size());
     bool inErased = false;
@@ -559,7 +557,72 @@ void eraseSection(const QString &path, QStringView section)
             kept.append(line);
     }
     if (erased)
-        writeLines(path, kept);
+        lines = std::move(kept);
+    return erased;
+}
+} // namespace
+
+void writeStrings(const QString &path, QStringView section, const Entries &entries)
+{
+    checkNames(section, entries);
+    if (entries.isEmpty())
+        return;
+    const ParsedPtr parsed = linesToChange(path);
+    Lines lines = parsed->lines;
+    setValues(lines, section, entries);
+    writeLines(path, lines);
+}
+
+void eraseSection(const QString &path, QStringView section)
+{
+    const ParsedPtr parsed = linesToChange(path);
+    Lines lines = parsed->lines;
+    if (eraseLines(lines, section))
+        writeLines(path, lines);
+}
+
+void change(const QString &path, const QList<SectionChange> &changes)
+{
+    for (const SectionChange &c : changes)
+        checkNames(c.section, c.entries);
+    const ParsedPtr parsed = linesToChange(path);
+    Lines lines = parsed->lines;
+    bool changed = false;
+    for (const SectionChange &c : changes) {
+        if (c.erase) {
+            changed = eraseLines(lines, c.section) || changed;
+        } else if (!c.entries.isEmpty()) {
+            setValues(lines, c.section, c.entries);
+            changed = true;
+        }
+    }
+    if (changed)
+        writeLines(path, lines);
+}
+
+QList<Section> readAll(const QString &path, bool *unreadable)
+{
+    ParsedPtr parsed;
+    try {
+        parsed = load(path);
+        if (unreadable)
+            *unreadable = false;
+    } catch (const AppError &) {
+        if (unreadable)
+            *unreadable = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+        return {};
+    }
+    QList<Section> sections;
+    for (const Line &line : parsed->lines) {
+        if (line.kind == Line::Header) {
+            sections.append({line.name, {}});
+        } else if (line.kind == Line::Key && !sections.isEmpty()) {
+            Entries &entries = sections.last().entries;
+            const QString value = AnsiFile::decode(QByteArrayView(line.body).sliced(line.equals + 1)).trimmed();
+            entries.append({line.name, value});
+        }
+    }
+    return sections;
 }
 
 bool isUsableSectionName(QStringView name)

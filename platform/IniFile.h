@@ -57,6 +57,29 @@ void writeStrings(const QString &path, QStringView section, const Entries &entri
 // when there is none. Throws AppError("Unable to write to <path>").
 void eraseSection(const QString &path, QStringView section);
 
+// Every section with its keys, in file order, from one reading of the
+// file: each key as readString gives it (blanks around the value removed).
+// A section that stands twice is listed twice. A missing or unreadable
+// file has none; *unreadable (when given) tells the second case.
+struct Section
+{
+    QString name;
+    Entries entries;
+};
+QList<Section> readAll(const QString &path, bool *unreadable = nullptr);
+
+// Several sections written (as writeStrings writes them) and erased (as
+// eraseSection erases them) in one write of the file, in the order given.
+// Throws AppError("Unable to write to <path>") and the name errors of
+// writeStrings; nothing is written then.
+struct SectionChange
+{
+    QString section;
+    Entries entries;    // the keys to write
+    bool erase = false; // the section goes, with all its lines
+};
+void change(const QString &path, const QList<SectionChange> &changes);
+
 // A name the file can hold as a section and find again: something other
 // than blanks, no "[", "]" or line break.
 bool isUsableSectionName(QStringView name);

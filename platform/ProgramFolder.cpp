@@ -10,7 +10,8 @@
 namespace ProgramFolder {
 
 const QStringList kDataFiles = {QString::fromUtf16(kRideLogName), QString::fromUtf16(kWaypointsName),
-                                QString::fromUtf16(kFavouritesName), QString::fromUtf16(kSettingsName)};
+                                QString::fromUtf16(kFavouritesName), QString::fromUtf16(kSettingsName),
+                                QString::fromUtf16(kBikesName)};
 
 namespace {
 bool writable(const QString &folder)

@@ -9,6 +9,8 @@ inline constexpr char16_t kRideLogName[] = u"default.tvl";
 inline constexpr char16_t kWaypointsName[] = u"default.tvb";
 inline constexpr char16_t kFavouritesName[] = u"trasy.ini";
 inline constexpr char16_t kSettingsName[] = u"store.ini";
+// The rider's bikes and their parts.
+inline constexpr char16_t kBikesName[] = u"kola.ini";
 inline constexpr char16_t kPreviewName[] = u"temp.html";
 inline constexpr char16_t kHelpName[] = u"help.chm";
 // The ride log's changes not yet saved, written a moment after each change.
@@ -41,6 +43,7 @@ struct Location
     QString waypoints() const { return file(kWaypointsName); }
     QString favourites() const { return file(kFavouritesName); }
     QString settings() const { return file(kSettingsName); }
+    QString bikes() const { return file(kBikesName); }
     // The page the export window shows, made again at every change.
     QString preview() const { return file(kPreviewName); }
     // The daily copies of the ride log, with a trailing separator.

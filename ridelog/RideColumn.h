@@ -11,6 +11,10 @@ enum : int {
     Time,       // "Čas": "H:MM"
     Average,    // "km/h": a number
     Difficulty, // "1-5"
-    Count
+    Count,      // the columns every ride log has
+    // "Kolo": the name of the ride's bike. A log gets this eighth column
+    // when a ride is first given a bike; until then it has seven.
+    Bike = Count,
+    CountWithBike
 };
 } // namespace RideColumn

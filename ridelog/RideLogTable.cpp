@@ -91,3 +91,34 @@ const RideArithmetic::Totals &RideLogPrefetch::totals()
     wait();
     return m_totals;
 }
+
+bool hasBikeColumn(const StringTable &log)
+{
+    return log.tableColumnCount() > RideColumn::Bike;
+}
+
+void addBikeColumn(StringTable &log)
+{
+    if (hasBikeColumn(log))
+        return;
+    log.setTableColumnCount(RideColumn::CountWithBike);
+    for (int row = 0; row < log.headingRows(); ++row)
+        log.setCell(RideColumn::Bike, row, QString::fromUtf16(kBikeHeading));
+}
+
+int renameBikeInRides(StringTable &log, const QString &from, const QString &to)
+{
+    if (!hasBikeColumn(log))
+        return 0;
+    int renamed = 0;
+    log.beginBulkUpdate();
+    for (int row = log.headingRows(); row < log.tableRowCount(); ++row) {
+        const QStringView bike = log.cellView(RideColumn::Bike, row);
+        if (bike.size() == from.size() && bike.compare(from, Qt::CaseInsensitive) == 0) {
+            log.setCell(RideColumn::Bike, row, to);
+            ++renamed;
+        }
+    }
+    log.endBulkUpdate();
+    return renamed;
+}

@@ -55,3 +55,14 @@ bool isNewRideLog(const StringTable &log);
 // only row of a new log, still without a date, is filled first. The row
 // of the last ride, or -1 when there was none.
 int appendRides(StringTable &log, const QList<QStringList> &rides);
+
+// The heading of the bike column.
+inline constexpr char16_t kBikeHeading[] = u"Kolo";
+// True when the log has the column of the rides' bikes.
+bool hasBikeColumn(const StringTable &log);
+// Gives the log the column of the rides' bikes, with its heading, when it
+// has none yet.
+void addBikeColumn(StringTable &log);
+// Gives every ride of bike `from` (its name with any letter case) the
+// name `to`, as one change of the table. The number of rides renamed.
+int renameBikeInRides(StringTable &log, const QString &from, const QString &to);

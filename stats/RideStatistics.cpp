@@ -1,5 +1,6 @@
 #include "RideStatistics.h"
 #include "RideColumn.h"
+#include <QSet>
 #include "LocaleService.h"
 #include "NumberText.h"
 #include "StringTable.h"
@@ -164,7 +165,15 @@ void GroupedRides::add(const StringTable &log, int row, int group, Recency recen
     t.newest = std::max(t.newest, recency);
 }
 
-GroupedRides groupRides(const StringTable &log)
+// True when the ride of the row is on the bike (any letter case; an empty
+// name: on no bike).
+bool isOnBike(const StringTable &log, int row, const QString &bike)
+{
+    const QStringView name = log.cellView(RideColumn::Bike, row);
+    return name.size() == bike.size() && name.compare(bike, Qt::CaseInsensitive) == 0;
+}
+
+GroupedRides groupRides(const StringTable &log, const std::optional<QString> &bike)
 {
     GroupedRides rides;
 
@@ -175,6 +184,8 @@ GroupedRides groupRides(const StringTable &log)
     qint64 lastDay = 0;
 
     for (int r = 1; r < log.tableRowCount(); ++r) {
+        if (bike && !isOnBike(log, r, *bike))
+            continue;
         const QStringView dateText = log.cellView(RideColumn::Date, r);
         if (r == 1 || dateText != lastDateText) {
             lastDateText = dateText;
@@ -291,9 +302,30 @@ std::array<double, 12> Statistics::kmPerMonth(int year) const
     return km;
 }
 
-Statistics compute(const StringTable &log)
+QStringList bikeNames(const StringTable &log)
 {
-    const GroupedRides rides = groupRides(log);
+    QStringList names;
+    QSet<QString> seen;
+    if (log.tableColumnCount() <= RideColumn::Bike)
+        return names;
+    for (int r = 1; r < log.tableRowCount(); ++r) {
+        const QStringView name = log.cellView(RideColumn::Bike, r);
+        if (name.isEmpty())
+            continue;
+        const QString folded = name.toString().toCaseFolded();
+        if (!seen.contains(folded)) {
+            seen.insert(folded);
+            names.append(name.toString());
+        }
+    }
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return LocaleService::instance().compareText(a, b) < 0; });
+    return names;
+}
+
+Statistics compute(const StringTable &log, const std::optional<QString> &bike)
+{
+    const GroupedRides rides = groupRides(log, bike);
     const RouteLeaders leaders = routeLeaders(rides);
 
     Statistics s;

@@ -59,8 +59,12 @@ struct Statistics
 };
 
 // The data rows 1..tableRowCount-1 of a ride log. A row with nothing in it (an
-// empty new ride) is not a ride.
-Statistics compute(const StringTable &log);
+// empty new ride) is not a ride. With a bike, only the rides on that bike
+// (its name in any letter case; an empty name: the rides without a bike).
+Statistics compute(const StringTable &log, const std::optional<QString> &bike = std::nullopt);
+
+// The bikes the rides name, each once (its first spelling), by name.
+QStringList bikeNames(const StringTable &log);
 
 // The texts of the columns after the first, as the window shows them:
 // rides, km, time ("HHHH:MM" as the totals), average km/h, longest ride,

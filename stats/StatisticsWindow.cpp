@@ -9,6 +9,10 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStackedBarSeries>
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
@@ -29,7 +33,7 @@ constexpr int kYearRole = Qt::UserRole;
 } // namespace
 
 StatisticsWindow::StatisticsWindow(const StringTable &log, QWidget *parent)
-    : QDialog(parent), m_stats(RideStatistics::compute(log))
+    : QDialog(parent), m_log(log), m_stats(RideStatistics::compute(log))
 {
     setObjectName(QStringLiteral("StatisticsWindow"));
     setWindowTitle(QStringLiteral("Statistika jízd"));
@@ -51,12 +55,70 @@ StatisticsWindow::StatisticsWindow(const StringTable &log, QWidget *parent)
     for (int c = Rides; c < Route; ++c)
         yearTree->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
 
+    QChart *chart = buildChart();
+    chartView = new QChartView(chart);
+    chartView->setObjectName(QStringLiteral("chartView"));
+    chartView->setRenderHint(QPainter::Antialiasing);
+    chartView->setMinimumHeight(260);
+
+    auto *splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(yearTree);
+    splitter->addWidget(chartView);
+    splitter->setChildrenCollapsible(false);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+
+    saveChartButton = new QPushButton(QStringLiteral("&Uložit graf…"));
+    saveChartButton->setObjectName(QStringLiteral("saveChartButton"));
+    saveChartButton->setAutoDefault(false);
+    closeButton = new QPushButton(QStringLiteral("&Zavřít"));
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    auto *buttons = new QDialogButtonBox;
+    buttons->addButton(saveChartButton, QDialogButtonBox::ActionRole);
+    buttons->addButton(closeButton, QDialogButtonBox::RejectRole);
+
+    auto *layout = new QVBoxLayout(this);
+    addBikeChoice(chart);
+    if (bikeFilterBox) {
+        auto *row = new QHBoxLayout;
+        auto *label = new QLabel(QStringLiteral("&Kolo:"), this);
+        label->setBuddy(bikeFilterBox);
+        row->addWidget(label);
+        row->addWidget(bikeFilterBox);
+        row->addStretch(1);
+        layout->addLayout(row);
+    }
+    layout->addWidget(splitter, 1);
+    layout->addWidget(buttons);
+
+    saveChartDialog = new QFileDialog(this);
+    saveChartDialog->setObjectName(QStringLiteral("saveChartDialog"));
+    saveChartDialog->setWindowTitle(QStringLiteral("Uložit graf"));
+    setUpSaveDialog(*saveChartDialog, QStringLiteral("Obrázek PNG (*.png)"), QStringLiteral("png"));
+
+    connect(saveChartButton, &QPushButton::clicked, this, guardedSlot(this, &StatisticsWindow::saveChart));
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(yearTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
+        if (!item)
+            return;
+        const QVariant year = item->data(Period, kYearRole);
+        if (year.isValid())
+            showYear(year.toInt());
+    });
+
+    fillTree();
+    saveChartButton->setEnabled(!m_stats.years.empty());
+}
+
+QChart *StatisticsWindow::buildChart()
+{
     auto *chart = new QChart;
     chart->setTitle(QStringLiteral("Kilometry po měsících"));
     chart->setLocalizeNumbers(true);
     chart->setLocale(LocaleService::instance().locale());
     chart->legend()->setAlignment(Qt::AlignBottom);
     auto *series = new QBarSeries;
+    m_yearSeries = series;
     selectedYearBars = new QBarSet(QString());
     previousYearBars = new QBarSet(QString());
     selectedYearBars->setColor(QColor(0x2e, 0x7d, 0x32));
@@ -80,48 +142,7 @@ StatisticsWindow::StatisticsWindow(const StringTable &log, QWidget *parent)
     chart->addAxis(m_axisKm, Qt::AlignLeft);
     series->attachAxis(m_axisKm);
 
-    chartView = new QChartView(chart);
-    chartView->setObjectName(QStringLiteral("chartView"));
-    chartView->setRenderHint(QPainter::Antialiasing);
-    chartView->setMinimumHeight(260);
-
-    auto *splitter = new QSplitter(Qt::Vertical);
-    splitter->addWidget(yearTree);
-    splitter->addWidget(chartView);
-    splitter->setChildrenCollapsible(false);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 1);
-
-    saveChartButton = new QPushButton(QStringLiteral("&Uložit graf…"));
-    saveChartButton->setObjectName(QStringLiteral("saveChartButton"));
-    saveChartButton->setAutoDefault(false);
-    closeButton = new QPushButton(QStringLiteral("&Zavřít"));
-    closeButton->setObjectName(QStringLiteral("closeButton"));
-    auto *buttons = new QDialogButtonBox;
-    buttons->addButton(saveChartButton, QDialogButtonBox::ActionRole);
-    buttons->addButton(closeButton, QDialogButtonBox::RejectRole);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(splitter, 1);
-    layout->addWidget(buttons);
-
-    saveChartDialog = new QFileDialog(this);
-    saveChartDialog->setObjectName(QStringLiteral("saveChartDialog"));
-    saveChartDialog->setWindowTitle(QStringLiteral("Uložit graf"));
-    setUpSaveDialog(*saveChartDialog, QStringLiteral("Obrázek PNG (*.png)"), QStringLiteral("png"));
-
-    connect(saveChartButton, &QPushButton::clicked, this, guardedSlot(this, &StatisticsWindow::saveChart));
-    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(yearTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
-        if (!item)
-            return;
-        const QVariant year = item->data(Period, kYearRole);
-        if (year.isValid())
-            showYear(year.toInt());
-    });
-
-    fillTree();
-    saveChartButton->setEnabled(!m_stats.years.empty());
+    return chart;
 }
 
 QTreeWidgetItem *StatisticsWindow::addRow(QTreeWidgetItem *parent, const QString &first,
@@ -173,9 +194,79 @@ void StatisticsWindow::fillTree()
         showYear(0);
 }
 
+void StatisticsWindow::addBikeChoice(QChart *chart)
+{
+    const QStringList bikes = RideStatistics::bikeNames(m_log);
+    if (bikes.isEmpty())
+        return;
+    bikeFilterBox = new QComboBox(this);
+    bikeFilterBox->setObjectName(QStringLiteral("bikeFilterBox"));
+    bikeFilterBox->addItem(QStringLiteral("Všechna kola"));
+    bikeSeries = new QStackedBarSeries;
+    for (const QString &bike : bikes) {
+        bikeFilterBox->addItem(bike, bike);
+        m_perBike.append({bike, RideStatistics::compute(m_log, bike)});
+    }
+    // The rides without a bike stand in the chart too, when there are any.
+    RideStatistics::Statistics withoutBike = RideStatistics::compute(m_log, QStringLiteral(""));
+    if (withoutBike.total.rides > 0)
+        m_perBike.append({QStringLiteral("bez kola"), std::move(withoutBike)});
+    for (const auto &[bike, stats] : std::as_const(m_perBike)) {
+        auto *set = new QBarSet(bike);
+        for (int m = 0; m < 12; ++m)
+            set->append(0.0);
+        bikeSeries->append(set);
+    }
+    bikeFilterBox->addItem(QStringLiteral("bez kola"), QStringLiteral(""));
+    bikeSeries->setBarWidth(0.6);
+    bikeSeries->setParent(this);
+    connect(bikeFilterBox, &QComboBox::currentIndexChanged, this, &StatisticsWindow::showChosenBike);
+}
+
+void StatisticsWindow::showChosenBike()
+{
+    const QVariant bike = bikeFilterBox->currentData();
+    m_stats = RideStatistics::compute(m_log, bike.isValid() ? std::optional<QString>(bike.toString()) : std::nullopt);
+    yearTree->clear();
+    fillTree();
+}
+
 void StatisticsWindow::showYear(int year)
 {
     m_chartYear = year;
+    // All bikes of a log with bikes: the year's km stacked by bike.
+    const bool byBike = bikeSeries && !bikeFilterBox->currentData().isValid();
+    if (bikeSeries) {
+        // Bar series in one chart stand side by side: only the one shown
+        // is in the chart.
+        QAbstractBarSeries *shown = byBike ? static_cast<QAbstractBarSeries *>(bikeSeries) : m_yearSeries;
+        QAbstractBarSeries *hidden = byBike ? static_cast<QAbstractBarSeries *>(m_yearSeries) : bikeSeries;
+        QChart *chart = chartView->chart();
+        if (chart->series().contains(hidden)) {
+            chart->removeSeries(hidden);
+            hidden->setParent(this);
+        }
+        if (!chart->series().contains(shown)) {
+            chart->addSeries(shown);
+            for (QAbstractAxis *axis : chart->axes())
+                shown->attachAxis(axis);
+        }
+    }
+    if (byBike) {
+        double top = 0;
+        std::array<double, 12> sums{};
+        for (qsizetype b = 0; b < m_perBike.size(); ++b) {
+            const auto months = m_perBike.at(b).second.kmPerMonth(year);
+            for (int m = 0; m < 12; ++m) {
+                bikeSeries->barSets().at(b)->replace(m, months[size_t(m)]);
+                sums[size_t(m)] += months[size_t(m)];
+                top = std::max(top, sums[size_t(m)]);
+            }
+        }
+        m_axisKm->setRange(0, top > 0 ? top : 100);
+        m_axisKm->applyNiceNumbers();
+        return;
+    }
     const auto selected = m_stats.kmPerMonth(year);
     const auto previous = m_stats.kmPerMonth(year - 1);
     double top = 0;

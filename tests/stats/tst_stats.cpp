@@ -9,6 +9,8 @@
 #include "MainWindow.h"
 
 #include <QBarSet>
+#include <QComboBox>
+#include <QStackedBarSeries>
 #include <QChartView>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -204,6 +206,43 @@ private slots:
         QCOMPARE(shown(), y2024);
         QCOMPARE(tree->topLevelItem(4)->text(0), u"Celkem"_qs);
         QCOMPARE(tree->topLevelItem(4)->text(2), u"164,5"_qs);
+    }
+
+    // A log with bikes: the bike chosen by keyboard sums only its rides;
+    // with all bikes the chart stacks the year's km by bike.
+    void perBike()
+    {
+        auto log = logOf({ride("3.1.2024", "", "10", ""), ride("4.1.2024", "", "2,5", ""),
+                          ride("8.8.2024", "", "40", ""), ride("9.8.2024", "", "7", "")});
+        log->setTableColumnCount(8);
+        log->setColumnTexts(7, {"Kolo", "Trek", "cube", "Cube", ""});
+        StatisticsWindow w(*log);
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(w.bikeFilterBox);
+        QStringList offered;
+        for (int i = 0; i < w.bikeFilterBox->count(); ++i)
+            offered << w.bikeFilterBox->itemText(i);
+        QCOMPARE(offered, QStringList({"Všechna kola", "cube", "Trek", "bez kola"}));
+        QStringList stacked;
+        for (QBarSet *set : w.bikeSeries->barSets())
+            stacked << set->label() + u' ' + QString::number(set->at(0)) + u' ' + QString::number(set->at(7));
+        QCOMPARE(stacked, QStringList({"cube 2.5 40", "Trek 10 0", "bez kola 0 7"}));
+        QVERIFY(w.chartView->chart()->series().contains(w.bikeSeries));
+        if (const QString folder = qEnvironmentVariable("TRASOVNIK_PICTURES"); !folder.isEmpty())
+            w.grab().save(folder + QStringLiteral("/statistika-kola.png"));
+
+        QTest::keyClick(&w, Qt::Key_K, Qt::AltModifier);
+        QTRY_VERIFY(w.bikeFilterBox->hasFocus());
+        QTest::keyClick(w.bikeFilterBox, Qt::Key_Down);
+        QTreeWidgetItem *total = w.yearTree->topLevelItem(w.yearTree->topLevelItemCount() - 1);
+        QCOMPARE(total->text(1) + u' ' + total->text(2), u"2 42,5"_qs);
+        QVERIFY(!w.chartView->chart()->series().contains(w.bikeSeries));
+        QCOMPARE(values(w.selectedYearBars), months({{1, 2.5}, {8, 40}}));
+        QTest::keyClick(w.bikeFilterBox, Qt::Key_End);
+        total = w.yearTree->topLevelItem(w.yearTree->topLevelItemCount() - 1);
+        QCOMPARE(total->text(1) + u' ' + total->text(2), u"1 7"_qs);
     }
 
     void chartSavedAsPng_data()
