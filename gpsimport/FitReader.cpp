@@ -44,7 +44,7 @@ using namespace Fit;
 constexpr qint64 kFitEpoch = 631065600;
 
 // Global message numbers of the messages read.
-enum Global : std::uint16_t { kFileId = 0, kSport = 12, kSession = 18, kRecord = 20 };
+enum Global : std::uint16_t { kFileId = 0, kBikeProfile = 6, kSport = 12, kSession = 18, kRecord = 20 };
 constexpr int kFileTypeActivity = 4;
 
 QString problemEmpty()
@@ -163,6 +163,9 @@ struct Definition
     // A record as bike computers write it: time, position and distance in
     // 32 bits, speed absent or in 16; read without asking each field's kind.
     bool plainRecord = false;
+    // A bike profile's name: a string field, where it lies and its bytes.
+    std::uint32_t nameOffset = 0;
+    std::uint8_t nameSize = 0;
 };
 
 // ---------------------------------------------------------------- the points
@@ -426,6 +429,7 @@ public:
             // What the session does not say, the file's sport message may.
             const int subSport = s.subSport >= 0 || s.sport >= 0 ? s.subSport : subSport_;
             r.otherSport = otherSport(s.sport >= 0 ? s.sport : sport_, subSport);
+            r.bike = bikeName_;
             if (cut)
                 r.remarks.append(remark(kRemarkTruncated));
             out.append(r);
@@ -435,6 +439,7 @@ public:
         if (!track_.empty() && (noSession || (cut && std::int64_t(track_.first()) >= lastEnd))) {
             RecordedRide r = track_.ride();
             r.otherSport = otherSport(sport_, subSport_, true);
+            r.bike = bikeName_;
             r.remarks.append(remark(kRemarkTruncated));
             out.append(r);
         }
@@ -556,6 +561,10 @@ private:
             // is not read; of an array, the first value is.
             if (slot >= 0 && unit > 0 && f[1] >= unit && f[1] % unit == 0)
                 d.wanted[std::size_t(slot)] = Slot{offset, kind};
+            if (global == kBikeProfile && f[0] == 0 && (f[2] & 0x1F) == 7) {
+                d.nameOffset = offset;
+                d.nameSize = f[1];
+            }
             offset += f[1];
         }
         for (int i = 0; i < devFields; ++i)
@@ -626,6 +635,10 @@ private:
                 fileType_ = int(type);
             break;
         }
+        case kBikeProfile:
+            if (!second_ && d.nameSize > 0)
+                bikeName(m + d.nameOffset, d.nameSize);
+            break;
         case kSport: {
             std::int64_t v;
             if (second_)
@@ -641,6 +654,16 @@ private:
         }
         in_.skip(length);
         return true;
+    }
+
+    // The file names the bike profile the ride was on: a UTF-8 text ended
+    // by a zero byte or by the field's end. The first name counts.
+    void bikeName(const unsigned char *text, std::size_t size)
+    {
+        if (!bikeName_.isEmpty())
+            return;
+        const char *chars = reinterpret_cast<const char *>(text);
+        bikeName_ = QString::fromUtf8(chars, qsizetype(strnlen(chars, size))).trimmed();
     }
 
     [[gnu::always_inline]] void record(const Definition &d, const unsigned char *m, std::uint32_t t)
@@ -783,6 +806,7 @@ private:
     std::uint32_t lastTime_ = 0;
     int fileType_ = -1;
     int sport_ = -1, subSport_ = -1;
+    QString bikeName_;
     std::vector<Session> sessions_;
     Track track_;
 };

@@ -80,6 +80,12 @@ RideCells cellsOf(const RecordedRide &ride, const QTimeZone &zone)
     cells = QStringList(RideColumn::Count, QString());
     cells[RideColumn::Date] = LocaleService::instance().formatDate(ride.start.toTimeZone(zone).date());
     cells[RideColumn::Name] = ride.name;
+    // The bike the file names: the log takes it when the rider has a bike
+    // of that name.
+    if (!ride.bike.isEmpty()) {
+        cells.resize(RideColumn::CountWithBike);
+        cells[RideColumn::Bike] = ride.bike;
+    }
     const std::optional<double> km = kmOf(ride);
     if (km)
         cells[RideColumn::Km] = NumberText::format(*km);

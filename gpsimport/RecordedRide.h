@@ -29,6 +29,7 @@ struct RecordedRide
     double seconds = 0;           // riding time (timer or moving time), not rounded
     QString name;                 // the name the file gives the ride; may be empty
     QString otherSport;           // another sport's name in Czech; empty for a bike ride
+    QString bike;                 // the bike the file names (a FIT bike profile); may be empty
     QStringList remarks;          // kRemark… texts
 };
 

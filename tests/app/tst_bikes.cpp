@@ -1,7 +1,9 @@
 // The main window and the rider's bikes: the combo box "Kolo" by mouse and
 // keyboard, the eighth column, the km after editing, sorting, deleting and
 // undoing, the reminder in the status bar, renaming undone by Ctrl+Z.
+#include "../gpsimport/FitWriter.h"
 #include "BikeDialogs.h"
+#include "ImportWindow.h"
 #include "BikesWindow.h"
 #include "Modal.h"
 #include "RideColumn.h"
@@ -169,6 +171,34 @@ private slots:
         QCOMPARE(kmInKola(QStringLiteral("Trek")), QStringLiteral("10"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(kmInKola(QStringLiteral("Trek")), QStringLiteral("55"));
+    }
+
+    // An imported ride takes the bike its file names when the rider has a
+    // bike of that name (any letter case), else the default bike.
+    void importedRidesTakeTheirBike()
+    {
+        openWith(kTwoBikes);
+        QStringList paths;
+        const QByteArray names[] = {QByteArray("cube\0", 5), QByteArray("Kolo souseda", 12), QByteArray()};
+        for (int i = 0; i < 3; ++i) {
+            FitWriter::File f;
+            FitWriter::fileId(f, 4);
+            if (!names[i].isEmpty()) {
+                f.define(1, {6, {{0, std::uint8_t(names[i].size()), 0x07}}, {}, false});
+                f.raw(QByteArray(1, char(1)) + names[i]);
+            }
+            const QDateTime start(QDate(2024, 6, 1 + i), QTime(8, 0), Qt::UTC);
+            FitWriter::session(f, {FitWriter::fitTime(start), 3'600'000, 3'600'000, 2'000'000, 2, 0});
+            paths << m_dir->filePath(QStringLiteral("ride%1.fit").arg(i));
+            putFile(paths.constLast(), f.bytes());
+        }
+        onModal<ImportWindow>([](ImportWindow *d) {
+            QTRY_VERIFY_WITH_TIMEOUT(!d->isReading(), 20000);
+            QTest::keyClick(d->findChild<QWidget *>(QStringLiteral("ImportList")), Qt::Key_Return);
+        });
+        w->importRideFiles(paths);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(log()->columnTexts(RideColumn::Bike).mid(4), QStringList({"Cube", "Trek", "Trek"}));
     }
 
     // A part whose interval a commit crosses is named in the status bar;

@@ -11,6 +11,7 @@
 #include "TestLocale.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -175,6 +176,23 @@ private slots:
         QCOMPARE(w->partTable->model()->index(0, 4).data().toString(), QStringLiteral("0 / 50 km"));
         QCOMPARE(w->partTable->model()->index(1, 4).data().toString(), QStringLiteral("vyměněno 6.5.2024"));
         picture(w.get(), QStringLiteral("kola-dily"));
+    }
+
+    // A file with values the program cannot use is kept as it was, in a
+    // copy the rider is told of, once a run.
+    void damagedFileKept()
+    {
+        const QByteArray damaged = "[kolo1]\r\nnazev=Trek\r\nnajeto_pred=hodn\xec\r\n";
+        putFile(path(), damaged);
+        for (int opening = 0; opening < 2; ++opening)
+            openWindow();
+        QTRY_COMPARE(m_msgs.texts().size(), 1);
+        const QString said = m_msgs.texts().constFirst();
+        QVERIFY2(said.contains(QStringLiteral("najeto před deníkem „hodně“ není počet km")), qPrintable(said));
+        const QStringList copies = QDir(m_dir.path()).entryList({QStringLiteral("kola-poskozeny-*.ini")});
+        QCOMPARE(copies.size(), 1);
+        QVERIFY(said.contains(copies.constFirst()));
+        QCOMPARE(fileBytes(m_dir.filePath(copies.constFirst())), damaged);
     }
 
     // Renaming a bike renames its rides through the main window's hook;

@@ -3,6 +3,8 @@
 #include "AppError.h"
 #include "HeapMeter.h"
 #include "IniFile.h"
+#include "BikeGarage.h"
+#include "BikeMileage.h"
 #include "RecordedRide.h"
 #include "StringTable.h"
 #include "TableFile.h"
@@ -146,6 +148,41 @@ QString tableFile(QByteArrayView input, const QString &)
     return {};
 }
 
+// The same bytes as the rider's bikes: whatever the file holds, the
+// garage read from it keeps its bounds, and a bike added is there when
+// the file is read again, beside every bike read before.
+QString bikesFile(const QString &path)
+{
+    Bikes::Garage garage = Bikes::Garage::read(path);
+    for (const Bikes::Bike &b : garage.bikes())
+        if (b.name.isEmpty() || !(b.kmBefore >= 0 && b.kmBefore <= Bikes::Garage::kMaxKm))
+            return QStringLiteral("bike [%1] read out of bounds").arg(b.section);
+    const StringTable noRides;
+    const Bikes::Mileage mileage(noRides);
+    for (const Bikes::Part &p : garage.parts()) {
+        if (p.events.isEmpty() || !garage.bikeBySection(p.bike()))
+            return QStringLiteral("part [%1] read without a mounting or a bike").arg(p.section);
+        const Bikes::PartStatus status = Bikes::statusOf(p, mileage, garage, QDate(2025, 1, 1));
+        if (status.total != 0 || status.text.isEmpty())
+            return QStringLiteral("part [%1] has km without rides").arg(p.section);
+    }
+    garage.setWriter(Bikes::writerThrough(nullptr, path));
+    Bikes::Bike fresh;
+    fresh.name = QStringLiteral("Nové kolo %1").arg(garage.bikes().size());
+    if (!garage.bikeNameProblem(fresh.name).isEmpty())
+        return {};
+    try {
+        garage.addBike(fresh);
+    } catch (const AppError &e) {
+        return QStringLiteral("adding a bike failed: ") + failure(e);
+    }
+    const Bikes::Garage again = Bikes::Garage::read(path);
+    for (const Bikes::Bike &b : garage.bikes())
+        if (!again.bikeNamed(b.name))
+            return QStringLiteral("bike \"%1\" is gone after a bike was added").arg(b.name);
+    return {};
+}
+
 QString iniFile(QByteArrayView input, const QString &folder)
 {
     const QString path = QDir(folder).filePath(QStringLiteral("store.ini"));
@@ -164,6 +201,11 @@ QString iniFile(QByteArrayView input, const QString &folder)
             IniFile::parseInteger(value, 0);
         }
     }
+
+    if (const QString bikes = bikesFile(path); !bikes.isEmpty())
+        return bikes;
+    if (!putFile(path, input))
+        return QStringLiteral("cannot prepare %1").arg(path);
 
     // A key written reads back, and only its own line changes. The last
     // byte of the input picks a section and key of the file or new ones.

@@ -147,6 +147,30 @@ class TestFitReader : public QObject
 {
     Q_OBJECT
 private slots:
+    // The bike profile a ride was on: its name as a text field of the
+    // file's bike_profile message (UTF-8, ended by a zero byte or not).
+    void bikeProfileName_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<QString>("bike");
+        QTest::newRow("ended by zero") << QByteArray("Trek \xc3\x89monda\0\0\0\0\0", 16) << "Trek Émonda";
+        QTest::newRow("the field full") << QByteArray("Canyon Grail CF ", 16) << "Canyon Grail CF";
+        QTest::newRow("empty") << QByteArray(16, '\0') << "";
+    }
+    void bikeProfileName()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(QString, bike);
+        File f;
+        fileId(f, 4);
+        f.define(1, {6, {{254, 2, UInt16}, {0, 16, 0x07}}, {}, false});
+        f.raw(QByteArray(1, char(1)) + QByteArray(2, '\0') + field);
+        session(f, {t0, 100'000, 99'000, 49'500, 2, 0});
+        const FileRides read = readBytes(f.bytes());
+        QCOMPARE(read.rides.size(), 1);
+        QCOMPARE(read.rides.constFirst().bike, bike);
+    }
+
     // Four bits a step, eight bytes a step and carry-less folding (128 and
     // 512 bits at a time) give the same checksum, and the catalogue's check value of "123456789".
     void checksum()
