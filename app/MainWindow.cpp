@@ -352,11 +352,11 @@ void MainWindow::tableReleased(Qt::MouseButton, const QPoint &pos)
     int col = -1, row = -1;
     if (!rideTable->cellAt(pos, col, row) || row != 0)
         return;
-    static const TableSorter::KeyKind kinds[RideColumn::Count] = {
+    static const TableSorter::KeyKind kinds[RideColumn::CountWithBike] = {
         TableSorter::DateTime, TableSorter::Character, TableSorter::Character,
         TableSorter::Numeric,  TableSorter::DateTime,  TableSorter::Numeric,
-        TableSorter::Numeric};
-    if (col < 0 || col >= RideColumn::Count)
+        TableSorter::Numeric,  TableSorter::Character};
+    if (col < 0 || col >= std::min<int>(RideColumn::CountWithBike, m_log->tableColumnCount()))
         return;
     // One ride or none: nothing to sort, nothing to say, and the direction
     // stays for the next sort.

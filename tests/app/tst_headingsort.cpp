@@ -62,6 +62,19 @@ private slots:
         QCOMPARE(names(), QStringList({"B", "C", "A"}));
     }
 
+    // The bikes' column sorts as text, like the other text columns.
+    void bikeColumn()
+    {
+        open({{"3.5.2005", "B", "", "10", "01:00", "10", "3", "trek"},
+              {"1.6.2005", "C", "", "9", "00:30", "18", "1", "Cube"},
+              {"7.5.2005", "A", "", "42,5", "02:00", "21,25", "5", ""}});
+        clickHeading(7);
+        QCOMPARE(names(), QStringList({"A", "C", "B"}));
+        clickHeading(7);
+        QCOMPARE(names(), QStringList({"B", "C", "A"}));
+        QCOMPARE(w->rideLog()->cell(7, 0), QStringLiteral("Kolo"));
+    }
+
     // With one ride, or none, there is nothing to sort and nothing to say.
     void fewerThanTwoRidesAreNotSorted_data()
     {

@@ -76,6 +76,7 @@ private slots:
     void settingsFile();
     void unwritablePreviewIsReported();
     void csvReadsBackInAnotherParser();
+    void bikeColumn();
 };
 
 void TestHtmlExport::exampleTable_data()
@@ -431,6 +432,22 @@ void TestHtmlExport::csvReadsBackInAnotherParser()
             read << v.toString();
         QCOMPARE(read, g.rowTexts(r));
     }
+}
+
+// A log with the bikes' column: the page and the CSV show it as the eighth.
+void TestHtmlExport::bikeColumn()
+{
+    StringTable g;
+    fillLog(g, {{u"3.5.2005"_qs, u"Okruh"_qs, QString(), u"25,5"_qs, u"01:05"_qs, u"23,54"_qs, u"2"_qs}});
+    g.setTableColumnCount(8);
+    g.setCell(7, 0, u"Kolo"_qs);
+    g.setCell(7, 1, u"Babiččino <staré>"_qs);
+    const QStringList lines = tableLines(g, false, 100);
+    QVERIFY2(lines.contains(u"<th nowrap width=69>Kolo</th>"_qs), qPrintable(lines.join(u'\n')));
+    QVERIFY2(lines.contains(u"<td nowrap>Babiččino &lt;staré&gt;</td>"_qs), qPrintable(lines.join(u'\n')));
+    const QByteArray csv = CsvFile::bytes(g);
+    QVERIFY(csv.contains(";1-5;Kolo\r\n"));
+    QVERIFY(csv.endsWith(";2;Babi\xC4\x8D\xC4\x8Dino <star\xC3\xA9>\r\n"));
 }
 
 QTEST_MAIN(TestHtmlExport)
