@@ -118,7 +118,7 @@ void MainWindow::afterShown()
         showTotals(m_prefetch->totals());
     else
         recalcTotals();
-    readBikes();
+    readBikesAside();
     announceDataFolder();
     const QString rescued = m_files->keeper().takeRescueReport();
     if (!rescued.isEmpty())

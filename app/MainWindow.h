@@ -27,6 +27,7 @@ class QSpinBox;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class QThreadPool;
 class QTimer;
 class QValidator;
 class MaskedTimeEdit;
@@ -191,8 +192,6 @@ public slots:
     void openWaypointEditor();
     // "Kola": the rider's bikes and their parts.
     void openBikesWindow();
-    // The bikes and parts as "kola.ini" holds them now.
-    const Bikes::Garage &bikes() const;
 
     // Heading clicks: a press in the grid arms, the release on a heading sorts.
     void tablePressed(Qt::MouseButton button, const QPoint &pos);
@@ -281,6 +280,8 @@ private:
     // Bikes: the garage read again, the combo box filled from it, the
     // reminders of parts due.
     void readBikes();
+    void readBikesAside();
+    void takeBikes(Bikes::Garage garage);
     void fillBikeBox();
     void showRideBike(int row);
     // The bike a new ride gets: the current ride's, else the default one.
@@ -312,6 +313,7 @@ private:
     };
     QList<UndoStep> m_undoSteps;
     std::unique_ptr<Bikes::Garage> m_bikes;
+    std::unique_ptr<QThreadPool> m_bikeReader;
     QTimer *m_bikeCheck = nullptr;
     // False only while the editors are being loaded from a row.
     bool m_editorLoading = true;

@@ -16,6 +16,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFutureWatcher>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
@@ -24,14 +27,29 @@ namespace {
 const QString kNoBike = QStringLiteral("(žádné)");
 }
 
-const Bikes::Garage &MainWindow::bikes() const
-{
-    return *m_bikes;
-}
-
 void MainWindow::readBikes()
 {
-    m_bikes = std::make_unique<Bikes::Garage>(Bikes::Garage::read(m_where.bikes()));
+    takeBikes(Bikes::Garage::read(m_where.bikes()));
+}
+
+void MainWindow::readBikesAside()
+{
+    // A file of absurd size must not hold up the window: it is read in a
+    // thread of its own, and the bikes come when it is done.
+    auto *watcher = new QFutureWatcher<Bikes::Garage>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        if (!m_bikes)
+            runGuarded([&] { takeBikes(watcher->result()); });
+    });
+    m_bikeReader = std::make_unique<QThreadPool>();
+    m_bikeReader->setMaxThreadCount(1);
+    watcher->setFuture(QtConcurrent::run(m_bikeReader.get(), Bikes::Garage::read, m_where.bikes()));
+}
+
+void MainWindow::takeBikes(Bikes::Garage garage)
+{
+    m_bikes = std::make_unique<Bikes::Garage>(std::move(garage));
     m_bikes->setWriter(Bikes::writerThrough(&m_files->keeper(), m_where.bikes()));
     fillBikeBox();
     scheduleBikeCheck();
@@ -39,6 +57,8 @@ void MainWindow::readBikes()
 
 void MainWindow::fillBikeBox()
 {
+    if (!m_bikes)
+        return;
     const QSignalBlocker block(bikeBox);
     bikeBox->clear();
     bikeBox->addItem(kNoBike, QString());

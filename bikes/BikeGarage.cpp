@@ -186,17 +186,32 @@ Garage::Writer writerThrough(DataKeeper *keeper, const QString &path)
 Garage Garage::read(const QString &path)
 {
     Garage g;
-    const QList<IniFile::Section> sections = IniFile::readAll(path, &g.m_unreadable);
-    if (g.m_unreadable)
-        g.m_problems.append(QStringLiteral("soubor nelze přečíst"));
     QSet<QString> seen;
     int skippedBikes = 0, skippedParts = 0;
+    // Only the sections within the bounds are read whole; of the others,
+    // a number and a count.
+    const auto wanted = [&](const QString &section) {
+        const int bike = sectionNumber(section, kBikePrefix);
+        const int part = bike < 0 ? sectionNumber(section, kPartPrefix) : -1;
+        g.m_lastBike = std::max(g.m_lastBike, bike);
+        g.m_lastPart = std::max(g.m_lastPart, part);
+        if (bike < 0 && part < 0)
+            return false;
+        if (seen.size() >= kMaxBikes + kMaxParts) {
+            ++(bike >= 0 ? skippedBikes : skippedParts);
+            return false;
+        }
+        const qsizetype before = seen.size();
+        seen.insert(section.toCaseFolded());
+        // As in every INI file, the first section of a name counts.
+        return seen.size() > before;
+    };
+    const QList<IniFile::Section> sections = IniFile::readAll(path, &g.m_unreadable, wanted);
+    if (g.m_unreadable)
+        g.m_problems.append(QStringLiteral("soubor nelze přečíst"));
     for (const IniFile::Section &s : sections) {
-        const QString folded = s.name.toCaseFolded();
-        g.m_sections.append(folded);
-        if (seen.contains(folded))
-            continue; // as for every INI file: the first section of a name counts
-        seen.insert(folded);
+        if (s.entries.isEmpty() && !seen.contains(s.name.toCaseFolded()))
+            continue;
         if (sectionNumber(s.name, kBikePrefix) >= 0) {
             if (g.m_bikes.size() < kMaxBikes)
                 g.readBike(s.name, s.entries);
@@ -208,6 +223,7 @@ Garage Garage::read(const QString &path)
             else
                 ++skippedParts;
         }
+        seen.remove(s.name.toCaseFolded());
     }
     if (skippedBikes > 0)
         g.m_problems.append(QStringLiteral("dalších %1 kol nad %2 program nenačetl").arg(skippedBikes).arg(kMaxBikes));
@@ -424,10 +440,7 @@ void Garage::write(const QList<IniFile::SectionChange> &changes)
 
 QString Garage::freeSection(const QString &prefix) const
 {
-    int n = 1;
-    for (const QString &s : m_sections)
-        n = std::max(n, sectionNumber(s, prefix) + 1);
-    return prefix + QString::number(n);
+    return prefix + QString::number((prefix == kBikePrefix ? m_lastBike : m_lastPart) + 1);
 }
 
 const Bike &Garage::addBike(Bike b)
@@ -435,7 +448,7 @@ const Bike &Garage::addBike(Bike b)
     b.section = freeSection(kBikePrefix);
     b.isDefault = m_bikes.isEmpty() || !defaultBike();
     write({{b.section, bikeEntries(b)}});
-    m_sections.append(b.section);
+    ++m_lastBike;
     m_bikes.append(b);
     indexBikes();
     return m_bikes.constLast();
@@ -493,7 +506,7 @@ const Part &Garage::addPart(Part p)
 {
     p.section = freeSection(kPartPrefix);
     write({{p.section, partEntries(p)}});
-    m_sections.append(p.section);
+    ++m_lastPart;
     m_parts.append(p);
     return m_parts.constLast();
 }
@@ -541,7 +554,7 @@ const Part &Garage::replacePart(const QString &section, const QDate &date)
     fresh.events = {{date, PartEvent::Mounted, old->bike()}};
     write({{replaced.section, partEntries(replaced)}, {fresh.section, partEntries(fresh)}});
     *part(section) = replaced;
-    m_sections.append(fresh.section);
+    ++m_lastPart;
     m_parts.append(fresh);
     return m_parts.constLast();
 }

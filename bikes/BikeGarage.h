@@ -83,7 +83,7 @@ public:
     // Bounds on what a file may ask for; what lies beyond them stays in
     // the file untouched and is named in problems().
     static constexpr int kMaxBikes = 1000;
-    static constexpr int kMaxParts = 100'000;
+    static constexpr int kMaxParts = 10'000;
     static constexpr int kMaxEventsPerPart = 1000;
     static constexpr double kMaxKm = 10'000'000;
     static constexpr int kMaxNameLength = 60;
@@ -154,7 +154,10 @@ private:
     QHash<QString, qsizetype> m_bikeIndex; // case-folded section -> m_bikes
     QList<Part> m_parts;
     QStringList m_problems;
-    QStringList m_sections; // every section of the file, case folded
+    // The highest numbers of the file's bike and part sections, so that a
+    // new one takes a number no section of the file has.
+    int m_lastBike = 0;
+    int m_lastPart = 0;
     bool m_unreadable = false;
     Writer m_writer;
 };

@@ -1,4 +1,5 @@
 #include "BikeMileage.h"
+#include "AppError.h"
 #include "LocaleService.h"
 #include "NumberText.h"
 #include "RideColumn.h"
@@ -30,10 +31,16 @@ QString dateText(const QDate &d)
     return LocaleService::instance().formatDate(d);
 }
 
+// Names as the rider reads them in a line: a name of absurd length cut.
+QString shown(const QString &name)
+{
+    return excerpt(name, Garage::kMaxNameLength);
+}
+
 QString bikeName(const Garage &garage, const QString &section)
 {
     const Bike *b = garage.bikeBySection(section);
-    return b ? b->name : section;
+    return shown(b ? b->name : section);
 }
 } // namespace
 
@@ -245,7 +252,7 @@ QList<Reminder> reminders(const Garage &garage, const Mileage &mileage, const QD
             continue;
         const PartStatus s = statusOf(part, mileage, garage, today);
         if (s.reminder)
-            due.append({part.section, QStringLiteral("Servis: %1 (%2) %3").arg(part.name, bike->name, s.text)});
+            due.append({part.section, QStringLiteral("Servis: %1 (%2) %3").arg(shown(part.name), shown(bike->name), s.text)});
     }
     return due;
 }

@@ -600,7 +600,7 @@ void change(const QString &path, const QList<SectionChange> &changes)
         writeLines(path, lines);
 }
 
-QList<Section> readAll(const QString &path, bool *unreadable)
+QList<Section> readAll(const QString &path, bool *unreadable, const std::function<bool(const QString &)> &wanted)
 {
     ParsedPtr parsed;
     try {
@@ -613,10 +613,12 @@ QList<Section> readAll(const QString &path, bool *unreadable)
         return {};
     }
     QList<Section> sections;
+    bool reading = false;
     for (const Line &line : parsed->lines) {
         if (line.kind == Line::Header) {
             sections.append({line.name, {}});
-        } else if (line.kind == Line::Key && !sections.isEmpty()) {
+            reading = !wanted || wanted(line.name);
+        } else if (line.kind == Line::Key && reading) {
             Entries &entries = sections.last().entries;
             const QString value = AnsiFile::decode(QByteArrayView(line.body).sliced(line.equals + 1)).trimmed();
             entries.append({line.name, value});

@@ -2,6 +2,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <utility>
 
 // Settings and favourites files: Windows-style INI files in Windows-1250.
@@ -66,7 +67,11 @@ struct Section
     QString name;
     Entries entries;
 };
-QList<Section> readAll(const QString &path, bool *unreadable = nullptr);
+// `wanted`, when given, tells the sections whose keys are read; the others
+// are listed by name only (a file of a million sections costs no more
+// than its names).
+QList<Section> readAll(const QString &path, bool *unreadable = nullptr,
+                       const std::function<bool(const QString &section)> &wanted = {});
 
 // Several sections written (as writeStrings writes them) and erased (as
 // eraseSection erases them) in one write of the file, in the order given.

@@ -37,6 +37,8 @@ class TestBikes : public WindowFixture
     {
         putFile(bikesPath(), bikes);
         open(rides);
+        // The bikes are read beside the window's start.
+        QTRY_VERIFY(w->bikeBox->isVisible());
     }
     void leave(QWidget *from)
     {
