@@ -198,7 +198,11 @@ BikesWindow::BikesWindow(const StringTable &log, const QString &bikesPath, DataK
         showHistory();
         updateButtons();
     });
-    connect(bikeTable, &QTableWidget::cellActivated, this, guardedSlot(this, &BikesWindow::editBike));
+    // Enter or a double click: the bike's dialog; on a bike known only
+    // from rides, a new bike of that name.
+    connect(bikeTable, &QTableWidget::cellActivated, this, [this] {
+        runGuarded([this] { m_garage.bikeBySection(selectedBike()) ? editBike() : newBike(); });
+    });
     fillBikes(m_garage.defaultBike() ? m_garage.defaultBike()->section : QString());
     tellProblemsOnce();
 }
