@@ -13,7 +13,8 @@
 //                without one)
 //   kola.ini     that log beside a kola.ini of its bikes with a few
 //                dozen parts (the window works out the reminders of parts
-//                due as soon as it has started)
+//                due as soon as it has read the log, before its first
+//                frame)
 //
 // The last two are started in turns with the seven-column log, their
 // baseline: a start with them follows a start of the plain log, or
