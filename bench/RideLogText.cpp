@@ -1,4 +1,6 @@
 #include "RideLogText.h"
+#include "RideColumn.h"
+#include "RideLogTable.h"
 #include "StringTable.h"
 #include "TableFile.h"
 
@@ -16,9 +18,30 @@ const char16_t *const kPlaces[] = {
     u"Lhota", u"Ves", u"Týnec", u"Benešov", u"Čerčany", u"Kácov", u"Zruč", u"Ledeč",
     u"Želiv", u"Pelhřimov", u"Humpolec", u"Světlá", u"Chotěboř", u"Žďár", u"Nové Město",
 };
+
+// The bike of each ride: the rider keeps to one bike for eight rides on
+// average, then takes another one (or the same again). From a generator
+// of its own, so that the other columns do not depend on the bikes.
+void giveBikes(StringTable &g, const QStringList &bikes)
+{
+    addBikeColumn(g);
+    std::mt19937 rnd(19900401);
+    auto pick = [&](int n) { return int(rnd() % unsigned(n)); };
+    qsizetype bike = 0;
+    for (int r = g.headingRows(); r < g.tableRowCount(); ++r) {
+        if (pick(8) == 0)
+            bike = pick(int(bikes.size()));
+        QString name = bikes.at(bike);
+        if (pick(20) == 0)
+            name.clear();
+        else if (pick(25) == 0)
+            name = r % 2 ? name.toUpper() : name.toLower();
+        g.setCell(RideColumn::Bike, r, name);
+    }
+}
 } // namespace
 
-QString rideLogText(int rides)
+QString rideLogText(int rides, const RideLogOptions &options)
 {
     std::mt19937 rnd(20050503);
     auto pick = [&](int n) { return int(rnd() % unsigned(n)); };
@@ -35,7 +58,7 @@ QString rideLogText(int rides)
     g.setColumnHeadings({"Datum", "Název", "Průběh trasy", "Km", "Čas", "km/h", "1-5"});
     int day = 1, month = 4, year = 1990;
     for (int r = 1; r <= rides; ++r) {
-        if (pick(3) == 0 && ++day > 28) {
+        if (pick(options.newDayEvery) == 0 && ++day > 28) {
             day = 1;
             if (++month > 12) {
                 month = 1;
@@ -65,5 +88,7 @@ QString rideLogText(int rides)
         };
         g.setRowTexts(r, ride);
     }
+    if (!options.bikes.isEmpty())
+        giveBikes(g, options.bikes);
     return TableFile::text(g);
 }

@@ -57,6 +57,12 @@ Mileage::Mileage(const StringTable &log)
     // Consecutive rides are mostly on one bike: its entry is looked up once.
     QString lastName;
     int last = -1;
+    // The rides of a day mostly follow one another: a date text like the
+    // one before is not parsed again (the view of that cell stays valid,
+    // the table does not change meanwhile).
+    QStringView lastDateCell;
+    std::optional<QDate> date;
+    bool parsed = false;
     std::vector<std::vector<std::pair<int, double>>> dated;
     for (int row = log.headingRows(); row < log.tableRowCount(); ++row) {
         const QStringView bike = bikes ? log.cellView(RideColumn::Bike, row) : QStringView();
@@ -66,7 +72,11 @@ Mileage::Mileage(const StringTable &log)
             continue; // an empty new ride
         const auto km = NumberText::parse(kmCell);
         const double value = km && std::isfinite(*km) ? *km : 0;
-        const auto date = LocaleService::instance().parseDate(dateCell);
+        if (!parsed || dateCell != lastDateCell) {
+            date = LocaleService::instance().parseDate(dateCell);
+            lastDateCell = dateCell;
+            parsed = true;
+        }
         BikeFigures *figures = &m_withoutBike;
         if (!bike.isEmpty()) {
             if (last < 0 || bike != lastName) {
@@ -90,9 +100,12 @@ Mileage::Mileage(const StringTable &log)
         if (date && (!figures->lastRide.isValid() || *date > figures->lastRide))
             figures->lastRide = *date;
     }
+    const auto byDay = [](const auto &a, const auto &b) { return a.first < b.first; };
     for (size_t i = 0; i < m_rides.size(); ++i) {
         auto &rides = dated[i];
-        std::stable_sort(rides.begin(), rides.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+        // A log kept in date order needs no sorting.
+        if (!std::is_sorted(rides.begin(), rides.end(), byDay))
+            std::stable_sort(rides.begin(), rides.end(), byDay);
         Rides &r = m_rides[i];
         r.days.reserve(rides.size());
         r.prefix.reserve(rides.size() + 1);

@@ -182,8 +182,7 @@ private slots:
                         "udalost3=2024-07-01;p\xf8" "esun;kolo2\r\nudalost4=2024-08-01;v\xfdm\xecna\r\n");
         const Garage g = Garage::read(path());
         StringTable log;
-        fillLog(log, {{"2.5.2024", "1000", "Trek"},  // before the mounting
-                      {"3.5.2024", "10", "Trek"},    // the day of the mounting counts
+        fillLog(log, {{"3.5.2024", "10", "Trek"},    // the day of the mounting counts
                       {"31.5.2024", "20", "trek"},   // any letter case
                       {"1.6.2024", "40", "Trek"},    // the day of the service starts the new count
                       {"30.6.2024", "80,5", "Trek"},
@@ -191,7 +190,8 @@ private slots:
                       {"15.7.2024", "320", "Cube"},
                       {"1.8.2024", "640", "Cube"},   // replaced that day
                       {"neplatné", "5", "Trek"},     // no date: the bike's, no part's
-                      {"1.6.2024", "7", ""}});
+                      {"1.6.2024", "7", ""},
+                      {"2.5.2024", "1000", "Trek"}}); // out of order, before the mounting
         const Mileage m(log);
         QCOMPARE(m.figures(u"TREK").rides, 7);
         QCOMPARE(m.figures(u"Trek").km, 1315.5);
