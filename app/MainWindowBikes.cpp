@@ -25,7 +25,8 @@
 
 namespace {
 const QString kNoBike = QStringLiteral("(žádné)");
-}
+constexpr int kFirstReminderDelay = 300; // ms
+} // namespace
 
 void MainWindow::readBikes()
 {
@@ -39,8 +40,13 @@ void MainWindow::readBikesAside()
     auto *watcher = new QFutureWatcher<Bikes::Garage>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         watcher->deleteLater();
-        if (!m_bikes)
-            runGuarded([&] { takeBikes(watcher->result()); });
+        if (m_bikes)
+            return;
+        runGuarded([&] { takeBikes(watcher->result()); });
+        // The first reminders come once the window has been drawn: the
+        // start does not wait for the km of every part.
+        if (m_bikeCheck->isActive())
+            m_bikeCheck->start(kFirstReminderDelay);
     });
     m_bikeReader = std::make_unique<QThreadPool>();
     m_bikeReader->setMaxThreadCount(1);

@@ -171,7 +171,10 @@ void MainWindow::buildStatusBar()
     m_bikeCheck = new QTimer(this);
     m_bikeCheck->setSingleShot(true);
     m_bikeCheck->setInterval(0);
-    connect(m_bikeCheck, &QTimer::timeout, this, [this] { runGuarded([this] { showServiceReminders(); }); });
+    connect(m_bikeCheck, &QTimer::timeout, this, [this] {
+        m_bikeCheck->setInterval(0);
+        runGuarded([this] { showServiceReminders(); });
+    });
     connect(m_log, &StringTable::dataChanged, this, &MainWindow::scheduleBikeCheck);
     connect(m_log, &StringTable::modelReset, this, &MainWindow::scheduleBikeCheck);
     connect(m_log, &StringTable::rowsRemoved, this, &MainWindow::scheduleBikeCheck);
