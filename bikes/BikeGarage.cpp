@@ -300,14 +300,19 @@ void Garage::readPart(const QString &section, const IniFile::Entries &entries)
         if (!key.startsWith(kEvent, Qt::CaseInsensitive) || p.events.size() >= kMaxEventsPerPart)
             continue;
         const QStringList fields = value.split(u';');
+        // An event of an unknown kind is left out.
+        const qsizetype kind = eventWords().indexOf(fields.value(1).trimmed());
+        if (kind < 0) {
+            badEvent = true;
+            continue;
+        }
         PartEvent e;
         e.date = dateOf(fields.value(0));
-        e.kind = PartEvent::Kind(eventWords().indexOf(fields.value(1).trimmed()));
+        e.kind = PartEvent::Kind(kind);
         e.bike = fields.value(2).trimmed();
         const bool needsBike = e.kind == PartEvent::Mounted || e.kind == PartEvent::Moved;
-        // Events keep their order: one out of order or of an unknown kind
-        // is left out.
-        if (!e.date.isValid() || int(e.kind) < 0 || (needsBike && e.bike.isEmpty())
+        // Events keep their order: one out of order is left out.
+        if (!e.date.isValid() || (needsBike && e.bike.isEmpty())
             || (!p.events.isEmpty() && (e.date < p.events.constLast().date || e.kind == PartEvent::Mounted
                                         || p.events.constLast().kind == PartEvent::Replaced))
             || (p.events.isEmpty() && e.kind != PartEvent::Mounted)) {
