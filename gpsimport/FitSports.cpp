@@ -46,4 +46,27 @@ QString otherSport(int sport, int subSport, bool unnamedIsRide)
     return otherSportName(sportWord(sport < 0 ? kSportGeneric : sport));
 }
 
+QString fileTypeName(int type)
+{
+    switch (type) {
+    case 1: return QStringLiteral("zařízení");
+    case 2: return QStringLiteral("nastavení");
+    case 3: return QStringLiteral("sportovní profil");
+    case 5: return QStringLiteral("cvičení");
+    case 6: return QStringLiteral("trasa");
+    case 7: return QStringLiteral("plán tréninků");
+    case 9: return QStringLiteral("hmotnost");
+    case 10: return QStringLiteral("souhrnné údaje");
+    case 11: return QStringLiteral("cíle");
+    case 14: return QStringLiteral("krevní tlak");
+    case 15: case 32: return QStringLiteral("denní monitorování");
+    case 20: return QStringLiteral("souhrn aktivity");
+    case 28: return QStringLiteral("denní monitorování");
+    case 34: return QStringLiteral("úsek");
+    case 35: return QStringLiteral("seznam úseků");
+    case 40: return QStringLiteral("nastavení obrazovek");
+    default: return QStringLiteral("typ %1").arg(type);
+    }
+}
+
 } // namespace GpsImport::Fit

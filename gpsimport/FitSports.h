@@ -2,7 +2,7 @@
 #include <QString>
 
 // The sports of a FIT file: its `sport` and `sub_sport` numbers, and
-// which of them make a bike ride.
+// which of them make a bike ride; and the kinds of FIT files.
 namespace GpsImport::Fit {
 
 inline constexpr int kSportGeneric = 0;
@@ -26,5 +26,9 @@ bool isCyclingSubSport(int subSport);
 // such sessions. The points of a file cut short before it named its sport
 // are taken for a ride (`unnamedIsRide`).
 QString otherSport(int sport, int subSport, bool unnamedIsRide = false);
+
+// What a FIT file of this `file_id` type holds other than an activity, in
+// the rider's words ("nastavení", "trasa"); "typ N" for another number.
+QString fileTypeName(int type);
 
 } // namespace GpsImport::Fit
