@@ -3,6 +3,7 @@
 #include "LocaleService.h"
 #include "NumberText.h"
 #include "RideColumn.h"
+#include "RideLogTable.h"
 #include "StringTable.h"
 
 #include <algorithm>
@@ -68,8 +69,9 @@ Mileage::Mileage(const StringTable &log)
         const QStringView bike = bikes ? log.cellView(RideColumn::Bike, row) : QStringView();
         const QStringView dateCell = log.cellView(RideColumn::Date, row);
         const QStringView kmCell = log.cellView(RideColumn::Km, row);
-        if (bike.isEmpty() && dateCell.isEmpty() && kmCell.isEmpty())
-            continue; // an empty new ride
+        // An empty new ride, also one that took its bike from the ride before.
+        if (dateCell.isEmpty() && kmCell.isEmpty() && isEmptyRide(log, row))
+            continue;
         const auto km = NumberText::parse(kmCell);
         const double value = km && std::isfinite(*km) ? *km : 0;
         if (!parsed || dateCell != lastDateCell) {

@@ -8,6 +8,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 bool isNewRideLog(const StringTable &log)
 {
     return log.tableRowCount() == log.headingRows() + 1 && log.cellView(RideColumn::Date, log.headingRows()).isEmpty();
@@ -90,6 +92,16 @@ const RideArithmetic::Totals &RideLogPrefetch::totals()
 {
     wait();
     return m_totals;
+}
+
+bool isEmptyRide(const StringTable &log, int row)
+{
+    for (int c = 0; c < std::min<int>(log.tableColumnCount(), RideColumn::Count); ++c) {
+        const QStringView t = log.cellView(c, row).trimmed();
+        if (!t.isEmpty() && !(c == RideColumn::Time && t == u":"))
+            return false;
+    }
+    return true;
 }
 
 bool hasBikeColumn(const StringTable &log)

@@ -56,6 +56,10 @@ bool isNewRideLog(const StringTable &log);
 // of the last ride, or -1 when there was none.
 int appendRides(StringTable &log, const QList<QStringList> &rides);
 
+// A row that holds no ride: nothing in it but, perhaps, the empty time
+// editor's ":" and the bike a new ride takes from the ride before.
+bool isEmptyRide(const StringTable &log, int row);
+
 // The heading of the bike column.
 inline constexpr char16_t kBikeHeading[] = u"Kolo";
 // True when the log has the column of the rides' bikes.

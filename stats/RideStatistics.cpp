@@ -1,5 +1,6 @@
 #include "RideStatistics.h"
 #include "RideColumn.h"
+#include "RideLogTable.h"
 #include <QSet>
 #include "LocaleService.h"
 #include "NumberText.h"
@@ -91,17 +92,6 @@ std::optional<QDate> rideDay(QStringView text)
 {
     const auto parts = LocaleService::instance().parseDateAndTime(text);
     return parts ? parts->date : std::nullopt;
-}
-
-bool isBlankRow(const StringTable &log, int row)
-{
-    for (int c = 0; c < log.tableColumnCount(); ++c) {
-        const QStringView t = log.cellView(c, row).trimmed();
-        // An empty time editor leaves its mask behind.
-        if (!t.isEmpty() && !(c == RideColumn::Time && t == u":"))
-            return false;
-    }
-    return true;
 }
 
 quint64 tallyKey(int group, int route)
@@ -201,7 +191,7 @@ GroupedRides groupRides(const StringTable &log, const std::optional<QString> &bi
         if (lastDated) {
             group = lastGroup;
             recency = (lastDay << kRowBits) | r;
-        } else if (isBlankRow(log, r)) {
+        } else if (isEmptyRide(log, r)) {
             continue;
         }
         rides.add(log, r, group, recency);

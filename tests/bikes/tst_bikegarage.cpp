@@ -191,7 +191,8 @@ private slots:
                       {"1.8.2024", "640", "Cube"},   // replaced that day
                       {"neplatné", "5", "Trek"},     // no date: the bike's, no part's
                       {"1.6.2024", "7", ""},
-                      {"2.5.2024", "1000", "Trek"}}); // out of order, before the mounting
+                      {"2.5.2024", "1000", "Trek"},  // out of order, before the mounting
+                      {"", "", "Trek"}});            // a new ride not filled in yet: no ride
         const Mileage m(log);
         QCOMPARE(m.figures(u"TREK").rides, 7);
         QCOMPARE(m.figures(u"Trek").km, 1315.5);

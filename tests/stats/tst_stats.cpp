@@ -213,14 +213,19 @@ private slots:
     void perBike()
     {
         auto log = logOf({ride("3.1.2024", "", "10", ""), ride("4.1.2024", "", "2,5", ""),
-                          ride("8.8.2024", "", "40", ""), ride("9.8.2024", "", "7", "")});
+                          ride("8.8.2024", "", "40", ""), ride("9.8.2024", "", "7", ""),
+                          QStringList(7, QString())});
         log->setTableColumnCount(8);
-        log->setColumnTexts(7, {"Kolo", "Trek", "cube", "Cube", ""});
+        // The last row is a new ride not filled in yet: it took its bike
+        // from the ride before, and it is no ride.
+        log->setColumnTexts(7, {"Kolo", "Trek", "cube", "Cube", "", "Trek"});
         StatisticsWindow w(*log);
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QVERIFY(w.bikeFilterBox);
+        QCOMPARE(w.yearTree->topLevelItemCount(), 2); // 2024 and "Celkem", no "bez data"
+        QCOMPARE(w.yearTree->topLevelItem(1)->text(1), u"4"_qs);
         QStringList offered;
         for (int i = 0; i < w.bikeFilterBox->count(); ++i)
             offered << w.bikeFilterBox->itemText(i);
