@@ -86,14 +86,6 @@ void addSums(Sums &to, const Sums &from)
         to.longest = to.longest ? std::max(*to.longest, *from.longest) : *from.longest;
 }
 
-// The day of a date cell as the sorter reads it (a date, optionally with a
-// time); a time alone has no day.
-std::optional<QDate> rideDay(QStringView text)
-{
-    const auto parts = LocaleService::instance().parseDateAndTime(text);
-    return parts ? parts->date : std::nullopt;
-}
-
 quint64 tallyKey(int group, int route)
 {
     return (quint64(quint32(group)) << 32) | quint32(route);
@@ -155,15 +147,7 @@ void GroupedRides::add(const StringTable &log, int row, int group, Recency recen
     t.newest = std::max(t.newest, recency);
 }
 
-// True when the ride of the row is on the bike (any letter case; an empty
-// name: on no bike).
-bool isOnBike(const StringTable &log, int row, const QString &bike)
-{
-    const QStringView name = log.cellView(RideColumn::Bike, row);
-    return name.size() == bike.size() && name.compare(bike, Qt::CaseInsensitive) == 0;
-}
-
-GroupedRides groupRides(const StringTable &log, const std::optional<QString> &bike)
+GroupedRides groupRides(const StringTable &log, const std::optional<QString> &bike, const RideRows &rows)
 {
     GroupedRides rides;
 
@@ -173,11 +157,12 @@ GroupedRides groupRides(const StringTable &log, const std::optional<QString> &bi
     int lastGroup = 0;
     qint64 lastDay = 0;
 
-    for (int r = 1; r < log.tableRowCount(); ++r) {
-        if (bike && !isOnBike(log, r, *bike))
+    for (int i = 0; i < rows.size(); ++i) {
+        const int r = rows.at(i);
+        if (r < 0 || (bike && !isOnBike(log, r, *bike)))
             continue;
         const QStringView dateText = log.cellView(RideColumn::Date, r);
-        if (r == 1 || dateText != lastDateText) {
+        if (i == 0 || dateText != lastDateText) {
             lastDateText = dateText;
             const auto day = rideDay(dateText);
             lastDated = day.has_value();
@@ -268,6 +253,23 @@ std::vector<Year> yearsOf(const GroupedRides &rides, const RouteLeaders &leaders
 }
 } // namespace
 
+RideRows::RideRows(const StringTable &log, const std::vector<int> *rows)
+    : m_rows(rows), m_rowCount(log.tableRowCount())
+{
+}
+
+std::optional<QDate> rideDay(QStringView text)
+{
+    const auto parts = LocaleService::instance().parseDateAndTime(text);
+    return parts ? parts->date : std::nullopt;
+}
+
+bool isOnBike(const StringTable &log, int row, const QString &bike)
+{
+    const QStringView name = log.cellView(RideColumn::Bike, row);
+    return name.size() == bike.size() && name.compare(bike, Qt::CaseInsensitive) == 0;
+}
+
 std::optional<double> Sums::averageSpeed() const
 {
     if (timedMinutes <= 0)
@@ -313,9 +315,9 @@ QStringList bikeNames(const StringTable &log)
     return names;
 }
 
-Statistics compute(const StringTable &log, const std::optional<QString> &bike)
+Statistics compute(const StringTable &log, const std::optional<QString> &bike, const std::vector<int> *rows)
 {
-    const GroupedRides rides = groupRides(log, bike);
+    const GroupedRides rides = groupRides(log, bike, RideRows(log, rows));
     const RouteLeaders leaders = routeLeaders(rides);
 
     Statistics s;
@@ -325,6 +327,26 @@ Statistics compute(const StringTable &log, const std::optional<QString> &bike)
     s.total.route = leaders.nameOf(leaders.overall);
     s.years = yearsOf(rides, leaders);
     return s;
+}
+
+std::array<double, 12> goalByMonthEnd(int year, double goal)
+{
+    std::array<double, 12> due{};
+    const QDate first(year, 1, 1);
+    const double days = first.daysInYear();
+    for (int m = 1; m <= 12; ++m) {
+        const QDate end(year, m, QDate(year, m, 1).daysInMonth());
+        due[size_t(m - 1)] = goal * double(first.daysTo(end) + 1) / days;
+    }
+    return due;
+}
+
+std::array<double, 12> cumulativeKm(const Statistics &statistics, int year)
+{
+    std::array<double, 12> km = statistics.kmPerMonth(year);
+    for (size_t m = 1; m < km.size(); ++m)
+        km[m] += km[m - 1];
+    return km;
 }
 
 QStringList columnTexts(const Sums &sums)

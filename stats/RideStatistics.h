@@ -1,4 +1,5 @@
 #pragma once
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -58,10 +59,48 @@ struct Statistics
     std::array<double, 12> kmPerMonth(int year) const;
 };
 
-// The data rows 1..tableRowCount-1 of a ride log. A row with nothing in it (an
-// empty new ride) is not a ride. With a bike, only the rides on that bike
-// (its name in any letter case; an empty name: the rides without a bike).
-Statistics compute(const StringTable &log, const std::optional<QString> &bike = std::nullopt);
+// The rows a computation reads: the given grid rows (the rides the main
+// window's filter shows; rows outside the log's data rows are left out),
+// or without them every data row 1..tableRowCount-1.
+class RideRows
+{
+public:
+    RideRows(const StringTable &log, const std::vector<int> *rows);
+    int size() const { return m_rows ? int(m_rows->size()) : m_rowCount - 1; }
+    // The grid row of the i-th ride; -1 for a given row that is no data row.
+    int at(int i) const
+    {
+        if (!m_rows)
+            return i + 1;
+        const int r = (*m_rows)[size_t(i)];
+        return r >= 1 && r < m_rowCount ? r : -1;
+    }
+
+private:
+    const std::vector<int> *m_rows;
+    int m_rowCount;
+};
+
+// The data rows of a ride log (all, or the given ones). A row with nothing
+// in it (an empty new ride) is not a ride. With a bike, only the rides on
+// that bike (its name in any letter case; an empty name: the rides without
+// a bike).
+Statistics compute(const StringTable &log, const std::optional<QString> &bike = std::nullopt,
+                   const std::vector<int> *rows = nullptr);
+
+// The day of a date cell as the sorter reads it (a date, optionally with a
+// time); a time alone has no day.
+std::optional<QDate> rideDay(QStringView text);
+
+// True when the ride of the row is on the bike (any letter case; an empty
+// name: on no bike).
+bool isOnBike(const StringTable &log, int row, const QString &bike);
+
+// The even pace towards a yearly goal: the km due by the end of each month,
+// from 0 on 1 January to the whole goal on 31 December, by days.
+std::array<double, 12> goalByMonthEnd(int year, double goal);
+// The km ridden by the end of each month of a year, January first.
+std::array<double, 12> cumulativeKm(const Statistics &statistics, int year);
 
 // The bikes the rides name, each once (its first spelling), by name.
 QStringList bikeNames(const StringTable &log);
