@@ -3,6 +3,8 @@
 #include "AtomicWrite.h"
 #include "LocaleService.h"
 #include "Messages.h"
+#include "RecordsView.h"
+#include "RideRecords.h"
 #include "SaveDialog.h"
 #include "StringTable.h"
 
@@ -14,6 +16,9 @@
 #include <QLabel>
 #include <QStackedBarSeries>
 #include <QBuffer>
+#include <QCheckBox>
+#include <QLineSeries>
+#include <QTabWidget>
 #include <QChart>
 #include <QChartView>
 #include <QDialogButtonBox>
@@ -33,8 +38,16 @@ constexpr int kYearRole = Qt::UserRole;
 } // namespace
 
 StatisticsWindow::StatisticsWindow(const StringTable &log, QWidget *parent)
-    : QDialog(parent), m_log(log), m_stats(RideStatistics::compute(log))
+    : StatisticsWindow(log, parent, Options())
 {
+}
+
+StatisticsWindow::StatisticsWindow(const StringTable &log, QWidget *parent, Options options)
+    : QDialog(parent), m_log(log), m_goals(std::move(options.yearlyGoals))
+{
+    if (options.shownRows)
+        m_shownRows = *options.shownRows;
+    m_stats = RideStatistics::compute(log, std::nullopt, chosenRows());
     setObjectName(QStringLiteral("StatisticsWindow"));
     setWindowTitle(QStringLiteral("Statistika jízd"));
     setModal(true);
@@ -68,6 +81,12 @@ StatisticsWindow::StatisticsWindow(const StringTable &log, QWidget *parent)
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
 
+    tabs = new QTabWidget;
+    tabs->setObjectName(QStringLiteral("statisticsTabs"));
+    tabs->addTab(splitter, QStringLiteral("&Přehled"));
+    recordsView = new RecordsView;
+    tabs->addTab(recordsView, QStringLiteral("&Rekordy"));
+
     saveChartButton = new QPushButton(QStringLiteral("&Uložit graf…"));
     saveChartButton->setObjectName(QStringLiteral("saveChartButton"));
     saveChartButton->setAutoDefault(false);
@@ -78,17 +97,10 @@ StatisticsWindow::StatisticsWindow(const StringTable &log, QWidget *parent)
     buttons->addButton(closeButton, QDialogButtonBox::RejectRole);
 
     auto *layout = new QVBoxLayout(this);
-    addBikeChoice(chart);
-    if (bikeFilterBox) {
-        auto *row = new QHBoxLayout;
-        auto *label = new QLabel(QStringLiteral("&Kolo:"), this);
-        label->setBuddy(bikeFilterBox);
-        row->addWidget(label);
-        row->addWidget(bikeFilterBox);
-        row->addStretch(1);
-        layout->addLayout(row);
-    }
-    layout->addWidget(splitter, 1);
+    addBikeChoice();
+    if (QWidget *choices = buildChoices())
+        layout->addWidget(choices);
+    layout->addWidget(tabs, 1);
     layout->addWidget(buttons);
 
     saveChartDialog = new QFileDialog(this);
@@ -104,6 +116,14 @@ StatisticsWindow::StatisticsWindow(const StringTable &log, QWidget *parent)
         const QVariant year = item->data(Period, kYearRole);
         if (year.isValid())
             showYear(year.toInt());
+    });
+    connect(tabs, &QTabWidget::currentChanged, this, [this] {
+        if (tabs->currentWidget() == recordsView && m_recordsStale)
+            showRecords();
+    });
+    connect(recordsView, &RecordsView::rideActivated, this, [this](int gridRow) {
+        emit rideActivated(gridRow);
+        accept();
     });
 
     fillTree();
@@ -136,13 +156,69 @@ QChart *StatisticsWindow::buildChart()
     axisMonths->append(months);
     chart->addAxis(axisMonths, Qt::AlignBottom);
     series->attachAxis(axisMonths);
+    m_axisMonths = axisMonths;
     m_axisKm = new QValueAxis;
     m_axisKm->setTitleText(QStringLiteral("km"));
     m_axisKm->setLabelFormat(QStringLiteral("%.0f"));
     chart->addAxis(m_axisKm, Qt::AlignLeft);
     series->attachAxis(m_axisKm);
-
+    if (!m_goals.empty())
+        addGoalLines(chart);
     return chart;
+}
+
+void StatisticsWindow::addGoalLines(QChart *chart)
+{
+    m_axisGoal = new QValueAxis;
+    m_axisGoal->setObjectName(QStringLiteral("goalAxis"));
+    m_axisGoal->setTitleText(QStringLiteral("km v roce"));
+    m_axisGoal->setLabelFormat(QStringLiteral("%.0f"));
+    m_axisGoal->setVisible(false);
+    chart->addAxis(m_axisGoal, Qt::AlignRight);
+    cumulativeLine = new QLineSeries(this);
+    cumulativeLine->setName(QStringLiteral("Kumulativně (km)"));
+    cumulativeLine->setPen(QPen(QColor(0x1b, 0x5e, 0x20), 2.5));
+    goalLine = new QLineSeries(this);
+    goalLine->setName(QStringLiteral("Roční cíl (km)"));
+    goalLine->setPen(QPen(QColor(0xc6, 0x28, 0x28), 2, Qt::DashLine));
+}
+
+void StatisticsWindow::showGoal(int year)
+{
+    if (!goalLine)
+        return;
+    // Out and back in, so that the lines stay drawn over the bars.
+    QChart *chart = chartView->chart();
+    for (QLineSeries *line : {cumulativeLine, goalLine})
+        if (chart->series().contains(line)) {
+            chart->removeSeries(line);
+            line->setParent(this);
+        }
+    const auto goal = m_goals.find(year);
+    m_axisGoal->setVisible(year > 0 && goal != m_goals.end());
+    if (!m_axisGoal->isVisible())
+        return;
+    const auto due = RideStatistics::goalByMonthEnd(year, goal->second);
+    const auto ridden = RideStatistics::cumulativeKm(m_stats, year);
+    // The year under way: the km ridden only up to this month.
+    const QDate today = QDate::currentDate();
+    const int months = year == today.year() ? today.month() : (year > today.year() ? 0 : 12);
+    QList<QPointF> duePoints{{-0.5, 0}}, riddenPoints{{-0.5, 0}};
+    for (int m = 0; m < 12; ++m) {
+        duePoints << QPointF(m + 0.5, due[size_t(m)]);
+        if (m < months)
+            riddenPoints << QPointF(m + 0.5, ridden[size_t(m)]);
+    }
+    goalLine->replace(duePoints);
+    cumulativeLine->replace(riddenPoints);
+    for (QLineSeries *line : {cumulativeLine, goalLine}) {
+        chart->addSeries(line);
+        line->attachAxis(m_axisMonths);
+        line->attachAxis(m_axisGoal);
+    }
+    const double top = std::max(goal->second, ridden[11]);
+    m_axisGoal->setRange(0, top > 0 ? top : 100);
+    m_axisGoal->applyNiceNumbers();
 }
 
 QTreeWidgetItem *StatisticsWindow::addRow(QTreeWidgetItem *parent, const QString &first,
@@ -194,7 +270,7 @@ void StatisticsWindow::fillTree()
         showYear(0);
 }
 
-void StatisticsWindow::addBikeChoice(QChart *chart)
+void StatisticsWindow::addBikeChoice()
 {
     const QStringList bikes = RideStatistics::bikeNames(m_log);
     if (bikes.isEmpty())
@@ -205,14 +281,17 @@ void StatisticsWindow::addBikeChoice(QChart *chart)
     bikeSeries = new QStackedBarSeries;
     for (const QString &bike : bikes) {
         bikeFilterBox->addItem(bike, bike);
-        m_perBike.append({bike, RideStatistics::compute(m_log, bike)});
+        m_perBike.append({bike, bike, {}});
     }
-    // The rides without a bike stand in the chart too, when there are any.
-    RideStatistics::Statistics withoutBike = RideStatistics::compute(m_log, QStringLiteral(""));
+    // The rides without a bike stand in the chart too, when the log has
+    // any (whether or not the filter shows them: the chart keeps its bars).
+    const QString noBike = QStringLiteral("");
+    RideStatistics::Statistics withoutBike = RideStatistics::compute(m_log, noBike);
     if (withoutBike.total.rides > 0)
-        m_perBike.append({QStringLiteral("bez kola"), std::move(withoutBike)});
-    for (const auto &[bike, stats] : std::as_const(m_perBike)) {
-        auto *set = new QBarSet(bike);
+        m_perBike.append({QStringLiteral("bez kola"), noBike, std::move(withoutBike)});
+    computePerBike();
+    for (const BikeSums &sums : std::as_const(m_perBike)) {
+        auto *set = new QBarSet(sums.label);
         for (int m = 0; m < 12; ++m)
             set->append(0.0);
         bikeSeries->append(set);
@@ -223,12 +302,68 @@ void StatisticsWindow::addBikeChoice(QChart *chart)
     connect(bikeFilterBox, &QComboBox::currentIndexChanged, this, &StatisticsWindow::showChosenBike);
 }
 
+void StatisticsWindow::computePerBike()
+{
+    for (BikeSums &sums : m_perBike)
+        sums.stats = RideStatistics::compute(m_log, sums.bike, chosenRows());
+}
+
+QWidget *StatisticsWindow::buildChoices()
+{
+    if (m_shownRows) {
+        shownOnlyBox = new QCheckBox(QStringLiteral("&jen zobrazené jízdy"), this);
+        shownOnlyBox->setObjectName(QStringLiteral("shownOnlyBox"));
+        shownOnlyBox->setChecked(true);
+        connect(shownOnlyBox, &QCheckBox::toggled, this, [this] {
+            computePerBike();
+            showChosenBike();
+        });
+    }
+    if (!bikeFilterBox && !shownOnlyBox)
+        return nullptr;
+    auto *choices = new QWidget(this);
+    auto *row = new QHBoxLayout(choices);
+    row->setContentsMargins(0, 0, 0, 0);
+    if (bikeFilterBox) {
+        auto *label = new QLabel(QStringLiteral("&Kolo:"), choices);
+        label->setBuddy(bikeFilterBox);
+        row->addWidget(label);
+        row->addWidget(bikeFilterBox);
+        row->addSpacing(16);
+    }
+    if (shownOnlyBox)
+        row->addWidget(shownOnlyBox);
+    row->addStretch(1);
+    return choices;
+}
+
+std::optional<QString> StatisticsWindow::chosenBike() const
+{
+    const QVariant bike = bikeFilterBox ? bikeFilterBox->currentData() : QVariant();
+    return bike.isValid() ? std::optional<QString>(bike.toString()) : std::nullopt;
+}
+
+const std::vector<int> *StatisticsWindow::chosenRows() const
+{
+    if (!m_shownRows || (shownOnlyBox && !shownOnlyBox->isChecked()))
+        return nullptr;
+    return &*m_shownRows;
+}
+
 void StatisticsWindow::showChosenBike()
 {
-    const QVariant bike = bikeFilterBox->currentData();
-    m_stats = RideStatistics::compute(m_log, bike.isValid() ? std::optional<QString>(bike.toString()) : std::nullopt);
+    m_stats = RideStatistics::compute(m_log, chosenBike(), chosenRows());
     yearTree->clear();
     fillTree();
+    m_recordsStale = true;
+    if (tabs->currentWidget() == recordsView)
+        showRecords();
+}
+
+void StatisticsWindow::showRecords()
+{
+    recordsView->showRecords(RideRecords::compute(m_log, chosenBike(), chosenRows()));
+    m_recordsStale = false;
 }
 
 void StatisticsWindow::showYear(int year)
@@ -248,15 +383,16 @@ void StatisticsWindow::showYear(int year)
         }
         if (!chart->series().contains(shown)) {
             chart->addSeries(shown);
-            for (QAbstractAxis *axis : chart->axes())
-                shown->attachAxis(axis);
+            shown->attachAxis(m_axisMonths);
+            shown->attachAxis(m_axisKm);
         }
     }
+    showGoal(year);
     if (byBike) {
         double top = 0;
         std::array<double, 12> sums{};
         for (qsizetype b = 0; b < m_perBike.size(); ++b) {
-            const auto months = m_perBike.at(b).second.kmPerMonth(year);
+            const auto months = m_perBike.at(b).stats.kmPerMonth(year);
             for (int m = 0; m < 12; ++m) {
                 bikeSeries->barSets().at(b)->replace(m, months[size_t(m)]);
                 sums[size_t(m)] += months[size_t(m)];

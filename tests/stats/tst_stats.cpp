@@ -1,6 +1,8 @@
 #include "MessageRecorder.h"
 #include "Modal.h"
 #include "RideLogFile.h"
+#include "RecordsView.h"
+#include "RideRecords.h"
 #include "RideStatistics.h"
 #include "StatisticsWindow.h"
 #include "StringTable.h"
@@ -9,7 +11,12 @@
 #include "MainWindow.h"
 
 #include <QBarSet>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineSeries>
+#include <QSignalSpy>
+#include <QTabWidget>
 #include <QStackedBarSeries>
 #include <QChartView>
 #include <QFileDialog>
@@ -59,6 +66,35 @@ const Sums *period(const Statistics &s, const QString &name)
         if (m.month == parts[1].toInt())
             return &m.sums;
     return nullptr;
+}
+
+// A log whose rides have the bikes given, in order ("" for none).
+std::unique_ptr<StringTable> logWithBikes(const Rides &rides, QStringList bikes)
+{
+    auto log = logOf(rides);
+    log->setTableColumnCount(8);
+    bikes.prepend(QStringLiteral("Kolo"));
+    log->setColumnTexts(7, bikes);
+    return log;
+}
+
+// A record as the window lists it: value, when, route and the grid row of
+// its ride.
+QString recordLine(const RideRecords::Records &records, int kind)
+{
+    if (kind < 0)
+        return RideRecords::skippedText(records.skipped);
+    const auto &r = records.of[size_t(kind)];
+    if (!r)
+        return QStringLiteral("none");
+    return QStringList{RideRecords::valueText(RideRecords::Kind(kind), *r),
+                       RideRecords::whenText(RideRecords::Kind(kind), *r), r->route, QString::number(r->row)}
+        .join(u" | ");
+}
+
+QList<QPointF> points(const QLineSeries *line)
+{
+    return line->points();
 }
 
 QList<double> values(const QBarSet *set)
@@ -154,6 +190,204 @@ private slots:
         const Sums *sums = period(s, name);
         QVERIFY(sums);
         QCOMPARE(columnTexts(*sums), texts);
+    }
+
+    void records_data()
+    {
+        using namespace RideRecords;
+        QTest::addColumn<Rides>("rides");
+        QTest::addColumn<QStringList>("bikes"); // empty: a log without bikes
+        QTest::addColumn<QString>("bike");      // the choice; "*": all
+        QTest::addColumn<int>("kind");          // -1: the line of rides left out
+        QTest::addColumn<QString>("line");
+
+        const Rides season = {
+            ride("8.6.2025", "Okruh", "40", "2:00"),      // row 1, Sunday
+            ride("2.6.2025", "Brno", "60", "3:10"),       // row 2, Monday
+            ride("30.6.2025", "Pálava", "50", "1:40"),    // row 3, Monday: 30 km/h
+            ride("6.7.2025", "Tišnov", "35", "1:00"),     // row 4, Sunday: 35 km/h
+            ride("7.7.2025", "Okruh", "19,9", "0:30"),    // row 5: 39,8 km/h, but under 20 km
+            ride("3.6.2025", "Brno", "60", "2:00"),       // row 6: as long as row 2, a day later
+            ride("3.6.2025 18:00", "Kopec", "5,5", "bad"), // row 7: no time, still km
+        };
+        QTest::newRow("longest ride: the earliest of equals") << season << QStringList() << "*" << int(LongestRide)
+                                                              << "60 km | 2.6.2025 | Brno | 2";
+        QTest::newRow("longest time") << season << QStringList() << "*" << int(LongestTime)
+                                      << "3:10 h | 2.6.2025 | Brno | 2";
+        QTest::newRow("fastest average from 20 km") << season << QStringList() << "*" << int(FastestAverage)
+                                                    << "35 km/h | 6.7.2025 | Tišnov | 4";
+        QTest::newRow("most km in a day: its longest ride") << season << QStringList() << "*" << int(MostKmDay)
+                                                            << "65,5 km | 3.6.2025 | Brno | 6";
+        QTest::newRow("most km in a week") << season << QStringList() << "*" << int(MostKmWeek)
+                                           << "165,5 km | 2.–8.6.2025 | Brno | 2";
+        QTest::newRow("most km in a month") << season << QStringList() << "*" << int(MostKmMonth)
+                                            << "215,5 km | červen 2025 | Brno | 2";
+        QTest::newRow("most rides in a month") << season << QStringList() << "*" << int(MostRidesMonth)
+                                               << "5 jízd | červen 2025 | Brno | 2";
+        QTest::newRow("most km in a year") << season << QStringList() << "*" << int(MostKmYear)
+                                           << "270,4 km | 2025 | Brno | 2";
+        QTest::newRow("days in a row") << season << QStringList() << "*" << int(LongestDayRun)
+                                       << "2 dny | 2.–3.6.2025 | Brno | 2";
+        // Two runs of two weeks: 2.–15.6. has none (the week of 9.6. has no ride).
+        QTest::newRow("weeks in a row") << season << QStringList() << "*" << int(LongestWeekRun)
+                                        << "2 týdny | 30.6.–13.7.2025 | Pálava | 3";
+        QTest::newRow("nothing left out") << season << QStringList() << "*" << -1 << "";
+
+        const Rides acrossEnds = {
+            ride("1.1.2025", "Nový rok", "10", ""),  ride("30.12.2024", "Silvestr", "0,1", ""),
+            ride("31.12.2024", "Silvestr", "0,2", ""), ride("30.6.2025", "Léto", "1000", ""),
+            ride("6.7.2025", "Léto", "234,5", ""),  ride("29.12.2024", "Zima", "0,3", ""),
+        };
+        QTest::newRow("a week across a month's end") << acrossEnds << QStringList() << "*" << int(MostKmWeek)
+                                                     << "1 234,5 km | 30.6.–6.7.2025 | Léto | 4";
+        QTest::newRow("a run across a year's end") << acrossEnds << QStringList() << "*" << int(LongestDayRun)
+                                                   << "4 dny | 29.12.2024–1.1.2025 | Nový rok | 1";
+        QTest::newRow("weeks across a year's end") << acrossEnds << QStringList() << "*" << int(LongestWeekRun)
+                                                   << "2 týdny | 23.12.2024–5.1.2025 | Nový rok | 1";
+        // 0,1 + 0,2 is a hair over 0,3 in doubles: as shown, the two days tie
+        // and the earlier wins.
+        const Rides tie = {ride("2.1.2024", "B", "0,1", ""), ride("2.1.2024", "B", "0,2", ""),
+                           ride("1.1.2024", "A", "0,3", "")};
+        QTest::newRow("a tie as shown") << tie << QStringList() << "*" << int(MostKmDay) << "0,3 km | 1.1.2024 | A | 3";
+
+        const Rides odd = {
+            ride("1.5.2024", "Dobrá", "20", "1:00"), ride("někdy", "Bez data", "500", "1:00"),
+            ride("2.5.2024", "Bez km", "", "1:00"),  ride("3.5.2024", "Slovem", "sto", "1:00"),
+            ride("4.5.2024", "Záporná", "-5", ""),   QStringList(7, QString()),
+        };
+        QTest::newRow("invalid date or km left out") << odd << QStringList() << "*" << -1
+                                                     << "vynecháno 4 jízd (neplatné datum nebo km)";
+        QTest::newRow("invalid rides hold no record") << odd << QStringList() << "*" << int(LongestRide)
+                                                      << "20 km | 1.5.2024 | Dobrá | 1";
+        QTest::newRow("no ride of 20 km with a time") << tie << QStringList() << "*" << int(FastestAverage) << "none";
+
+        const QStringList bikes{"Trek", "Trek", "cube", "Cube", "Trek", "Trek", ""};
+        QTest::newRow("one bike, any letter case") << season << bikes << "Cube" << int(MostKmWeek)
+                                                   << "85 km | 30.6.–6.7.2025 | Pálava | 3";
+        QTest::newRow("rides without a bike") << season << bikes << "" << int(LongestRide)
+                                              << "5,5 km | 3.6.2025 | Kopec | 7";
+    }
+    void records()
+    {
+        QFETCH(Rides, rides);
+        QFETCH(QStringList, bikes);
+        QFETCH(QString, bike);
+        QFETCH(int, kind);
+        QFETCH(QString, line);
+        const auto log = bikes.isEmpty() ? logOf(rides) : logWithBikes(rides, bikes);
+        const auto records = RideRecords::compute(*log, bike == u"*" ? std::nullopt : std::optional(bike));
+        QCOMPARE(recordLine(records, kind).replace(QChar(0xa0), u' '), line);
+    }
+
+    // The tab "Rekordy" reached by Alt+R; a record activated by a double
+    // click or by Enter hands on its ride's grid row and closes the window.
+    void recordActivated_data()
+    {
+        QTest::addColumn<bool>("byMouse");
+        QTest::newRow("double click") << true;
+        QTest::newRow("Enter") << false;
+    }
+    void recordActivated()
+    {
+        QFETCH(bool, byMouse);
+        const auto log = logOf({ride("1.6.2025", "A", "10", ""), ride("9.6.2025", "B", "30", ""),
+                                ride("10.6.2025", "C", "25", "")});
+        StatisticsWindow w(*log);
+        QSignalSpy activated(&w, &StatisticsWindow::rideActivated);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_R, Qt::AltModifier);
+        QCOMPARE(w.tabs->currentWidget(), w.recordsView);
+        QTreeWidget *list = w.recordsView->recordList;
+        // "Nejvíc km za týden": the week of 9.6., its longest ride B.
+        QTreeWidgetItem *week = list->findItems(u"Nejvíc km za týden"_qs, Qt::MatchExactly).value(0);
+        QVERIFY(week);
+        QCOMPARE(week->text(2), u"9.–15.6.2025"_qs);
+        const QPoint at = list->visualItemRect(week).center();
+        // A double click: press and release, then the second press.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(activated.size(), 0);
+        if (byMouse)
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        else
+            QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(activated.size(), 1);
+        QCOMPARE(activated.at(0).at(0).toInt(), 2);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+    }
+
+    // With the filter's shown rows, "jen zobrazené jízdy" (Alt+J) switches
+    // the tree, the chart and the records between those rows and the whole
+    // log; without them there is no such box.
+    void shownRidesOnly()
+    {
+        const auto log = logWithBikes({ride("1.6.2025", "A", "10", ""), ride("2.6.2025", "B", "30", ""),
+                                       ride("3.7.2025", "C", "25", ""), ride("4.7.2025", "D", "5", "")},
+                                      {"Trek", "Trek", "Cube", "Trek"});
+        QVERIFY(!StatisticsWindow(*log).shownOnlyBox);
+        const std::vector<int> shown{1, 3, 4};
+        StatisticsWindow w(*log, nullptr, {&shown, {}});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(w.shownOnlyBox && w.shownOnlyBox->isChecked());
+        auto state = [&] {
+            QTreeWidgetItem *total = w.yearTree->topLevelItem(w.yearTree->topLevelItemCount() - 1);
+            QStringList stacked;
+            for (QBarSet *set : w.bikeSeries->barSets())
+                stacked << set->label() + u' ' + QString::number(set->at(5)) + u'/' + QString::number(set->at(6));
+            const auto longest = w.recordsView->recordList->topLevelItem(0);
+            return QStringList{total->text(1) + u' ' + total->text(2), stacked.join(u", "),
+                               longest->text(1) + u' ' + longest->text(3)};
+        };
+        QTest::keyClick(&w, Qt::Key_R, Qt::AltModifier);
+        QCOMPARE(state(), (QStringList{"3 40", "Cube 0/25, Trek 10/5", "25 km C"}));
+        // A mnemonic clicks its button a moment later.
+        QTest::keyClick(&w, Qt::Key_J, Qt::AltModifier);
+        QTRY_VERIFY(!w.shownOnlyBox->isChecked());
+        QCOMPARE(state(), (QStringList{"4 70", "Cube 0/25, Trek 40/5", "30 km B"}));
+        // The bike chosen, then the box again.
+        w.bikeFilterBox->setCurrentIndex(w.bikeFilterBox->findText(u"Trek"_qs));
+        QTest::keyClick(&w, Qt::Key_J, Qt::AltModifier);
+        QTRY_VERIFY(w.shownOnlyBox->isChecked());
+        QTreeWidgetItem *total = w.yearTree->topLevelItem(w.yearTree->topLevelItemCount() - 1);
+        QCOMPARE(total->text(1) + u' ' + total->text(2), u"2 15"_qs);
+        QCOMPARE(w.recordsView->recordList->topLevelItem(0)->text(3), u"A"_qs);
+    }
+
+    // A year with a goal: its km by each month's end against the even pace
+    // from 0 on 1 January to the goal on 31 December; a year without one
+    // shows neither line.
+    void yearlyGoal()
+    {
+        const auto log = logOf({ride("10.1.2024", "Okruh", "100", "4:00"), ride("3.3.2024", "Brno", "50,5", "2:01"),
+                                ride("5.5.2023", "Tišnov", "7", "")});
+        StatisticsWindow w(*log, nullptr, {nullptr, {{2024, 732}, {2022, 100}}});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.chartYear(), 2024);
+        QChart *chart = w.chartView->chart();
+        QVERIFY(chart->series().contains(w.goalLine) && chart->series().contains(w.cumulativeLine));
+        // 2024 has 366 days: 2 km a day.
+        const QList<double> due{0, 62, 120, 182, 242, 304, 364, 426, 488, 548, 610, 670, 732};
+        const QList<double> ridden{0, 100, 100, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5};
+        const QList<QPointF> goal = points(w.goalLine), cumulative = points(w.cumulativeLine);
+        QCOMPARE(goal.size(), 13);
+        QCOMPARE(cumulative.size(), 13);
+        for (int i = 0; i < 13; ++i) {
+            QCOMPARE(goal[i], QPointF(i - 0.5, due[i]));
+            QCOMPARE(cumulative[i], QPointF(i - 0.5, ridden[i]));
+        }
+        QCOMPARE(w.goalLine->name(), u"Roční cíl (km)"_qs);
+        w.showYear(2023);
+        QVERIFY(!chart->series().contains(w.goalLine) && !chart->series().contains(w.cumulativeLine));
+        if (const QString folder = qEnvironmentVariable("TRASOVNIK_PICTURES"); !folder.isEmpty()) {
+            w.showYear(2024);
+            QTest::qWait(100); // the chart lays its legend out later
+            w.grab().save(folder + QStringLiteral("/statistika-cil.png"));
+            w.tabs->setCurrentWidget(w.recordsView);
+            w.grab().save(folder + QStringLiteral("/statistika-rekordy.png"));
+        }
     }
 
     // The chart shows the selected year and the one before it; a year or
