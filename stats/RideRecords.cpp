@@ -24,15 +24,30 @@ struct Ride
     qint64 day = 0; // Julian day
 };
 
+// How two values compare as shown, rounded to two decimals: -1, 0 or 1.
+// Rounding keeps the order, so only values closer than a hundredth can
+// come out equal; only they pay for the rounding.
+int compareShown(double x, double y)
+{
+    if (x == y)
+        return 0;
+    if (std::abs(x - y) < 0.01) {
+        x = RoundTo2(x);
+        y = RoundTo2(y);
+        if (x == y)
+            return 0;
+    }
+    return x < y ? -1 : 1;
+}
+
 // True when a is longer than b as shown, or as long and earlier; any ride
 // beats none.
 bool longer(const Ride &a, const Ride &b)
 {
     if (b.row < 0)
         return true;
-    const double x = RoundTo2(a.km), y = RoundTo2(b.km);
-    if (x != y)
-        return x > y;
+    if (const int c = compareShown(a.km, b.km))
+        return c > 0;
     return a.day != b.day ? a.day < b.day : a.row < b.row;
 }
 
@@ -97,10 +112,9 @@ public:
     void consider(Kind kind, double value, qint64 from, qint64 to, const Ride &ride)
     {
         std::optional<Record> &best = records.of[size_t(kind)];
-        const double shown = RoundTo2(value);
         if (best) {
-            const double held = RoundTo2(best->value);
-            if (shown < held || (shown == held && !earlier(from, ride, *best)))
+            const int c = compareShown(value, best->value);
+            if (c < 0 || (c == 0 && !earlier(from, ride, *best)))
                 return;
         }
         best = Record{value, QDate::fromJulianDay(from), QDate::fromJulianDay(to), ride.row, QString()};
