@@ -45,9 +45,10 @@ public:
         const std::vector<int> *shownRows = nullptr; // the filter's shown rides; nullptr: no filter
         std::map<int, double> yearlyGoals;           // year -> goal km; empty: no goal
     };
-    // Two constructors rather than one with `Options options = {}`: a class
-    // nested in this one cannot be a default argument of it (its member
-    // initialisers are not known until the class is complete).
+    // The shown rows are copied. Two constructors rather than one with
+    // `Options options = {}`: a class nested in this one cannot be a
+    // default argument of it (its member initialisers are not known until
+    // the class is complete).
     explicit StatisticsWindow(const StringTable &log, QWidget *parent = nullptr);
     StatisticsWindow(const StringTable &log, QWidget *parent, Options options);
 

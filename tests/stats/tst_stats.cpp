@@ -92,11 +92,6 @@ QString recordLine(const RideRecords::Records &records, int kind)
         .join(u" | ");
 }
 
-QList<QPointF> points(const QLineSeries *line)
-{
-    return line->points();
-}
-
 QList<double> values(const QBarSet *set)
 {
     QList<double> v;
@@ -371,7 +366,7 @@ private slots:
         // 2024 has 366 days: 2 km a day.
         const QList<double> due{0, 62, 120, 182, 242, 304, 364, 426, 488, 548, 610, 670, 732};
         const QList<double> ridden{0, 100, 100, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5, 150.5};
-        const QList<QPointF> goal = points(w.goalLine), cumulative = points(w.cumulativeLine);
+        const QList<QPointF> goal = w.goalLine->points(), cumulative = w.cumulativeLine->points();
         QCOMPARE(goal.size(), 13);
         QCOMPARE(cumulative.size(), 13);
         for (int i = 0; i < 13; ++i) {
