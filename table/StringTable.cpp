@@ -1,6 +1,8 @@
 #include "StringTable.h"
 #include "AppError.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
 
 namespace {
@@ -94,12 +96,15 @@ void StringTable::notifyCell(int column, int row)
             emit headerDataChanged(Qt::Horizontal, column - m_fixedCols, column - m_fixedCols);
         return;
     }
+    const int v = viewRow(row);
+    if (v < 0)
+        return;
     if (column < m_fixedCols) {
         if (column == m_fixedCols - 1)
-            emit headerDataChanged(Qt::Vertical, row - m_fixedRows, row - m_fixedRows);
+            emit headerDataChanged(Qt::Vertical, v, v);
         return;
     }
-    const QModelIndex i = index(row - m_fixedRows, column - m_fixedCols);
+    const QModelIndex i = index(v, column - m_fixedCols);
     emit dataChanged(i, i, {Qt::DisplayRole});
 }
 
@@ -127,6 +132,19 @@ void StringTable::setTableRowCount(int count)
     if (count == m_rowCount)
         return;
     const int newFixed = count <= m_fixedRows ? count - 1 : m_fixedRows;
+    if (m_filtered) {
+        // Rows added are not shown; rows cut off leave the shown ones.
+        const bool cutsShown = !m_shown.empty() && m_shown.back() >= count;
+        const bool reset = !m_bulk && (cutsShown || newFixed != m_fixedRows);
+        if (reset)
+            beginResetModel();
+        renumberShown([count](int r) { return r < count ? r : -1; });
+        m_fixedRows = newFixed;
+        resizeRows(count);
+        if (reset)
+            endResetModel();
+        return;
+    }
     if (m_bulk || newFixed != m_fixedRows) {
         if (!m_bulk)
             beginResetModel();
@@ -186,6 +204,8 @@ void StringTable::setHeadingRows(int count)
     if (!m_bulk)
         beginResetModel();
     m_fixedRows = count;
+    m_filtered = false;
+    m_shown.clear();
     if (!m_bulk)
         endResetModel();
 }
@@ -311,12 +331,12 @@ void StringTable::clearRow(int row)
         return;
     m_rows.put(row, RowTexts());
     if (!m_bulk) {
-        if (row >= m_fixedRows) {
-            const int v = row - m_fixedRows;
+        const int v = viewRow(row);
+        if (v >= 0) {
             emit dataChanged(index(v, 0), index(v, std::max(0, columnCount() - 1)));
             if (m_fixedCols > 0)
                 emit headerDataChanged(Qt::Vertical, v, v);
-        } else {
+        } else if (row < m_fixedRows) {
             emit headerDataChanged(Qt::Horizontal, 0, std::max(0, columnCount() - 1));
         }
     }
@@ -348,6 +368,17 @@ void StringTable::moveRow(int from, int to)
         m_rows.moveTexts(from, to);
         endBulkUpdate();
     }
+    // The row at `from` now stands at `to` (the last row for one past it).
+    const int at = std::min(to, m_rowCount - 1);
+    renumberShown([from, at](int r) {
+        if (r == from)
+            return at;
+        if (from < r && r <= at)
+            return r - 1;
+        if (at <= r && r < from)
+            return r + 1;
+        return r;
+    });
     emit rowMoved(from, to);
 }
 
@@ -366,6 +397,12 @@ void StringTable::permuteRows(int first, const std::vector<int> &sources)
     beginBulkUpdate();
     for (int k = 0; k < n; ++k)
         m_rows.put(first + k, std::move(moved[size_t(k)]));
+    if (m_filtered) {
+        std::vector<int> place(static_cast<size_t>(n));
+        for (int k = 0; k < n; ++k)
+            place[size_t(sources[size_t(k)] - first)] = first + k;
+        renumberShown([&](int r) { return r >= first && r < first + n ? place[size_t(r - first)] : r; });
+    }
     endBulkUpdate();
 }
 
@@ -410,7 +447,22 @@ void StringTable::deleteRow(int row)
     // that is then cut off. Individual row heights stay where they are.
     const int count = m_rowCount;
     const int fixed = m_fixedRows;
-    const bool simple = !m_bulk && row >= fixed && count - 1 > fixed && count > 1;
+    if (m_filtered && !m_bulk && row >= fixed && count - 1 > fixed) {
+        // The rows after it move up; only a shown row leaves the views.
+        const int v = viewRow(row);
+        if (v >= 0)
+            beginRemoveRows(QModelIndex(), v, v);
+        m_rows.moveTexts(row, count - 1);
+        renumberShown([row](int r) { return r == row ? -1 : r > row ? r - 1 : r; });
+        resizeRows(count - 1);
+        if (v >= 0)
+            endRemoveRows();
+        if (m_rows.anyHeightFrom(row))
+            emit sizesChanged();
+        emit rowMoved(row, count);
+        return;
+    }
+    const bool simple = !m_filtered && !m_bulk && row >= fixed && count - 1 > fixed && count > 1;
     if (simple) {
         const int v = row - fixed;
         beginRemoveRows(QModelIndex(), v, v);
@@ -520,6 +572,10 @@ void StringTable::takeContents(StringTable &other)
     std::swap(m_caption, other.m_caption);
     std::swap(m_secondCaption, other.m_secondCaption);
     std::swap(m_secondCaptionPlacement, other.m_secondCaptionPlacement);
+    // Other rows: whatever either table showed no longer applies.
+    m_filtered = other.m_filtered = false;
+    m_shown.clear();
+    other.m_shown.clear();
     other.endBulkUpdate();
     endBulkUpdate();
 }
@@ -534,15 +590,86 @@ void StringTable::endBulkUpdate()
 {
     if (--m_bulk == 0) {
         endResetModel();
-        emit sizesChanged();
+        // Rows shown or hidden keep their sizes: the views' reset places them.
+        if (!m_changingShown)
+            emit sizesChanged();
     }
+}
+
+// ---------------------------------------------------------------- filter
+
+int StringTable::viewRow(int gridRow) const
+{
+    if (gridRow < m_fixedRows || gridRow >= m_rowCount)
+        return -1;
+    if (!m_filtered)
+        return gridRow - m_fixedRows;
+    const auto it = std::lower_bound(m_shown.begin(), m_shown.end(), gridRow);
+    return it != m_shown.end() && *it == gridRow ? int(it - m_shown.begin()) : -1;
+}
+
+template<typename F>
+void StringTable::renumberShown(F newPlace)
+{
+    if (!m_filtered)
+        return;
+    std::vector<int> moved;
+    moved.reserve(m_shown.size());
+    for (int r : m_shown) {
+        const int to = newPlace(r);
+        if (to >= 0)
+            moved.push_back(to);
+    }
+    std::sort(moved.begin(), moved.end());
+    m_shown = std::move(moved);
+}
+
+void StringTable::setShownRows(std::vector<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::erase_if(rows, [this](int r) { return r < m_fixedRows || r >= m_rowCount; });
+    const QScopedValueRollback changing(m_changingShown, true);
+    beginBulkUpdate();
+    m_filtered = true;
+    m_shown = std::move(rows);
+    endBulkUpdate();
+}
+
+void StringTable::showAllRows()
+{
+    if (!m_filtered)
+        return;
+    const QScopedValueRollback changing(m_changingShown, true);
+    beginBulkUpdate();
+    m_filtered = false;
+    m_shown.clear();
+    endBulkUpdate();
+}
+
+void StringTable::showRowToo(int row)
+{
+    if (!m_filtered || row < m_fixedRows || row >= m_rowCount || viewRow(row) >= 0)
+        return;
+    const auto it = std::lower_bound(m_shown.begin(), m_shown.end(), row);
+    const int v = int(it - m_shown.begin());
+    if (m_bulk) {
+        m_shown.insert(it, row);
+        return;
+    }
+    const QScopedValueRollback changing(m_changingShown, true);
+    beginInsertRows(QModelIndex(), v, v);
+    m_shown.insert(it, row);
+    endInsertRows();
 }
 
 // ---------------------------------------------------------------- model
 
 int StringTable::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_rowCount - m_fixedRows;
+    if (parent.isValid())
+        return 0;
+    return m_filtered ? int(m_shown.size()) : m_rowCount - m_fixedRows;
 }
 
 int StringTable::columnCount(const QModelIndex &parent) const

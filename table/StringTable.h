@@ -181,8 +181,30 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
     // Grid position of a view index, and back.
-    int gridRow(int viewRow) const { return viewRow + m_fixedRows; }
+    int gridRow(int viewRow) const
+    {
+        return m_filtered ? m_shown[size_t(viewRow)] : viewRow + m_fixedRows;
+    }
     int gridCol(int viewCol) const { return viewCol + m_fixedCols; }
+    // The view row of a grid row; -1 for a heading row or a row the views
+    // do not show.
+    int viewRow(int gridRow) const;
+
+    // A filter for the views: they show only these data rows, in the
+    // table's order. The table itself keeps every row; sorting, moving and
+    // deleting rows keep the same rows shown, at their new places. Rows
+    // added later are not shown until the filter is set again.
+    void setShownRows(std::vector<int> rows);
+    // The views show every row again.
+    void showAllRows();
+    // One more row shown (a ride brought back while a filter is on).
+    void showRowToo(int row);
+    bool rowsFiltered() const { return m_filtered; }
+    // True while the views are told of rows shown or hidden by the filter
+    // (a reset, rows inserted): no cell, row or size of the table changes.
+    bool changingShownRows() const { return m_changingShown; }
+    // The shown data rows, ascending; only meaningful while filtered.
+    const std::vector<int> &shownRows() const { return m_shown; }
 
 signals:
     void rowMoved(int from, int to);
@@ -197,6 +219,10 @@ private:
     void notifyCell(int column, int row);
     void resizeRows(int count);
     void resizeCols(int count);
+    // Renumbers the shown rows after rows moved: newPlace(old) gives each
+    // shown row's new place, or -1 when it is gone.
+    template<typename F>
+    void renumberShown(F newPlace);
 
     RowStore m_rows;                           // only cells within tableColumnCount; row heights
     std::vector<int> m_colWidths;              // -1: default
@@ -220,6 +246,9 @@ private:
     bool m_grid3D = false;
 
     int m_bulk = 0;
+    bool m_filtered = false;
+    bool m_changingShown = false;
+    std::vector<int> m_shown; // ascending grid rows, while filtered
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(StringTable::GridOptions)

@@ -394,10 +394,10 @@ void StringTableView::applySizes()
         horizontalHeader()->resizeSection(v, shownWidth(m_grid->columnWidth(m_grid->gridCol(v))));
     verticalHeader()->setDefaultSectionSize(m_grid->defaultRowHeight());
     const int def = m_grid->defaultRowHeight();
-    for (int r = m_grid->headingRows(); r < m_grid->tableRowCount(); ++r) {
-        const int h = m_grid->rowHeight(r);
-        if (h != def || verticalHeader()->sectionSize(r - m_grid->headingRows()) != h)
-            verticalHeader()->resizeSection(r - m_grid->headingRows(), h);
+    for (int v = 0; v < m_grid->rowCount(); ++v) {
+        const int h = m_grid->rowHeight(m_grid->gridRow(v));
+        if (h != def || verticalHeader()->sectionSize(v) != h)
+            verticalHeader()->resizeSection(v, h);
     }
     if (m_grid->headingRows() > 0)
         horizontalHeader()->setFixedHeight(m_grid->rowHeight(m_grid->headingRows() - 1));
@@ -433,8 +433,8 @@ void StringTableView::applyRowHeight(int row)
     if (!m_grid)
         return;
     m_syncing = true;
-    if (row >= m_grid->headingRows())
-        verticalHeader()->resizeSection(row - m_grid->headingRows(), m_grid->rowHeight(row));
+    if (const int v = m_grid->viewRow(row); v >= 0)
+        verticalHeader()->resizeSection(v, m_grid->rowHeight(row));
     else if (row == m_grid->headingRows() - 1)
         horizontalHeader()->setFixedHeight(m_grid->rowHeight(row));
     m_syncing = false;
@@ -458,9 +458,11 @@ int StringTableView::currentColumn() const
 
 void StringTableView::setCurrentRow(int row)
 {
-    if (!m_grid || row < m_grid->headingRows() || row >= m_grid->tableRowCount())
+    if (!m_grid)
         return;
-    const int v = row - m_grid->headingRows();
+    const int v = m_grid->viewRow(row);
+    if (v < 0)
+        return;
     const QModelIndex cur = currentIndex();
     const int c = cur.isValid() ? cur.column() : 0;
     const QModelIndex target = m_grid->index(v, std::max(0, c));

@@ -209,11 +209,15 @@ void TestStringTable::rowOperationsMatchAPlainList_data()
     // > 0: the table starts from a file whose texts are this long, read
     // into the file's own memory (a long file's in a region of its own).
     QTest::addColumn<int>("fileTexts");
-    QTest::newRow("few rows") << 7u << 20 << 0;
-    QTest::newRow("many rows") << 11u << 90 << 0;
-    QTest::newRow("many rows, other steps") << 12345u << 90 << 0;
-    QTest::newRow("read from a file") << 99u << 90 << 8;
-    QTest::newRow("read from a long file") << 5u << 90 << 12000;
+    // The views show only some rows (a filter), which follow every step.
+    QTest::addColumn<bool>("filtered");
+    QTest::newRow("few rows") << 7u << 20 << 0 << false;
+    QTest::newRow("many rows") << 11u << 90 << 0 << false;
+    QTest::newRow("many rows, other steps") << 12345u << 90 << 0 << false;
+    QTest::newRow("read from a file") << 99u << 90 << 8 << false;
+    QTest::newRow("read from a long file") << 5u << 90 << 12000 << false;
+    QTest::newRow("few rows, filtered") << 3u << 20 << 0 << true;
+    QTest::newRow("many rows, filtered") << 17u << 90 << 0 << true;
 }
 
 // Random steps on the table and on plain lists of column 0's texts and
@@ -223,16 +227,20 @@ void TestStringTable::rowOperationsMatchAPlainList()
     QFETCH(quint32, seed);
     QFETCH(int, maxRows);
     QFETCH(int, fileTexts);
+    QFETCH(bool, filtered);
     QRandomGenerator random(seed);
     const auto any = [&](int n) { return int(random.bounded(quint32(n))); };
     auto g = plainGrid();
     g->setTableRowCount(maxRows / 2);
     QStringList texts(g->tableRowCount());
     QList<int> heights(g->tableRowCount(), -1);
+    QList<bool> shown(texts.size(), false);
     // A file of `n` rows, each with its own text in column 0.
     const auto readFile = [&](int n) {
         QByteArray file = "|\r\n" + QByteArray::number(n) + "|5\r\n21\r\n\r\n\r\nTop\r\n";
         texts.resize(n);
+        shown.fill(false);
+        shown.resize(n, false);
         heights.fill(-1);
         heights.resize(n, -1);
         for (int r = 0; r < n; ++r) {
@@ -244,8 +252,21 @@ void TestStringTable::rowOperationsMatchAPlainList()
     };
     if (fileTexts > 0)
         readFile(maxRows);
+    const auto showSome = [&] {
+        std::vector<int> rows;
+        for (int r = 0; r < shown.size(); ++r)
+            if ((shown[r] = any(3) == 0))
+                rows.push_back(r);
+        g->setShownRows(rows);
+    };
+    if (filtered)
+        showSome();
     for (int step = 0; step < 3000; ++step) {
         const int count = int(texts.size());
+        if (filtered && any(50) == 0) {
+            showSome();
+            continue;
+        }
         if (fileTexts > 0 && any(7) == 0) {
             if (any(2) == 0) {
                 // Another file over what the table holds: its rows are
@@ -279,8 +300,10 @@ void TestStringTable::rowOperationsMatchAPlainList()
             if (to == count) {
                 texts.removeAt(from);
                 texts.append(QString());
+                shown.move(from, count - 1);
             } else {
                 texts.move(from, to);
+                shown.move(from, to);
             }
             break;
         }
@@ -289,6 +312,7 @@ void TestStringTable::rowOperationsMatchAPlainList()
             g->deleteRow(r);
             if (count > 1) {
                 texts.removeAt(r);
+                shown.removeAt(r);
                 heights.removeLast();
             } else {
                 texts[0].clear();
@@ -299,6 +323,7 @@ void TestStringTable::rowOperationsMatchAPlainList()
             const int n = 1 + any(maxRows);
             g->setTableRowCount(n);
             texts.resize(n);
+            shown.resize(n, false);
             heights.resize(n, -1);
             if (n > count)
                 std::fill(heights.begin() + count, heights.end(), -1);
@@ -312,8 +337,11 @@ void TestStringTable::rowOperationsMatchAPlainList()
             std::shuffle(sources.begin(), sources.end(), random);
             g->permuteRows(first, sources);
             const QStringList before = texts;
-            for (int k = 0; k < n; ++k)
+            const QList<bool> shownBefore = shown;
+            for (int k = 0; k < n; ++k) {
                 texts[first + k] = before[sources[size_t(k)]];
+                shown[first + k] = shownBefore[sources[size_t(k)]];
+            }
             break;
         }
         default:
@@ -327,6 +355,15 @@ void TestStringTable::rowOperationsMatchAPlainList()
         QCOMPARE(g->columnTexts(0), texts);
         for (int r = 0; r < g->tableRowCount(); ++r)
             QCOMPARE(g->rowHeight(r), heights[r] < 0 ? 21 : heights[r]);
+        if (!filtered)
+            continue;
+        QStringList shownTexts, viewTexts;
+        for (int r = g->headingRows(); r < texts.size(); ++r)
+            if (shown[r])
+                shownTexts << texts[r];
+        for (int v = 0; v < g->rowCount(); ++v)
+            viewTexts << g->headerData(v, Qt::Vertical, Qt::DisplayRole).toString();
+        QCOMPARE(viewTexts, shownTexts);
     }
 }
 
