@@ -1,4 +1,6 @@
 #include "RideArithmetic.h"
+#include <algorithm>
+#include <ranges>
 #include "RideColumn.h"
 #include "DecimalSum.h"
 #include "LocaleService.h"
@@ -72,7 +74,9 @@ std::optional<QString> average(QStringView km, QStringView timeText)
     return finiteText(RoundTo2(*k / hours));
 }
 
-Totals totals(const StringTable &log)
+namespace {
+template<typename Rows>
+Totals totalsOf(const StringTable &log, const Rows &rows)
 {
     // The distances are added as the decimals they are written as: a sum
     // of doubles would show its drift in the general format's 15 digits.
@@ -81,7 +85,7 @@ Totals totals(const StringTable &log)
     double averageSum = 0, hours = 0;
     int averageCount = 0;
     bool anyKm = false;
-    for (int r = 1; r < log.tableRowCount(); ++r) {
+    for (const int r : rows) {
         if (km.add(log.cellView(RideColumn::Km, r), separator))
             anyKm = true;
         if (const auto v = NumberText::parse(log.cellView(RideColumn::Average, r))) {
@@ -108,6 +112,18 @@ Totals totals(const StringTable &log)
     if (anyKm || averageCount > 0)
         t.km = finiteText(km.value()).value_or(QString());
     return t;
+}
+
+} // namespace
+
+Totals totals(const StringTable &log)
+{
+    return totalsOf(log, std::views::iota(1, std::max(1, log.tableRowCount())));
+}
+
+Totals totals(const StringTable &log, const std::vector<int> &rows)
+{
+    return totalsOf(log, rows);
 }
 
 } // namespace RideArithmetic

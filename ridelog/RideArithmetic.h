@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <optional>
+#include <vector>
 
 class StringTable;
 
@@ -35,6 +36,8 @@ struct Totals
     QString km;      // sum of the distances; empty when no ride has a distance or an average
 };
 Totals totals(const StringTable &log);
+// The same over some data rows only (the rides a filter shows).
+Totals totals(const StringTable &log, const std::vector<int> &rows);
 
 // Whole hours and minutes of a number of hours: the fraction's minutes
 // rounded half to even (may give 60).

@@ -20,7 +20,11 @@ RideLogFiles::RideLogFiles(StringTable &log, const ProgramFolder::Location &wher
     m_unsavedTimer.setInterval(kUnsavedDelayMs);
     connect(&m_unsavedTimer, &QTimer::timeout, this, [this] { writeUnsavedNow(); });
 
-    const auto count = [this] { changed(); };
+    // Rows the filter shows or hides change nothing of the log.
+    const auto count = [this] {
+        if (!m_log.changingShownRows())
+            changed();
+    };
     connect(&m_log, &StringTable::dataChanged, this, count);
     connect(&m_log, &StringTable::headerDataChanged, this, count);
     connect(&m_log, &StringTable::rowsInserted, this, count);
