@@ -133,7 +133,7 @@ ExportWindowModule *module()
 }
 
 QDialog *createWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
-                      QWidget *parent)
+                      QWidget *parent, const StringTable *shownRides)
 {
     ExportWindowModule *m = module();
     if (!m)
@@ -142,7 +142,7 @@ QDialog *createWindow(StringTable &log, HtmlSettings &settings, const ProgramFol
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     const LateEngineNotes notes;
-    return m->createWindow(log, settings, where, keeper, parent);
+    return m->createWindow(log, settings, where, keeper, parent, shownRides);
 }
 
 } // namespace ExportWindowLoader

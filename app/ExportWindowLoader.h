@@ -36,6 +36,6 @@ ExportWindowModule *module();
 // A new export window from the module (see ExportWindowModule), loaded
 // first when needed; nothing when the module cannot be loaded.
 QDialog *createWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
-                      QWidget *parent);
+                      QWidget *parent, const StringTable *shownRides = nullptr);
 
 } // namespace ExportWindowLoader

@@ -254,6 +254,23 @@ void ExportWindow::createCutFields()
     cutLengthBox->setMinimumWidth(cutLengthBox->fontMetrics().horizontalAdvance(QStringLiteral("99999")) + 30);
     cutLengthLabel = new QLabel(QStringLiteral("znaků"), optionsPanel);
     cutLengthLabel->setObjectName(QStringLiteral("cutLengthLabel"));
+    onlyShownBox = new QCheckBox(QStringLiteral("jen zobrazené jízdy"), optionsPanel);
+    onlyShownBox->setObjectName(QStringLiteral("onlyShownBox"));
+    onlyShownBox->hide();
+}
+
+void ExportWindow::offerShownRides(const StringTable *shownRides)
+{
+    m_shownRides = shownRides;
+    onlyShownBox->setVisible(shownRides);
+    onlyShownBox->setChecked(shownRides);
+    connect(onlyShownBox, &QCheckBox::toggled, this, [this] { m_rebuildTimer->start(); }, Qt::UniqueConnection);
+    m_rebuildTimer->start();
+}
+
+const StringTable &ExportWindow::pageRides() const
+{
+    return m_shownRides && onlyShownBox->isChecked() ? *m_shownRides : m_log;
 }
 
 void ExportWindow::layOutOptionsPanel(QLabel *titleLabel)
@@ -278,6 +295,8 @@ void ExportWindow::layOutOptionsPanel(QLabel *titleLabel)
     wrapRow->addWidget(cutTextsBox);
     wrapRow->addWidget(cutLengthBox);
     wrapRow->addWidget(cutLengthLabel);
+    wrapRow->addSpacing(12);
+    wrapRow->addWidget(onlyShownBox);
     wrapRow->addStretch(1);
     grid->addLayout(wrapRow, 1, 2);
     auto *resetRow = new QHBoxLayout;
@@ -452,7 +471,7 @@ HtmlSettings ExportWindow::currentSettings() const
 void ExportWindow::buildPage()
 {
     m_rebuildTimer->stop();
-    const BuiltPage built = BuildHtmlPage(currentSettings(), m_log, m_where,
+    const BuiltPage built = BuildHtmlPage(currentSettings(), pageRides(), m_where,
                                           [this](const QString &path) { showPreview(path); }, kPreviewRides);
     if (built.failure.isEmpty()) {
         m_fileNote.clear();
@@ -460,7 +479,7 @@ void ExportWindow::buildPage()
     } else {
         showUnwrittenPreview(built.bytes, built.failure);
     }
-    const int rides = std::max(0, m_log.tableRowCount() - 1);
+    const int rides = std::max(0, pageRides().tableRowCount() - 1);
     m_rideNote = rides <= kPreviewRides
                      ? QString()
                      : QStringLiteral("Náhled ukazuje prvních %1 z %2 jízd. Uložená a vytištěná stránka "
@@ -634,7 +653,7 @@ void ExportWindow::savePage()
         return;
     m_lastSaveName = saveDialog->selectedFiles().constFirst();
     // The whole page, however many rides the preview leaves out.
-    AtomicWrite::replaceFile(m_lastSaveName, HtmlPage::bytes(currentSettings(), m_log));
+    AtomicWrite::replaceFile(m_lastSaveName, HtmlPage::bytes(currentSettings(), pageRides()));
     rememberFolder(saveDialog->defaultSuffix(), m_lastSaveName);
 }
 
@@ -657,7 +676,7 @@ void ExportWindow::startPrint()
 {
     // The whole page, which may hold far more rides than the preview, is
     // loaded into a view of its own that is never shown.
-    m_printFile = temporaryPage("trasovnik-tisk", HtmlPage::bytes(currentSettings(), m_log));
+    m_printFile = temporaryPage("trasovnik-tisk", HtmlPage::bytes(currentSettings(), pageRides()));
     if (!m_printFile) {
         printDone(false);
         return;

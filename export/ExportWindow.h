@@ -51,6 +51,10 @@ public:
     // While the window is open, the keeper knows the page's look, so that
     // the program writes it when it is told to end.
     void setDataKeeper(DataKeeper *keeper) { m_keeper = keeper; }
+    // The rides a filter shows, as a table of their own that outlives the
+    // window: the page holds only those while "jen zobrazené jízdy" is
+    // checked (it is at first).
+    void offerShownRides(const StringTable *shownRides);
 
     // The printer that "Tisk" prints on and "Vzhled stránky" sets up.
     QPrinter *printer() const { return m_printer.get(); }
@@ -70,6 +74,8 @@ public:
     QPushButton *borderColourButton = nullptr;
     QLineEdit *titleEdit = nullptr;
     QCheckBox *cutTextsBox = nullptr;
+    // "jen zobrazené jízdy": only while the main window's filter is on.
+    QCheckBox *onlyShownBox = nullptr;
     SpinEdit *cutLengthBox = nullptr;
     QLabel *cutLengthLabel = nullptr;
     QPushButton *originalLookButton = nullptr;
@@ -149,6 +155,9 @@ private:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     StringTable &m_log;
+    const StringTable *m_shownRides = nullptr;
+    // The rides the page holds.
+    const StringTable &pageRides() const;
     HtmlSettings &m_settings;
     ProgramFolder::Location m_where;
     QString m_iniPath;

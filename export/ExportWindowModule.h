@@ -26,10 +26,11 @@ public:
     // A new export window over `parent` on the ride log and the page's
     // look; the caller runs and deletes it. While it is open, the keeper
     // (when given) knows its data. The first window starts the browser
-    // engine.
+    // engine. shownRides, when given, are the rides the main window's
+    // filter shows, offered as "jen zobrazené jízdy"; they outlive the window.
     virtual QDialog *createWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where,
-                                  DataKeeper *keeper, QWidget *parent) = 0;
+                                  DataKeeper *keeper, QWidget *parent, const StringTable *shownRides) = 0;
 };
 
-#define TRASOVNIK_EXPORT_MODULE_IID "cz.trasovnik.ExportWindowModule/2"
+#define TRASOVNIK_EXPORT_MODULE_IID "cz.trasovnik.ExportWindowModule/3"
 Q_DECLARE_INTERFACE(ExportWindowModule, TRASOVNIK_EXPORT_MODULE_IID)

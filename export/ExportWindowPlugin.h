@@ -12,5 +12,5 @@ class ExportWindowPlugin : public QObject, public ExportWindowModule
     Q_INTERFACES(ExportWindowModule)
 public:
     QDialog *createWindow(StringTable &log, HtmlSettings &settings, const ProgramFolder::Location &where, DataKeeper *keeper,
-                          QWidget *parent) override;
+                          QWidget *parent, const StringTable *shownRides) override;
 };
