@@ -23,8 +23,11 @@
 #include "StringTable.h"
 #include "StringTableView.h"
 #include "WriteFailure.h"
+#include "YearlyGoal.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QGridLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateEdit>
@@ -119,6 +122,8 @@ void MainWindow::afterShown()
     else
         recalcTotals();
     readBikesAside();
+    m_goals = YearlyGoal::read(m_where.settings());
+    scheduleGoalCheck();
     announceDataFolder();
     const QString rescued = m_files->keeper().takeRescueReport();
     if (!rescued.isEmpty())
@@ -177,6 +182,8 @@ void MainWindow::offerUnsavedChanges()
 
 void MainWindow::showRow(int row)
 {
+    // A ride the filter hides is shown besides the others.
+    m_log->showRowToo(row);
     rideTable->setCurrentRow(row);
     loadEditors(0, rideTable->currentRow());
     recalcTotals();
@@ -288,6 +295,8 @@ void MainWindow::addRide()
     if (isNewRideLog(*m_log))
         return;
     const QString bike = bikeForNewRide(rideTable->currentRow());
+    // The new ride is to be seen: the filter goes.
+    clearFilter();
     m_log->setTableRowCount(m_log->tableRowCount() + 1);
     const int last = m_log->tableRowCount() - 1;
     setRideBike(last, bike);
@@ -305,6 +314,16 @@ void MainWindow::deleteRide()
         pushDeleted(1);
         m_log->clearRow(1);
         row = 1;
+    } else if (m_log->rowsFiltered()) {
+        // The next shown ride becomes current, else the one before.
+        const int shownAt = m_log->viewRow(row);
+        if (shownAt < 0)
+            return;
+        pushDeleted(row);
+        m_log->deleteRow(row);
+        if (m_log->rowCount() > 0)
+            rideTable->setCurrentRow(m_log->gridRow(std::min(shownAt, m_log->rowCount() - 1)));
+        row = rideTable->currentRow();
     } else {
         pushDeleted(row);
         m_log->deleteRow(row);
@@ -333,6 +352,7 @@ void MainWindow::restoreBackup()
     m_deleted.clear();
     m_undoSteps.clear();
     updateUndoAction();
+    clearFilter();
     showRow(m_log->tableRowCount() - 1);
     messageBar->showMessage(QStringLiteral("Kniha jízd byla obnovena ze zálohy; dosavadní stav je uložen mezi zálohami."));
 }
@@ -382,7 +402,10 @@ void MainWindow::tableReleased(Qt::MouseButton, const QPoint &pos)
 
 void MainWindow::recalcTotals()
 {
-    showTotals(RideArithmetic::totals(*m_log));
+    // With a filter on, the totals are those of the rides shown.
+    showTotals(m_log->rowsFiltered() ? RideArithmetic::totals(*m_log, m_log->shownRows())
+                                     : RideArithmetic::totals(*m_log));
+    updateFilterCount();
 }
 
 void MainWindow::showTotals(const RideArithmetic::Totals &t)
@@ -508,8 +531,11 @@ void MainWindow::openExportWindow()
     // cells of the ride log. It comes from the export module, loaded now
     // if this is the first opening; when it cannot be loaded, a box has
     // said why.
+    commitActiveEditor();
+    // With a filter on, the rider may export the rides shown only.
+    const std::unique_ptr<StringTable> shown = shownRidesCopy();
     execModal(std::unique_ptr<QDialog>(
-        ExportWindowLoader::createWindow(*m_log, m_htmlSettings, m_where, &m_files->keeper(), this)));
+        ExportWindowLoader::createWindow(*m_log, m_htmlSettings, m_where, &m_files->keeper(), this, shown.get())));
 }
 
 // ---------------------------------------------------------------- rides from the rider's devices
@@ -556,6 +582,9 @@ void MainWindow::importRideFiles(const QStringList &paths)
         giveBikes(rides);
         if (!rides.isEmpty() && rides.constFirst().size() > RideColumn::Bike)
             addBikeColumn(*m_log);
+        // The imported rides are to be seen: the filter goes.
+        if (!rides.isEmpty())
+            clearFilter();
         const int row = appendRides(*m_log, rides);
         if (row >= 0)
             showRow(row);
@@ -575,6 +604,21 @@ QStringList localFiles(const QMimeData *data)
             if (url.isLocalFile())
                 paths.append(url.toLocalFile());
     return paths;
+}
+
+// "jen zobrazené jízdy", checked, under a file dialog's fields (in the
+// toolkit's own dialog, which can hold it); nothing when not offered.
+QCheckBox *offerOnlyShown(QFileDialog &dialog, bool offer)
+{
+    if (!offer)
+        return nullptr;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto *box = new QCheckBox(QStringLiteral("jen zobrazené jízdy"), &dialog);
+    box->setObjectName(QStringLiteral("onlyShownBox"));
+    box->setChecked(true);
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
+        grid->addWidget(box, grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
 }
 } // namespace
 
@@ -604,10 +648,13 @@ void MainWindow::exportCsv()
     } else {
         dialog.selectFile(m_lastCsvName);
     }
+    // With a filter on, the rider may write the rides shown only.
+    QCheckBox *onlyShown = offerOnlyShown(dialog, m_log->rowsFiltered());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
-    if (runGuarded([&] { CsvFile::write(path, *m_log); })) {
+    const std::unique_ptr<StringTable> shown = onlyShown && onlyShown->isChecked() ? shownRidesCopy() : nullptr;
+    if (runGuarded([&] { CsvFile::write(path, shown ? *shown : *m_log); })) {
         m_lastCsvName = path;
         rememberFolder(dialog.defaultSuffix(), path);
         messageBar->showMessage(QStringLiteral("Jízdy jsou uloženy do souboru „%1“.").arg(QDir::toNativeSeparators(path)));

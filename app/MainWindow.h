@@ -4,11 +4,14 @@
 #include "HtmlSettings.h"
 #include "DeletedRides.h"
 #include "RideArithmetic.h"
+#include "RideFilter.h"
 
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <map>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -28,6 +31,7 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class QThreadPool;
+class RideFilterBar;
 class QTimer;
 class QValidator;
 class MaskedTimeEdit;
@@ -114,6 +118,13 @@ public:
     QLineEdit *totalDistanceEdit = nullptr;
     MaskedTimeEdit *totalTimeEdit = nullptr;
     QLineEdit *totalAverageEdit = nullptr;
+    QLabel *totalDistanceLabel = nullptr;
+    QLabel *totalTimeLabel = nullptr;
+    QLabel *totalAverageLabel = nullptr;
+    // This year's km against the yearly goal; hidden without a goal.
+    QLabel *goalLabel = nullptr;
+    // The filter over the log, above the table; hidden until Ctrl+F.
+    RideFilterBar *filterBar = nullptr;
     QStatusBar *messageBar = nullptr;
     // The parts due for a service, in the status bar; a click opens "Kola".
     QToolButton *serviceReminder = nullptr;
@@ -139,6 +150,8 @@ public:
     QAction *recalcTimeAction = nullptr;
     QAction *recalcAverageAction = nullptr;
     QAction *bikesAction = nullptr;
+    QAction *findAction = nullptr;
+    QAction *yearlyGoalAction = nullptr;
     QAction *askOnStartAction = nullptr;
     QAction *helpAction = nullptr;
     QAction *aboutAction = nullptr;
@@ -192,6 +205,16 @@ public slots:
     void openWaypointEditor();
     // "Kola": the rider's bikes and their parts.
     void openBikesWindow();
+    // "Statistika jízd", with the records and the yearly goal.
+    void openStatistics();
+    // The filter bar, with the focus in its search field.
+    void openFilterBar();
+    // The rides that match the filter bar's fields are shown.
+    void applyFilter();
+    // Every ride shown again; the bar's fields cleared.
+    void clearFilter();
+    // "Roční cíl…": the km the rider means to ride in a year.
+    void editYearlyGoal();
 
     // Heading clicks: a press in the grid arms, the release on a heading sorts.
     void tablePressed(Qt::MouseButton button, const QPoint &pos);
@@ -296,6 +319,16 @@ private:
     void updateUndoAction();
     // Keeps a deleted ride for Ctrl+Z.
     void pushDeleted(int row);
+    // The filter: its count, the years and bikes it offers, the editors
+    // when it shows no ride.
+    void buildFilterBar();
+    void updateFilterCount();
+    void offerFilterChoices();
+    // The rides a window works on: with a filter on and the rider's
+    // "jen zobrazené jízdy", a copy of the shown rides only.
+    std::unique_ptr<StringTable> shownRidesCopy() const;
+    void scheduleGoalCheck();
+    void showGoalProgress();
     ProgramFolder::Location m_where;
     RideLogPrefetch *m_prefetch = nullptr;
     // True when the ride log was taken from the prefetch.
@@ -315,6 +348,11 @@ private:
     std::unique_ptr<Bikes::Garage> m_bikes;
     std::unique_ptr<QThreadPool> m_bikeReader;
     QTimer *m_bikeCheck = nullptr;
+    QTimer *m_goalCheck = nullptr;
+    // What the filter last looked for.
+    std::optional<RideFilter::Criteria> m_lastCriteria;
+    // Year → km, from store.ini.
+    std::map<int, double> m_goals;
     // False only while the editors are being loaded from a row.
     bool m_editorLoading = true;
     // Set while the picker's date is being set by the program.

@@ -138,6 +138,8 @@ void MainWindow::giveBikes(QList<QStringList> &rides) const
 
 void MainWindow::scheduleBikeCheck()
 {
+    if (m_log->changingShownRows())
+        return;
     if (m_bikes && !m_bikes->parts().isEmpty())
         m_bikeCheck->start();
     else

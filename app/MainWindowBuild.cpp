@@ -11,10 +11,10 @@
 #include "RideLogFiles.h"
 #include "RideLogTable.h"
 #include "RouteNameBox.h"
-#include "StatisticsWindow.h"
 #include "PlacementStorage.h"
 #include "TableSorter.h"
 #include "StringTable.h"
+#include "RideFilterBar.h"
 #include "StringTableView.h"
 
 #include <QAction>
@@ -94,6 +94,8 @@ void MainWindow::buildWindow()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildEditorPanel());
+    buildFilterBar();
+    layout->addWidget(filterBar);
 
     rideTable = new StringTableView(central);
     rideTable->setObjectName(QStringLiteral("rideTable"));
@@ -178,6 +180,9 @@ void MainWindow::buildStatusBar()
     connect(m_log, &StringTable::dataChanged, this, &MainWindow::scheduleBikeCheck);
     connect(m_log, &StringTable::modelReset, this, &MainWindow::scheduleBikeCheck);
     connect(m_log, &StringTable::rowsRemoved, this, &MainWindow::scheduleBikeCheck);
+    connect(m_log, &StringTable::dataChanged, this, &MainWindow::scheduleGoalCheck);
+    connect(m_log, &StringTable::modelReset, this, &MainWindow::scheduleGoalCheck);
+    connect(m_log, &StringTable::rowsRemoved, this, &MainWindow::scheduleGoalCheck);
 }
 
 QAction *MainWindow::newAction(const QString &name, const QString &text, std::function<void()> run)
@@ -229,6 +234,8 @@ void MainWindow::buildMenus()
          QKeySequence::Undo, run(&MainWindow::undoDelete)},
         {&MainWindow::importAction, QStringLiteral("importAction"), QStringLiteral("Import z GPS…"),
          QKeySequence(Qt::CTRL | Qt::Key_I), run(&MainWindow::pickRideFiles)},
+        {&MainWindow::findAction, QStringLiteral("findAction"), QStringLiteral("Hledat…"), QKeySequence::Find,
+         run(&MainWindow::openFilterBar)},
         separator,
         {&MainWindow::exportHtmlAction, QStringLiteral("exportHtmlAction"), QStringLiteral("Export do HTML a Tisk"), {},
          run(&MainWindow::openExportWindow)},
@@ -257,7 +264,7 @@ void MainWindow::buildMenus()
         separator,
         // A window of its own is one row: it opens over this one.
         {nullptr, QStringLiteral("statisticsAction"), QStringLiteral("Statistika…"), {},
-         [this] { execModal<StatisticsWindow>(*m_log, this); }},
+         run(&MainWindow::openStatistics)},
     });
 
     addMenu(QStringLiteral("bikesMenu"), QStringLiteral("&Kola"), {
@@ -268,6 +275,8 @@ void MainWindow::buildMenus()
     addMenu(QStringLiteral("optionsMenu"), QStringLiteral("&Možnosti"), {
         {&MainWindow::askOnStartAction, QStringLiteral("askOnStartAction"), QStringLiteral("Po startu se ptát na nový záznam"), {},
          nullptr},
+        {&MainWindow::yearlyGoalAction, QStringLiteral("yearlyGoalAction"), QStringLiteral("Roční cíl…"), {},
+         run(&MainWindow::editYearlyGoal)},
     });
     askOnStartAction->setCheckable(true);
     askOnStartAction->setChecked(false);
@@ -503,13 +512,20 @@ QWidget *MainWindow::buildTotalsPanel()
     totalTimeEdit->setFrame(false);
     totalTimeEdit->setFixedWidth(kTotalsWidth);
 
-    row->addWidget(panelLabel(QStringLiteral("Ujeté km celkem :"), totalDistanceEdit, totalsPanel));
+    totalDistanceLabel = panelLabel(QStringLiteral("Ujeté km celkem :"), totalDistanceEdit, totalsPanel);
+    totalTimeLabel = panelLabel(QStringLiteral("Čas celkem (hod):"), totalTimeEdit, totalsPanel);
+    totalAverageLabel = panelLabel(QStringLiteral("Celkový průměr km/h :"), totalAverageEdit, totalsPanel);
+    row->addWidget(totalDistanceLabel);
     row->addWidget(totalDistanceEdit);
-    row->addWidget(panelLabel(QStringLiteral("Čas celkem (hod):"), totalTimeEdit, totalsPanel));
+    row->addWidget(totalTimeLabel);
     row->addWidget(totalTimeEdit);
-    row->addWidget(panelLabel(QStringLiteral("Celkový průměr km/h :"), totalAverageEdit, totalsPanel));
+    row->addWidget(totalAverageLabel);
     row->addWidget(totalAverageEdit);
     row->addStretch(1);
+    goalLabel = panelLabel(QString(), nullptr, totalsPanel);
+    goalLabel->setObjectName(QStringLiteral("goalLabel"));
+    goalLabel->hide();
+    row->addWidget(goalLabel);
     return totalsPanel;
 }
 
