@@ -94,7 +94,9 @@ RideFilterBar::RideFilterBar(QWidget *parent) : QFrame(parent)
     countLabel->setObjectName(QStringLiteral("filterCountLabel"));
     problemLabel = new QLabel(this);
     problemLabel->setObjectName(QStringLiteral("filterProblemLabel"));
-    problemLabel->setStyleSheet(QStringLiteral("color: #a00000;"));
+    QPalette red = problemLabel->palette();
+    red.setColor(QPalette::WindowText, QColor(160, 0, 0));
+    problemLabel->setPalette(red);
     problemLabel->hide();
     closeButton = new QToolButton(this);
     closeButton->setObjectName(QStringLiteral("filterCloseButton"));

@@ -257,6 +257,10 @@ void ExportWindow::createCutFields()
     onlyShownBox = new QCheckBox(QStringLiteral("jen zobrazené jízdy"), optionsPanel);
     onlyShownBox->setObjectName(QStringLiteral("onlyShownBox"));
     onlyShownBox->hide();
+    connect(onlyShownBox, &QCheckBox::toggled, this, [this] {
+        if (m_shownRides)
+            m_rebuildTimer->start();
+    });
 }
 
 void ExportWindow::offerShownRides(const StringTable *shownRides)
@@ -264,7 +268,6 @@ void ExportWindow::offerShownRides(const StringTable *shownRides)
     m_shownRides = shownRides;
     onlyShownBox->setVisible(shownRides);
     onlyShownBox->setChecked(shownRides);
-    connect(onlyShownBox, &QCheckBox::toggled, this, [this] { m_rebuildTimer->start(); }, Qt::UniqueConnection);
     m_rebuildTimer->start();
 }
 

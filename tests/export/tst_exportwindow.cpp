@@ -591,6 +591,23 @@ private slots:
         QVERIFY(fileBytes(target + u".htm"_qs).endsWith("</center></body></html>\r\n"));
     }
 
+    // With the rides a filter shows, the page holds those while the box is
+    // checked (as it is at first), and the whole log when it is not.
+    void onlyShownRides()
+    {
+        StringTable shown;
+        TableFile::read(shown, rideLogFile({{u"9.9.2009"_qs, u"Jen tahle"_qs}}));
+        open();
+        QVERIFY(!w->onlyShownBox->isVisible());
+        w->offerShownRides(&shown);
+        QVERIFY(w->onlyShownBox->isVisible() && w->onlyShownBox->isChecked());
+        QString lines = settledLines().join(u'\n');
+        QVERIFY(lines.contains(u"Jen tahle"_qs) && !lines.contains(u"Okruh"_qs));
+        click(w->onlyShownBox);
+        lines = settledLines().join(u'\n');
+        QVERIFY(!lines.contains(u"Jen tahle"_qs) && lines.contains(u"Okruh"_qs));
+    }
+
     void fontAndColourDialogs()
     {
         open();
