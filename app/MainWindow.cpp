@@ -310,6 +310,9 @@ void MainWindow::addRide()
 void MainWindow::deleteRide()
 {
     int row = rideTable->currentRow();
+    // A filter that shows no ride leaves none to delete.
+    if (m_log->viewRow(row) < 0)
+        return;
     if (dataRowCount() == 1) {
         pushDeleted(1);
         m_log->clearRow(1);
@@ -317,8 +320,6 @@ void MainWindow::deleteRide()
     } else if (m_log->rowsFiltered()) {
         // The next shown ride becomes current, else the one before.
         const int shownAt = m_log->viewRow(row);
-        if (shownAt < 0)
-            return;
         pushDeleted(row);
         m_log->deleteRow(row);
         if (m_log->rowCount() > 0)

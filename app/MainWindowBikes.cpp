@@ -104,6 +104,8 @@ void MainWindow::setRideBike(int row, const QString &bike)
 
 void MainWindow::commitBike()
 {
+    if (m_log->viewRow(rideTable->currentRow()) < 0)
+        return;
     setRideBike(rideTable->currentRow(), bikeBox->currentData().toString());
     fillBikeBox();
 }

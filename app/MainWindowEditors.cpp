@@ -168,7 +168,10 @@ void MainWindow::loadEditors(int, int row)
 
 void MainWindow::commit(int column, const QString &text)
 {
-    m_log->setCellIfChanged(column, rideTable->currentRow(), cellText(text));
+    // A filter that shows no ride leaves none to write into.
+    const int row = rideTable->currentRow();
+    if (m_log->viewRow(row) >= 0)
+        m_log->setCellIfChanged(column, row, cellText(text));
 }
 
 void MainWindow::commitDate()

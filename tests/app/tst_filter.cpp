@@ -1,6 +1,7 @@
 // The filter over the ride log, driven as a rider drives it: Ctrl+F and
 // typing, Esc, editing, deleting and undoing a shown ride, a heading click,
 // the CSV of the shown rides, a record activated, the yearly goal.
+#include "MaskedTimeEdit.h"
 #include "Modal.h"
 #include "RideColumn.h"
 #include "RideFilterBar.h"
@@ -167,6 +168,14 @@ private slots:
         QCOMPARE(shownNames(), QStringList());
         QCOMPARE(bar->countLabel->text(), QStringLiteral("Zobrazeno 0 z 5 jízd"));
         QVERIFY(msgs->shown.isEmpty());
+        // No ride shown: nothing to edit or delete, none of the hidden ones.
+        QVERIFY(w->distanceEdit->text().isEmpty());
+        w->deleteRideAction->trigger();
+        w->averageEdit->setText(QStringLiteral("30"));
+        w->timeEdit->setTimeText(QStringLiteral("01:00"));
+        w->recalcDistanceAction->trigger();
+        QCOMPARE(allNames().size(), 5);
+        QCOMPARE(log()->columnTexts(RideColumn::Km).mid(1), QStringList({"40", "120,5", "60", "10", "25"}));
     }
 
     // Edits under a filter leave the file as the same edits without one:
