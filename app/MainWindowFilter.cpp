@@ -2,10 +2,10 @@
 // the yearly goal beside the totals.
 #include "MainWindow.h"
 #include "BikeGarage.h"
-#include "LocaleService.h"
 #include "Messages.h"
 #include "ModalWindow.h"
 #include "RideColumn.h"
+#include "RideDayReader.h"
 #include "RideFilterBar.h"
 #include "RideLogTable.h"
 #include "RideStatistics.h"
@@ -50,15 +50,10 @@ void MainWindow::offerFilterChoices()
 {
     // The years of the log, newest first, from one reading of its dates.
     QSet<int> years;
-    QString lastText;
-    for (int r = 1; r < m_log->tableRowCount(); ++r) {
-        const QStringView text = m_log->cellView(RideColumn::Date, r);
-        if (text.isEmpty() || text == lastText)
-            continue;
-        lastText = text.toString();
-        if (const auto day = LocaleService::instance().parseDate(text))
+    RideDayReader days;
+    for (int r = 1; r < m_log->tableRowCount(); ++r)
+        if (const auto day = days.dayOf(m_log->cellView(RideColumn::Date, r)))
             years.insert(day->year());
-    }
     QList<int> newestFirst(years.cbegin(), years.cend());
     std::sort(newestFirst.begin(), newestFirst.end(), std::greater<>());
     filterBar->setYears(newestFirst);
@@ -93,7 +88,8 @@ void MainWindow::applyFilter()
         rideTable->setCurrentRow(current);
     else if (m_log->rowCount() > 0)
         rideTable->setCurrentRow(m_log->gridRow(0));
-    loadEditors(0, rideTable->currentRow());
+    // No ride shown: the editors are empty (a row past the log's end).
+    loadEditors(0, m_log->rowCount() > 0 ? rideTable->currentRow() : m_log->tableRowCount());
     recalcTotals();
 }
 

@@ -1,7 +1,7 @@
 #include "RideFilter.h"
-#include "LocaleService.h"
 #include "NumberText.h"
 #include "RideColumn.h"
+#include "RideDayReader.h"
 #include "StringTable.h"
 
 #include <array>
@@ -55,27 +55,6 @@ private:
     QString m_buffer;
 };
 
-// The day of a date cell; rides of one day usually stand together, so the
-// last text read is remembered.
-class DateReader
-{
-public:
-    std::optional<QDate> dayOf(QStringView text)
-    {
-        if (m_read && text == m_lastText)
-            return m_lastDay;
-        m_lastText = text.toString();
-        m_lastDay = LocaleService::instance().parseDate(text);
-        m_read = true;
-        return m_lastDay;
-    }
-
-private:
-    bool m_read = false;
-    QString m_lastText;
-    std::optional<QDate> m_lastDay;
-};
-
 bool difficultyIs(QStringView cell, int difficulty)
 {
     const QStringView t = cell.trimmed();
@@ -108,7 +87,7 @@ std::vector<int> matchingRows(const StringTable &log, const Criteria &criteria, 
 {
     const QString needle = fold(criteria.text);
     FoldedSearch search(needle);
-    DateReader dates;
+    RideDayReader dates;
     const bool anyDate = criteria.from || criteria.until;
     const bool anyKm = criteria.minKm || criteria.maxKm;
     std::vector<int> rows;

@@ -3,6 +3,7 @@
 #include "LocaleService.h"
 #include "NumberText.h"
 #include "RideColumn.h"
+#include "RideDayReader.h"
 #include "StringTable.h"
 
 #include <cmath>
@@ -57,21 +58,10 @@ Progress progress(const StringTable &log, double goal, const QDate &today)
 {
     Progress p;
     p.goal = goal;
-    const int year = today.year();
-    // The rides of a day mostly stand together: a date text like the one
-    // before is not parsed again.
-    QString lastText;
-    bool lastInYear = false;
+    RideDayReader days;
     for (int r = 1; r < log.tableRowCount(); ++r) {
-        const QStringView dateText = log.cellView(RideColumn::Date, r);
-        if (dateText.isEmpty())
-            continue;
-        if (dateText != lastText) {
-            lastText = dateText.toString();
-            const auto day = LocaleService::instance().parseDate(dateText);
-            lastInYear = day && day->year() == year;
-        }
-        if (lastInYear)
+        const auto day = days.dayOf(log.cellView(RideColumn::Date, r));
+        if (day && day->year() == today.year())
             p.km += NumberText::parse(log.cellView(RideColumn::Km, r)).value_or(0.0);
     }
     p.planned = goal * today.dayOfYear() / today.daysInYear();
