@@ -16,6 +16,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -52,9 +54,36 @@ class TestFilter : public WindowFixture
             names << log()->cell(RideColumn::Name, r);
         return names;
     }
-    void search(const QString &text)
+    // A menu's item chosen as a rider does: opened by Alt+letter and
+    // walked with the arrows, or clicked.
+    void choose(Qt::Key menuKey, QAction *item, bool byMouse = false)
     {
-        QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier);
+        if (byMouse) {
+            QMenuBar *bar = w->menuBar();
+            QAction *menu = nullptr;
+            for (QAction *a : bar->actions())
+                if (a->menu() && a->menu()->actions().contains(item))
+                    menu = a;
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu).center());
+            QTRY_VERIFY(menu->menu()->isVisible());
+            QTest::mouseClick(menu->menu(), Qt::LeftButton, {}, menu->menu()->actionGeometry(item).center());
+            return;
+        }
+        QTest::keyClick(w, menuKey, Qt::AltModifier);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (int i = 0; i < menu->actions().size() && menu->activeAction() != item; ++i)
+            QTest::keyClick(menu, Qt::Key_Down);
+        QCOMPARE(menu->activeAction(), item);
+        QTest::keyClick(menu, Qt::Key_Return);
+    }
+    enum How { ByKeys, ByMenuKeys, ByMenuMouse };
+    void search(const QString &text, How how = ByKeys)
+    {
+        if (how == ByKeys)
+            QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier);
+        else
+            choose(Qt::Key_Z, w->findAction, how == ByMenuMouse);
         QTRY_VERIFY(w->filterBar->searchEdit->hasFocus());
         QTest::keyClicks(w->filterBar->searchEdit, text);
     }
@@ -208,7 +237,7 @@ private slots:
     void newRideClearsFilter()
     {
         open(kRides);
-        search(QStringLiteral("zdar"));
+        search(QStringLiteral("zdar"), ByMenuMouse);
         w->newRideAction->trigger();
         QCOMPARE(shownNames().size(), 6);
         QCOMPARE(w->rideTable->currentRow(), 6);
@@ -218,7 +247,7 @@ private slots:
     void csvOfShownRides()
     {
         open(kRides);
-        search(QStringLiteral("tisnov"));
+        search(QStringLiteral("tisnov"), ByMenuKeys);
         const QString csv = m_dir->filePath(QStringLiteral("vyber.csv"));
         onModal<QFileDialog>([&](QFileDialog *d) {
             auto *box = d->findChild<QCheckBox *>(QStringLiteral("onlyShownBox"));
@@ -250,9 +279,7 @@ private slots:
             list->setCurrentItem(list->topLevelItem(0)); // the longest ride
             QTest::keyClick(list, Qt::Key_Return);
         });
-        for (QAction *a : w->findChildren<QAction *>())
-            if (a->objectName() == QStringLiteral("statisticsAction"))
-                a->trigger();
+        choose(Qt::Key_V, w->findChild<QAction *>(QStringLiteral("statisticsAction")));
         backToWindow();
         QCOMPARE(log()->cell(RideColumn::Name, w->rideTable->currentRow()), QStringLiteral("Žďár"));
         QCOMPARE(shownNames(), QStringList({"Tišnov", "Žďár", "Okruh"}));
@@ -268,7 +295,7 @@ private slots:
             QTest::keyClicks(d->kmBox, QStringLiteral("1000"));
             QTest::keyClick(d->kmBox, Qt::Key_Return);
         });
-        w->yearlyGoalAction->trigger();
+        choose(Qt::Key_M, w->yearlyGoalAction);
         backToWindow();
         QVERIFY(fileBytes(m_dir->filePath(QStringLiteral("store.ini"))).contains(
             QStringLiteral("[RocniCil]\r\n%1=1000\r\n").arg(kYear).toLatin1()));
