@@ -143,14 +143,19 @@ QLineEdit *RideFilterBar::smallEdit(const QString &name, int width)
 
 RideFilter::Criteria RideFilterBar::criteria() const
 {
+    return read(nullptr);
+}
+
+RideFilter::Criteria RideFilterBar::read(QString *problem) const
+{
     RideFilter::Criteria c;
     c.text = searchEdit->text();
     const int year = periodBox->currentData(kYearRole).toInt();
-    Read read;
+    Read dateRead;
     if (periodBox->currentText() == kCustom) {
-        const auto from = readDate(fromEdit, read);
-        const auto until = readDate(untilEdit, read);
-        if (read.ok) {
+        const auto from = readDate(fromEdit, dateRead);
+        const auto until = readDate(untilEdit, dateRead);
+        if (dateRead.ok) {
             c.from = from;
             c.until = until;
         }
@@ -161,15 +166,11 @@ RideFilter::Criteria RideFilterBar::criteria() const
     if (bikeBox->currentIndex() > 0)
         c.bike = bikeBox->currentData().toString();
     Read kmRead;
-    const auto minKm = readKm(minKmEdit, kmRead);
-    const auto maxKm = readKm(maxKmEdit, kmRead);
-    c.minKm = minKm;
-    c.maxKm = maxKm;
+    c.minKm = readKm(minKmEdit, kmRead);
+    c.maxKm = readKm(maxKmEdit, kmRead);
     c.difficulty = difficultyBox->currentIndex();
-    auto *self = const_cast<RideFilterBar *>(this);
-    const QString problem = !read.ok ? read.problem : kmRead.problem;
-    self->problemLabel->setText(problem);
-    self->problemLabel->setVisible(!problem.isEmpty());
+    if (problem)
+        *problem = !dateRead.ok ? dateRead.problem : kmRead.problem;
     return c;
 }
 
@@ -251,8 +252,13 @@ void RideFilterBar::periodChosen()
 
 void RideFilterBar::changed()
 {
-    if (!m_quiet)
-        emit criteriaChanged();
+    if (m_quiet)
+        return;
+    QString problem;
+    read(&problem);
+    problemLabel->setText(problem);
+    problemLabel->setVisible(!problem.isEmpty());
+    emit criteriaChanged();
 }
 
 void RideFilterBar::closeBar()

@@ -57,6 +57,8 @@ protected:
 
 private:
     void periodChosen();
+    // The criteria, and why a typed value is not used (empty when all read).
+    RideFilter::Criteria read(QString *problem) const;
     void changed();
     void closeBar();
     QLineEdit *smallEdit(const QString &name, int width);

@@ -43,11 +43,10 @@ MainWindow *g_window = nullptr;
 double g_worstMs = 0, g_baseWorstMs = 0, g_longestWaitMs = 0;
 
 // One keystroke and the redrawing it causes, in ms.
-double keystroke(QLineEdit *edit, QWidget *redrawn, Qt::Key key, QChar c)
+double keystroke(QLineEdit *edit, QWidget *redrawn, Qt::Key key)
 {
     LongestWait wait;
     QTest::keyClick(edit, key, Qt::NoModifier);
-    Q_UNUSED(c);
     QCoreApplication::sendPostedEvents();
     redrawn->repaint();
     return double(wait.elapsedNs()) / 1e6;
@@ -60,12 +59,12 @@ void typeAndErase(benchmark::State &state, QLineEdit *edit, QWidget *redrawn, do
     for (auto _ : state) {
         double total = 0;
         for (const QChar c : kTyped) {
-            const double ms = keystroke(edit, redrawn, Qt::Key(c.toUpper().unicode()), c);
+            const double ms = keystroke(edit, redrawn, Qt::Key(c.toUpper().unicode()));
             worst = std::max(worst, ms);
             total += ms;
         }
         for (int i = 0; i < kTyped.size(); ++i) {
-            const double ms = keystroke(edit, redrawn, Qt::Key_Backspace, {});
+            const double ms = keystroke(edit, redrawn, Qt::Key_Backspace);
             worst = std::max(worst, ms);
             total += ms;
         }
