@@ -19,6 +19,10 @@ inline constexpr char16_t kUnsavedName[] = u"default-obnova.tvl";
 inline constexpr char16_t kLockName[] = u".trasovnik.lock";
 // The folder of the ride log's daily copies, beside the ride log.
 inline constexpr char16_t kBackupFolderName[] = u"zalohy";
+// The folder of the kept copies of imported ride files (one folder a year)
+// and the register of imported files in it.
+inline constexpr char16_t kKeptRidesFolderName[] = u"zaznamy";
+inline constexpr char16_t kImportRegisterName[] = u"zaznamy/importy.txt";
 
 // The data files of the program, kept together in one folder.
 extern const QStringList kDataFiles;
@@ -48,6 +52,10 @@ struct Location
     QString preview() const { return file(kPreviewName); }
     // The daily copies of the ride log, with a trailing separator.
     QString backups() const { return file(kBackupFolderName) + u'/'; }
+    // The kept copies of imported ride files, with a trailing separator,
+    // and the register of imported files.
+    QString keptRides() const { return file(kKeptRidesFolderName) + u'/'; }
+    QString importRegister() const { return file(kImportRegisterName); }
     // The compiled help, beside the data files.
     QString help() const { return file(kHelpName); }
     // The ride log's unsaved changes, and the single-instance lock.
