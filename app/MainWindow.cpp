@@ -581,8 +581,12 @@ void MainWindow::importRideFiles(const QStringList &paths)
     commitActiveEditor();
     const auto add = [this](QList<QStringList> rides) {
         giveBikes(rides);
-        if (!rides.isEmpty() && rides.constFirst().size() > RideColumn::Bike)
-            addBikeColumn(*m_log);
+        for (const QStringList &cells : std::as_const(rides)) {
+            if (cells.size() > RideColumn::KeptFile)
+                addKeptFileColumn(*m_log);
+            else if (cells.size() > RideColumn::Bike)
+                addBikeColumn(*m_log);
+        }
         // The imported rides are to be seen: the filter goes.
         if (!rides.isEmpty())
             clearFilter();

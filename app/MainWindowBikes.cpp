@@ -126,14 +126,17 @@ void MainWindow::giveBikes(QList<QStringList> &rides) const
     for (QStringList &cells : rides) {
         const Bikes::Bike *named = m_bikes ? m_bikes->bikeNamed(cells.value(RideColumn::Bike)) : nullptr;
         const Bikes::Bike *bike = named ? named : fallback;
-        cells.resize(RideColumn::CountWithBike);
+        if (cells.size() < RideColumn::CountWithBike)
+            cells.resize(RideColumn::CountWithBike);
         cells[RideColumn::Bike] = bike ? bike->name : QString();
         any = any || bike;
     }
-    // A log without bikes keeps its seven columns.
+    // A log without bikes keeps its seven columns (a ride with a kept file
+    // keeps its link, behind an empty bike).
     if (!any)
         for (QStringList &cells : rides)
-            cells.resize(RideColumn::Count);
+            if (cells.size() <= RideColumn::CountWithBike)
+                cells.resize(RideColumn::Count);
 }
 
 // ---------------------------------------------------------------- reminders

@@ -30,7 +30,7 @@ QByteArray bytes(const StringTable &table)
 {
     QString text;
     for (int r = 0; r < table.tableRowCount(); ++r) {
-        for (int c = 0; c < table.tableColumnCount(); ++c) {
+        for (int c = 0; c < table.riderColumnCount(); ++c) {
             if (c > 0)
                 text += u';';
             appendField(text, table.cellView(c, r));

@@ -113,7 +113,7 @@ QByteArray bytes(const HtmlSettings &settings, const StringTable &log, int maxRi
     QByteArray page;
     const int rows = maxRides == kAllRides ? log.tableRowCount() : std::min(log.tableRowCount(), maxRides + 1);
     // About 30 bytes per cell line.
-    page.reserve(2048 + qsizetype(rows) * (log.tableColumnCount() + 2) * 32);
+    page.reserve(2048 + qsizetype(rows) * (log.riderColumnCount() + 2) * 32);
     HtmlText::Cp1250Sink sink(page);
     writePage(settings, log, sink, maxRides);
     return page;

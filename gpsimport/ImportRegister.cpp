@@ -105,11 +105,11 @@ ImportRegister ImportRegister::load(const QString &path, QString *problem)
             ride.start.setTimeZone(QTimeZone::utc());
             reg.m_files[hash].rides.append(ride);
             read = true;
-        } else if (f.size() >= 5 && f[0] == u"A" && !hash.isEmpty()) {
+        } else if (f.size() >= 6 && f[0] == u"A" && !hash.isEmpty()) {
             QList<QByteArray> members;
-            for (const QString &m : f[4].split(u',', Qt::SkipEmptyParts))
+            for (const QString &m : f[5].split(u',', Qt::SkipEmptyParts))
                 members.append(m.toLatin1());
-            reg.addArchive(hash, QDate::fromString(f[2], Qt::ISODate), f[3], members);
+            reg.addArchive(hash, QDate::fromString(f[2], Qt::ISODate), f[3].toLongLong(), f[4], members);
             read = true;
         }
         if (!read && !line.isEmpty())
@@ -158,12 +158,13 @@ void ImportRegister::add(const RegisteredFile &file)
         m_byKept.insert(file.kept, file.hash);
 }
 
-void ImportRegister::addArchive(const QByteArray &hash, const QDate &imported, const QString &original,
-                                const QList<QByteArray> &members)
+void ImportRegister::addArchive(const QByteArray &hash, const QDate &imported, qint64 bytes,
+                                const QString &original, const QList<QByteArray> &members)
 {
     if (!m_archives.contains(hash))
         m_archiveOrder.append(hash);
-    m_archives.insert(hash, Archive{imported, original, members});
+    m_archives.insert(hash, Archive{imported, bytes, original, members});
+    m_archiveSizes.insert(bytes);
 }
 
 QByteArray ImportRegister::bytes() const
@@ -184,7 +185,7 @@ QByteArray ImportRegister::bytes() const
         for (const QByteArray &m : a.members)
             members.append(QString::fromLatin1(m));
         out += lineOf({QStringLiteral("A"), QString::fromLatin1(hash), a.imported.toString(Qt::ISODate),
-                       a.original, members.join(u',')});
+                       QString::number(a.bytes), a.original, members.join(u',')});
     }
     for (const QByteArray &line : m_unread)
         out += line + "\r\n";

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -21,9 +22,12 @@ class QIODevice;
 //   Trasovník: importované soubory 1
 //   S <hash> <yyyy-MM-dd imported> <kept file> <original name>
 //   J <hash> <start, UTC, ISO 8601> <link> <cell>…
-//   A <hash> <yyyy-MM-dd imported> <original name> <member hash>,<member hash>…
+//   A <hash> <yyyy-MM-dd imported> <bytes> <original name> <member hash>,<member hash>…
 // "S" a ride file, "J" each of its rides (the cells it was added with),
-// "A" an archive whose every ride file was imported. Lines the program does
+// "A" an archive whose every ride file is in the register, with its size:
+// an archive of a size the register knows is hashed whole, and when the
+// register knows that hash, its rides are listed without opening it. A
+// ride file's rides that were not added have an empty link. Lines the program does
 // not know are kept as they are.
 namespace GpsImport {
 
@@ -79,9 +83,10 @@ public:
     const RegisteredFile *fileOfLink(const QString &link, int *ride = nullptr) const;
     // The member hashes of an archive whose every ride file is known.
     const QList<QByteArray> *archive(const QByteArray &hash) const;
+    bool hasArchiveOfSize(qint64 bytes) const { return m_archiveSizes.contains(bytes); }
 
     void add(const RegisteredFile &file);
-    void addArchive(const QByteArray &hash, const QDate &imported, const QString &original,
+    void addArchive(const QByteArray &hash, const QDate &imported, qint64 bytes, const QString &original,
                     const QList<QByteArray> &members);
 
     // The whole register as its file holds it.
@@ -92,6 +97,7 @@ private:
     struct Archive
     {
         QDate imported;
+        qint64 bytes = 0;
         QString original;
         QList<QByteArray> members;
     };
@@ -100,6 +106,7 @@ private:
     QHash<QString, QByteArray> m_byKept;
     QHash<QByteArray, Archive> m_archives;
     QList<QByteArray> m_archiveOrder;
+    QSet<qint64> m_archiveSizes;
     QList<QByteArray> m_unread;
 };
 

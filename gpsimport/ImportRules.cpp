@@ -7,6 +7,7 @@
 #include "TimeText.h"
 
 #include <QFile>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QXmlStreamReader>
 
@@ -196,7 +197,7 @@ enum class Kind { Fit, Gpx, Tcx, Other };
 
 // FIT files carry ".FIT" at bytes 8 to 11; the XML ones are told by
 // their root element.
-Kind kindOf(QFile &file)
+Kind kindOf(QIODevice &file)
 {
     const QByteArray head = file.peek(12);
     if (head.size() == 12 && head.mid(8, 4) == ".FIT")
@@ -233,20 +234,39 @@ FileRides readRideFile(const QString &path, const QTimeZone &zone, const StopFla
         return {{}, file.error() == QFileDevice::PermissionsError
                         ? QStringLiteral("soubor nelze číst: chybí oprávnění")
                         : QStringLiteral("soubor nelze otevřít (%1)").arg(file.errorString())};
-    const Kind kind = kindOf(file);
-    if (!file.seek(0))
-        return {{}, QStringLiteral("soubor nelze číst (%1)").arg(file.errorString())};
+    return readRideDevice(file, zone, stop);
+}
+
+FileRides readRideDevice(QIODevice &in, const QTimeZone &zone, const StopFlag &stop)
+{
+    const Kind kind = kindOf(in);
+    if (!in.seek(0))
+        return {{}, QStringLiteral("soubor nelze číst (%1)").arg(in.errorString())};
     switch (kind) {
     case Kind::Fit:
-        return readFit(file, stop);
+        return readFit(in, stop);
     case Kind::Gpx:
-        return readGpx(file, zone, stop);
+        return readGpx(in, zone, stop);
     case Kind::Tcx:
-        return readTcx(file, stop);
+        return readTcx(in, stop);
     case Kind::Other:
         break;
     }
     return {{}, QStringLiteral("není to záznam jízdy (FIT, GPX ani TCX)")};
+}
+
+QString rideFileSuffix(const QByteArray &bytes)
+{
+    QBuffer in;
+    in.setData(bytes.left(64 * 1024));
+    in.open(QIODevice::ReadOnly);
+    switch (kindOf(in)) {
+    case Kind::Fit: return QStringLiteral("fit");
+    case Kind::Gpx: return QStringLiteral("gpx");
+    case Kind::Tcx: return QStringLiteral("tcx");
+    case Kind::Other: break;
+    }
+    return QStringLiteral("dat");
 }
 
 } // namespace GpsImport

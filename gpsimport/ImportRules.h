@@ -31,6 +31,18 @@ struct ImportRow
     bool ticked = true;  // added unless the rider unticks it
     bool otherSport = false;
 
+    // Where the ride's file is: the picked file, the member of it when it
+    // is an archive (ArchiveMember::path), the hash of the ride file's
+    // content and the ride's place among the file's rides. A ride the
+    // register knows carries its link to the kept copy.
+    QString source;
+    QString member;
+    QByteArray hash;
+    int rideInFile = 0;
+    int ridesInFile = 1;
+    QString link;
+    bool known = false;
+
     QString remarkText() const { return remarks.join(QStringLiteral(", ")); }
 };
 
@@ -91,5 +103,11 @@ qsizetype insertionPlace(const QList<ImportRow> &rows, const ImportRow &row);
 // one of them gives the reason in Czech, without waiting on it: a folder,
 // a FIFO or a device is not opened.
 FileRides readRideFile(const QString &path, const QTimeZone &zone, const StopFlag &stop);
+// The same for a ride file's bytes in a seekable device (a member of an
+// archive read into memory).
+FileRides readRideDevice(QIODevice &in, const QTimeZone &zone, const StopFlag &stop);
+// The name ending of a kept copy of a ride file's bytes: "fit", "gpx",
+// "tcx", or "dat" when it is none of them.
+QString rideFileSuffix(const QByteArray &bytes);
 
 } // namespace GpsImport

@@ -60,6 +60,10 @@ struct ArchiveCallbacks
     std::function<void(qint64 packedBytes)> progress;
 };
 
+// True when the reading of a member's content ended in an error (a limit
+// passed, damaged data) rather than at its end.
+bool memberReadFailed(const QIODevice &content);
+
 // Whether the file's first bytes are a gzip stream or a zip archive (the
 // content decides, not the name).
 bool isArchive(QIODevice &in);

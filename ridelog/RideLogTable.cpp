@@ -34,6 +34,7 @@ void setUpRideLogTable(StringTable &log)
 {
     log.setAutoBackup(false);
     log.setTableColumnCount(RideColumn::Count);
+    log.setOwnColumnsFrom(RideColumn::KeptFile);
     log.setTableRowCount(2);
     log.setHeadingRows(1);
     log.setHeadingColumns(0);
@@ -116,6 +117,21 @@ void addBikeColumn(StringTable &log)
     log.setTableColumnCount(RideColumn::CountWithBike);
     for (int row = 0; row < log.headingRows(); ++row)
         log.setCell(RideColumn::Bike, row, QString::fromUtf16(kBikeHeading));
+}
+
+bool hasKeptFileColumn(const StringTable &log)
+{
+    return log.tableColumnCount() > RideColumn::KeptFile;
+}
+
+void addKeptFileColumn(StringTable &log)
+{
+    if (hasKeptFileColumn(log))
+        return;
+    addBikeColumn(log);
+    log.setTableColumnCount(RideColumn::CountWithKeptFile);
+    for (int row = 0; row < log.headingRows(); ++row)
+        log.setCell(RideColumn::KeptFile, row, QString::fromUtf16(kKeptFileHeading));
 }
 
 int renameBikeInRides(StringTable &log, const QString &from, const QString &to)

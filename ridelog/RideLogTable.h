@@ -67,6 +67,11 @@ bool hasBikeColumn(const StringTable &log);
 // Gives the log the column of the rides' bikes, with its heading, when it
 // has none yet.
 void addBikeColumn(StringTable &log);
+// The heading of the column of kept files, and the same for it (the bike
+// column comes first, empty).
+inline constexpr char16_t kKeptFileHeading[] = u"Záznam";
+bool hasKeptFileColumn(const StringTable &log);
+void addKeptFileColumn(StringTable &log);
 // Gives every ride of bike `from` (its name with any letter case) the
 // name `to`, as one change of the table. The number of rides renamed.
 int renameBikeInRides(StringTable &log, const QString &from, const QString &to);

@@ -30,13 +30,13 @@ void write(const StringTable &g, const Options &options, Sink &out, int maxBodyR
     line(u"<table cellspacing = 0 cellpadding=3>");
     if (!g.caption().isEmpty()) {
         out.markup(u"<tr><th nowrap colspan=");
-        out.number(g.tableColumnCount() - 1);
+        out.number(g.riderColumnCount() - 1);
         out.markup(u">");
         out.text(g.caption());
         line(u"</th></tr>");
     }
     line(u"<tr>");
-    for (int c = 0; c < g.tableColumnCount(); ++c) {
+    for (int c = 0; c < g.riderColumnCount(); ++c) {
         out.markup(u"<th nowrap width=");
         out.number(qint64(g.columnWidth(c)) + 5);
         out.markup(u">");
@@ -54,7 +54,7 @@ void write(const StringTable &g, const Options &options, Sink &out, int maxBodyR
     const int rows = maxBodyRows < 0 ? g.tableRowCount() : std::min(g.tableRowCount(), maxBodyRows + 1);
     for (int r = 1; r < rows; ++r) {
         line(u"<tr>");
-        for (int c = 0; c < g.tableColumnCount(); ++c) {
+        for (int c = 0; c < g.riderColumnCount(); ++c) {
             out.markup(open);
             const QStringView t = g.cellView(c, r);
             if (t.isEmpty()) {

@@ -1,5 +1,8 @@
 #pragma once
 #include <QAbstractTableModel>
+
+#include <algorithm>
+#include <limits>
 #include <QFlags>
 #include <QString>
 #include <QStringList>
@@ -81,6 +84,12 @@ public:
 
     int tableRowCount() const { return m_rowCount; }
     int tableColumnCount() const { return m_colCount; }
+    // Columns from `column` on hold the program's own texts, not the
+    // rider's: they are kept in the table and its file, but pages and files
+    // made for the rider (HTML, CSV) and the views leave them out.
+    void setOwnColumnsFrom(int column) { m_ownColumnsFrom = column; }
+    int ownColumnsFrom() const { return m_ownColumnsFrom; }
+    int riderColumnCount() const { return std::min(m_colCount, m_ownColumnsFrom); }
     // A value of 0 or less sets 1; a count not above the fixed count
     // lowers the fixed count to the new count minus 1.
     void setTableRowCount(int count);
@@ -228,6 +237,7 @@ private:
     std::vector<int> m_colWidths;              // -1: default
     int m_rowCount = 0;
     int m_colCount = 0;
+    int m_ownColumnsFrom = std::numeric_limits<int>::max();
     int m_fixedRows = 1;
     int m_fixedCols = 1;
     int m_defaultRowHeight = 24;

@@ -225,6 +225,7 @@ void StringTableView::setGrid(StringTable *grid)
         viewport()->update();
         horizontalHeader()->viewport()->update();
     });
+    connect(grid, &StringTable::columnsInserted, this, &StringTableView::applySizes);
     connect(grid, &StringTable::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
         for (int v = first; v <= last; ++v)
             applyRowHeight(m_grid->gridRow(v));
@@ -309,7 +310,10 @@ void StringTableView::fitLastColumn()
     const int count = hh->count();
     if (count == 0)
         return;
-    const int last = hh->logicalIndex(count - 1);
+    int lastShown = count - 1;
+    while (lastShown > 0 && hh->isSectionHidden(hh->logicalIndex(lastShown)))
+        --lastShown;
+    const int last = hh->logicalIndex(lastShown);
     int others = 0;
     for (int v = 0; v < count; ++v)
         if (v != last && !hh->isSectionHidden(v))
@@ -390,8 +394,11 @@ void StringTableView::applySizes()
     hh->setUpdatesEnabled(false);
     vh->setUpdatesEnabled(false);
     horizontalHeader()->setDefaultSectionSize(shownWidth(m_grid->defaultColumnWidth()));
-    for (int v = 0; v < m_grid->columnCount(); ++v)
+    for (int v = 0; v < m_grid->columnCount(); ++v) {
         horizontalHeader()->resizeSection(v, shownWidth(m_grid->columnWidth(m_grid->gridCol(v))));
+        // The program's own columns are never shown.
+        horizontalHeader()->setSectionHidden(v, m_grid->gridCol(v) >= m_grid->riderColumnCount());
+    }
     verticalHeader()->setDefaultSectionSize(m_grid->defaultRowHeight());
     const int def = m_grid->defaultRowHeight();
     for (int v = 0; v < m_grid->rowCount(); ++v) {
