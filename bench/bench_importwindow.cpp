@@ -114,7 +114,7 @@ std::optional<Figures> importInWindow(const QStringList &files, int rides, Until
     qint64 firstRide = -1, stoppedAt = -1;
     ImportWindow *shown = nullptr;
     LongestWait wait([&](qint64 now) {
-        if (firstRide < 0 && shown && !shown->rows().isEmpty()) {
+        if (firstRide < 0 && shown && shown->rowCount() > 0) {
             firstRide = now;
             if (until == Until::FirstRideThenStop) {
                 shown->findChild<QPushButton *>(QStringLiteral("ImportStop"))->click();
@@ -156,7 +156,7 @@ std::optional<Figures> importInWindow(const QStringList &files, int rides, Until
         return figures;
     }
     window.hide();
-    if (window.rows().size() != rides)
+    if (window.rowCount() != rides)
         return std::nullopt;
     return figures;
 }

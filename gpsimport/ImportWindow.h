@@ -46,6 +46,7 @@ public:
 
     // The rows as listed, in the order they are shown.
     QList<GpsImport::ImportRow> rows() const;
+    int rowCount() const { return int(m_rows.size()); }
     bool isReading() const { return m_pending > 0; }
     bool isKeeping() const { return m_keeping; }
     // The limits archives are read with (a test's smaller ones).
