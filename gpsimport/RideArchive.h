@@ -72,12 +72,20 @@ bool isArchiveFile(const QString &path);
 // problems further in go to `refused`. Stops soon after `stop` is set.
 QString readArchive(const QString &path, const ArchiveCallbacks &callbacks, const StopFlag &stop,
                     const ArchiveLimits &limits = {});
+// The same for an archive already open in `in` (read from its current
+// position; a device that can seek lets a zip's central directory be
+// used), `name` being the file's name the paths start with.
+QString readArchive(QIODevice &in, const QString &name, const ArchiveCallbacks &callbacks, const StopFlag &stop,
+                    const ArchiveLimits &limits = {});
 
 // The list of activities a bulk export carries (`activities.csv`): for
 // each file it names, the activity's name, type and gear. Columns are
 // found by their headings, in English or Czech (and German, Spanish,
 // French where known); quoted fields may hold commas, quotes and line
-// breaks. Keys are the file names as the list gives them, with '/' and
+// breaks (RFC 4180; CR LF or LF; UTF-8 with or without a byte order
+// mark). The first of two columns with one heading counts; rows without
+// a file name are left out; a field is kept to its first 4 KiB, so that
+// memory does not grow with a field's length. Keys are the file names as the list gives them, with '/' and
 // without a leading "./" ("activities/123.fit.gz").
 struct ListedActivity
 {
@@ -88,6 +96,9 @@ struct ListedActivity
 struct ActivityList
 {
     QHash<QString, ListedActivity> byFile;
+    // The keys of `byFile` by their folded form (lower case, without
+    // ".gz"), for listedActivity.
+    QHash<QString, QString> keyByFolded;
     QString problem; // why the list gives nothing (no file column), in Czech; empty when read
 };
 ActivityList readActivityList(QIODevice &in, const StopFlag &stop);
