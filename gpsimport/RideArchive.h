@@ -17,6 +17,9 @@ class QIODevice;
 namespace GpsImport {
 
 // What an archive may make the program do before a member is refused.
+// The ratio allows 1 MiB more than `ratio` times the packed bytes read for
+// the member, so that a small file that packs very well is not taken for
+// a bomb. Past the member count the reading ends with one row saying so.
 struct ArchiveLimits
 {
     qint64 memberBytes = qint64(1) << 30; // a member's unpacked size
@@ -66,10 +69,14 @@ bool isArchive(QIODevice &in);
 bool isArchiveFile(const QString &path);
 
 // Reads the archive at `path` member by member; members under `routes/`
-// (planned routes, not rides) are passed over. Returns the reason in Czech
-// when the picked file itself cannot be read as an archive (damaged,
-// truncated at the start, encrypted as a whole), else an empty string:
-// problems further in go to `refused`. Stops soon after `stop` is set.
+// (planned routes, not rides) and folders are passed over. Returns the
+// reason in Czech when the picked file itself cannot be read as an
+// archive (damaged, truncated at the start, encrypted as a whole) or
+// holds nothing else ("v archivu není žádný soubor"), else an empty
+// string: problems further in go to `refused`. Stops soon after `stop` is
+// set (within a block of 64 to 256 KiB of any level), telling nothing
+// more. Nothing is written anywhere; memory does not grow with a
+// member's size, only with the names and the zip's directory.
 QString readArchive(const QString &path, const ArchiveCallbacks &callbacks, const StopFlag &stop,
                     const ArchiveLimits &limits = {});
 // The same for an archive already open in `in` (read from its current
