@@ -89,6 +89,18 @@ bool isPlannedRoute(const QString &name)
     return parts.contains(QStringLiteral("routes"), Qt::CaseInsensitive);
 }
 
+// Whether a zip member is packed in a way whose unpacking takes a fixed,
+// small memory: stored, deflated or bzip2. The others (LZMA, XZ, Zstandard,
+// PPMd) size their memory by what the member's header asks, up to GiBs.
+// libarchive names the way of the member it is on in the format's name
+// ("ZIP 2.0 (deflation)").
+bool hasBoundedUnpacking(struct archive *reader)
+{
+    const QLatin1StringView format(archive_format_name(reader));
+    return format.endsWith(QLatin1StringView("(uncompressed)")) || format.endsWith(QLatin1StringView("(deflation)"))
+        || format.endsWith(QLatin1StringView("(bzip)"));
+}
+
 QString withoutGz(const QString &name)
 {
     return name.endsWith(QStringLiteral(".gz"), Qt::CaseInsensitive) ? name.chopped(3) : name;
@@ -319,6 +331,8 @@ QString Walk::entryProblem(Level &level, struct archive_entry *entry, const Arch
         return QStringLiteral("není obyčejný soubor");
     if (archive_entry_is_encrypted(entry))
         return QStringLiteral("zašifrováno");
+    if (level.kind == Kind::Zip && !hasBoundedUnpacking(level.reader.get()))
+        return QStringLiteral("nepodporovaný způsob komprese");
     if (member.declaredBytes == 0)
         return QStringLiteral("prázdný soubor");
     if (member.declaredBytes > m_limits.memberBytes)

@@ -404,9 +404,10 @@ QString tcxFile(QByteArrayView input, const QString &)
 namespace {
 
 // What an archive's reading holds at its peak does not grow with its
-// members' unpacked bytes: libarchive's buffers of each level, the
-// central directory and the names met, which grow with the input.
-constexpr qint64 kArchiveFixedBytes = 16 << 20;
+// members' unpacked bytes: libarchive's buffers and unpacker of each
+// level (bzip2's is the largest, under 4 MiB), the central directory and
+// the names met, which grow with the input.
+constexpr qint64 kArchiveFixedBytes = 32 << 20;
 constexpr qint64 kArchiveBytesPerInputByte = 16;
 // The list keeps what its rows name; a field is cut at 4 KiB.
 constexpr qint64 kListFixedBytes = 2 << 20;
