@@ -132,6 +132,7 @@ struct Level
     // Where its packed bytes come from: the picked file, or the member of
     // the archive around it.
     QIODevice *device = nullptr;
+    qint64 origin = 0; // where in the device the archive starts
     QByteArray buffer;
     EntryStream *outer = nullptr;
     // Why the packed bytes stopped coming (a limit or damage of the outer
@@ -226,6 +227,7 @@ QString Walk::readTop(QIODevice &in, const QString &name)
         top.walk = this;
         top.kind = kind;
         top.device = &in;
+        top.origin = start;
         top.self = {name, withoutGz(name), QString(), -1};
         top.pathPrefix = name;
         top.gzMember = withoutGz(name);
@@ -445,12 +447,13 @@ la_ssize_t Walk::readPacked(struct archive *reader, void *data, const void **buf
 
 la_int64_t Walk::seekPacked(struct archive *, void *data, la_int64_t offset, int whence)
 {
-    QIODevice &device = *static_cast<Level *>(data)->device;
-    const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? device.pos() : device.size();
+    const Level &level = *static_cast<Level *>(data);
+    QIODevice &device = *level.device;
+    const qint64 base = whence == SEEK_SET ? level.origin : whence == SEEK_CUR ? device.pos() : device.size();
     const qint64 target = base + offset;
-    if (target < 0 || !device.seek(target))
+    if (target < level.origin || !device.seek(target))
         return ARCHIVE_FATAL;
-    return target;
+    return target - level.origin;
 }
 
 la_int64_t Walk::skipPacked(struct archive *, void *data, la_int64_t request)
