@@ -182,8 +182,6 @@ private slots:
     void stopFromAnotherThread();
     void activityList_data();
     void activityList();
-    void listedActivity_data();
-    void listedActivity();
 };
 
 void TestArchives::members_data()
@@ -378,6 +376,7 @@ void TestArchives::activityList_data()
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QStringList>("listed"); // key: name | type | gear, sorted by key
     QTest::addColumn<QString>("problem");
+    QTest::addColumn<QStringList>("found"); // member → the name listedActivity finds for it
 
     QTest::newRow("English, quoted, CR LF")
         << QByteArray("Activity ID,Activity Date,Activity Name,Activity Type,Activity Description,Distance,"
@@ -389,26 +388,27 @@ void TestArchives::activityList_data()
                       "14,krátký\r\n")
         << QStringList{"activities/11.fit.gz: Okolo Brna, \"malý\" okruh\r\ns přáteli | Ride | Author",
                        "activities/12.gpx: Běh | Run | "}
-        << "";
+        << "" << QStringList{"activities/11.fit → Okolo Brna, \"malý\" okruh\r\ns přáteli", "Activities/12.GPX.gz → Běh",
+                             "other/12.gpx → ", "activities/12.gpx.bak → "};
     QTest::newRow("Czech, BOM, LF, other order")
         << QByteArray("\xEF\xBB\xBFID aktivity,Název souboru, Typ aktivity ,Vybavení aktivity,Název aktivity\n"
                       "1,./activities/1.fit.gz,Jízda na kole,Favorit,Ranní\n"
                       "2,activities\\2.tcx,Chůze,,\"Večerní\nprocházka\"")
         << QStringList{"activities/1.fit.gz: Ranní | Jízda na kole | Favorit",
                        "activities/2.tcx: Večerní\nprocházka | Chůze | "}
-        << "";
+        << "" << QStringList{"activities/1.fit.gz → Ranní", "./activities/2.tcx → Večerní\nprocházka"};
     QTest::newRow("German, first of two file columns")
         << QByteArray("Aktivitätsname,Aktivitätstyp,Dateiname,Dateiname\n"
                       "Feierabend,Radfahrt,activities/5.fit,activities/other.fit\n")
-        << QStringList{"activities/5.fit: Feierabend | Radfahrt | "} << "";
+        << QStringList{"activities/5.fit: Feierabend | Radfahrt | "} << "" << QStringList{"activities/other.fit → "};
     QTest::newRow("a long field is cut")
         << QByteArray("Filename,Activity Name\na.fit,\"" + QByteArray(3, 'x') + QByteArray(3000, 'z')
                       + "ččč" + QByteArray(200000, 'y') + "\"\n")
         << QStringList{"a.fit: xxx" + QString(3000, u'z') + "ččč" + QString(4096 - 3003 - 6, u'y') + " |  | "}
-        << "";
+        << "" << QStringList{};
     QTest::newRow("no file column") << QByteArray("Activity Name,Activity Type\nRide,Ride\n") << QStringList{}
-                                    << "seznam aktivit nemá sloupec s názvem souboru";
-    QTest::newRow("empty") << QByteArray() << QStringList{} << "seznam aktivit je prázdný";
+                                    << "seznam aktivit nemá sloupec s názvem souboru" << QStringList{"Ride → "};
+    QTest::newRow("empty") << QByteArray() << QStringList{} << "seznam aktivit je prázdný" << QStringList{};
 }
 
 void TestArchives::activityList()
@@ -416,6 +416,7 @@ void TestArchives::activityList()
     QFETCH(QByteArray, csv);
     QFETCH(QStringList, listed);
     QFETCH(QString, problem);
+    QFETCH(QStringList, found);
     QBuffer buffer(&csv);
     QVERIFY(buffer.open(QIODevice::ReadOnly));
     const StopFlag stop{false};
@@ -426,31 +427,11 @@ void TestArchives::activityList()
     got.sort();
     QCOMPARE(got, listed);
     QCOMPARE(list.problem, problem);
-}
-
-void TestArchives::listedActivity_data()
-{
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<QString>("name"); // empty: not listed
-    QTest::newRow("as listed") << "activities/1.fit.gz" << "Ranní";
-    QTest::newRow("unpacked") << "activities/1.fit" << "Ranní";
-    QTest::newRow("other case") << "Activities/1.FIT" << "Ranní";
-    QTest::newRow("listed without .gz") << "activities/2.tcx.gz" << "Večerní";
-    QTest::newRow("other folder") << "other/1.fit.gz" << "";
-    QTest::newRow("another file") << "activities/1.fit.gz.bak" << "";
-}
-
-void TestArchives::listedActivity()
-{
-    QFETCH(QString, member);
-    QFETCH(QString, name);
-    QByteArray csv("Filename,Activity Name\nactivities/1.fit.gz,Ranní\nactivities/2.tcx,Večerní\n");
-    QBuffer buffer(&csv);
-    QVERIFY(buffer.open(QIODevice::ReadOnly));
-    const StopFlag stop{false};
-    const ActivityList list = readActivityList(buffer, stop);
-    const ListedActivity *found = GpsImport::listedActivity(list, member);
-    QCOMPARE(found ? found->name : QString(), name);
+    for (const QString &lookup : found) {
+        const QString member = lookup.section(QStringLiteral(" → "), 0, 0);
+        const ListedActivity *activity = listedActivity(list, member);
+        QCOMPARE(member + QStringLiteral(" → ") + (activity ? activity->name : QString()), lookup);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestArchives)
