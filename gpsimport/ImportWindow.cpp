@@ -172,50 +172,7 @@ void ImportWindow::buildWindow()
     setWindowTitle(QStringLiteral("Import jízd"));
     setSizeGripEnabled(true);
     resize(820, 420);
-
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("ImportList"));
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setAllColumnsShowFocus(true);
-    m_list->setHeaderLabels({QString(), QStringLiteral("Datum"), QStringLiteral("Název"), QStringLiteral("Km"),
-                             QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("Soubor"),
-                             QStringLiteral("Poznámka")});
-    m_list->header()->setStretchLastSection(true);
-    m_list->header()->setSectionsMovable(false);
-    // Widths that hold the usual texts from the start; they are fitted to
-    // the rows once the reading ends (fitting at each row would cost the
-    // whole list each time).
-    const QFontMetrics metrics = m_list->fontMetrics();
-    const int pad = metrics.horizontalAdvance(QStringLiteral("MM"));
-    const struct
-    {
-        Column column;
-        const char *sample;
-    } samples[] = {{Tick, "M"},         {Date, "00.00.0000"}, {Name, "Název trasy"},       {Km, "000,00"},
-                   {Time, "00:00"},     {Average, "00,00"},   {File, "0000-00-00-00-00.fit"}};
-    for (const auto &sample : samples)
-        m_list->header()->resizeSection(sample.column,
-                                        metrics.horizontalAdvance(QString::fromUtf8(sample.sample)) + pad);
-    // Less than the samples the name and the file never get.
-    m_leastName = m_list->header()->sectionSize(Name);
-    m_leastFile = m_list->header()->sectionSize(File);
-    connect(m_list->header(), &QHeaderView::sectionResized, this, [this](int column) {
-        if (!m_fittingColumns && column != Remark)
-            m_columnsByHand = true;
-    });
-    m_list->installEventFilter(this);
-    m_list->viewport()->installEventFilter(this);
-    connect(m_list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
-        if (m_filling || column != Tick)
-            return;
-        const int index = item->data(Tick, Qt::UserRole).toInt();
-        if (index >= 0 && index < m_rows.size() && m_rows[index].offered)
-            m_rows[index].ticked = item->checkState(Tick) == Qt::Checked;
-        updateAddButton();
-    });
-    m_list->setSortingEnabled(true);
-    m_list->sortByColumn(Date, Qt::AscendingOrder);
+    buildList();
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ImportProgress"));
@@ -281,6 +238,53 @@ void ImportWindow::buildWindow()
     setTabOrder(m_closeButton, m_stopButton);
 
     m_storage = new PlacementStorage(this, QStringLiteral("formImport"));
+}
+
+void ImportWindow::buildList()
+{
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("ImportList"));
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setHeaderLabels({QString(), QStringLiteral("Datum"), QStringLiteral("Název"), QStringLiteral("Km"),
+                             QStringLiteral("Čas"), QStringLiteral("km/h"), QStringLiteral("Soubor"),
+                             QStringLiteral("Poznámka")});
+    m_list->header()->setStretchLastSection(true);
+    m_list->header()->setSectionsMovable(false);
+    // Widths that hold the usual texts from the start; they are fitted to
+    // the rows once the reading ends (fitting at each row would cost the
+    // whole list each time).
+    const QFontMetrics metrics = m_list->fontMetrics();
+    const int pad = metrics.horizontalAdvance(QStringLiteral("MM"));
+    const struct
+    {
+        Column column;
+        const char *sample;
+    } samples[] = {{Tick, "M"},         {Date, "00.00.0000"}, {Name, "Název trasy"},       {Km, "000,00"},
+                   {Time, "00:00"},     {Average, "00,00"},   {File, "0000-00-00-00-00.fit"}};
+    for (const auto &sample : samples)
+        m_list->header()->resizeSection(sample.column,
+                                        metrics.horizontalAdvance(QString::fromUtf8(sample.sample)) + pad);
+    // Less than the samples the name and the file never get.
+    m_leastName = m_list->header()->sectionSize(Name);
+    m_leastFile = m_list->header()->sectionSize(File);
+    connect(m_list->header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (!m_fittingColumns && column != Remark)
+            m_columnsByHand = true;
+    });
+    m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
+    connect(m_list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
+        if (m_filling || column != Tick)
+            return;
+        const int index = item->data(Tick, Qt::UserRole).toInt();
+        if (index >= 0 && index < m_rows.size() && m_rows[index].offered)
+            m_rows[index].ticked = item->checkState(Tick) == Qt::Checked;
+        updateAddButton();
+    });
+    m_list->setSortingEnabled(true);
+    m_list->sortByColumn(Date, Qt::AscendingOrder);
 }
 
 QLayout *ImportWindow::buildButtons()

@@ -64,6 +64,7 @@ protected:
 
 private:
     void buildWindow();
+    void buildList();
     QLayout *buildButtons();
     void startReading();
     void pieceRead(GpsImport::SourcePiece &&piece);

@@ -17,6 +17,9 @@ class QIODevice;
 namespace GpsImport {
 
 // What an archive may make the program do before a member is refused.
+// The ratio allows 1 MiB more than `ratio` times the packed bytes read for
+// the member, so that a small file that packs very well is not taken for
+// a bomb. Past the member count the reading ends with one row saying so.
 struct ArchiveLimits
 {
     qint64 memberBytes = qint64(1) << 30; // a member's unpacked size
@@ -70,18 +73,30 @@ bool isArchive(QIODevice &in);
 bool isArchiveFile(const QString &path);
 
 // Reads the archive at `path` member by member; members under `routes/`
-// (planned routes, not rides) are passed over. Returns the reason in Czech
-// when the picked file itself cannot be read as an archive (damaged,
-// truncated at the start, encrypted as a whole), else an empty string:
-// problems further in go to `refused`. Stops soon after `stop` is set.
+// (planned routes, not rides) and folders are passed over. Returns the
+// reason in Czech when the picked file itself cannot be read as an
+// archive (damaged, truncated at the start, encrypted as a whole) or
+// holds nothing else ("v archivu není žádný soubor"), else an empty
+// string: problems further in go to `refused`. Stops soon after `stop` is
+// set (within a block of 64 to 256 KiB of any level), telling nothing
+// more. Nothing is written anywhere; memory does not grow with a
+// member's size, only with the names and the zip's directory.
 QString readArchive(const QString &path, const ArchiveCallbacks &callbacks, const StopFlag &stop,
+                    const ArchiveLimits &limits = {});
+// The same for an archive already open in `in` (read from its current
+// position; a device that can seek lets a zip's central directory be
+// used), `name` being the file's name the paths start with.
+QString readArchive(QIODevice &in, const QString &name, const ArchiveCallbacks &callbacks, const StopFlag &stop,
                     const ArchiveLimits &limits = {});
 
 // The list of activities a bulk export carries (`activities.csv`): for
 // each file it names, the activity's name, type and gear. Columns are
 // found by their headings, in English or Czech (and German, Spanish,
 // French where known); quoted fields may hold commas, quotes and line
-// breaks. Keys are the file names as the list gives them, with '/' and
+// breaks (RFC 4180; CR LF or LF; UTF-8 with or without a byte order
+// mark). The first of two columns with one heading counts; rows without
+// a file name are left out; a field is kept to its first 4 KiB, so that
+// memory does not grow with a field's length. Keys are the file names as the list gives them, with '/' and
 // without a leading "./" ("activities/123.fit.gz").
 struct ListedActivity
 {
@@ -92,6 +107,9 @@ struct ListedActivity
 struct ActivityList
 {
     QHash<QString, ListedActivity> byFile;
+    // The keys of `byFile` by their folded form (lower case, without
+    // ".gz"), for listedActivity.
+    QHash<QString, QString> keyByFolded;
     QString problem; // why the list gives nothing (no file column), in Czech; empty when read
 };
 ActivityList readActivityList(QIODevice &in, const StopFlag &stop);

@@ -65,6 +65,15 @@ constexpr QStringView kCyclingWords[] = {
     u"touringbicycle", u"etouringbicycle", u"racebike",
     u"eracebike",   u"commuting",      u"bmx",
     u"touring",     u"kolo",           u"cyklistika",
+    // The activity types of an online service's export, in its Czech,
+    // German, Spanish and French wording.
+    u"jízdanakole", u"virtuálníjízda", u"jízdanaelektrokole",
+    u"jízdanahorskémkole", u"jízdanahorskémelektrokole", u"jízdanagravelu",
+    u"gravelovájízda", u"ručníkolo",   u"velomobil",
+    u"radfahrt",    u"virtuelleradfahrt", u"ebikefahrt",
+    u"mountainbikefahrt", u"gravelfahrt", u"radfahren",
+    u"ciclismo",    u"bicicleta",      u"ciclismovirtual",
+    u"vélo",        u"sortieàvélo",    u"vélovirtuel",
 };
 
 // Every sport of FIT's `sport` enumeration and the words the common
@@ -203,6 +212,31 @@ constexpr SportName kOtherSports[] = {
     {u"wheelchairpushwalk", u"jízda na vozíku"},
     {u"wheelchairpushrun", u"rychlá jízda na vozíku"},
     {u"wheelchair", u"jízda na vozíku"},
+    // The same export's other activity types in Czech, German, Spanish
+    // and French.
+    {u"běh", u"běh"},
+    {u"virtuálníběh", u"virtuální běh"},
+    {u"běhvterénu", u"běh v terénu"},
+    {u"chůze", u"chůze"},
+    {u"procházka", u"chůze"},
+    {u"turistika", u"turistika"},
+    {u"túra", u"turistika"},
+    {u"plavání", u"plavání"},
+    {u"lauf", u"běh"},
+    {u"laufen", u"běh"},
+    {u"spaziergang", u"chůze"},
+    {u"gehen", u"chůze"},
+    {u"wanderung", u"turistika"},
+    {u"wandern", u"turistika"},
+    {u"schwimmen", u"plavání"},
+    {u"carrera", u"běh"},
+    {u"caminata", u"chůze"},
+    {u"senderismo", u"turistika"},
+    {u"natación", u"plavání"},
+    {u"courseàpied", u"běh"},
+    {u"marche", u"chůze"},
+    {u"randonnée", u"turistika"},
+    {u"natation", u"plavání"},
 };
 } // namespace
 

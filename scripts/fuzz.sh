@@ -19,7 +19,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 rss_mb=${FUZZ_RSS_MB:-2048}
-targets=(tablefile inifile waypointfile fitfile gpxfile tcxfile)
+targets=(tablefile inifile waypointfile fitfile gpxfile tcxfile archivefile activitylist)
 
 bash scripts/install-deps.sh clang libclang-rt-14-dev
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -6,11 +6,14 @@
 #include "BikeGarage.h"
 #include "BikeMileage.h"
 #include "RecordedRide.h"
+#include "RideArchive.h"
+#include "CsvRecords.h"
 #include "StringTable.h"
 #include "TableFile.h"
 #include "WaypointList.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTimeZone>
@@ -393,6 +396,131 @@ QString gpxFile(QByteArrayView input, const QString &)
 QString tcxFile(QByteArrayView input, const QString &)
 {
     return rideFile(GpsImport::readTcx, input);
+}
+
+
+// ---------------------------------------------------------------- archives and their activity lists
+
+namespace {
+
+// What an archive's reading holds at its peak does not grow with its
+// members' unpacked bytes: libarchive's buffers and unpacker of each
+// level (bzip2's is the largest, under 4 MiB), the central directory and
+// the names met, which grow with the input.
+constexpr qint64 kArchiveFixedBytes = 32 << 20;
+constexpr qint64 kArchiveBytesPerInputByte = 16;
+// The list keeps what its rows name; a field is cut at 4 KiB.
+constexpr qint64 kListFixedBytes = 2 << 20;
+constexpr qint64 kListBytesPerInputByte = 256;
+
+// The rows the import window would show, each member's bytes read to
+// their end; or the reason the archive breaks a rule of its contract.
+QStringList archiveRows(QByteArrayView input, QString &broken)
+{
+    QByteArray bytes = QByteArray::fromRawData(input.data(), input.size());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QStringList rows;
+    QString mustBeRefused; // a member whose reading failed
+    GpsImport::ArchiveCallbacks callbacks;
+    callbacks.member = [&](const GpsImport::ArchiveMember &m, QIODevice &content) {
+        if (!mustBeRefused.isEmpty())
+            broken = QStringLiteral("the failed member %1 was not refused").arg(mustBeRefused);
+        QCryptographicHash hash(QCryptographicHash::Md5);
+        QByteArray block(64 * 1024, Qt::Uninitialized);
+        qint64 total = 0, n = 0;
+        while ((n = content.read(block.data(), block.size())) > 0) {
+            hash.addData(QByteArrayView(block.constData(), n));
+            total += n;
+        }
+        if (n < 0)
+            mustBeRefused = m.path;
+        else if (total == 0)
+            broken = QStringLiteral("%1 was handed on without a byte").arg(m.path);
+        rows.append(QStringLiteral("+ %1 | %2 | %3 | %4 %5")
+                        .arg(m.path, m.member, m.folder)
+                        .arg(total)
+                        .arg(n < 0 ? QStringLiteral("failed") : QString::fromLatin1(hash.result().toHex())));
+    };
+    callbacks.refused = [&](const GpsImport::ArchiveMember &m, const QString &reason) {
+        if (!mustBeRefused.isEmpty() && m.path != mustBeRefused)
+            broken = QStringLiteral("the failed member %1 was not refused").arg(mustBeRefused);
+        mustBeRefused.clear();
+        if (reason.isEmpty() || m.path.isEmpty())
+            broken = QStringLiteral("a member refused without a path or a reason");
+        rows.append(QStringLiteral("- %1: %2").arg(m.path, reason));
+    };
+    const GpsImport::StopFlag stop{false};
+    const QString problem = GpsImport::readArchive(buffer, QStringLiteral("archiv.zip"), callbacks, stop);
+    if (!mustBeRefused.isEmpty())
+        broken = QStringLiteral("the failed member %1 was not refused").arg(mustBeRefused);
+    if (problem.isEmpty() && rows.isEmpty())
+        broken = QStringLiteral("neither a member nor a reason");
+    rows.append(QStringLiteral("= ") + problem);
+    return rows;
+}
+
+QStringList listRows(QByteArrayView input)
+{
+    QByteArray bytes = QByteArray::fromRawData(input.data(), input.size());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const GpsImport::StopFlag stop{false};
+    const GpsImport::ActivityList list = GpsImport::readActivityList(buffer, stop);
+    QStringList rows;
+    for (auto it = list.byFile.cbegin(); it != list.byFile.cend(); ++it)
+        rows.append(QStringLiteral("%1: %2 | %3 | %4").arg(it.key(), it->name, it->type, it->gear));
+    rows.sort();
+    rows.append(QStringLiteral("= ") + list.problem);
+    return rows;
+}
+
+QString memoryFinding(const HeapMeter &meter, qint64 fixed, qint64 perByte, qsizetype inputSize)
+{
+    if (meter.used() <= fixed + perByte * inputSize)
+        return {};
+    return QStringLiteral("reading took %1 bytes (%2) for %3 input bytes")
+        .arg(meter.used())
+        .arg(QLatin1String(HeapMeter::kind()))
+        .arg(inputSize);
+}
+
+} // namespace
+
+QString archiveFile(QByteArrayView input, const QString &)
+{
+    QString broken;
+    QStringList first;
+    {
+        const HeapMeter meter;
+        first = archiveRows(input, broken);
+        if (const QString finding = memoryFinding(meter, kArchiveFixedBytes, kArchiveBytesPerInputByte, input.size());
+            !finding.isEmpty())
+            return finding;
+    }
+    if (!broken.isEmpty())
+        return broken;
+    if (archiveRows(input, broken) != first)
+        return QStringLiteral("the same bytes read twice gave different members");
+    return {};
+}
+
+QString activityList(QByteArrayView input, const QString &)
+{
+    QStringList first;
+    {
+        const HeapMeter meter;
+        first = listRows(input);
+        if (const QString finding = memoryFinding(meter, kListFixedBytes, kListBytesPerInputByte, input.size());
+            !finding.isEmpty())
+            return finding;
+    }
+    for (const QString &row : std::as_const(first))
+        if (row.size() > 4 * GpsImport::CsvRecords::kFieldBytes + 16)
+            return QStringLiteral("a listed activity keeps more than its fields' bound");
+    if (listRows(input) != first)
+        return QStringLiteral("the same bytes read twice gave different lists");
+    return {};
 }
 
 } // namespace FileChecks

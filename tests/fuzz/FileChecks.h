@@ -31,18 +31,29 @@ QString fitFile(QByteArrayView input, const QString &folder);
 QString gpxFile(QByteArrayView input, const QString &folder);
 QString tcxFile(QByteArrayView input, const QString &folder);
 
+// An archive the rider brings rides in: whatever the bytes, an answer
+// (members, refused members or the reason there are none), each member
+// read to its end or its failure told as a refusal, in bounded memory,
+// the same answer each time.
+QString archiveFile(QByteArrayView input, const QString &folder);
+// The activity list of a bulk export: the same list each time, in
+// bounded memory.
+QString activityList(QByteArrayView input, const QString &folder);
+
 struct Target
 {
     const char *name; // also the name of its corpus folder
     Check check;
 };
-inline constexpr std::array<Target, 6> targets{{
+inline constexpr std::array<Target, 8> targets{{
     {"tablefile", tableFile},
     {"inifile", iniFile},
     {"waypointfile", waypointFile},
     {"fitfile", fitFile},
     {"gpxfile", gpxFile},
     {"tcxfile", tcxFile},
+    {"archivefile", archiveFile},
+    {"activitylist", activityList},
 }};
 
 } // namespace FileChecks

@@ -153,7 +153,8 @@ private slots:
             QVERIFY(!d->findChild<QPushButton *>(QStringLiteral("ImportAdd"))->isEnabled());
         });
 
-        w->rideTable->setCurrentRow(1);
+        w->rideTable->setCurrentRow(2); // 1.6.2025
+        QCOMPARE(log()->cell(RideColumn::Date, 2), QStringLiteral("1.6.2025"));
         w->deleteRide();
         QCOMPARE(log()->tableRowCount(), 3);
         import([](ImportWindow *, QTreeWidget *list) {
