@@ -132,9 +132,9 @@ void MainWindow::afterShown()
     if (!backupProblem.isEmpty())
         Messages::instance().failure(backupProblem);
     offerUnsavedChanges();
-    // The devices are looked at once the window is there: the start does
-    // not wait for them.
-    QTimer::singleShot(0, this, [this] { runGuarded([this] { watchDevices(); }); });
+    // The devices are looked at once the window has drawn itself: its
+    // first frames do not share the processor with the scan.
+    QTimer::singleShot(500, this, [this] { runGuarded([this] { watchDevices(); }); });
 }
 
 void MainWindow::loadRideLog()

@@ -49,6 +49,20 @@ QString hiddenKey(const QString &key, const QString &file)
 {
     return key + u'\n' + file;
 }
+
+// The keys a scan gives the volumes now mounted (no device is read: the
+// kernel's table only).
+QSet<QString> mountKeys(int fd)
+{
+    QByteArray table;
+    char block[16384];
+    for (qint64 got; (got = ::pread(fd, block, sizeof block, table.size())) > 0;)
+        table.append(block, got);
+    QSet<QString> keys;
+    for (const RideDevices::MountPoint &m : RideDevices::parseMountInfo(table))
+        keys.insert(RideDevices::volumeKey(m));
+    return keys;
+}
 } // namespace
 
 DeviceWatch::DeviceWatch(const QString &registerPath, QObject *parent)
@@ -108,14 +122,29 @@ void DeviceWatch::watchMounts()
     // at every change; reading it is not needed to clear the mark.
     m_mountsFd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
     if (m_mountsFd >= 0) {
+        m_mounted = mountKeys(m_mountsFd);
         m_mountNotifier = new QSocketNotifier(qintptr(m_mountsFd), QSocketNotifier::Exception, this);
-        connect(m_mountNotifier, &QSocketNotifier::activated, this, &DeviceWatch::rescan);
+        connect(m_mountNotifier, &QSocketNotifier::activated, this, &DeviceWatch::mountsChanged);
         return;
     }
     m_poll = new QTimer(this);
     m_poll->setInterval(kPollMs);
     connect(m_poll, &QTimer::timeout, this, &DeviceWatch::rescan);
     m_poll->start();
+}
+
+void DeviceWatch::mountsChanged()
+{
+    const QSet<QString> now = mountKeys(m_mountsFd);
+    forget(QSet<QString>(m_mounted).subtract(now));
+    m_mounted = now;
+    rescan();
+}
+
+void DeviceWatch::forget(const QSet<QString> &keys)
+{
+    if (!keys.isEmpty())
+        m_hidden.removeIf([&keys](const QString &h) { return keys.contains(h.section(u'\n', 0, 0)); });
 }
 
 void DeviceWatch::watchFolders()
@@ -201,7 +230,11 @@ void DeviceWatch::scanEnded()
     QSet<QString> keys;
     for (const Device &d : std::as_const(result.devices))
         keys.insert(d.key);
-    m_hidden.removeIf([&keys](const QString &h) { return !keys.contains(h.section(u'\n', 0, 0)); });
+    QSet<QString> gone;
+    for (const QString &h : std::as_const(m_hidden))
+        if (const QString key = h.section(u'\n', 0, 0); !keys.contains(key))
+            gone.insert(key);
+    forget(gone);
     m_offered.clear();
     for (Device &d : result.devices) {
         d.files.removeIf([this, &d](const QString &f) { return m_hidden.contains(hiddenKey(d.key, f)); });

@@ -33,7 +33,10 @@ namespace GpsImport {
 // A file the rider hid, or handed over to the import, is not offered
 // again while its device stays mounted; mounted anew (or a folder gone
 // and back), its files are offered again when the register does not know
-// them by then.
+// them by then. The kernel gives a new mount the number a mount just gone
+// had: that a volume went is seen in the mount table at once, not only by
+// the next scan, so that a device pulled out and put back within the
+// moment before the scan counts as mounted anew.
 class DeviceWatch : public QObject
 {
     Q_OBJECT
@@ -86,8 +89,11 @@ private:
     static ScanResult scan(const QString &registerPath, const QString &runtimeFolder,
                            const QStringList &riderFolders, RideDevices::HashCache hashes, const StopFlag &stop);
     void watchMounts();
+    void mountsChanged();
     void watchFolders();
     void scanEnded();
+    // What was hidden of a folder that is gone: there again, it is offered.
+    void forget(const QSet<QString> &keys);
 
     QString m_registerPath;
     QString m_runtimeFolder;
@@ -95,6 +101,8 @@ private:
     QTimer *m_delay = nullptr;
     QTimer *m_poll = nullptr;
     int m_mountsFd = -1;
+    // The keys of the mounts at the last change of the mount table.
+    QSet<QString> m_mounted;
     QSocketNotifier *m_mountNotifier = nullptr;
     QFileSystemWatcher *m_folders = nullptr;
     QThreadPool *m_pool = nullptr;

@@ -209,6 +209,11 @@ QList<MountPoint> mountPoints()
     return parseMountInfo(info.readAll(), QStringLiteral("/dev/disk/by-label"));
 }
 
+QString volumeKey(const MountPoint &m)
+{
+    return m.folder + u'#' + m.id;
+}
+
 QList<RideFolder> findFolders(const QList<MountPoint> &mounts, const QString &runtimeFolder,
                               const QStringList &riderFolders, const StopFlag &stop)
 {
@@ -220,7 +225,7 @@ QList<RideFolder> findFolders(const QList<MountPoint> &mounts, const QString &ru
             continue;
         const QString activity = activityFolderOf(m.folder);
         if (!activity.isEmpty())
-            found.append({activity, deviceName(m.folder, m.label), m.folder + u'#' + m.id});
+            found.append({activity, deviceName(m.folder, m.label), volumeKey(m)});
     }
     findMtpFolders(runtimeFolder, found, stop);
     for (const QString &folder : riderFolders)

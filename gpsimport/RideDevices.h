@@ -38,6 +38,8 @@ struct MountPoint
 QList<MountPoint> parseMountInfo(QByteArrayView text, const QString &byLabelFolder = {});
 // The system's own mounts.
 QList<MountPoint> mountPoints();
+// What tells a mount from the ones before it at the same folder.
+QString volumeKey(const MountPoint &m);
 
 // A folder that may hold new rides.
 struct RideFolder
