@@ -14,8 +14,11 @@ namespace GpsImport::RideDevices {
 
 namespace {
 // File systems that never hold a device's rides, or whose listing may
-// hang or mount something (network, automount): passed by.
-const QSet<QString> kPassedTypes = {
+// hang or mount something (network, automount): passed by. Made on first
+// use, not at the program's start.
+bool isPassedType(const QString &type)
+{
+    static const QSet<QString> passed = {
     QStringLiteral("proc"),       QStringLiteral("sysfs"),         QStringLiteral("devtmpfs"),
     QStringLiteral("devpts"),     QStringLiteral("cgroup"),        QStringLiteral("cgroup2"),
     QStringLiteral("securityfs"), QStringLiteral("debugfs"),       QStringLiteral("tracefs"),
@@ -27,8 +30,9 @@ const QSet<QString> kPassedTypes = {
     QStringLiteral("cifs"),       QStringLiteral("smb3"),          QStringLiteral("smbfs"),
     QStringLiteral("9p"),         QStringLiteral("ceph"),          QStringLiteral("fuse.sshfs"),
     QStringLiteral("fuse.gvfsd-fuse"), QStringLiteral("fuse.glusterfs"), QStringLiteral("davfs"),
-};
-const QStringList kPassedFolders = {QStringLiteral("/proc"), QStringLiteral("/sys"), QStringLiteral("/dev")};
+    };
+    return passed.contains(type);
+}
 
 // "\040" in mountinfo is a blank, "\134" a backslash.
 QString unescapeOctal(QByteArrayView field)
@@ -122,10 +126,10 @@ QString deviceName(const QString &root, const QString &label)
 
 bool passedBy(const MountPoint &m)
 {
-    if (kPassedTypes.contains(m.type))
+    if (isPassedType(m.type))
         return true;
-    for (const QString &f : kPassedFolders)
-        if (m.folder == f || m.folder.startsWith(f + u'/'))
+    for (const QStringView f : {u"/proc", u"/sys", u"/dev"})
+        if (m.folder == f || (m.folder.startsWith(f) && m.folder.mid(f.size(), 1) == u"/"))
             return true;
     return false;
 }
