@@ -72,8 +72,6 @@ public:
     // The devices with rides to offer after the last scan.
     const QList<Device> &offered() const { return m_offered; }
     bool isScanning() const { return m_running != nullptr; }
-    // False when the mount table cannot be watched and a slow poll stands in.
-    bool watchesMounts() const { return m_mountNotifier != nullptr; }
 
 signals:
     // After every scan that ran to its end: the devices with new rides

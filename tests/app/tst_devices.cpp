@@ -199,10 +199,13 @@ private slots:
         for (int i = 0; i < 240; ++i)
             putFile(m_dir->filePath(QStringLiteral("BIG/Garmin/Activity/%1.fit").arg(i)),
                     QByteArray(256 * 1024, 'x') + QByteArray::number(i));
-        // Out the moment a scan is seen at work.
+        // Out the moment the scan has read the first file (the volume
+        // keeps the time a file was read after it was written).
+        const QString first = m_dir->filePath("BIG/Garmin/Activity/0.fit");
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            if (w->deviceWatch()->isScanning() && mount->unmount())
+            const QFileInfo read(first);
+            if (w->deviceWatch()->isScanning() && read.lastRead() > read.lastModified() && mount->unmount())
                 watch.stop();
         });
         watch.start(0);
