@@ -135,10 +135,19 @@ void DeviceWatch::watchMounts()
 
 void DeviceWatch::mountsChanged()
 {
-    const QSet<QString> now = mountKeys(m_mountsFd);
-    forget(QSet<QString>(m_mounted).subtract(now));
-    m_mounted = now;
+    readMountTable();
     rescan();
+}
+
+void DeviceWatch::readMountTable()
+{
+    if (m_mountsFd < 0)
+        return;
+    const QSet<QString> now = mountKeys(m_mountsFd);
+    const QSet<QString> gone = QSet<QString>(m_mounted).subtract(now);
+    forget(gone);
+    m_goneWhileScanning += gone;
+    m_mounted = now;
 }
 
 void DeviceWatch::forget(const QSet<QString> &keys)
@@ -185,6 +194,7 @@ void DeviceWatch::scanNow()
         return;
     }
     m_again = false;
+    m_goneWhileScanning.clear();
     m_stop = std::make_shared<StopFlag>(false);
     m_running = new QFutureWatcher<ScanResult>(this);
     connect(m_running, &QFutureWatcher<ScanResult>::finished, this, &DeviceWatch::scanEnded);
@@ -220,7 +230,12 @@ void DeviceWatch::scanEnded()
     ScanResult result = stopped ? ScanResult{} : m_running->result();
     m_running->deleteLater();
     m_running = nullptr;
-    if (stopped || m_again) {
+    // A volume pulled out while it was read: what was found on it is not
+    // offered (the kernel's word on it may come after the scan's end).
+    readMountTable();
+    const bool readGone = std::any_of(result.devices.cbegin(), result.devices.cend(),
+                                      [this](const Device &d) { return m_goneWhileScanning.contains(d.key); });
+    if (stopped || m_again || readGone) {
         scanNow();
         return;
     }

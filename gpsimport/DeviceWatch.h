@@ -88,6 +88,9 @@ private:
                            const QStringList &riderFolders, RideDevices::HashCache hashes, const StopFlag &stop);
     void watchMounts();
     void mountsChanged();
+    // The mount table read again: the volumes gone since forget what was
+    // hidden of them and are noted in m_goneWhileScanning.
+    void readMountTable();
     void watchFolders();
     void scanEnded();
     // What was hidden of a folder that is gone: there again, it is offered.
@@ -101,6 +104,7 @@ private:
     int m_mountsFd = -1;
     // The keys of the mounts at the last change of the mount table.
     QSet<QString> m_mounted;
+    QSet<QString> m_goneWhileScanning;
     QSocketNotifier *m_mountNotifier = nullptr;
     QFileSystemWatcher *m_folders = nullptr;
     QThreadPool *m_pool = nullptr;
