@@ -132,6 +132,9 @@ void MainWindow::afterShown()
     if (!backupProblem.isEmpty())
         Messages::instance().failure(backupProblem);
     offerUnsavedChanges();
+    // The devices are looked at once the window has drawn itself: its
+    // first frames do not share the processor with the scan.
+    QTimer::singleShot(500, this, [this] { runGuarded([this] { watchDevices(); }); });
 }
 
 void MainWindow::loadRideLog()

@@ -18,6 +18,9 @@
 namespace Bikes {
 class Garage;
 }
+namespace GpsImport {
+class DeviceWatch;
+}
 class QAction;
 class QComboBox;
 class QFrame;
@@ -32,6 +35,7 @@ class QToolBar;
 class QToolButton;
 class QThreadPool;
 class RideFilterBar;
+class DeviceBar;
 class QTimer;
 class QValidator;
 class MaskedTimeEdit;
@@ -125,6 +129,11 @@ public:
     QLabel *goalLabel = nullptr;
     // The filter over the log, above the table; hidden until Ctrl+F.
     RideFilterBar *filterBar = nullptr;
+    // The rider's devices and folders with rides never imported, above
+    // the table; hidden while there are none.
+    DeviceBar *deviceBar = nullptr;
+    // Watches the devices and folders, from just after the window is shown.
+    GpsImport::DeviceWatch *deviceWatch() const { return m_deviceWatch; }
     QStatusBar *messageBar = nullptr;
     // The parts due for a service, in the status bar; a click opens "Kola".
     QToolButton *serviceReminder = nullptr;
@@ -152,6 +161,7 @@ public:
     QAction *bikesAction = nullptr;
     QAction *findAction = nullptr;
     QAction *yearlyGoalAction = nullptr;
+    QAction *rideFoldersAction = nullptr;
     QAction *askOnStartAction = nullptr;
     QAction *helpAction = nullptr;
     QAction *aboutAction = nullptr;
@@ -215,6 +225,8 @@ public slots:
     void clearFilter();
     // "Roční cíl…": the km the rider means to ride in a year.
     void editYearlyGoal();
+    // "Složky se záznamy jízd…": the rider's folders looked at for new rides.
+    void editRideFolders();
 
     // Heading clicks: a press in the grid arms, the release on a heading sorts.
     void tablePressed(Qt::MouseButton button, const QPoint &pos);
@@ -329,6 +341,12 @@ private:
     std::unique_ptr<StringTable> shownRidesCopy() const;
     void scheduleGoalCheck();
     void showGoalProgress();
+    // The devices: the bar, the watch started after the window is shown,
+    // the bar's two buttons.
+    void buildDeviceBar();
+    void watchDevices();
+    void importFromDevices();
+    void hideDevices();
     ProgramFolder::Location m_where;
     RideLogPrefetch *m_prefetch = nullptr;
     // True when the ride log was taken from the prefetch.
@@ -353,6 +371,7 @@ private:
     std::optional<RideFilter::Criteria> m_lastCriteria;
     // Year → km, from store.ini.
     std::map<int, double> m_goals;
+    GpsImport::DeviceWatch *m_deviceWatch = nullptr;
     // False only while the editors are being loaded from a row.
     bool m_editorLoading = true;
     // Set while the picker's date is being set by the program.

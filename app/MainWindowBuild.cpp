@@ -2,6 +2,7 @@
 // totals panel. What the window does with them is in MainWindow.cpp.
 #include "MainWindow.h"
 #include "Cp1250Validator.h"
+#include "DeviceBar.h"
 #include "DatePicker.h"
 #include "HelpWindow.h"
 #include "LocaleService.h"
@@ -94,6 +95,8 @@ void MainWindow::buildWindow()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildEditorPanel());
+    buildDeviceBar();
+    layout->addWidget(deviceBar);
     buildFilterBar();
     layout->addWidget(filterBar);
 
@@ -277,6 +280,8 @@ void MainWindow::buildMenus()
          nullptr},
         {&MainWindow::yearlyGoalAction, QStringLiteral("yearlyGoalAction"), QStringLiteral("Roční cíl…"), {},
          run(&MainWindow::editYearlyGoal)},
+        {&MainWindow::rideFoldersAction, QStringLiteral("rideFoldersAction"), QStringLiteral("Složky se záznamy jízd…"),
+         {}, run(&MainWindow::editRideFolders)},
     });
     askOnStartAction->setCheckable(true);
     askOnStartAction->setChecked(false);
