@@ -1,4 +1,5 @@
 #include "DeviceWatch.h"
+#include "GiveWay.h"
 #include "ImportRegister.h"
 
 #include <QDir>
@@ -15,10 +16,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#endif
-
 namespace GpsImport {
 
 namespace {
@@ -28,22 +25,6 @@ constexpr int kPollMs = 5000;
 // How long the end of the program waits for a scan caught in a device that
 // does not answer before it leaves the scan behind.
 constexpr int kEndWaitMs = 2000;
-
-// The scan gives way to the window's thread: its thread's nice value is
-// raised (Linux keeps one per thread), so that the processor goes to the
-// window first. Done once in the pool's thread.
-void giveWayToTheWindow()
-{
-#ifdef Q_OS_LINUX
-    static thread_local const bool lowered = [] {
-        const pid_t thread = gettid();
-        errno = 0;
-        const int nice = getpriority(PRIO_PROCESS, id_t(thread));
-        return errno == 0 && setpriority(PRIO_PROCESS, id_t(thread), std::min(nice + 10, 19)) == 0;
-    }();
-    Q_UNUSED(lowered);
-#endif
-}
 
 QString hiddenKey(const QString &key, const QString &file)
 {
@@ -200,7 +181,7 @@ void DeviceWatch::scanNow()
     connect(m_running, &QFutureWatcher<ScanResult>::finished, this, &DeviceWatch::scanEnded);
     m_running->setFuture(QtConcurrent::run(m_pool, [reg = m_registerPath, runtime = m_runtimeFolder,
                                                     folders = m_riderFolders, hashes = m_hashes, stop = m_stop] {
-        giveWayToTheWindow();
+        GpsImport::giveWayToTheWindow();
         return scan(reg, runtime, folders, hashes, *stop);
     }));
 }

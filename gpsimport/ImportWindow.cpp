@@ -1,4 +1,5 @@
 #include "ImportWindow.h"
+#include "GiveWay.h"
 #include "AppError.h"
 #include "AtomicWrite.h"
 #include "LocaleService.h"
@@ -28,12 +29,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <cerrno>
-
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
 
 using GpsImport::FileRides;
 using GpsImport::ImportRow;
@@ -52,25 +47,6 @@ constexpr Shown kShownCells[] = {
     {Date, RideColumn::Date}, {Name, RideColumn::Name},       {Km, RideColumn::Km},
     {Time, RideColumn::Time}, {Average, RideColumn::Average},
 };
-
-// A reader gives way to the window's thread: its thread's nice value is
-// raised (Linux keeps one per thread), so that the processor goes to the
-// window first whenever it has something to do, and to the readers
-// otherwise. Qt's thread priorities leave ordinary threads as they are
-// on Linux. Done once in each of the window's own threads.
-void giveWayToTheWindow()
-{
-#ifdef Q_OS_LINUX
-    constexpr int kLower = 10;
-    static thread_local const bool lowered = [] {
-        const pid_t thread = gettid();
-        errno = 0;
-        const int nice = getpriority(PRIO_PROCESS, id_t(thread));
-        return errno == 0 && setpriority(PRIO_PROCESS, id_t(thread), std::min(nice + kLower, 19)) == 0;
-    }();
-    Q_UNUSED(lowered);
-#endif
-}
 
 // A row of the list; a heading click sorts by that column's values
 // (dates by the start, numbers as numbers), equal ones in the order they
@@ -338,7 +314,7 @@ void ImportWindow::startReading()
         m_readers->start([reading, stop] {
             if (stop->load())
                 return;
-            giveWayToTheWindow();
+            GpsImport::giveWayToTheWindow();
             GpsImport::readSource(reading);
         });
     }
