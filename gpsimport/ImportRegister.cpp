@@ -85,6 +85,7 @@ ImportRegister ImportRegister::load(const QString &path, QString *problem)
     } catch (const std::exception &) {
         if (problem)
             *problem = QStringLiteral("rejstřík importovaných souborů nelze přečíst");
+        reg.m_readable = false;
         return reg;
     }
     for (qsizetype i = 0; i < lines.size(); ++i) {

@@ -92,6 +92,9 @@ public:
     // The whole register as its file holds it.
     QByteArray bytes() const;
     qsizetype unreadLines() const { return m_unread.size(); }
+    // False when the file is there but could not be read at all: it must
+    // then not be written over.
+    bool wasReadable() const { return m_readable; }
 
 private:
     struct Archive
@@ -108,6 +111,7 @@ private:
     QList<QByteArray> m_archiveOrder;
     QSet<qint64> m_archiveSizes;
     QList<QByteArray> m_unread;
+    bool m_readable = true;
 };
 
 } // namespace GpsImport

@@ -614,6 +614,10 @@ void ImportWindow::keepingDone(const GpsImport::KeptCopies &copies)
     // The register is written after the copies are on the disk, and before
     // the rides are in the log: it never names a copy that is not there.
     const QString failure = failureOf([this] {
+        if (!m_register->wasReadable())
+            throw AppError(QStringLiteral("Rejstřík importovaných souborů %1 nelze přečíst, a proto se do něj "
+                                          "nic nezapsalo; jízdy jsou přidány.")
+                               .arg(QDir::toNativeSeparators(m_where.importRegister())));
         QDir().mkpath(m_where.keptRides());
         AtomicWrite::replaceFile(m_where.importRegister(), m_register->bytes());
     });

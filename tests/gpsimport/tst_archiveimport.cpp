@@ -62,7 +62,7 @@ class TestArchiveImport : public WindowFixture
         m_rides = {{"3.5.2025", fitRide(QDate(2025, 5, 3), 3600)},
                    {"1.6.2025", gpxRide(QStringLiteral("2025-06-01T06:30:00Z"))},
                    {"2.6.2025", fitRide(QDate(2025, 6, 2), 2400)},
-                   {"1.7.2025", fitRide(QDate(2025, 7, 1), 1800)}};
+                   {"1.7.2025", fitRide(QDate(2025, 7, 1), 1500)}};
         // The list comes after the files it names, as it may in a zip.
         const QByteArray list = "ID aktivity,Datum aktivity,Název aktivity,Typ aktivity,Vybavení aktivity,Název souboru\n"
                                 "11,\"3. 5. 2025\",\"Brno, Tišnov\nzpět\",Jízda na kole,Author,activities/11.fit.gz\n"
@@ -163,6 +163,41 @@ private slots:
                      qPrintable(list->topLevelItem(1)->text(7)));
         });
         QCOMPARE(log()->tableRowCount(), 3);
+    }
+
+    // "Zrušit výběr", "Vybrat vše" and a heading click by mouse: the list
+    // sorted by km both ways, the rides still added in the order they
+    // started.
+    void tickAllNoneAndSort()
+    {
+        open();
+        putArchives();
+        import([](ImportWindow *d, QTreeWidget *list) {
+            const auto ticks = [list] {
+                QList<int> states;
+                for (int i = 0; i < list->topLevelItemCount(); ++i)
+                    states.append(int(list->topLevelItem(i)->checkState(0)));
+                return states;
+            };
+            auto *add = d->findChild<QPushButton *>(QStringLiteral("ImportAdd"));
+            QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("ImportTickNone")), Qt::LeftButton);
+            QCOMPARE(ticks(), QList<int>({0, 0, 0, 0}));
+            QVERIFY(!add->isEnabled());
+            QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("ImportTickAll")), Qt::LeftButton);
+            QCOMPARE(ticks(), QList<int>({2, 2, 2, 2}));
+            QHeaderView *header = list->header();
+            const QPoint km(header->sectionViewportPosition(3) + 5, header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, km);
+            QCOMPARE(columnTexts(list, 3), QStringList({"8,99", "13,3", "14,39", "21,59"}));
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, km);
+            QCOMPARE(columnTexts(list, 3), QStringList({"21,59", "14,39", "13,3", "8,99"}));
+            QTest::mouseClick(add, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!d->isVisible(), 20000);
+        });
+        QStringList dates;
+        for (const QString &dated : linksOf(*log()))
+            dates.append(dated.section(u' ', 0, 0));
+        QCOMPARE(dates, QStringList({"3.5.2025", "1.6.2025", "2.6.2025", "1.7.2025"}));
     }
 
     // A ride's link follows it through sorting, editing, deleting and
