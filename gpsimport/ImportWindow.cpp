@@ -426,7 +426,9 @@ void ImportWindow::showProgress()
     qint64 read = 0;
     for (const qint64 bytes : std::as_const(m_bytesRead))
         read += bytes;
-    m_progress->setValue(int(std::min<qint64>(read / 1024, m_progress->maximum())));
+    // Read whole: full, whatever the sizes told at the start.
+    const bool whole = m_pending == 0 && !m_stopped && !m_keeping;
+    m_progress->setValue(whole ? m_progress->maximum() : int(std::min<qint64>(read / 1024, m_progress->maximum())));
     const int all = int(m_paths.size());
     if (m_keeping)
         m_status->setText(QStringLiteral("Ukládám kopie souborů jízd…"));
