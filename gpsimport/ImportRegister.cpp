@@ -64,7 +64,7 @@ QByteArray contentHashOfFile(const QString &path, QString *problem)
         const qint64 got = file.read(block.data(), block.size());
         if (got < 0) {
             if (problem)
-                *problem = QStringLiteral("soubor nelze přečíst");
+                *problem = QString::fromUtf16(kProblemReadFailed);
             return {};
         }
         if (got == 0)

@@ -51,6 +51,8 @@ QByteArray contentHash(QByteArrayView bytes);
 // The hash of a file's bytes, read in blocks; empty with the reason in
 // `problem` when it cannot be read.
 QByteArray contentHashOfFile(const QString &path, QString *problem = nullptr);
+// The problem of a file that opened but failed in the middle of reading.
+inline constexpr char16_t kProblemReadFailed[] = u"čtení souboru selhalo";
 
 struct RegisteredRide
 {

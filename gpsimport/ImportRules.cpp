@@ -3,6 +3,7 @@
 #include "NumberText.h"
 #include "RideArithmetic.h"
 #include "RideColumn.h"
+#include "RideSources.h"
 #include "StringTable.h"
 #include "TimeText.h"
 
@@ -80,12 +81,14 @@ RideCells cellsOf(const RecordedRide &ride, const QTimeZone &zone)
     QStringList &cells = made.cells;
     cells = QStringList(RideColumn::Count, QString());
     cells[RideColumn::Date] = LocaleService::instance().formatDate(ride.start.toTimeZone(zone).date());
-    cells[RideColumn::Name] = ride.name;
+    // The log holds only what Windows-1250 can: a device's name with an
+    // emoji would keep the whole log from being saved.
+    cells[RideColumn::Name] = encodableName(ride.name);
     // The bike the file names: the log takes it when the rider has a bike
     // of that name.
     if (!ride.bike.isEmpty()) {
         cells.resize(RideColumn::CountWithBike);
-        cells[RideColumn::Bike] = ride.bike;
+        cells[RideColumn::Bike] = encodableName(ride.bike);
     }
     const std::optional<double> km = kmOf(ride);
     if (km)

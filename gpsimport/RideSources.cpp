@@ -61,6 +61,9 @@ void readPlainFile(const SourceReading &reading)
     const RegisteredFile *known = hash.isEmpty() || !reading.knownFiles ? nullptr : reading.knownFiles->file(hash);
     if (known)
         piece.rows = knownRows(*known, name);
+    else if (problem == QString::fromUtf16(kProblemReadFailed))
+        // Opened a moment ago, unreadable now: a device pulled out, say.
+        piece.rows = problemRows(name, QStringLiteral("%1 (odpojené zařízení?)").arg(problem), reading.zone);
     else
         piece.rows = rowsOf(name, readRideFile(reading.path, reading.zone, *reading.stop), reading.zone);
     markSource(piece.rows, reading.path, QString(), hash);

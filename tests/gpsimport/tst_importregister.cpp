@@ -142,6 +142,11 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, expected);
         QCOMPARE(encodableName(name), expected);
+        // A ride's name and bike from a device become cells the log can save.
+        RecordedRide ride{QDateTime(QDate(2025, 6, 1), QTime(8, 0), QTimeZone::utc()), 20000.0, 3600, name, {}, name, {}};
+        const QStringList cells = cellsOf(ride, QTimeZone::utc()).cells;
+        QCOMPARE(cells.value(RideColumn::Name), expected);
+        QCOMPARE(cells.value(RideColumn::Bike), expected);
     }
 };
 
