@@ -92,7 +92,7 @@ KeptCopies keepRideFiles(const QList<ImportRow> &rows, const ImportRegister &kno
         if (!wanted.isEmpty())
             readArchive(archive, callbacks, stop);
         if (hashArchives.contains(archive))
-            copies.archiveHashes.insert(archive, contentHashOfFile(archive));
+            copies.archiveHashes.insert(archive, contentHashOfFile(archive, nullptr, &stop));
     }
     syncKeptFiles(keptRoot);
     return copies;

@@ -49,7 +49,7 @@ QByteArray contentHash(QByteArrayView bytes)
     return QCryptographicHash::hash(bytes, kAlgorithm).toHex();
 }
 
-QByteArray contentHashOfFile(const QString &path, QString *problem)
+QByteArray contentHashOfFile(const QString &path, QString *problem, const std::atomic_bool *stop)
 {
     const QString inTheWay = AnsiFile::whatIsInTheWay(path);
     QFile file(path);
@@ -69,6 +69,8 @@ QByteArray contentHashOfFile(const QString &path, QString *problem)
         }
         if (got == 0)
             break;
+        if (stop && stop->load())
+            return {};
         hasher.add(QByteArrayView(block.constData(), got));
     }
     return hasher.result();

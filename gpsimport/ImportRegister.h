@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 class QIODevice;
 
 // The register of imported files: for every ride file the rider has
@@ -50,7 +52,9 @@ private:
 QByteArray contentHash(QByteArrayView bytes);
 // The hash of a file's bytes, read in blocks; empty with the reason in
 // `problem` when it cannot be read.
-QByteArray contentHashOfFile(const QString &path, QString *problem = nullptr);
+// Gives up (empty, no problem) soon after `stop` is set.
+QByteArray contentHashOfFile(const QString &path, QString *problem = nullptr,
+                             const std::atomic_bool *stop = nullptr);
 // The problem of a file that opened but failed in the middle of reading.
 inline constexpr char16_t kProblemReadFailed[] = u"čtení souboru selhalo";
 

@@ -292,7 +292,7 @@ QStringList newFiles(const QString &folder, const ImportRegister &known, HashCac
         const QString path = entry.filePath();
         KnownHash &cached = hashes[path];
         if (cached.hash.isEmpty() || cached.size != entry.size() || cached.modified != entry.lastModified())
-            cached = {entry.size(), entry.lastModified(), contentHashOfFile(path)};
+            cached = {entry.size(), entry.lastModified(), contentHashOfFile(path, nullptr, &stop)};
         if (cached.hash.isEmpty()) {
             hashes.remove(path);
             // Gone meanwhile: not counted. There but unreadable: the import

@@ -57,7 +57,7 @@ void readPlainFile(const SourceReading &reading)
     SourcePiece piece;
     piece.source = reading.path;
     QString problem;
-    const QByteArray hash = contentHashOfFile(reading.path, &problem);
+    const QByteArray hash = contentHashOfFile(reading.path, &problem, reading.stop.get());
     const RegisteredFile *known = hash.isEmpty() || !reading.knownFiles ? nullptr : reading.knownFiles->file(hash);
     if (known)
         piece.rows = knownRows(*known, name);
@@ -78,7 +78,7 @@ bool listKnownArchive(const SourceReading &reading, qint64 size)
     const ImportRegister *known = reading.knownFiles.get();
     if (!known || !known->hasArchiveOfSize(size))
         return false;
-    const QByteArray hash = contentHashOfFile(reading.path);
+    const QByteArray hash = contentHashOfFile(reading.path, nullptr, reading.stop.get());
     const QList<QByteArray> *members = hash.isEmpty() ? nullptr : known->archive(hash);
     if (!members)
         return false;
