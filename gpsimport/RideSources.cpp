@@ -4,6 +4,7 @@
 #include "RideColumn.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
@@ -69,13 +70,36 @@ void readPlainFile(const SourceReading &reading)
     reading.deliver(std::move(piece));
 }
 
+// The hash of a picked archive, read in blocks that each look at the
+// stop first: an export of hundreds of MB takes a good part of a second
+// to hash, which "Zrušit" does not wait out. Empty when the file cannot
+// be read or the reading is stopped.
+QByteArray archiveHash(const QString &path, const StopFlag &stop)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    ContentHasher hasher;
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        if (stop.load())
+            return {};
+        const qint64 got = file.read(block.data(), block.size());
+        if (got < 0)
+            return {};
+        if (got == 0)
+            return hasher.result();
+        hasher.add(QByteArrayView(block.constData(), got));
+    }
+}
+
 // An archive the register knows whole: its rides as registered.
 bool listKnownArchive(const SourceReading &reading, qint64 size)
 {
     const ImportRegister *known = reading.knownFiles.get();
     if (!known || !known->hasArchiveOfSize(size))
         return false;
-    const QByteArray hash = contentHashOfFile(reading.path);
+    const QByteArray hash = archiveHash(reading.path, *reading.stop);
     const QList<QByteArray> *members = hash.isEmpty() ? nullptr : known->archive(hash);
     if (!members)
         return false;
