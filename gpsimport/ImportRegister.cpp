@@ -61,6 +61,8 @@ QByteArray contentHashOfFile(const QString &path, QString *problem, const std::a
     ContentHasher hasher;
     QByteArray block(1 << 20, Qt::Uninitialized);
     for (;;) {
+        if (stop && stop->load())
+            return {};
         const qint64 got = file.read(block.data(), block.size());
         if (got < 0) {
             if (problem)
@@ -69,8 +71,6 @@ QByteArray contentHashOfFile(const QString &path, QString *problem, const std::a
         }
         if (got == 0)
             break;
-        if (stop && stop->load())
-            return {};
         hasher.add(QByteArrayView(block.constData(), got));
     }
     return hasher.result();

@@ -4,6 +4,7 @@
 #include "RideColumn.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>

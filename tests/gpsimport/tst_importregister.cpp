@@ -1,5 +1,6 @@
 // The register of imported files and the kept copies: what a second
 // import lists without reading, and what the copies hold.
+#include "ArchiveWriter.h"
 #include "FitWriter.h"
 #include "ImportKeeping.h"
 #include "ImportRegister.h"
@@ -30,15 +31,17 @@ QByteArray gpxDay(const QString &startUtc, int points)
     return gpx + "</trkseg></trk></gpx>\n";
 }
 
-// Every piece one picked file gives, read in this thread.
-QList<ImportRow> readAll(const QString &path, const std::shared_ptr<const ImportRegister> &known)
+// Every piece one picked file gives, read in this thread (stopped
+// before it starts when `stopped`).
+QList<ImportRow> readAll(const QString &path, const std::shared_ptr<const ImportRegister> &known,
+                         bool stopped = false)
 {
     QList<ImportRow> rows;
     SourceReading reading;
     reading.path = path;
     reading.zone = QTimeZone("Europe/Prague");
     reading.knownFiles = known;
-    reading.stop = std::make_shared<StopFlag>(false);
+    reading.stop = std::make_shared<StopFlag>(stopped);
     reading.deliver = [&rows](SourcePiece &&piece) { rows += piece.rows; };
     readSource(reading);
     return rows;
@@ -126,6 +129,28 @@ private slots:
         QCOMPARE(again[0].link, links[1]);
         QCOMPARE(again[0].remarkText(),
                  QStringLiteral("již importováno %1").arg(LocaleService::instance().formatDate(QDate(2026, 12, 9))));
+    }
+
+    // An archive the register knows whole is listed from it; a reading
+    // stopped lists nothing of it (its hash is not taken to the end).
+    void knownArchiveListedUnlessStopped()
+    {
+        QTemporaryDir dir;
+        const QString gz = dir.filePath(QStringLiteral("ride.fit.gz"));
+        putFile(gz, ArchiveWriter::gzipOf(FitWriter::activity(
+                        FitWriter::fitTime(QDateTime(QDate(2025, 5, 3), QTime(7, 0), QTimeZone::utc())), 3600, 7.0)));
+        auto reg = std::make_shared<ImportRegister>();
+        const QList<ImportRow> rows = readAll(gz, reg);
+        QCOMPARE(rows.size(), 1);
+        StopFlag stop(false);
+        const KeptCopies copies =
+            keepRideFiles(rows, *reg, dir.filePath(QStringLiteral("zaznamy/")), QTimeZone("Europe/Prague"), {gz}, stop);
+        registerImport(*reg, rows, {0}, copies, {{gz, QFileInfo(gz).size(), {}, {rows[0].hash}}}, QDate(2026, 12, 9));
+        QVERIFY(reg->archive(contentHashOfFile(gz)));
+        const QList<ImportRow> again = readAll(gz, reg);
+        QCOMPARE(again.size(), 1);
+        QVERIFY(again[0].known);
+        QCOMPARE(readAll(gz, reg, true).size(), 0);
     }
 
     void encodableNames_data()
