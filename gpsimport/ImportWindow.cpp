@@ -12,6 +12,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QRegularExpression>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
@@ -34,6 +35,11 @@ using GpsImport::FileRides;
 using GpsImport::ImportRow;
 
 namespace {
+
+// Pieces of the readings are listed together at most this often, each
+// time for at most a slice of the window's time.
+constexpr int kPieceMs = 50;
+constexpr int kSliceMs = 15;
 
 enum Column { Tick, Date, Name, Km, Time, Average, File, Remark, ColumnCount };
 
@@ -186,7 +192,7 @@ void ImportWindow::buildWindow()
     // every 50 ms.
     m_pieceTimer = new QTimer(this);
     m_pieceTimer->setSingleShot(true);
-    m_pieceTimer->setInterval(50);
+    m_pieceTimer->setInterval(kPieceMs);
     connect(m_pieceTimer, &QTimer::timeout, this, &ImportWindow::takePieces);
     // Not Qt's global pool: the raster painter hands parts of its fills
     // to that pool and waits for them, so readers filling it would keep
@@ -327,35 +333,38 @@ void ImportWindow::pieceRead(GpsImport::SourcePiece &&piece)
     if (m_stopped || m_keeping)
         return;
     m_bytesRead[piece.source] = piece.bytesRead;
-    m_incoming.append(std::move(piece));
-    if (m_incoming.constLast().finished) {
+    if (piece.finished)
         ++m_read;
-        --m_pending;
-        if (m_pending == 0) {
-            takePieces();
-            readingDone();
-            return;
-        }
-    }
-    if (!m_pieceTimer->isActive())
-        m_pieceTimer->start();
+    m_incoming.append(std::move(piece));
+    // Every file read: the rest is listed at once.
+    if (!m_pieceTimer->isActive() || m_read == m_paths.size())
+        m_pieceTimer->start(m_read == m_paths.size() ? 0 : kPieceMs);
     if (!m_progressTimer->isActive())
         m_progressTimer->start();
 }
 
 void ImportWindow::takePieces()
 {
-    const QList<GpsImport::SourcePiece> pieces = std::exchange(m_incoming, {});
+    // Rows are listed a slice of time at a time, so that thousands of
+    // them (an archive the register knows, listed at once) never keep the
+    // window from its events for long.
+    QElapsedTimer spent;
+    spent.start();
     const bool sorting = m_list->isSortingEnabled();
     m_list->setSortingEnabled(false);
     m_list->setUpdatesEnabled(false);
-    for (const GpsImport::SourcePiece &piece : pieces) {
-        for (const ImportRow &row : piece.rows)
-            addRow(row);
-        for (const GpsImport::Amendment &amendment : piece.amendments)
+    while (!m_incoming.isEmpty() && spent.elapsed() < kSliceMs) {
+        GpsImport::SourcePiece &piece = m_incoming.first();
+        while (m_pieceRow < piece.rows.size() && spent.elapsed() < kSliceMs)
+            addRow(piece.rows.at(m_pieceRow++));
+        if (m_pieceRow < piece.rows.size())
+            break;
+        for (const GpsImport::Amendment &amendment : std::as_const(piece.amendments))
             amend(amendment);
         if (piece.finished && piece.archive)
             m_archives.append({piece.source, piece.archiveBytes, piece.archiveHash, piece.memberHashes});
+        m_incoming.removeFirst();
+        m_pieceRow = 0;
     }
     m_list->setUpdatesEnabled(true);
     // The new rows take their places by the column the list is sorted by.
@@ -363,6 +372,12 @@ void ImportWindow::takePieces()
     if (!m_list->currentItem() && m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(0));
     updateAddButton();
+    if (!m_incoming.isEmpty()) {
+        m_pieceTimer->start(0);
+    } else if (m_read == m_paths.size() && m_pending > 0) {
+        m_pending = 0;
+        readingDone();
+    }
 }
 
 void ImportWindow::readingDone()
@@ -418,6 +433,8 @@ void ImportWindow::stopReading()
     m_stopped = true;
     m_pending = 0;
     m_incoming.clear();
+    m_pieceRow = 0;
+    m_pieceTimer->stop();
     readingDone();
 }
 

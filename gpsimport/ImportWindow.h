@@ -103,6 +103,7 @@ private:
     QList<qsizetype> m_adding;
     qint64 m_bytesAll = 0;
     QHash<QString, qint64> m_bytesRead;
+    qsizetype m_pieceRow = 0; // rows of the first incoming piece already listed
     int m_read = 0;
     int m_pending = 0;
     bool m_keeping = false;
