@@ -234,6 +234,9 @@ void ImportWindow::buildList()
                              QStringLiteral("Poznámka")});
     m_list->header()->setStretchLastSection(true);
     m_list->header()->setSectionsMovable(false);
+    // Columns fitted to their texts look at a few hundred rows, not at
+    // every one of thousands (which held the window up for tens of ms).
+    m_list->header()->setResizeContentsPrecision(250);
     // Widths that hold the usual texts from the start; they are fitted to
     // the rows once the reading ends (fitting at each row would cost the
     // whole list each time).

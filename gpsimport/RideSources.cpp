@@ -1,4 +1,5 @@
 #include "RideSources.h"
+#include "GiveWay.h"
 #include "AnsiFile.h"
 #include "LocaleService.h"
 #include "RideColumn.h"
@@ -123,6 +124,8 @@ public:
         const bool known = m_reading.knownFiles && m_reading.knownFiles->knows(hash);
         if (m_reading.parsers && !known && reserve(bytes.size())) {
             m_reading.parsers->start([this, bytes = std::move(bytes), hash, member] {
+                // Parsers, like the readers, give way to the window.
+                giveWayToTheWindow();
                 parsed(member, hash, rowsOfBytes(bytes, hash, member.path, m_reading), bytes.size());
             });
             return;
