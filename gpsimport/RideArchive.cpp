@@ -106,6 +106,14 @@ QString withoutGz(const QString &name)
     return name.endsWith(QStringLiteral(".gz"), Qt::CaseInsensitive) ? name.chopped(3) : name;
 }
 
+// A `.gz` member handed over packed: named as its file.
+ArchiveMember packedMember(ArchiveMember member)
+{
+    member.member = withoutGz(member.member);
+    member.packed = true;
+    return member;
+}
+
 QString joined(const QString &outer, const QString &inner)
 {
     return outer.isEmpty() ? inner : outer + QString::fromUtf16(kSeparator) + inner;
@@ -312,7 +320,10 @@ void Walk::readEntry(Level &level, struct archive_entry *entry, int status)
         streamFailed(level, member, stream, false);
     else if (head.isEmpty())
         refuse(member, QStringLiteral("prázdný soubor"));
-    else if (const Kind inner = kindOf(head); inner != Kind::None)
+    else if (const Kind inner = kindOf(head);
+             inner == Kind::Gzip && m_callbacks.gzipPacked && level.kind == Kind::Zip && level.depth < m_limits.depth)
+        deliver(level, stream, packedMember(member));
+    else if (inner != Kind::None)
         readNested(level, stream, member, inner);
     else
         deliver(level, stream, member);

@@ -41,6 +41,8 @@ struct ArchiveMember
     QString member;
     QString folder;
     qint64 declaredBytes = -1; // the unpacked size the archive declares; -1 when it does not
+    // The content is a gzip stream still packed (see ArchiveCallbacks::gzipPacked).
+    bool packed = false;
 };
 
 struct ArchiveCallbacks
@@ -61,11 +63,22 @@ struct ArchiveCallbacks
     // Bytes of the picked file consumed so far (for a progress bar); called
     // now and then, not for every block.
     std::function<void(qint64 packedBytes)> progress;
+    // A `.gz` member of a zip is handed over as it is packed (`packed`
+    // set, `member` without ".gz"), for the caller to unpack elsewhere
+    // (unpackMember) — beside the reading, in other threads — instead of
+    // in the reading thread.
+    bool gzipPacked = false;
 };
 
 // True when the reading of a member's content ended in an error (a limit
 // passed, damaged data) rather than at its end.
 bool memberReadFailed(const QIODevice &content);
+
+// The bytes of a packed member (a gzip stream, one or more members), held
+// to the limits: at most `limits.memberBytes`, and at most `limits.ratio`
+// times the packed bytes plus the slack every member gets. Empty with the
+// reason in Czech when it is damaged or passes a limit.
+QByteArray unpackMember(QByteArrayView packed, const ArchiveLimits &limits, QString *problem);
 
 // Whether the file's first bytes are a gzip stream or a zip archive (the
 // content decides, not the name).

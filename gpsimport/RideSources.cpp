@@ -120,6 +120,22 @@ public:
         // A member that did not read whole is reported as refused.
         if (memberReadFailed(content) || bytes.isEmpty() || m_reading.stop->load())
             return;
+        if (member.packed) {
+            // A `.gz` is unpacked by the parsers too: the reading thread
+            // only reads the archive.
+            if (m_reading.parsers && reserve(bytes.size())) {
+                m_reading.parsers->start([this, bytes = std::move(bytes), member] {
+                    giveWayToTheWindow();
+                    unpackAndParse(member, bytes, bytes.size());
+                });
+                return;
+            }
+            QMutexLocker lock(&m_mutex);
+            ++m_pending;
+            lock.unlock();
+            unpackAndParse(member, bytes, 0);
+            return;
+        }
         const QByteArray hash = contentHash(bytes);
         const bool known = m_reading.knownFiles && m_reading.knownFiles->knows(hash);
         if (m_reading.parsers && !known && reserve(bytes.size())) {
@@ -170,6 +186,19 @@ public:
     }
 
 private:
+    void unpackAndParse(const ArchiveMember &member, const QByteArray &packed, qint64 reserved)
+    {
+        QString problem;
+        const QByteArray bytes = unpackMember(packed, m_reading.limits, &problem);
+        if (!problem.isEmpty() || bytes.isEmpty()) {
+            const QString reason = problem.isEmpty() ? QStringLiteral("prázdný soubor") : problem;
+            parsed(member, {}, problemRows(member.path, reason, m_reading.zone), reserved);
+            return;
+        }
+        const QByteArray hash = contentHash(bytes);
+        parsed(member, hash, rowsOfBytes(bytes, hash, member.path, m_reading), reserved);
+    }
+
     bool reserve(qint64 bytes)
     {
         QMutexLocker lock(&m_mutex);
@@ -280,6 +309,7 @@ void readSource(const SourceReading &reading)
     callbacks.member = [&archive](const ArchiveMember &m, QIODevice &content) { archive.member(m, content); };
     callbacks.refused = [&archive](const ArchiveMember &m, const QString &reason) { archive.refused(m, reason); };
     callbacks.progress = [&archive](qint64 bytes) { archive.progress(bytes); };
+    callbacks.gzipPacked = true;
     const QString problem = readArchive(reading.path, callbacks, *reading.stop, reading.limits);
     archive.readingOver(problem, size);
 }

@@ -11,7 +11,7 @@ packages=(
   qt6-webengine-dev libqt6webenginewidgets6 libqt6webenginecore6-bin
   qt6-charts-dev libqt6charts6
   libgeographiclib-dev geographiclib-tools gpsbabel
-  libarchive-dev zlib1g-dev
+  libarchive-dev zlib1g-dev libdeflate-dev
   poppler-utils python3
   libgl-dev libbenchmark-dev
   xvfb xauth

@@ -502,6 +502,18 @@ QString archiveFile(QByteArrayView input, const QString &)
         return broken;
     if (archiveRows(input, broken) != first)
         return QStringLiteral("the same bytes read twice gave different members");
+    // The same bytes as a packed member unpacked beside the reading: held
+    // to its bound, and the bytes libarchive unpacks from the same gzip
+    // stream when both read it whole.
+    QString problem;
+    const GpsImport::ArchiveLimits limits;
+    const QByteArray out = GpsImport::unpackMember(input, limits, &problem);
+    if (problem.isEmpty() && out.size() > limits.ratio * input.size() + (qint64(1) << 20))
+        return QStringLiteral("a packed member of %1 bytes gave %2").arg(input.size()).arg(out.size());
+    const QString md5 = QString::fromLatin1(QCryptographicHash::hash(out, QCryptographicHash::Md5).toHex());
+    if (problem.isEmpty() && first.size() == 2 && first[0].startsWith(QStringLiteral("+ archiv.zip | ")) && !first[0].endsWith(u"failed")
+        && !first[0].endsWith(QStringLiteral("%1 %2").arg(out.size()).arg(md5)))
+        return QStringLiteral("a packed member unpacked to other bytes than libarchive's: %1").arg(first[0]);
     return {};
 }
 

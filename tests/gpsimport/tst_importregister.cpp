@@ -153,6 +153,39 @@ private slots:
         QCOMPARE(readAll(gz, reg, true).size(), 0);
     }
 
+    // A `.gz` in a zip is unpacked beside the reading, held to the same
+    // limits as any member: the ride as from the plain file, or a row with
+    // the reason.
+    void packedMembers_data()
+    {
+        const QByteArray ride = FitWriter::activity(
+            FitWriter::fitTime(QDateTime(QDate(2025, 5, 3), QTime(7, 0), QTimeZone::utc())), 3600, 7.0);
+        const QByteArray gz = ArchiveWriter::gzipOf(ride);
+        QByteArray damaged = gz;
+        damaged[damaged.size() / 2] = char(~damaged[damaged.size() / 2]);
+        damaged[damaged.size() / 2 + 1] = char(~damaged[damaged.size() / 2 + 1]);
+        QTest::addColumn<QByteArray>("member");
+        QTest::addColumn<QString>("expected"); // the ride's km, or the reason
+        QTest::newRow("one gzip member") << gz << QStringLiteral("25,19");
+        QTest::newRow("two gzip members") << ArchiveWriter::gzipOf(ride.left(1000)) + ArchiveWriter::gzipOf(ride.mid(1000))
+                                          << QStringLiteral("25,19");
+        QTest::newRow("damaged") << damaged << QStringLiteral("archiv je poškozený");
+        QTest::newRow("cut off") << gz.left(gz.size() / 2) << QStringLiteral("archiv je neúplný");
+        QTest::newRow("bomb") << ArchiveWriter::gzipOf(QByteArray(48 << 20, '\0'))
+                              << QStringLiteral("rozbaleno by mělo víc než 200násobek zabalené velikosti");
+    }
+    void packedMembers()
+    {
+        QFETCH(QByteArray, member);
+        QTemporaryDir dir;
+        const QString zip = dir.filePath(QStringLiteral("export.zip"));
+        putFile(zip, ArchiveWriter::zipOf({{"activities/1.fit.gz", member, AE_IFREG, true}}));
+        const QList<ImportRow> rows = readAll(zip, std::make_shared<ImportRegister>());
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].files, QStringList{QStringLiteral("export.zip › activities/1.fit.gz")});
+        QTEST(rows[0].offered ? rows[0].cells.value(RideColumn::Km) : rows[0].remarkText(), "expected");
+    }
+
     void encodableNames_data()
     {
         QTest::addColumn<QString>("name");
