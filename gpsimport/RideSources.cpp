@@ -142,6 +142,10 @@ public:
             m_reading.parsers->start([this, bytes = std::move(bytes), hash, member] {
                 // Parsers, like the readers, give way to the window.
                 giveWayToTheWindow();
+                if (m_reading.stop->load()) {
+                    parsed(member, hash, {}, bytes.size());
+                    return;
+                }
                 parsed(member, hash, rowsOfBytes(bytes, hash, member.path, m_reading), bytes.size());
             });
             return;
@@ -188,6 +192,11 @@ public:
 private:
     void unpackAndParse(const ArchiveMember &member, const QByteArray &packed, qint64 reserved)
     {
+        // Members still waiting when the reading is stopped are dropped.
+        if (m_reading.stop->load()) {
+            parsed(member, {}, {}, reserved);
+            return;
+        }
         QString problem;
         const QByteArray bytes = unpackMember(packed, m_reading.limits, &problem);
         if (!problem.isEmpty() || bytes.isEmpty()) {
