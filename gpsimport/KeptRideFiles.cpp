@@ -51,30 +51,6 @@ QByteArray gzipped(QByteArrayView bytes)
     return out;
 }
 
-QByteArray gunzipped(QByteArrayView bytes, qint64 limit)
-{
-    z_stream z{};
-    if (inflateInit2(&z, 31) != Z_OK)
-        return {};
-    QByteArray out;
-    QByteArray block(256 * 1024, Qt::Uninitialized);
-    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.data()));
-    z.avail_in = uInt(bytes.size());
-    int result = Z_OK;
-    while (result == Z_OK) {
-        z.next_out = reinterpret_cast<Bytef *>(block.data());
-        z.avail_out = uInt(block.size());
-        result = inflate(&z, Z_NO_FLUSH);
-        if (result != Z_OK && result != Z_STREAM_END)
-            break;
-        out.append(block.constData(), block.size() - qsizetype(z.avail_out));
-        if (out.size() > limit || (result == Z_OK && z.avail_in == 0 && z.avail_out != 0))
-            break;
-    }
-    inflateEnd(&z);
-    return result == Z_STREAM_END ? out : QByteArray();
-}
-
 void writeKeptFile(const QString &root, const QString &name, const QByteArray &bytes)
 {
     const QString path = root + name;

@@ -19,8 +19,6 @@ QString keptFileLink(const QString &keptName, int rideInFile, int ridesInFile);
 QString keptNameOfLink(const QString &link);
 
 QByteArray gzipped(QByteArrayView bytes);
-// The bytes of a gzip stream; empty when it does not unpack.
-QByteArray gunzipped(QByteArrayView bytes, qint64 limit = qint64(1) << 30);
 
 // Writes the kept copy: the folder made when needed, the file replaced
 // whole (an existing copy of the same name is the same content and is

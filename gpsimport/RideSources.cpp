@@ -123,37 +123,17 @@ public:
         if (member.packed) {
             // A `.gz` is unpacked by the parsers too: the reading thread
             // only reads the archive.
-            if (m_reading.parsers && reserve(bytes.size())) {
-                m_reading.parsers->start([this, bytes = std::move(bytes), member] {
-                    giveWayToTheWindow();
-                    unpackAndParse(member, bytes, bytes.size());
-                });
-                return;
-            }
-            QMutexLocker lock(&m_mutex);
-            ++m_pending;
-            lock.unlock();
-            unpackAndParse(member, bytes, 0);
-            return;
-        }
-        const QByteArray hash = contentHash(bytes);
-        const bool known = m_reading.knownFiles && m_reading.knownFiles->knows(hash);
-        if (m_reading.parsers && !known && reserve(bytes.size())) {
-            m_reading.parsers->start([this, bytes = std::move(bytes), hash, member] {
-                // Parsers, like the readers, give way to the window.
-                giveWayToTheWindow();
-                if (m_reading.stop->load()) {
-                    parsed(member, hash, {}, bytes.size());
-                    return;
-                }
-                parsed(member, hash, rowsOfBytes(bytes, hash, member.path, m_reading), bytes.size());
+            handOn(bytes.size(), true, [this, bytes, member](qint64 reserved) {
+                unpackAndParse(member, bytes, reserved);
             });
             return;
         }
-        QMutexLocker lock(&m_mutex);
-        ++m_pending;
-        lock.unlock();
-        parsed(member, hash, rowsOfBytes(bytes, hash, member.path, m_reading), 0);
+        const QByteArray hash = contentHash(bytes);
+        // A known file is listed from the register at once.
+        const bool known = m_reading.knownFiles && m_reading.knownFiles->knows(hash);
+        handOn(bytes.size(), !known, [this, bytes, hash, member](qint64 reserved) {
+            parseBytes(member, bytes, hash, reserved);
+        });
     }
 
     void refused(const ArchiveMember &member, const QString &reason)
@@ -190,6 +170,27 @@ public:
     }
 
 private:
+    // Runs `job` in the parsers when they are to be used and there is room
+    // for `bytes` more in flight (the job gets what it reserved), else in
+    // this thread.
+    template <class Job>
+    void handOn(qint64 bytes, bool beside, Job job)
+    {
+        if (m_reading.parsers && beside && reserve(bytes)) {
+            m_reading.parsers->start([job = std::move(job), bytes] {
+                // Parsers, like the readers, give way to the window.
+                giveWayToTheWindow();
+                job(bytes);
+            });
+            return;
+        }
+        {
+            QMutexLocker lock(&m_mutex);
+            ++m_pending;
+        }
+        job(0);
+    }
+
     void unpackAndParse(const ArchiveMember &member, const QByteArray &packed, qint64 reserved)
     {
         // Members still waiting when the reading is stopped are dropped.
@@ -204,7 +205,15 @@ private:
             parsed(member, {}, problemRows(member.path, reason, m_reading.zone), reserved);
             return;
         }
-        const QByteArray hash = contentHash(bytes);
+        parseBytes(member, bytes, contentHash(bytes), reserved);
+    }
+
+    void parseBytes(const ArchiveMember &member, const QByteArray &bytes, const QByteArray &hash, qint64 reserved)
+    {
+        if (m_reading.stop->load()) {
+            parsed(member, hash, {}, reserved);
+            return;
+        }
         parsed(member, hash, rowsOfBytes(bytes, hash, member.path, m_reading), reserved);
     }
 
