@@ -1,0 +1,91 @@
+#pragma once
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// What the track window draws under a ride's line: tiles of a map in the
+// Web Mercator tiling (zoom z, column x, row y from the north-west), from
+// a source the rider chooses in "Možnosti" → "Mapový podklad…".
+namespace MapTiles {
+
+struct MapSource
+{
+    enum class Kind { None, OpenStreetMap, UrlTemplate, MbTiles };
+    Kind kind = Kind::None;
+    QString urlTemplate; // Kind::UrlTemplate: "https://…/{z}/{x}/{y}.png"
+    QString mbtilesPath; // Kind::MbTiles: a file on disk
+
+    bool operator==(const MapSource &) const = default;
+};
+
+// The source kept in the program's settings file (store.ini, section
+// [MapovyPodklad]); the default is none. Keys and sections the program
+// does not know are kept byte for byte when it writes.
+MapSource readMapSource(const QString &storeIniPath);
+// Throws AppError when the file cannot be written.
+void writeMapSource(const QString &storeIniPath, const MapSource &source);
+
+// The text drawn on the map for the source ("© přispěvatelé
+// OpenStreetMap"); empty for none.
+QString attributionOf(const MapSource &source);
+
+struct TileKey
+{
+    int z = 0, x = 0, y = 0;
+    bool operator==(const TileKey &) const = default;
+};
+size_t qHash(const TileKey &key, size_t seed = 0);
+
+// Gets tiles for the view, politely: only the tiles asked for (no
+// prefetching), at most two requests at a time, the User-Agent naming the
+// program and its version, answers kept in a disk cache in the user's
+// cache folder that honours the server's expiry. An MBTiles file is read
+// with Qt SQL. Nothing here blocks the caller on the network.
+class TileLoader : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TileLoader(QObject *parent = nullptr);
+    ~TileLoader() override;
+
+    void setSource(const MapSource &source);
+    const MapSource &source() const { return m_source; }
+
+    // The tiles the view shows now, most wanted first. Tiles asked for
+    // before and not in this list are no longer fetched (a request under
+    // way is let finish and its tile kept).
+    void want(const QList<TileKey> &tiles);
+
+    // A tile that has arrived; a null image when not (yet) there.
+    QImage tile(const TileKey &key) const;
+
+    // Why tiles cannot be had, for a short note on the map ("Mapa není
+    // dostupná: bez připojení k síti"); empty while they can.
+    QString problem() const { return m_problem; }
+
+    // The User-Agent of every request.
+    static QByteArray userAgent();
+    // For tests: the largest number of requests that were under way at once.
+    int mostRequestsAtOnce() const { return m_mostAtOnce; }
+
+signals:
+    void tileArrived(const MapTiles::TileKey &key);
+    void problemChanged(const QString &problem);
+
+private:
+    // (implementation's own members)
+    MapSource m_source;
+    QString m_problem;
+    int m_mostAtOnce = 0;
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace MapTiles
