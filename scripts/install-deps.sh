@@ -10,7 +10,7 @@ packages=(
   qt6-translations-l10n
   qt6-webengine-dev libqt6webenginewidgets6 libqt6webenginecore6-bin
   qt6-charts-dev libqt6charts6
-  libgeographiclib-dev geographiclib-tools gpsbabel libqt6sql6-sqlite
+  libgeographiclib-dev geographiclib-tools gpsbabel libqt6sql6-sqlite sqlite3
   libarchive-dev zlib1g-dev libdeflate-dev
   poppler-utils python3
   libgl-dev libbenchmark-dev

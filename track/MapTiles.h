@@ -36,12 +36,29 @@ void writeMapSource(const QString &storeIniPath, const MapSource &source);
 // OpenStreetMap"); empty for none.
 QString attributionOf(const MapSource &source);
 
+// OpenStreetMap's standard tiles. When the environment variable
+// TRASOVNIK_OSM_TILES is set (tests point it at a local server), its value
+// is the template used instead.
+inline constexpr char16_t kOsmTemplate[] = u"https://tile.openstreetmap.org/{z}/{x}/{y}.png";
+QString osmTemplate();
+
+// Why a text is not a usable tile address ("adresa musí začínat http://
+// nebo https://"); empty when it is.
+QString urlTemplateProblem(const QString &urlTemplate);
+// Why a file cannot be used as an MBTiles map ("soubor „x.mbtiles“
+// neexistuje"); empty when it can.
+QString mbtilesProblem(const QString &path);
+
 struct TileKey
 {
     int z = 0, x = 0, y = 0;
     bool operator==(const TileKey &) const = default;
 };
 size_t qHash(const TileKey &key, size_t seed = 0);
+
+// A template's address of a tile: {z}, {x}, {y} replaced, {-y} by the row
+// counted from the south, {s} by the server "a".
+QString tileUrl(const QString &urlTemplate, const TileKey &key);
 
 // Gets tiles for the view, politely: only the tiles asked for (no
 // prefetching), at most two requests at a time, the User-Agent naming the
@@ -80,7 +97,8 @@ signals:
     void problemChanged(const QString &problem);
 
 private:
-    // (implementation's own members)
+    void setProblem(const QString &problem);
+
     MapSource m_source;
     QString m_problem;
     int m_mostAtOnce = 0;
