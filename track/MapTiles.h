@@ -33,7 +33,9 @@ MapSource readMapSource(const QString &storeIniPath);
 void writeMapSource(const QString &storeIniPath, const MapSource &source);
 
 // The text drawn on the map for the source ("© přispěvatelé
-// OpenStreetMap"); empty for none.
+// OpenStreetMap"); empty for none. For an MBTiles file the file is opened
+// and read (its metadata's attribution, HTML tags taken out): ask once
+// per source, not at every paint.
 QString attributionOf(const MapSource &source);
 
 // OpenStreetMap's standard tiles. When the environment variable
@@ -72,6 +74,9 @@ public:
     explicit TileLoader(QObject *parent = nullptr);
     ~TileLoader() override;
 
+    // Starts afresh: requests under way dropped, tiles that failed may be
+    // asked again, the tiles kept in memory dropped when the source
+    // differs. An MBTiles file is opened here (problem() tells why not).
     void setSource(const MapSource &source);
     const MapSource &source() const { return m_source; }
 
