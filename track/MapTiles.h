@@ -44,8 +44,8 @@ QString attributionOf(const MapSource &source);
 inline constexpr char16_t kOsmTemplate[] = u"https://tile.openstreetmap.org/{z}/{x}/{y}.png";
 QString osmTemplate();
 
-// Why a text is not a usable tile address ("adresa musí začínat http://
-// nebo https://"); empty when it is.
+// Why a text is not a usable tile address, as a sentence for the dialog
+// ("Adresa dlaždic musí začínat http:// nebo https://."); empty when it is.
 QString urlTemplateProblem(const QString &urlTemplate);
 // Why a file cannot be used as an MBTiles map ("soubor „x.mbtiles“
 // neexistuje"); empty when it can.
