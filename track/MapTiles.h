@@ -33,7 +33,9 @@ MapSource readMapSource(const QString &storeIniPath);
 void writeMapSource(const QString &storeIniPath, const MapSource &source);
 
 // The text drawn on the map for the source ("© přispěvatelé
-// OpenStreetMap"); empty for none.
+// OpenStreetMap"); empty for none. For an MBTiles file the file is opened
+// and read (its metadata's attribution, HTML tags taken out): ask once
+// per source, not at every paint.
 QString attributionOf(const MapSource &source);
 
 // OpenStreetMap's standard tiles. When the environment variable
@@ -42,8 +44,8 @@ QString attributionOf(const MapSource &source);
 inline constexpr char16_t kOsmTemplate[] = u"https://tile.openstreetmap.org/{z}/{x}/{y}.png";
 QString osmTemplate();
 
-// Why a text is not a usable tile address ("adresa musí začínat http://
-// nebo https://"); empty when it is.
+// Why a text is not a usable tile address, as a sentence for the dialog
+// ("Adresa dlaždic musí začínat http:// nebo https://."); empty when it is.
 QString urlTemplateProblem(const QString &urlTemplate);
 // Why a file cannot be used as an MBTiles map ("soubor „x.mbtiles“
 // neexistuje"); empty when it can.
@@ -72,6 +74,9 @@ public:
     explicit TileLoader(QObject *parent = nullptr);
     ~TileLoader() override;
 
+    // Starts afresh: requests under way dropped, tiles that failed may be
+    // asked again, the tiles kept in memory dropped when the source
+    // differs. An MBTiles file is opened here (problem() tells why not).
     void setSource(const MapSource &source);
     const MapSource &source() const { return m_source; }
 

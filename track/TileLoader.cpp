@@ -25,7 +25,7 @@ constexpr qint64 kRetryFailedTileMs = 60'000;
 constexpr int kServerPauseMs = 30'000;
 constexpr int kTransferTimeoutMs = 15'000;
 constexpr qint64 kDiskCacheBytes = 200LL * 1024 * 1024;
-constexpr int kTilesInMemory = 400;
+constexpr int kTilesInMemory = 300;
 // MBTiles tiles read in one go before the event loop gets its turn.
 constexpr int kFileTilesAtOnce = 16;
 

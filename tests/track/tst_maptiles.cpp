@@ -9,7 +9,6 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -197,20 +196,6 @@ private slots:
         QCOMPARE(MapTiles::readMapSource(ini()).kind, Kind::None);
     }
 
-    void tileUrls_data()
-    {
-        QTest::addColumn<QString>("urlTemplate");
-        QTest::addColumn<QString>("url");
-        QTest::newRow("xyz") << "https://{s}.tile.example/{z}/{x}/{y}.png" << "https://a.tile.example/3/5/2.png";
-        QTest::newRow("tms") << "http://t.example/{z}/{x}/{-y}.png" << "http://t.example/3/5/5.png";
-    }
-    void tileUrls()
-    {
-        QFETCH(QString, urlTemplate);
-        QFETCH(QString, url);
-        QCOMPARE(MapTiles::tileUrl(urlTemplate, {3, 5, 2}), url);
-    }
-
     void attribution_data()
     {
         QTest::addColumn<MapSource>("source");
@@ -306,7 +291,8 @@ private slots:
                                       << "Mapa není dostupná: server neposlal obrázek dlaždice";
         QTest::newRow("closed port") << 0 << QByteArray() << true << "Mapa není dostupná: server dlaždic neodpovídá";
     }
-    // A failed tile: the note at once, the tile not asked again; another
+    // A failed tile: the note soon (well before the transfer timeout),
+    // the tile not asked again; another
     // tile that arrives clears the note when the server is not held off.
     void failureNotes()
     {
@@ -327,11 +313,9 @@ private slots:
         MapTiles::TileLoader loader;
         loader.setSource({Kind::UrlTemplate, urlTemplate, {}});
         QSignalSpy problems(&loader, &MapTiles::TileLoader::problemChanged);
-        QElapsedTimer clock;
-        clock.start();
         loader.want({{1, 0, 0}});
+        QCOMPARE(problems.size(), 0); // nothing waited for inside `want`
         QTRY_COMPARE(problems.size(), 1);
-        QVERIFY(clock.elapsed() < 5000);
         QCOMPARE(loader.problem(), note);
         const qsizetype asked = server.paths.size();
         loader.want({{1, 0, 0}});
@@ -437,7 +421,8 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             stayedOpen = d->isVisible();
             shown = d->problemLabel->isVisible() ? d->problemLabel->text() : QString();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            if (stayedOpen)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         });
         QVERIFY(!MapSourceDialog::edit(nullptr, ini()));
         QVERIFY(stayedOpen);
