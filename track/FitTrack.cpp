@@ -368,11 +368,16 @@ Track readFitTrack(QIODevice &in, int rideInFile, const GpsImport::StopFlag &sto
     }
     Input input(in, stop);
     FitWalk walk(input, from, until, track);
-    // A point a second, as bike computers record; no more than the bytes
-    // can hold.
-    const qint64 bytes = in.size() - begin;
-    walk.reserve(qsizetype(std::clamp<std::int64_t>(std::min<std::int64_t>(until - from + 1, bytes / 8), 0, 1 << 20)));
+    // A point a second, as bike computers record, and no more than the
+    // bytes can hold (a record with a position takes 16 or more).
+    std::int64_t points = std::max<std::int64_t>(in.size() - begin, 0) / 16;
+    if (until != std::numeric_limits<std::int64_t>::max())
+        points = std::min(points, until - from + 1);
+    walk.reserve(qsizetype(std::min<std::int64_t>(points, 1 << 20)));
     walk.walkFiles();
+    for (TrackPiece &piece : track.pieces)
+        if (piece.capacity() > piece.size() + piece.size() / 4)
+            piece.squeeze();
     if (walk.stopped())
         return Track{{}, {}, {}, {}, 0, QStringLiteral("čtení bylo zastaveno")};
     for (const SessionFigures &s : walk.sessions()) {

@@ -152,19 +152,37 @@ struct Session
     int sport = 2;                 // -1: not set
     int subSport = 0;
     std::int64_t movingMs = -1;
+    int ascent = -1;               // metres; -1 (both): the fields are not defined
+    int descent = -1;
 };
 
 inline void session(File &f, const Session &s, int local = 2, bool big = false)
 {
     const auto orUnset = [](std::int64_t v) { return v < 0 ? std::int64_t(0xFFFFFFFF) : v; };
-    f.define(local, {18,
-                     {{253, 4, UInt32}, {2, 4, UInt32}, {7, 4, UInt32}, {8, 4, UInt32}, {9, 4, UInt32},
-                      {5, 1, Enum}, {6, 1, Enum}, {254, 2, UInt16}, {59, 4, UInt32}},
-                     {},
-                     big});
+    Definition d{18,
+                 {{253, 4, UInt32}, {2, 4, UInt32}, {7, 4, UInt32}, {8, 4, UInt32}, {9, 4, UInt32},
+                  {5, 1, Enum}, {6, 1, Enum}, {254, 2, UInt16}, {59, 4, UInt32}},
+                 {},
+                 big};
+    const bool climb = s.ascent >= 0 || s.descent >= 0;
+    if (climb)
+        d.fields.insert(d.fields.end(), {{22, 2, UInt16}, {23, 2, UInt16}});
+    f.define(local, d);
     const std::int64_t elapsed = s.elapsedMs < 0 ? 0 : s.elapsedMs / 1000;
-    f.data(local, {s.start + elapsed, s.start, orUnset(s.elapsedMs), orUnset(s.timerMs), orUnset(s.distanceCm),
-                   s.sport, s.subSport, 0, orUnset(s.movingMs)});
+    std::vector<std::int64_t> values = {s.start + elapsed, s.start, orUnset(s.elapsedMs), orUnset(s.timerMs),
+                                        orUnset(s.distanceCm), s.sport, s.subSport, 0, orUnset(s.movingMs)};
+    if (climb) {
+        values.push_back(s.ascent < 0 ? 0xFFFF : s.ascent);
+        values.push_back(s.descent < 0 ? 0xFFFF : s.descent);
+    }
+    f.data(local, values);
+}
+
+// The device's timer started (type 0) or stopped (1; 4: all timers).
+inline void timerEvent(File &f, std::uint32_t time, int type, int local = 3)
+{
+    f.define(local, {21, {{253, 4, UInt32}, {0, 1, Enum}, {1, 1, Enum}}, {}, false});
+    f.data(local, {time, 0, type});
 }
 
 // The record of a bike computer: time, position, distance, altitude,
