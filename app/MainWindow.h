@@ -162,6 +162,10 @@ public:
     QAction *findAction = nullptr;
     QAction *yearlyGoalAction = nullptr;
     QAction *rideFoldersAction = nullptr;
+    QAction *mapSourceAction = nullptr;
+    QAction *showTrackAction = nullptr;
+    // The ride table's own menu (right button, the menu key).
+    QMenu *rideTableMenu = nullptr;
     QAction *askOnStartAction = nullptr;
     QAction *helpAction = nullptr;
     QAction *aboutAction = nullptr;
@@ -227,6 +231,9 @@ public slots:
     void editYearlyGoal();
     // "Složky se záznamy jízd…": the rider's folders looked at for new rides.
     void editRideFolders();
+    // "Trasa jízdy" for the current ride, read from its kept file.
+    void showTrack();
+    void editMapSource();
 
     // Heading clicks: a press in the grid arms, the release on a heading sorts.
     void tablePressed(Qt::MouseButton button, const QPoint &pos);
@@ -284,6 +291,9 @@ private:
     // Shows the current row in the editors and the totals after the log
     // was replaced or a ride came back.
     void showRow(int row);
+    // "Zobrazit trasu" is there for a ride with a kept file.
+    void updateTrackAction(int row);
+    void offerRideTableMenu();
     void fitTotalsWidth(QLineEdit *field);
     void showTotals(const RideArithmetic::Totals &totals);
     void showDroppedCharacters(const QString &characters);

@@ -110,6 +110,7 @@ void MainWindow::buildWindow()
     rideTable->setLastColumnFills(true);
     rideTable->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(rideTable, 1);
+    offerRideTableMenu();
     layout->addWidget(buildTotalsPanel());
     bindEditors();
     setCentralWidget(central);
@@ -239,6 +240,8 @@ void MainWindow::buildMenus()
          QKeySequence(Qt::CTRL | Qt::Key_I), run(&MainWindow::pickRideFiles)},
         {&MainWindow::findAction, QStringLiteral("findAction"), QStringLiteral("Hledat…"), QKeySequence::Find,
          run(&MainWindow::openFilterBar)},
+        {&MainWindow::showTrackAction, QStringLiteral("showTrackAction"), QStringLiteral("Zobrazit trasu"),
+         QKeySequence(Qt::CTRL | Qt::Key_T), run(&MainWindow::showTrack)},
         separator,
         {&MainWindow::exportHtmlAction, QStringLiteral("exportHtmlAction"), QStringLiteral("Export do HTML a Tisk"), {},
          run(&MainWindow::openExportWindow)},
@@ -282,6 +285,8 @@ void MainWindow::buildMenus()
          run(&MainWindow::editYearlyGoal)},
         {&MainWindow::rideFoldersAction, QStringLiteral("rideFoldersAction"), QStringLiteral("Složky se záznamy jízd…"),
          {}, run(&MainWindow::editRideFolders)},
+        {&MainWindow::mapSourceAction, QStringLiteral("mapSourceAction"), QStringLiteral("Mapový podklad…"), {},
+         run(&MainWindow::editMapSource)},
     });
     askOnStartAction->setCheckable(true);
     askOnStartAction->setChecked(false);

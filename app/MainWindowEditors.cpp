@@ -164,6 +164,7 @@ void MainWindow::loadEditors(int, int row)
     difficultyBox->setValue(ok ? difficulty : 2);
     m_editorLoading = true;
     showRideBike(row);
+    updateTrackAction(row);
 }
 
 void MainWindow::commit(int column, const QString &text)

@@ -4,6 +4,7 @@
 #include "MapSourceDialog.h"
 #include "MapTiles.h"
 #include "MessageRecorder.h"
+#include "MbTilesMaker.h"
 #include "Modal.h"
 #include "TestFiles.h"
 
@@ -27,16 +28,6 @@ Q_DECLARE_METATYPE(MapSource)
 Q_DECLARE_METATYPE(TileKey)
 
 namespace {
-QByteArray pngOf(const QColor &color)
-{
-    QImage image(256, 256, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 // A tile server on a local port: answers GET /z/x/y.png after a delay,
 // with what `answer` gives, and counts what it sees.
@@ -114,28 +105,6 @@ QList<TileKey> row(int z, int y, int from, int count)
     return keys;
 }
 
-// Runs SQL through the sqlite3 program into a new file.
-void sqlite(const QString &file, const QString &sql)
-{
-#ifdef TRASOVNIK_SQLITE3
-    QProcess p;
-    p.start(QStringLiteral(TRASOVNIK_SQLITE3), {file});
-    QVERIFY(p.waitForStarted());
-    p.write(sql.toUtf8());
-    p.closeWriteChannel();
-    QVERIFY(p.waitForFinished());
-    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
-#else
-    Q_UNUSED(file) Q_UNUSED(sql)
-    QSKIP("sqlite3 is not installed");
-#endif
-}
-
-QString tileInsert(int z, int x, int tmsRow, const QByteArray &data)
-{
-    return QStringLiteral("INSERT INTO tiles VALUES (%1, %2, %3, X'%4');\n")
-        .arg(z).arg(x).arg(tmsRow).arg(QString::fromLatin1(data.toHex()));
-}
 } // namespace
 
 class TestMapTiles : public QObject
@@ -152,11 +121,8 @@ class TestMapTiles : public QObject
     {
         const QString path = m_dir.filePath(name);
         QFile::remove(path);
-        sqlite(path, QStringLiteral("CREATE TABLE metadata (name TEXT, value TEXT);\n"
-                                    "CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER,"
-                                    " tile_row INTEGER, tile_data BLOB);\n"
-                                    "INSERT INTO metadata VALUES ('attribution', '%1');\n")
-                         .arg(attribution)
+        sqlite(path, kMbTilesTables + QStringLiteral("INSERT INTO metadata VALUES ('attribution', '%1');\n")
+                                           .arg(attribution)
                          + tileInsert(2, 1, 2, pngOf(Qt::red)) + tileInsert(2, 1, 1, pngOf(Qt::blue)));
         return path;
     }
