@@ -218,6 +218,13 @@ void TrackMapView::zoomAbout(double newZoom, const QPointF &pixel)
     viewChanged();
 }
 
+void TrackMapView::centreOn(double lat, double lon)
+{
+    m_fitted = false;
+    m_centre = projected(lat, lon);
+    viewChanged();
+}
+
 void TrackMapView::panBy(const QPointF &pixels)
 {
     m_fitted = false;
@@ -296,14 +303,34 @@ void TrackMapView::drawTrack(QPainter &p)
     // A light edge under the line keeps it visible on any map.
     QPen edge(QColor(255, 255, 255, 200), 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     QPen line(lineColour(), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    // Only the stretches of the line that cross the view are drawn: deep
+    // in, the line has tens of thousands of points, most far outside.
+    const QRectF view = QRectF(rect()).adjusted(-10, -10, 10, 10);
     QList<QPolygonF> onScreen;
     for (const QPolygonF &piece : linesForZoom()) {
-        QPolygonF pixels;
-        pixels.reserve(piece.size());
-        for (const QPointF &w : piece)
-            pixels.append(toPixel(w));
-        onScreen.append(std::move(pixels));
+        QPolygonF run;
+        QPointF previous;
+        for (qsizetype i = 0; i < piece.size(); ++i) {
+            const QPointF pixel = toPixel(piece[i]);
+            const bool crosses = i > 0 && QRectF(previous, pixel).normalized().adjusted(-1, -1, 1, 1).intersects(view);
+            if (crosses) {
+                if (run.isEmpty())
+                    run.append(previous);
+                run.append(pixel);
+            } else if (!run.isEmpty()) {
+                onScreen.append(std::move(run));
+                run = QPolygonF();
+            }
+            previous = pixel;
+        }
+        if (!run.isEmpty())
+            onScreen.append(std::move(run));
+        else if (piece.size() == 1)
+            onScreen.append(QPolygonF{toPixel(piece[0])});
     }
+    m_painted = 0;
+    for (const QPolygonF &pixels : onScreen)
+        m_painted += pixels.size();
     for (const QPen &pen : {edge, line}) {
         p.setPen(pen);
         for (const QPolygonF &pixels : onScreen)

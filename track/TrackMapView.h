@@ -49,6 +49,10 @@ public:
     // The points of the line drawn at the current zoom, summed over the
     // pieces.
     qsizetype drawnPointCount() const;
+    // The points of the line the last paint drew (those in sight).
+    qsizetype paintedPointCount() const { return m_painted; }
+    // Moves the view's middle to a point of the earth.
+    void centreOn(double lat, double lon);
     // Where a point of the earth is in the view.
     QPointF pixelOf(double lat, double lon) const;
 
@@ -91,4 +95,5 @@ private:
     QPointF m_centre{0.5, 0.5};
     bool m_fitted = false;
     std::optional<QPointF> m_dragFrom;
+    qsizetype m_painted = 0;
 };
