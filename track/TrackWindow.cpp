@@ -61,6 +61,14 @@ QString localTime(const QDateTime &utc)
     return LocaleService::instance().formatDate(local.date()) + u' ' + local.time().toString(QStringLiteral("H:mm:ss"));
 }
 
+// "1 bod", "3 body", "12 bodů".
+QString pointsText(int n)
+{
+    if (n == 1)
+        return QStringLiteral("1 bod");
+    return (n >= 2 && n <= 4 ? QStringLiteral("%1 body") : QStringLiteral("%1 bodů")).arg(n);
+}
+
 // A figure of the log's and the kept file's: the file's, and the log's
 // beside it when the rider has changed it.
 QString logged(const QString &fromFile, const QString &inLog, const QString &unit)
@@ -107,7 +115,7 @@ TrackWindow::TrackWindow(const QStringList &cells, const QString &link, const Pr
     if (m_ride.problem.isEmpty() && m_ride.track.pieces.isEmpty())
         notes << QStringLiteral("Záznam jízdy neobsahuje polohu (jízda na trenažéru?).");
     if (m_ride.track.skipped > 0)
-        notes << QStringLiteral("vynecháno %1 bodů").arg(m_ride.track.skipped);
+        notes << QStringLiteral("vynecháno ") + pointsText(m_ride.track.skipped);
     mapView->setNote(notes.join(u'\n'));
 
     problemLabel = new QLabel(m_ride.problem, this);
@@ -193,7 +201,7 @@ QString TrackWindow::figuresText() const
         rows.append({QStringLiteral("Cíl"), localTime(f.end)});
     rows.append({QStringLiteral("Body trasy"), QString::number(m_points.size())});
     if (m_ride.track.skipped > 0)
-        rows.append({QStringLiteral("Vynecháno"), QStringLiteral("%1 bodů").arg(m_ride.track.skipped)});
+        rows.append({QStringLiteral("Vynecháno"), pointsText(m_ride.track.skipped)});
     QString html = QStringLiteral("<table cellspacing=\"4\">");
     if (!m_ride.track.name.isEmpty())
         html += QStringLiteral("<tr><td colspan=\"2\"><b>%1</b></td></tr>").arg(m_ride.track.name.toHtmlEscaped());

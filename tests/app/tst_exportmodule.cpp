@@ -30,7 +30,7 @@
 namespace {
 const QString kModule = QStringLiteral(TRASOVNIK_MODULE_DIR "/trasovnik-export.so");
 
-// Another version of the program's, of the same length: 1.14 -> 9.99.
+// Another version of the program's, of the same length: 1.15 -> 9.99.
 QByteArray anotherVersion()
 {
     QByteArray other(TRASOVNIK_VERSION);

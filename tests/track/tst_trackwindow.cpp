@@ -61,6 +61,8 @@ QByteArray gpxOfTwoPieces()
                        .arg(t.toString(Qt::ISODate))
                        .toUtf8();
         }
+        // A receiver without a fix: left out of the track and counted.
+        gpx += "<trkpt lat=\"0\" lon=\"0\"><time>2026-06-01T06:40:00Z</time></trkpt>";
         gpx += "</trkseg>";
     }
     return gpx + "</trk></gpx>\n";
@@ -141,10 +143,11 @@ void TrackWindowTest::showsTrackOfImportedRides_data()
     QTest::addColumn<int>("pieces");
     QTest::addColumn<QString>("climb");
     QTest::addColumn<QStringList>("charts");
+    QTest::addColumn<QString>("skipped");
     QTest::newRow("GPX day in two pieces") << "den.gpx" << "Dva kusy" << 2 << "100 m / 60 m"
-                                           << QStringList{"Výška", "Rychlost"};
+                                           << QStringList{"Výška", "Rychlost"} << "vynecháno 2 body";
     QTest::newRow("FIT of a bike computer") << "jizda.fit" << "" << 1 << ""
-                                            << QStringList{"Výška", "Rychlost", "Tep", "Kadence"};
+                                            << QStringList{"Výška", "Rychlost", "Tep", "Kadence"} << "";
 }
 
 void TrackWindowTest::showsTrackOfImportedRides()
@@ -154,6 +157,7 @@ void TrackWindowTest::showsTrackOfImportedRides()
     QFETCH(int, pieces);
     QFETCH(QString, climb);
     QFETCH(QStringList, charts);
+    QFETCH(QString, skipped);
     putFile(m_dir->filePath("den.gpx"), gpxOfTwoPieces());
     putFile(m_dir->filePath("jizda.fit"),
             FitWriter::activity(FitWriter::fitTime(QDateTime(QDate(2026, 6, 2), QTime(7, 0), Qt::UTC)), 3600, 7.5));
@@ -170,6 +174,9 @@ void TrackWindowTest::showsTrackOfImportedRides()
         // The log's figures come out of the file again, by the import's rules.
         QVERIFY2(d->figuresLabel->text().contains(QStringLiteral("<b>%1 km</b>").arg(km)),
                  qPrintable(d->figuresLabel->text()));
+        QCOMPARE(d->ride().track.skipped, skipped.isEmpty() ? 0 : 2);
+        if (!skipped.isEmpty())
+            QVERIFY2(d->figuresLabel->text().contains(skipped.mid(10)), qPrintable(d->figuresLabel->text()));
         if (!climb.isEmpty())
             QVERIFY2(d->figuresLabel->text().contains(climb), qPrintable(d->figuresLabel->text()));
         QStringList tabs;
@@ -197,6 +204,19 @@ void TrackWindowTest::showsTrackOfImportedRides()
         QTest::keyClick(map, Qt::Key_0);
         QCOMPARE(map->zoom(), whole);
         QCOMPARE(map->centre(), middle);
+        // The wheel zooms about the pointer; dragging moves the map with it.
+        const QPointF corner(40, 40);
+        QWheelEvent wheel(corner, map->mapToGlobal(corner), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(map, &wheel);
+        QCOMPARE(map->zoom(), whole + 0.5);
+        QVERIFY(map->centre().x() < middle.x() && map->centre().y() < middle.y());
+        const QPointF before = map->centre();
+        QTest::mousePress(map, Qt::LeftButton, {}, QPoint(200, 200));
+        QTest::mouseMove(map, QPoint(260, 230));
+        QTest::mouseRelease(map, Qt::LeftButton, {}, QPoint(260, 230));
+        QVERIFY(map->centre().x() < before.x() && map->centre().y() < before.y());
+        QTest::keyClick(map, Qt::Key_0);
         // The track's first and last points are in sight.
         const auto &first = d->ride().track.pieces.constFirst().constFirst();
         const auto &last = d->ride().track.pieces.constLast().constLast();
@@ -273,9 +293,15 @@ void TrackWindowTest::savesGpxThatGpsbabelReads()
     putFile(m_dir->filePath("den.gpx"), gpxOfTwoPieces());
     open();
     importFiles({QStringLiteral("den.gpx")});
-    selectRow(rowNamed(QStringLiteral("Dva kusy")));
+    const int row = rowNamed(QStringLiteral("Dva kusy"));
+    const QString fileKm = log()->cell(RideColumn::Km, row);
+    log()->setCell(RideColumn::Km, row, QStringLiteral("12"));
+    selectRow(row);
     const QString saved = m_dir->filePath(QStringLiteral("ulozena.gpx"));
     inTrackWindow([&](TrackWindow *d) {
+        // A km the rider changed is shown beside the file's.
+        QVERIFY2(d->figuresLabel->text().contains(QStringLiteral("%1 km (v deníku 12 km)").arg(fileKm)),
+                 qPrintable(d->figuresLabel->text()));
         onModal<QFileDialog>([&](QFileDialog *dialog) { enterFileName(dialog, saved); });
         QTest::mouseClick(d->saveGpxButton, Qt::LeftButton);
         QTRY_VERIFY(QFile::exists(saved));
