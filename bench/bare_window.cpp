@@ -47,6 +47,9 @@
 #if defined(BARE_WITH_NETWORK)
 #include <QLocalServer>
 #endif
+#if defined(BARE_WITH_SQL)
+#include <QSqlDatabase>
+#endif
 
 
 namespace {
@@ -63,6 +66,8 @@ const void *linkedLibrary()
     return &QWebEngineView::staticMetaObject;
 #elif defined(BARE_WITH_NETWORK)
     return &QLocalServer::staticMetaObject;
+#elif defined(BARE_WITH_SQL)
+    return reinterpret_cast<const void *>(&QSqlDatabase::drivers);
 #else
     return nullptr;
 #endif

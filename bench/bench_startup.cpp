@@ -78,7 +78,7 @@ const char *const kBare = "bare window";
 const char *const kSevenColumns = "rides";
 
 // The bare windows: the plain one and one for each library.
-const char *const kLibraries[] = {"svg", "network", "printsupport", "charts", "shared_gl", "webengine"};
+const char *const kLibraries[] = {"svg", "network", "printsupport", "charts", "sql", "shared_gl", "webengine"};
 
 QString bareProgram(const std::string &library)
 {
