@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -37,6 +38,17 @@ public:
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
+        if (event->type() == QEvent::KeyPress) {
+            // The menu key and Shift+F10, whether or not the platform
+            // makes a menu event of them.
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const bool menuKey = key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier;
+            const bool shiftF10 = key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier;
+            if (!menuKey && !shiftF10)
+                return false;
+            popUpAt(m_table->visualRect(m_table->currentIndex()).center());
+            return true;
+        }
         if (event->type() != QEvent::ContextMenu)
             return false;
         const auto *e = static_cast<QContextMenuEvent *>(event);
@@ -48,9 +60,11 @@ protected:
         } else {
             at = m_table->visualRect(m_table->currentIndex()).center();
         }
-        m_menu->popup(m_table->viewport()->mapToGlobal(at));
+        popUpAt(at);
         return true;
     }
+
+    void popUpAt(const QPoint &inViewport) { m_menu->popup(m_table->viewport()->mapToGlobal(inViewport)); }
 
 private:
     StringTableView *m_table;
@@ -70,7 +84,9 @@ void MainWindow::offerRideTableMenu()
     rideTableMenu->addAction(deleteRideAction);
     if (auto *menu = menuBar()->findChild<QMenu *>(QStringLiteral("ridesMenu")))
         menu->setToolTipsVisible(true);
-    rideTable->viewport()->installEventFilter(new RideTableMenuOpener(rideTable, rideTableMenu));
+    auto *opener = new RideTableMenuOpener(rideTable, rideTableMenu);
+    rideTable->viewport()->installEventFilter(opener);
+    rideTable->installEventFilter(opener);
 }
 
 void MainWindow::showTrack()

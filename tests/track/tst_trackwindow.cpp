@@ -249,6 +249,16 @@ void TrackWindowTest::greyedWithoutKeptFileAndMenuByMouse()
     selectRow(typed);
     QVERIFY(!w->showTrackAction->isEnabled());
     QVERIFY(w->showTrackAction->toolTip().contains(QStringLiteral("nemá uložený záznam")));
+    // The menu key opens the table's menu about the current ride.
+    w->rideTable->setFocus();
+    QTest::keyClick(w->windowHandle(), Qt::Key_Menu);
+    QTRY_VERIFY(w->rideTableMenu->isVisible());
+    QCOMPARE(w->rideTable->currentRow(), typed);
+    QVERIFY(!w->showTrackAction->isEnabled());
+    w->rideTableMenu->close();
+    QTest::keyClick(w->windowHandle(), Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_VERIFY(w->rideTableMenu->isVisible());
+    w->rideTableMenu->close();
 
     // A right click on the imported ride makes it current and offers its track.
     const int imported = rowNamed(QStringLiteral("Dva kusy"));
