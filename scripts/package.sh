@@ -25,6 +25,10 @@ cp "$deb" build/
 deb=build/$(basename "$deb")
 echo "== $deb"
 dpkg-deb --info "$deb"
+# The toolkit's plugins are loaded while the program runs: no link names them.
+for plugin in libqt6svg6 libqt6sql6-sqlite; do
+  dpkg-deb -f "$deb" Depends | grep -q "\b$plugin\b" || { echo "the package does not depend on $plugin"; exit 1; }
+done
 
 # The package's own files, where the desktop and man look for them.
 root=$(mktemp -d)
