@@ -668,13 +668,7 @@ void ImportWindow::keepingDone(const GpsImport::KeptCopies &copies)
 
 void ImportWindow::showEvent(QShowEvent *event)
 {
-    if (!m_placed) {
-        m_placed = true;
-        runGuarded([this] {
-            m_storage->setIniFileName(m_where.settings());
-            m_storage->restorePlacement();
-        });
-    }
+    m_storage->restoreOnFirstShow(m_where.settings());
     QDialog::showEvent(event);
 }
 
@@ -684,8 +678,6 @@ void ImportWindow::done(int result)
     // Closing while the files are kept gives up the adding.
     m_keepStop->store(true);
     m_keeping = false;
-    const QString failure = failureOf([this] { m_storage->savePlacement(); });
-    if (!failure.isEmpty())
-        Messages::instance().failure(failure);
+    m_storage->saveOnClose();
     QDialog::done(result);
 }

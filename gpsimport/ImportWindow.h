@@ -109,7 +109,6 @@ private:
     bool m_keeping = false;
     bool m_stopped = false;
     bool m_filling = false;
-    bool m_placed = false;
     bool m_fittingColumns = false;
     bool m_columnsByHand = false;
     int m_leastName = 0;

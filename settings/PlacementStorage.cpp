@@ -1,6 +1,7 @@
 #include "PlacementStorage.h"
 #include "AppError.h"
 #include "IniFile.h"
+#include "Messages.h"
 #include "PlacementFile.h"
 
 #include <QGuiApplication>
@@ -253,4 +254,22 @@ void PlacementStorage::saveIfNotSaved()
     } catch (const AppError &) {
         // The program is ending; there is nobody left to tell.
     }
+}
+
+void PlacementStorage::restoreOnFirstShow(const QString &iniFileName)
+{
+    if (m_shown)
+        return;
+    m_shown = true;
+    runGuarded([this, &iniFileName] {
+        setIniFileName(iniFileName);
+        restorePlacement();
+    });
+}
+
+void PlacementStorage::saveOnClose()
+{
+    const QString failure = failureOf([this] { savePlacement(); });
+    if (!failure.isEmpty())
+        Messages::instance().failure(failure);
 }

@@ -32,6 +32,13 @@ public:
     // Writes the window's section; nothing before the window was restored.
     // Throws AppError("Unable to write to <path>").
     void savePlacement();
+    // For a dialog's showEvent: the first time it is shown, its placement
+    // read from `iniFileName`. A failure is shown in the error box and the
+    // window opens where it would have.
+    void restoreOnFirstShow(const QString &iniFileName);
+    // For a dialog's done(): its placement written; a failure is shown in
+    // the error box and the window closes all the same.
+    void saveOnClose();
     // The window is going away without having been saved since it was
     // restored: save once more, saying so. Failures are not shown.
     void saveIfNotSaved();
@@ -53,5 +60,6 @@ private:
     QString m_section;
     std::vector<KeptProperty> m_kept;
     bool m_restored = false;
+    bool m_shown = false;
     bool m_saved = false;
 };

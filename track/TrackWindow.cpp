@@ -427,20 +427,12 @@ void TrackWindow::chooseMapSource()
 
 void TrackWindow::showEvent(QShowEvent *event)
 {
-    if (!m_placed) {
-        m_placed = true;
-        runGuarded([this] {
-            m_storage->setIniFileName(m_where.settings());
-            m_storage->restorePlacement();
-        });
-    }
+    m_storage->restoreOnFirstShow(m_where.settings());
     QDialog::showEvent(event);
 }
 
 void TrackWindow::done(int result)
 {
-    const QString failure = failureOf([this] { m_storage->savePlacement(); });
-    if (!failure.isEmpty())
-        Messages::instance().failure(failure);
+    m_storage->saveOnClose();
     QDialog::done(result);
 }

@@ -76,5 +76,4 @@ private:
     qsizetype m_cursorPoint = -1;
     MapTiles::TileLoader *m_tiles = nullptr;
     PlacementStorage *m_storage = nullptr;
-    bool m_placed = false;
 };
