@@ -80,7 +80,9 @@ MapSourceDialog::MapSourceDialog(const MapSource &current, QWidget *parent) : QD
     layout->addWidget(problemLabel);
     layout->addStretch();
     layout->addWidget(buttons);
-    setMinimumWidth(520);
+    // An address or a path of the usual length shows whole.
+    for (QLineEdit *edit : {templateEdit, mbtilesEdit})
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 60);
 }
 
 MapSource MapSourceDialog::source() const

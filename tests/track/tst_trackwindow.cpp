@@ -268,6 +268,9 @@ void TrackWindowTest::greyedWithoutKeptFileAndMenuByMouse()
     QApplication::sendEvent(w->rideTable->viewport(), &event);
     QTRY_VERIFY(w->rideTableMenu->isVisible());
     QCOMPARE(w->rideTable->currentRow(), imported);
+    if (const QString pictures = qEnvironmentVariable("TRASOVNIK_PICTURES"); !pictures.isEmpty())
+        w->grab().save(pictures + QStringLiteral("/nabidka-jizdy.png")),
+            w->rideTableMenu->grab().save(pictures + QStringLiteral("/nabidka-jizdy-menu.png"));
     QVERIFY(w->showTrackAction->isEnabled());
     bool seen = false;
     onModal<TrackWindow>([&](TrackWindow *d) {
@@ -378,6 +381,8 @@ void TrackWindowTest::mapOfflineAndFromMbtiles()
         onModal<MapSourceDialog>([&](MapSourceDialog *dialog) {
             QTest::mouseClick(dialog->mbtilesButton, Qt::LeftButton);
             dialog->mbtilesEdit->setText(mbtiles);
+            if (const QString pictures = qEnvironmentVariable("TRASOVNIK_PICTURES"); !pictures.isEmpty())
+                dialog->grab().save(pictures + QStringLiteral("/mapovy-podklad.png"));
             QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("okButton")), Qt::LeftButton);
             QVERIFY2(!dialog->isVisible(), qPrintable(dialog->problemLabel->text()));
         });
